@@ -1,0 +1,85 @@
+// tilewhirl-host: the game host without a window, for dedicated servers.
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "commands.h"
+#include "host_service.h"
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] auto n = ::write(signalPipe[1], &byte, 1);
+}
+
+// Turns SIGINT and SIGTERM into a clean quit of the event loop.
+void quitOnSignals(QCoreApplication& app) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+  QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
+    char byte;
+    [[maybe_unused]] auto n = ::read(signalPipe[0], &byte, 1);
+    tw::logLine("stopping");
+    app.quit();
+  });
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("tilewhirl-host"));
+  QCoreApplication::setApplicationVersion(QString::fromLatin1(tw::kVersion.data(), qsizetype(tw::kVersion.size())));
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral(
+      "Hosts a Tilewhirl game without a window. Players join with the game's\n"
+      "join command; the first to connect holds seat 1 and with it the host's\n"
+      "rights (removing players, starting games)."));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  QCommandLineOption portOption(QStringList{QStringLiteral("p"), QStringLiteral("port")},
+                                QStringLiteral("TCP port to listen on (default 7772)."), QStringLiteral("N"),
+                                QString::number(tw::kGamePort));
+  QCommandLineOption speedOption(QStringLiteral("bot-speed"),
+                                 QStringLiteral("Pace of the computer player: slow, normal or fast (default normal)."),
+                                 QStringLiteral("speed"), QStringLiteral("normal"));
+  parser.addOption(portOption);
+  parser.addOption(speedOption);
+  parser.process(app);
+
+  bool portOk = false;
+  const uint port = parser.value(portOption).toUInt(&portOk);
+  if (!portOk || port > 65535) {
+    std::fprintf(stderr, "tilewhirl-host: --port needs a number from 0 to 65535\n");
+    return 2;
+  }
+  const QString speed = parser.value(speedOption).toLower();
+  int botSpeed = 0;
+  if (speed == QLatin1String("slow")) botSpeed = 1000;
+  else if (speed == QLatin1String("normal")) botSpeed = 750;
+  else if (speed == QLatin1String("fast")) botSpeed = 250;
+  else {
+    std::fprintf(stderr, "tilewhirl-host: --bot-speed must be slow, normal or fast\n");
+    return 2;
+  }
+
+  tw::HostService host;
+  host.server().setBotSpeed(botSpeed);
+  if (!host.listen(quint16(port))) return 1;
+  quitOnSignals(app);
+  return app.exec();
+}

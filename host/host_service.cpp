@@ -1,0 +1,85 @@
+// The Qt side of the host: accepted sockets in, the host's sends and closes out.
+#include "host_service.h"
+
+namespace tw {
+
+HostService::HostService(LogFn log, QObject* parent)
+    : QObject(parent),
+      log_(log ? std::move(log) : LogFn(logLine)),
+      socktimer_([this] { server_->socktimerTimer(); }),
+      timer1_([] {}),
+      computertimer_([] {}),
+      server_(std::make_unique<TServer>(static_cast<HostTransport&>(*this), HostTimers{socktimer_, timer1_, computertimer_}, log_)) {
+  connect(&Sock1_, &Sock::onAccept, this, [this] { Sock1Accept(); });
+}
+
+HostService::~HostService() {
+  for (Sock*& sock : socks_) {
+    delete sock;
+    sock = nullptr;
+  }
+}
+
+bool HostService::listen(quint16 port) {
+  Sock1_.setPortName(QString::number(port));
+  QString why;
+  auto conn = connect(&Sock1_, &Sock::onInfo, this,
+                      [&why](Sock*, Sock::SocketInfo kind, const QString& message) {
+                        if (kind == Sock::SocketInfo::Error) why = message;
+                      });
+  const bool ok = Sock1_.setListen(true);
+  disconnect(conn);
+  if (ok)
+    log_("listening on port " + std::to_string(Sock1_.localPort()));
+  else
+    log_("cannot listen on port " + std::to_string(port) + ": " + why.toStdString());
+  return ok;
+}
+
+void HostService::Sock1Accept() {
+  while (Sock* sock = Sock1_.accept()) {
+    accepting_ = sock;
+    const int slot = server_->Sock1Accept(sock->peerAddress().toStdString());
+    accepting_ = nullptr;
+    if (slot == TServer::kRefusedSlot) continue;  // already closed and released
+    connect(sock, &Sock::onRead, this, [this](Sock* s, qint64) { Sock1Read(s); });
+    connect(sock, &Sock::onDisconnect, this, [this](Sock* s) { tempsockDisconnect(s); });
+  }
+}
+
+void HostService::take(int slot) {
+  if (!accepting_) return;
+  accepting_->tag = slot;
+  socks_[slot] = accepting_;
+}
+
+void HostService::Sock1Read(Sock* sock) {
+  const QByteArray bytes = sock->receive();
+  if (socks_[sock->tag] != sock) return;
+  server_->Sock1Read(sock->tag, std::string_view(bytes.constData(), std::size_t(bytes.size())));
+}
+
+void HostService::tempsockDisconnect(Sock* sock) {
+  const int slot = sock->tag;
+  if (socks_[slot] != sock) return;
+  socks_[slot] = nullptr;
+  sock->deleteLater();
+  server_->tempsockInfo(slot);
+}
+
+void HostService::send(int slot, const std::string& bytes) {
+  if (Sock* sock = socks_[slot]) sock->send(QByteArray(bytes.data(), qsizetype(bytes.size())));
+}
+
+void HostService::close(int slot) { release(slot); }
+
+void HostService::release(int slot) {
+  Sock* sock = socks_[slot];
+  if (!sock) return;
+  socks_[slot] = nullptr;
+  sock->disconnect(this);
+  sock->close();
+  sock->deleteLater();
+}
+
+}  // namespace tw

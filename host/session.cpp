@@ -1,0 +1,286 @@
+// The host's session: connection slots and seats, login and roster, kicks,
+// "just watch", the relays of chat, actions and sounds, and the message pump.
+#include <algorithm>
+
+#include "commands.h"
+#include "server.h"
+
+namespace tw {
+
+namespace {
+const char* const kComputerNames[] = {"", "", "Klot", "Klock", "Kling", "Klick", "Krazy"};
+}
+
+const TServer::Route TServer::kRoutes[] = {
+    {cmd::logininfo, Guard::OwnSeat, &TServer::receivedlogininfo},
+    {cmd::kickhim, Guard::SeatOneOnly, &TServer::kickhim},
+    {cmd::chat, Guard::OwnSeat, &TServer::chat},
+    {cmd::action, Guard::OwnSeat, &TServer::action},
+    {cmd::startgame, Guard::SeatOneOnly, nullptr},
+    {cmd::justwatch, Guard::OwnSeatOrSeatOne, &TServer::justwatch},
+    {cmd::iflip, Guard::OwnSeat, nullptr},
+    {cmd::idone, Guard::OwnSeat, nullptr},
+    {cmd::useboardletter, Guard::OwnSeat, nullptr},
+    {cmd::usebarletter, Guard::OwnSeat, nullptr},
+    {cmd::hepass, Guard::OwnSeat, nullptr},
+    {cmd::clickclear, Guard::OwnSeat, nullptr},
+    {cmd::clickbuy, Guard::OwnSeat, nullptr},
+    {cmd::playasound, Guard::OwnSeat, &TServer::playasound},
+};
+
+TServer::TServer(HostTransport& transport, HostTimers timers, LogFn log)
+    : transport_(transport),
+      socktimer_(timers.socktimer),
+      timer1_(timers.timer1),
+      computertimer_(timers.computertimer),
+      log_(log ? std::move(log) : LogFn(logLine)) {
+  for (int s = 2; s <= seatCount; ++s) seats_[s].computerName = kComputerNames[s];
+}
+
+// ---- Connections -----------------------------------------------------------
+
+int TServer::Sock1Accept(std::string_view peer) {
+  int slot = 0;
+  for (int s = 1; s <= slotCount_; ++s) {
+    if (!seats_[s].connected) {
+      slot = s;
+      break;
+    }
+  }
+  if (slot == 0 && slotCount_ < kSlots) slot = ++slotCount_;
+  if (slot == 0) {
+    log_("connection from " + std::string(peer) + " refused: all " + std::to_string(kSlots) +
+         " seats are taken");
+    transport_.take(kRefusedSlot);
+    transport_.send(kRefusedSlot, MessageBuilder(cmd::full).done(true));
+    transport_.close(kRefusedSlot);
+    return kRefusedSlot;
+  }
+  transport_.take(slot);
+  seats_[slot].connected = true;
+  inboxes_[slot] = Inbox{};
+  log_("seat " + std::to_string(slot) + ": connected from " + std::string(peer));
+  sendTo(slot, MessageBuilder(cmd::sendlogininfo).field(slot).done());
+  return slot;
+}
+
+void TServer::Sock1Read(int slot, std::string_view bytes) {
+  if (slot < 1 || slot > kSlots || !seats_[slot].connected) return;
+  Inbox& inbox = inboxes_[slot];
+  std::vector<std::string> messages;
+  inbox.splitter.feed(bytes, messages);
+  for (auto& m : messages) inbox.queue.push_back(std::move(m));
+  queued_ += messages.size();
+
+  if (inbox.queue.size() > kMaxQueuedMessages) {
+    log_("seat " + std::to_string(slot) + ": more than " + std::to_string(kMaxQueuedMessages) +
+         " messages waiting; closing the connection");
+    disconnectsock(slot);
+    return;
+  }
+  if (inbox.splitter.pending() > kMaxPendingBytes) {
+    log_("seat " + std::to_string(slot) + ": unterminated message over " +
+         std::to_string(kMaxPendingBytes) + " bytes; closing the connection");
+    disconnectsock(slot);
+    return;
+  }
+  // An idle pump wakes at once for the first message instead of a tick later.
+  if (queued_ > 0 && !socktimer_.running()) socktimer_.start(0);
+}
+
+void TServer::tempsockInfo(int slot) {
+  if (slot < 1 || slot > kSlots || !seats_[slot].connected) return;
+  const std::string name = seats_[slot].name;
+  const std::string message =
+      MessageBuilder(cmd::playerdisconnected).field(slot).field(name).done();
+  forget(slot);
+  broadcast(message);
+  log_("seat " + std::to_string(slot) + ": disconnected");
+}
+
+void TServer::disconnectsock(int slot) {
+  if (slot < 1 || slot > kSlots || !seats_[slot].connected) return;
+  transport_.close(slot);
+  tempsockInfo(slot);
+}
+
+void TServer::forget(int slot) {
+  Seat& seat = seats_[slot];
+  seat.connected = false;
+  seat.name.clear();
+  seat.justWatching = false;
+  queued_ -= inboxes_[slot].queue.size();
+  inboxes_[slot] = Inbox{};
+}
+
+// ---- Sending -----------------------------------------------------------------
+
+void TServer::sendTo(int slot, const std::string& message) {
+  if (slot >= 1 && slot <= kSlots && seats_[slot].connected) transport_.send(slot, message);
+}
+
+void TServer::broadcast(const std::string& message) {
+  for (int s = 1; s <= slotCount_; ++s) sendTo(s, message);
+}
+
+void TServer::sendToAllBut(int slot, const std::string& message) {
+  for (int s = 1; s <= slotCount_; ++s)
+    if (s != slot) sendTo(s, message);
+}
+
+// ---- The pump ------------------------------------------------------------------
+
+void TServer::socktimerTimer() {
+  if (queued_ == 0) {
+    socktimer_.stop();
+    return;
+  }
+  if (socktimer_.interval() != kPumpMs) socktimer_.start(kPumpMs);
+  for (int i = 1; i <= kSlots; ++i) {
+    const int slot = (lastServed_ + i - 1) % kSlots + 1;
+    auto& queue = inboxes_[slot].queue;
+    if (queue.empty()) continue;
+    const std::string line = std::move(queue.front());
+    queue.pop_front();
+    --queued_;
+    lastServed_ = slot;
+    dispatch(slot, line);
+    return;
+  }
+}
+
+bool TServer::allowed(const Route& route, int from, std::string_view body) {
+  if (route.guard == Guard::None) return true;
+  if (route.guard == Guard::SeatOneOnly) return from == 1;
+  if (route.guard == Guard::OwnSeatOrSeatOne && from == 1) return true;
+  FieldReader reader(body);
+  return toIntOr(reader.next(), -1) == from;
+}
+
+void TServer::dispatch(int from, std::string_view line) {
+  const Command command = splitCommand(line);
+  if (command.name.empty()) return;
+  const auto route = std::find_if(std::begin(kRoutes), std::end(kRoutes),
+                                  [&](const Route& r) { return r.command == command.name; });
+  if (route == std::end(kRoutes)) {
+    log_("seat " + std::to_string(from) + ": unknown command ignored: " +
+         std::string(command.name.substr(0, 40)));
+    return;
+  }
+  if (!allowed(*route, from, command.body)) {
+    log_("seat " + std::to_string(from) + ": " + std::string(command.name) +
+         " not allowed from this seat; dropped");
+    return;
+  }
+  if (!route->handler) return;
+  FieldReader body(command.body);
+  try {
+    (this->*route->handler)(from, body);
+  } catch (const BadNumber& e) {
+    log_("seat " + std::to_string(from) + ": " + std::string(command.name) + " stopped: " +
+         e.what());
+  }
+}
+
+// ---- Session handlers ------------------------------------------------------------
+
+void TServer::receivedlogininfo(int, FieldReader& body) {
+  const int seat = body.nextInt();
+  const std::string version(body.next());
+  Seat& s = seats_[seat];
+  s.name = cleanField(body.rest());
+  s.connected = true;
+
+  broadcast(MessageBuilder(cmd::newplayerinfo).field(seat).field(s.name).done());
+  for (int i = 1; i <= slotCount_; ++i) {
+    if (i == seat || !seats_[i].connected) continue;
+    sendTo(seat, MessageBuilder(cmd::existingplayers).field(i).field(seats_[i].name).done());
+  }
+  if (version != kVersion) {
+    sendTo(1, MessageBuilder(cmd::havewrongversion).field(s.name).done());
+    sendTo(seat, MessageBuilder(cmd::wrongversion).done(true));
+  }
+  log_("seat " + std::to_string(seat) + ": logged in as " + s.name +
+       (version != kVersion ? " (version " + version + ")" : std::string()));
+  if (gameRunning_) bringUpToDate(seat);
+}
+
+void TServer::bringUpToDate(int seat) {
+  MessageBuilder stats(cmd::stats);
+  stats.field(seat).field(playToScore_).field(turnSeconds_).field(currentSeat_).field(countdown_);
+  stats.field(gameMode_).field(fourPlayer_);
+  for (int s = 1; s <= seatCount; ++s) stats.field(s).field(seats_[s].score);
+  sendTo(seat, stats.done());
+
+  if (seat <= seatCount) {
+    MessageBuilder tiles(cmd::mytiles);
+    tiles.field(seat);
+    bool any = false;
+    for (int n = 1; n <= 7; ++n) {
+      const int code = seats_[seat].letters[n].code;
+      if (code == 0) continue;
+      tiles.field(n).field(code);
+      any = true;
+    }
+    if (any) sendTo(seat, tiles.done());
+  }
+
+  MessageBuilder board(cmd::theboard);
+  MessageBuilder flipped(cmd::isflipped);
+  flipped.field(seat);
+  bool anyFlipped = false;
+  for (int x = 1; x <= kBoardWidth; ++x) {
+    for (int y = 1; y <= kBoardHeight; ++y) {
+      board.field(x).field(y).field(board_[x][y].code);
+      if (board_[x][y].faceUp) {
+        flipped.field(x).field(y);
+        anyFlipped = true;
+      }
+    }
+  }
+  sendTo(seat, board.done());
+  if (anyFlipped) sendTo(seat, flipped.done());
+}
+
+void TServer::kickhim(int from, FieldReader& body) {
+  if (body.next() != "1") return;
+  const int target = body.nextInt();
+  if (target < 1 || target > kSlots || !seats_[target].connected) return;
+  log_("seat " + std::to_string(from) + " removes seat " + std::to_string(target));
+  disconnectsock(target);
+}
+
+void TServer::chat(int, FieldReader& body) {
+  const std::string_view seat = body.next();
+  const int s = toInt(seat);
+  broadcast(MessageBuilder(cmd::chat).field(seat).last(seats_[s].name + " chats: " +
+                                                        std::string(body.rest())).done());
+}
+
+void TServer::action(int, FieldReader& body) {
+  const std::string_view seat = body.next();
+  const int s = toInt(seat);
+  broadcast(
+      MessageBuilder(cmd::action).field(seat).last(seats_[s].name + " " + std::string(body.rest())).done());
+}
+
+void TServer::playasound(int, FieldReader& body) {
+  const std::string_view seat = body.next();
+  broadcast(MessageBuilder(cmd::playasound).field(seat).last(body.rest()).done());
+}
+
+void TServer::justwatch(int, FieldReader& body) {
+  const int seat = body.nextInt();
+  if (seat < 1 || seat > seatCount) return;
+  const std::string_view flag = body.rest();
+  Seat& s = seats_[seat];
+  if (flag == "2") {
+    s.justWatching = false;
+    broadcast(MessageBuilder(cmd::justwatching).field(seat).field("2").done());
+  } else if (flag == "1" && s.connected && gameRunning_) {
+    s.justWatching = true;
+    broadcast(MessageBuilder(cmd::justwatching).field(seat).field("1").done());
+  }
+}
+
+}  // namespace tw

@@ -1,0 +1,13 @@
+// QTimer behind the cores' Timer interface.
+#include "qt_timer.h"
+
+namespace tw {
+
+QtTimer::QtTimer(std::function<void()> onTick) {
+  timer_.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&timer_, &QTimer::timeout, [tick = std::move(onTick)] { tick(); });
+}
+
+void QtTimer::start(int intervalMs) { timer_.start(intervalMs); }
+
+}  // namespace tw

@@ -1,0 +1,81 @@
+// Sock: the non-blocking stream socket both ends of the game use. One Sock
+// listens (the host) or holds one connection (an accepted seat, or a client).
+// Every event arrives on the thread's event loop; nothing here blocks.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace tw {
+
+class Sock : public QObject {
+  Q_OBJECT
+
+ public:
+  enum class SocketInfo { Lookup, Connect, Close, Listen, Receive, Send, Accept, Error };
+  Q_ENUM(SocketInfo)
+
+  // One read event takes at most this many bytes; more arrive as further events.
+  static constexpr qint64 kReceiveArea = 32768;
+  // How long a closed connection may take to send what was queued for it.
+  static constexpr int kLingerMs = 5000;
+
+  explicit Sock(QObject* parent = nullptr);
+  ~Sock() override;
+
+  void setHostName(const QString& host);
+  QString hostName() const { return hostName_; }
+  void setPortName(const QString& port);
+  QString portName() const { return portName_; }
+
+  // Starts connecting to hostName:portName. Gives the connected flag; when a
+  // socket already exists nothing else happens.
+  bool open();
+  // Closes the connection or stops listening. A connection that closes
+  // reports info (Close) "Socket Closed".
+  bool close();
+
+  // Starts or stops listening on portName (any local address; port 0 picks a
+  // free one). A failure is reported as info (Error) and gives false.
+  bool setListen(bool on);
+  bool listening() const;
+  quint16 localPort() const;
+
+  // Takes one waiting connection as a new Sock owned by this one (the caller
+  // may delete it earlier). Gives nullptr when none is waiting.
+  Sock* accept();
+
+  // Queues bytes for sending; what the system does not take at once goes later.
+  bool send(const QByteArray& bytes);
+  // Takes every byte received so far.
+  QByteArray receive();
+
+  bool connected() const { return connected_; }
+  QString peerAddress() const;
+
+  // The slot number of an accepted seat connection.
+  int tag = 0;
+
+ signals:
+  void onConnect(tw::Sock* sock);
+  void onRead(tw::Sock* sock, qint64 count);
+  void onDisconnect(tw::Sock* sock);
+  void onAccept(tw::Sock* sock);
+  void onInfo(tw::Sock* sock, tw::Sock::SocketInfo kind, const QString& message);
+
+ private:
+  void adopt(QTcpSocket* socket);
+  void report(SocketInfo kind, const QString& message) { emit onInfo(this, kind, message); }
+
+  QString hostName_;
+  QString portName_;
+  QTcpServer* server_ = nullptr;
+  QTcpSocket* socket_ = nullptr;
+  bool connected_ = false;
+};
+
+}  // namespace tw

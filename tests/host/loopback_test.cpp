@@ -1,0 +1,93 @@
+// The host over real loopback sockets: what a protocol-speaking client sees.
+#include <gtest/gtest.h>
+
+#include "host_service.h"
+#include "loopback.h"
+
+namespace tw::test {
+namespace {
+
+using Messages = std::vector<std::string>;
+
+class Loopback : public ::testing::Test {
+ protected:
+  Loopback() : host([this](const std::string& l) { log.push_back(l); }) {
+    qtApp();
+    EXPECT_TRUE(host.listen(0));
+  }
+  std::unique_ptr<Peer> join(const std::string& name) {
+    auto peer = std::make_unique<Peer>(host.port());
+    const int seat = peer->seat();
+    peer->say("CMD_logininfo+" + std::to_string(seat) + "+1.0.4+" + name);
+    peer->waitFor(2);
+    return peer;
+  }
+  std::vector<std::string> log;
+  HostService host;
+};
+
+TEST_F(Loopback, SeatsLoginAndTheRosterArriveInOrder) {
+  auto ann = join("Ann");
+  auto bob = join("Bob");
+  ASSERT_TRUE(bob->waitFor(3));
+  EXPECT_EQ(bob->received, (Messages{"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Bob",
+                                     "CMD_existingplayers+1+Ann"}));
+  ASSERT_TRUE(ann->waitFor(3));
+  EXPECT_EQ(ann->received[2], "CMD_newplayerinfo+2+Bob");
+}
+
+TEST_F(Loopback, TheTenthConnectionIsToldTheHostIsFullAndDropped) {
+  std::vector<std::unique_ptr<Peer>> peers;
+  for (int i = 1; i <= 9; ++i) {
+    peers.push_back(std::make_unique<Peer>(host.port()));
+    EXPECT_EQ(peers.back()->seat(), i);
+  }
+  Peer tenth(host.port());
+  ASSERT_TRUE(waitUntil([&] { return tenth.closed; }));
+  EXPECT_EQ(tenth.received, Messages{"CMD_full+"});
+  spin(50);
+  for (auto& p : peers) EXPECT_FALSE(p->closed);
+
+  // A freed seat is handed out again.
+  peers[4].reset();
+  ASSERT_TRUE(waitUntil([&] { return !host.server().seat(5).connected; }));
+  Peer again(host.port());
+  EXPECT_EQ(again.seat(), 5);
+}
+
+TEST_F(Loopback, MessagesSplitOrBatchedArriveWhole) {
+  auto ann = join("Ann");
+  ann->raw("CMD_chat+1+one+and|cl");
+  spin(30);
+  ann->raw("Black\xFF" "CMD_chat+1+two|clBlack\xFF" "CMD_chat+1+three|clBlack\xFF");
+  ASSERT_TRUE(ann->waitFor(5));
+  EXPECT_EQ(Messages(ann->received.begin() + 2, ann->received.end()),
+            (Messages{"CMD_chat+1+Ann chats: one+and|clBlack", "CMD_chat+1+Ann chats: two|clBlack",
+                      "CMD_chat+1+Ann chats: three|clBlack"}));
+}
+
+TEST_F(Loopback, AKickClosesTheTargetsConnection) {
+  auto ann = join("Ann");
+  auto bob = join("Bob");
+  ann->say("CMD_kickhim+1+2+");
+  ASSERT_TRUE(waitUntil([&] { return bob->closed; }));
+  ASSERT_TRUE(ann->waitFor(4));
+  EXPECT_EQ(ann->received.back(), "CMD_playerdisconnected+2+Bob");
+}
+
+TEST_F(Loopback, AHostilePeerIsCutOffAndTheOthersPlayOn) {
+  auto ann = join("Ann");
+  auto bad = join("Mal");
+  bad->raw(std::string(TServer::kMaxPendingBytes + 4096, 'x'));
+  ASSERT_TRUE(waitUntil([&] { return bad->closed; }));
+  ann->say("CMD_chat+1+still fine|clBlack");
+  ASSERT_TRUE(waitUntil([&] { return ann->received.back() == "CMD_chat+1+Ann chats: still fine|clBlack"; }));
+}
+
+TEST_F(Loopback, ASecondHostCannotTakeAPortInUse) {
+  HostService other([](const std::string&) {});
+  EXPECT_FALSE(other.listen(host.port()));
+}
+
+}  // namespace
+}  // namespace tw::test
