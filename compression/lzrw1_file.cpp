@@ -16,15 +16,15 @@ namespace {
 
 constexpr std::uint8_t kSignatureLzrw1[4] = {'W', 'R', 'Z', 'L'};
 constexpr std::uint8_t kSignatureLzh[4] = {'!', 'H', 'Z', 'L'};
-constexpr std::size_t kNoBytes = std::numeric_limits<std::size_t>::max();
 
+// The file codec's I/O buffers; the output one also holds a block's length prefix.
 struct Buffers {
     std::vector<std::uint8_t> in;
     std::vector<std::uint8_t> out;
     Buffers() {
         try {
             in.resize(kLzrw1BufferSize);
-            out.resize(kLzrw1BufferSize);
+            out.resize(2 + kLzrw1BufferSize);
         } catch (const std::bad_alloc&) {
             throw Lzrw1Error("Lzrw1 (de)compression : Failed to get memory for I/O buffers !");
         }
@@ -41,62 +41,62 @@ std::uint32_t getLe32(const std::uint8_t* p) {
            std::uint32_t{p[3]} << 24;
 }
 
-// read(buf, n) gives the count read (fewer only at the end) or kNoBytes on an
-// error; write(buf, n) gives false on a short write.
-template <class Read, class Write>
-std::uint64_t compressStream(Lzrw1Block& block, Buffers& buffers, std::uint32_t size, Read&& read,
-                             Write&& write, const std::string& inName, const std::string& outName) {
-    const auto writeChecked = [&](const std::uint8_t* p, std::size_t n) {
-        if (!write(p, n))
+// A reader hands out the next n bytes (fewer only at the end; nullptr on a
+// read error); a writer lends room for n bytes and takes back how many of
+// them to keep (false on a short write). Memory and files share the layout.
+template <class Reader, class Writer>
+std::uint64_t compressStream(Lzrw1Block& block, std::uint32_t size, Reader& reader, Writer& writer,
+                             const std::string& inName, const std::string& outName) {
+    const auto commit = [&](std::size_t n) {
+        if (!writer.commit(n))
             throw Lzrw1Error("Lzrw1 : Error writing to output file : " + outName);
     };
-    std::uint8_t header[8];
+    std::uint8_t* header = writer.reserve(8);
     std::memcpy(header, kSignatureLzrw1, 4);
     putLe32(header + 4, size);
-    writeChecked(header, sizeof header);
-    std::uint64_t written = sizeof header;
+    commit(8);
+    std::uint64_t written = 8;
     std::size_t got = 0;
     do {
-        got = read(buffers.in.data(), kLzrw1BlockSize);
-        if (got == kNoBytes)
+        const std::uint8_t* in = reader.read(kLzrw1BlockSize, got);
+        if (!in)
             throw Lzrw1Error("Lzrw1 : Error reading from input file : " + inName + " (LZRW1/KH)");
-        const std::size_t length = block.compress(buffers.in.data(), got, buffers.out.data());
-        const std::uint8_t prefix[2] = {static_cast<std::uint8_t>(length),
-                                        static_cast<std::uint8_t>(length >> 8)};
-        writeChecked(prefix, 2);
-        writeChecked(buffers.out.data(), length);
+        std::uint8_t* out = writer.reserve(2 + kLzrw1BufferSize);
+        const std::size_t length = block.compress(in, got, out + 2);
+        out[0] = static_cast<std::uint8_t>(length);
+        out[1] = static_cast<std::uint8_t>(length >> 8);
+        commit(2 + length);
         written += 2 + length;
     } while (got == kLzrw1BlockSize);
     return written;
 }
 
-template <class Read, class Write>
-std::uint64_t decompressStream(Buffers& buffers, Read&& read, Write&& write, const std::string& inName,
+template <class Reader, class Writer>
+std::uint64_t decompressStream(Reader& reader, Writer& writer, const std::string& inName,
                                const std::string& outName) {
-    const auto readExactly = [&](std::uint8_t* p, std::size_t n) {
-        if (read(p, n) != n)
+    const auto readExactly = [&](std::size_t n) {
+        std::size_t got = 0;
+        const std::uint8_t* p = reader.read(n, got);
+        if (!p || got != n)
             throw Lzrw1Error("Lzrw1 : Error reading from input file : " + inName);
+        return p;
     };
-    std::uint8_t signature[4];
-    readExactly(signature, 4);
+    const std::uint8_t* signature = readExactly(4);
     if (std::memcmp(signature, kSignatureLzh, 4) == 0)
         throw Lzrw1Error("Lzrw1 (LZH decompression) : LZH method not supported !");
     if (std::memcmp(signature, kSignatureLzrw1, 4) != 0)
         throw Lzrw1Error(inName + " : Lzrw1 decompression : this file has no valid header !");
-    std::uint8_t sizeField[4];
-    readExactly(sizeField, 4);
-    const std::uint32_t size = getLe32(sizeField);
+    const std::uint32_t size = getLe32(readExactly(4));
     std::uint64_t written = 0;
     std::size_t got = kLzrw1BlockSize;
     while (got == kLzrw1BlockSize) {
-        std::uint8_t prefix[2];
-        readExactly(prefix, 2);
+        const std::uint8_t* prefix = readExactly(2);
         const std::size_t length = std::size_t{prefix[0]} | std::size_t{prefix[1]} << 8;
         if (length > kLzrw1BufferSize)
             throw Lzrw1Error(kLzrw1CorruptBlock);
-        readExactly(buffers.in.data(), length);
-        got = Lzrw1Block::decompress(buffers.in.data(), length, buffers.out.data());
-        if (!write(buffers.out.data(), got))
+        const std::uint8_t* in = readExactly(length);
+        got = Lzrw1Block::decompress(in, length, writer.reserve(kLzrw1BufferSize));
+        if (!writer.commit(got))
             throw Lzrw1Error("Lzrw1 : Error writing to output file : " + outName);
         written += got;
     }
@@ -107,20 +107,28 @@ std::uint64_t decompressStream(Buffers& buffers, Read&& read, Write&& write, con
 
 struct MemoryReader {
     std::string_view data;
-    std::size_t operator()(std::uint8_t* p, std::size_t n) {
-        n = std::min(n, data.size());
-        std::memcpy(p, data.data(), n);
-        data.remove_prefix(n);
-        return n;
+    const std::uint8_t* read(std::size_t n, std::size_t& got) {
+        got = std::min(n, data.size());
+        const auto* p = reinterpret_cast<const std::uint8_t*>(data.data());
+        data.remove_prefix(got);
+        return p;
     }
 };
 
+// Grows the string ahead of the codec so that blocks are coded in place.
 struct StringWriter {
     std::string& out;
-    bool operator()(const std::uint8_t* p, std::size_t n) {
-        out.append(reinterpret_cast<const char*>(p), n);
+    std::size_t used = 0;
+    std::uint8_t* reserve(std::size_t n) {
+        if (out.size() - used < n)
+            out.resize(std::max(used + n, out.size() * 2));
+        return reinterpret_cast<std::uint8_t*>(out.data()) + used;
+    }
+    bool commit(std::size_t n) {
+        used += n;
         return true;
     }
+    void finish() { out.resize(used); }
 };
 
 struct FileCloser {
@@ -130,17 +138,20 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 struct FileReader {
     std::FILE* file;
-    std::size_t operator()(std::uint8_t* p, std::size_t n) {
-        const std::size_t got = std::fread(p, 1, n, file);
+    std::vector<std::uint8_t>& buffer;
+    const std::uint8_t* read(std::size_t n, std::size_t& got) {
+        got = std::fread(buffer.data(), 1, n, file);
         if (got < n && std::ferror(file))
-            return kNoBytes;
-        return got;
+            return nullptr;
+        return buffer.data();
     }
 };
 
 struct FileWriter {
     std::FILE* file;
-    bool operator()(const std::uint8_t* p, std::size_t n) { return std::fwrite(p, 1, n, file) == n; }
+    std::vector<std::uint8_t>& buffer;
+    std::uint8_t* reserve(std::size_t) { return buffer.data(); }
+    bool commit(std::size_t n) { return std::fwrite(buffer.data(), 1, n, file) == n; }
 };
 
 File openInput(const std::string& name) {
@@ -181,24 +192,27 @@ std::string lzrw1Compress(std::string_view data) {
     if (data.size() > std::numeric_limits<std::uint32_t>::max())
         throw Lzrw1Error("Lzrw1 compression : Failed to obtain the size of : <memory>");
     Lzrw1Block block;
-    Buffers buffers;
-    std::string out;
-    out.reserve(data.size() + data.size() / 32768 * 3 + 16);
-    compressStream(block, buffers, static_cast<std::uint32_t>(data.size()), MemoryReader{data}, StringWriter{out},
-                   "<memory>", "<memory>");
+    std::string out(data.size() + data.size() / kLzrw1BlockSize * 3 + 8 + 2 + kLzrw1BufferSize, '\0');
+    MemoryReader reader{data};
+    StringWriter writer{out};
+    compressStream(block, static_cast<std::uint32_t>(data.size()), reader, writer, "<memory>", "<memory>");
+    writer.finish();
     return out;
 }
 
 std::string lzrw1Decompress(std::string_view container, const std::string& name) {
-    std::string out;
+    std::uint64_t hint = 0;
     if (container.size() >= 8) {
         // The size field is only a hint here: a block expands at most about a
-        // thousand times, so a forged size cannot make us reserve much more.
+        // thousand times, so a forged size cannot make us allocate much more.
         const auto size = getLe32(reinterpret_cast<const std::uint8_t*>(container.data()) + 4);
-        out.reserve(std::min<std::uint64_t>(size, std::uint64_t{container.size()} * 1100));
+        hint = std::min<std::uint64_t>(size, std::uint64_t{container.size()} * 1100);
     }
-    Buffers buffers;
-    decompressStream(buffers, MemoryReader{container}, StringWriter{out}, name, "<memory>");
+    std::string out(hint + kLzrw1BufferSize, '\0');
+    MemoryReader reader{container};
+    StringWriter writer{out};
+    decompressStream(reader, writer, name, "<memory>");
+    writer.finish();
     return out;
 }
 
@@ -218,8 +232,9 @@ std::uint64_t Tlzrw1::compress() {
         throw Lzrw1Error("Lzrw1 compression : Failed to obtain the size of : " + inputFile);
     File in = openInput(inputFile);
     return withOutput(outputFile, [&](std::FILE* out) {
-        return compressStream(*block_, buffers, static_cast<std::uint32_t>(size), FileReader{in.get()},
-                              FileWriter{out}, inputFile, outputFile);
+        FileReader reader{in.get(), buffers.in};
+        FileWriter writer{out, buffers.out};
+        return compressStream(*block_, static_cast<std::uint32_t>(size), reader, writer, inputFile, outputFile);
     });
 }
 
@@ -227,7 +242,9 @@ std::uint64_t Tlzrw1::decompress() {
     Buffers buffers;
     File in = openInput(inputFile);
     return withOutput(outputFile, [&](std::FILE* out) {
-        return decompressStream(buffers, FileReader{in.get()}, FileWriter{out}, inputFile, outputFile);
+        FileReader reader{in.get(), buffers.in};
+        FileWriter writer{out, buffers.out};
+        return decompressStream(reader, writer, inputFile, outputFile);
     });
 }
 
