@@ -3,11 +3,11 @@
 // game must end with exactly one winner.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <random>
 
 #include "commands.h"
 #include "host_fixture.h"
+#include "word_lists.h"
 
 namespace tw::test {
 namespace {
@@ -23,30 +23,6 @@ constexpr int kGames = 200;
 #else
 constexpr int kGames = 200;
 #endif
-
-// The computer's list: random strings whose letters follow the letter
-// supply, so that most turns find a word and no letter lingers on a bar,
-// among them three- and eight-letter strings that must never be chosen.
-// Strings beginning "ss" stand for list words the host does not accept.
-const std::vector<std::string>& computerWords() {
-  static const std::vector<std::string> words = [] {
-    const int weights[26] = {9, 2, 2, 5, 12, 2, 3, 2, 9, 1, 1, 4, 2, 6, 8, 2, 1, 6, 4, 6, 3, 2, 2, 1, 2, 1};
-    std::mt19937 gen(99);
-    std::discrete_distribution<int> letter(std::begin(weights), std::end(weights));
-    const std::size_t lengths[] = {3, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 5, 5, 5, 6, 7, 8};
-    std::vector<std::string> out;
-    for (int i = 0; i < 20000; ++i) {
-      std::string word;
-      while (word.size() < lengths[i % std::size(lengths)]) word += char('a' + letter(gen));
-      out.push_back(word);
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-  }();
-  return words;
-}
-
-bool accepted(const std::string& word) { return word.rfind("ss", 0) != 0; }
 
 class Soak : public HostTransport {
  public:
@@ -75,8 +51,8 @@ class Soak : public HostTransport {
     const int playTo = 100 + 5 * int(pick() % 21);
 
     HostRules rules;
-    rules.checkWord = accepted;
-    rules.computerWords = computerWords();
+    rules.checkWord = supplyLikeWordAccepted;
+    rules.computerWords = supplyLikeWords();
     rules.seed = seed_;
     ManualTimer socktimer, timer1, computertimer;
     TServer host(*this, HostTimers{socktimer, timer1, computertimer}, [](const std::string&) {}, rules);
@@ -148,7 +124,7 @@ class Soak : public HostTransport {
       std::string spelled;
       for (const auto& g : body.groups(1)) spelled += TServer::converttoletter(toInt(g[0]));
       EXPECT_EQ(spelled, word);
-      EXPECT_TRUE(accepted(word));
+      EXPECT_TRUE(supplyLikeWordAccepted(word));
       ++words;
     } else if (c.name == cmd::nextplayer) {
       // Now and then a watching player buys a new bar while the computer
