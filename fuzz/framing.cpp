@@ -55,10 +55,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
 
-  // The same bytes from two logged-in seats, split at an arbitrary point.
+  // The same bytes from two logged-in seats, split at an arbitrary point,
+  // with the turn clock and the computer player ticking between messages.
   NullTimer socktimer, timer1, computertimer;
   NullTransport transport;
-  tw::TServer host(transport, tw::HostTimers{socktimer, timer1, computertimer}, [](const std::string&) {});
+  tw::HostRules rules;
+  rules.checkWord = [](const std::string& word) { return word.size() % 2 == 0; };
+  rules.computerWords = {"at", "ate", "dear", "east", "eats", "idea", "into", "note", "rate", "read",
+                         "seat", "stone", "tea", "tear", "tone", "trade", "u", "v", "w", "x", "y", "z", "zz"};
+  rules.seed = size;
+  tw::TServer host(transport, tw::HostTimers{socktimer, timer1, computertimer}, [](const std::string&) {},
+                   std::move(rules));
   host.Sock1Accept();
   host.Sock1Accept();
   host.Sock1Read(1, "CMD_logininfo+1+1.0.4+A\xFF");
@@ -66,6 +73,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t cut = size ? data[0] % (size + 1) : 0;
   host.Sock1Read(1, bytes.substr(0, cut));
   host.Sock1Read(2, bytes.substr(cut));
-  for (int i = 0; i < 600 && socktimer.running(); ++i) host.socktimerTimer();
+  for (int i = 0; i < 600; ++i) {
+    if (socktimer.running()) host.socktimerTimer();
+    if (timer1.running()) host.timer1Timer();
+    if (computertimer.running()) host.computertimerTimer();
+  }
   return 0;
 }

@@ -2,6 +2,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -77,7 +78,10 @@ int main(int argc, char* argv[]) {
     return 2;
   }
 
-  tw::HostService host;
+  tw::HostRules rules;
+  rules.seed = std::uint32_t(std::chrono::system_clock::now().time_since_epoch().count());
+  tw::logLine("no word list is loaded: every submitted word is rejected");
+  tw::HostService host(std::move(rules), tw::logLine);
   host.server().setBotSpeed(botSpeed);
   if (!host.listen(quint16(port))) return 1;
   quitOnSignals(app);

@@ -1,15 +1,27 @@
 // The Qt side of the host: accepted sockets in, the host's sends and closes out.
 #include "host_service.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace tw {
 
-HostService::HostService(LogFn log, QObject* parent)
+void ScaledTimer::start(int intervalMs) {
+  interval_ = intervalMs;
+  timer_.start(std::max(1, int(std::lround(intervalMs / scale_))));
+}
+
+HostService::HostService(LogFn log, QObject* parent) : HostService(HostRules{}, std::move(log), parent) {}
+
+HostService::HostService(HostRules rules, LogFn log, QObject* parent)
     : QObject(parent),
       log_(log ? std::move(log) : LogFn(logLine)),
       socktimer_([this] { server_->socktimerTimer(); }),
-      timer1_([] {}),
-      computertimer_([] {}),
-      server_(std::make_unique<TServer>(static_cast<HostTransport&>(*this), HostTimers{socktimer_, timer1_, computertimer_}, log_)) {
+      timer1_([this] { server_->timer1Timer(); }, timeScale_),
+      computertimer_([this] { server_->computertimerTimer(); }, timeScale_),
+      server_(std::make_unique<TServer>(static_cast<HostTransport&>(*this),
+                                        HostTimers{socktimer_, timer1_, computertimer_}, log_,
+                                        std::move(rules))) {
   connect(&Sock1_, &Sock::onAccept, this, [this] { Sock1Accept(); });
 }
 

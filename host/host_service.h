@@ -12,12 +12,33 @@
 
 namespace tw {
 
+// A game-paced timer that runs faster by the service's time scale (tests and
+// demos play whole games over real sockets in seconds).
+class ScaledTimer final : public Timer {
+ public:
+  ScaledTimer(std::function<void()> onTick, const double& scale) : timer_(std::move(onTick)), scale_(scale) {}
+  void start(int intervalMs) override;
+  void stop() override { timer_.stop(); }
+  bool running() const override { return timer_.running(); }
+  int interval() const override { return interval_; }
+
+ private:
+  QtTimer timer_;
+  const double& scale_;
+  int interval_ = 0;
+};
+
 class HostService : public QObject, private HostTransport {
   Q_OBJECT
 
  public:
   explicit HostService(LogFn log = logLine, QObject* parent = nullptr);
+  HostService(HostRules rules, LogFn log, QObject* parent = nullptr);
   ~HostService() override;
+
+  // Runs the turn clock and the computer player `scale` times faster; the
+  // message pump keeps its pace.
+  void setTimeScale(double scale) { timeScale_ = scale > 0 ? scale : 1.0; }
 
   // Starts listening; port 0 picks a free port. Gives false (and logs why)
   // when the port cannot be taken.
@@ -40,9 +61,10 @@ class HostService : public QObject, private HostTransport {
   Sock Sock1_;
   std::array<Sock*, TServer::kRefusedSlot + 1> socks_{};  // by slot
   Sock* accepting_ = nullptr;
+  double timeScale_ = 1.0;
   QtTimer socktimer_;
-  QtTimer timer1_;
-  QtTimer computertimer_;
+  ScaledTimer timer1_;
+  ScaledTimer computertimer_;
   std::unique_ptr<TServer> server_;
 };
 

@@ -4,10 +4,13 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <deque>
 #include <functional>
+#include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "framing.h"
 #include "log.h"
@@ -35,6 +38,21 @@ struct HostTimers {
   Timer& timer1;
   Timer& computertimer;
 };
+
+// What the host needs to judge words and to play for empty seats. The program
+// supplies the real word list; tests supply a few words and a fixed seed.
+struct HostRules {
+  // True when the lower-case word is a word. When unset every word is rejected.
+  std::function<bool(const std::string&)> checkWord;
+  // The computer player's vocabulary, sorted, lower case, 1 to 7 letters.
+  std::vector<std::string> computerWords;
+  // Seed of the host's one random generator.
+  std::uint32_t seed = 0;
+};
+
+namespace test {
+struct HostProbe;
+}
 
 // One letter of a seat: entries 1..7 are the bar, 8..12 the cells the computer
 // turned over this turn.
@@ -72,7 +90,22 @@ class TServer {
   static constexpr std::size_t kMaxPendingBytes = 64 * 1024;
   static constexpr std::size_t kMaxQueuedMessages = 256;
 
-  TServer(HostTransport& transport, HostTimers timers, LogFn log = logLine);
+  static constexpr int kBarSize = 7;
+  static constexpr int kMaxFlips = 5;
+  static constexpr int kWordPositions = 10;
+  static constexpr int kBuyPrice = 20;
+  static constexpr int kTurnTickMs = 1000;
+  // Turn phases, kept as the tag of timer1.
+  static constexpr int kPhasePause = 1;      // after a word, a pass or time up
+  static constexpr int kPhaseTurn = 2;       // a turn runs; moves are accepted
+  static constexpr int kPhaseEmptyDone = 3;  // after an empty Done
+  static constexpr int kPhaseSneak = 4;      // a look at the board before a turn
+  // Computer player steps, kept as the tag of computertimer.
+  static constexpr int kBotFlip = 1;
+  static constexpr int kBotWord = 2;
+  static constexpr int kBotSubmit = 3;
+
+  TServer(HostTransport& transport, HostTimers timers, LogFn log = logLine, HostRules rules = {});
 
   // Socket events, called by the glue.
   // A connection is waiting: gives the slot it takes (kRefusedSlot when the
@@ -85,6 +118,14 @@ class TServer {
 
   // Timer ticks.
   void socktimerTimer();
+  void timer1Timer();
+  void computertimerTimer();
+
+  // The letter supply and values.
+  int getletter();
+  static int letterworth(int code);
+  // The lower-case letter of a tile code; no letter for any other code.
+  static std::string converttoletter(int code);
 
   // Read access for the glue and tests.
   const Seat& seat(int slot) const { return seats_.at(slot); }
@@ -92,6 +133,19 @@ class TServer {
   std::size_t queuedMessages() const { return queued_; }
   int botSpeed() const { return botSpeed_; }
   void setBotSpeed(int ms) { botSpeed_ = ms; }
+  bool gameRunning() const { return gameRunning_; }
+  int currentSeat() const { return currentSeat_; }
+  int phase() const { return phase_; }
+  int countdown() const { return countdown_; }
+  int botStep() const { return botStep_; }
+  int botCountdown() const { return botCountdown_; }
+  const std::string& botWord() const { return botWord_; }
+  int flipsThisTurn() const { return flipsThisTurn_; }
+  int sneakerSeat() const { return sneakerSeat_; }
+  int playToScore() const { return playToScore_; }
+  int turnSeconds() const { return turnSeconds_; }
+  const std::string& gameMode() const { return gameMode_; }
+  const BoardCell& cell(int x, int y) const { return board_.at(x).at(y); }
 
  private:
   // Who may send a command, checked before its handler runs.
@@ -120,6 +174,54 @@ class TServer {
   void playasound(int from, FieldReader& body);
   void bringUpToDate(int seat);
 
+  // Game setup (setup.cpp).
+  void startgame(int from, FieldReader& body);
+  void makeboard();
+  void dealtiles();
+
+  // Turn engine (turns.cpp).
+  void enterPhase(int phase, int ticks);
+  void findplayer();
+  void flipthem();
+  void chooseSneaker();
+  void finishfindplayer();
+  void timeup();
+  int checkforwin();
+  bool countsForWin(int seat) const;
+
+  // Moves and scoring (moves.cpp). Each command has a message form, which
+  // reads the body, and a form taking the values read, which the computer
+  // player and the host's own passes call too.
+  bool onTurn(int seat) const;
+  void relayMove(int seat, const std::string& message);
+  void iflip(int from, FieldReader& body);
+  void iflip(int seat, int x, int y);
+  void usebarletter(int from, FieldReader& body);
+  void usebarletter(int seat, int slot, int wordpos);
+  void useboardletter(int from, FieldReader& body);
+  void useboardletter(int seat, int x, int y, int wordpos);
+  void clickclear(int from, FieldReader& body);
+  void clickclear(int seat, std::string_view rest);
+  void clickbuy(int from, FieldReader& body);
+  void clickbuy(int seat);
+  void hepass(int from, FieldReader& body);
+  void hepass(int seat);
+  void idone(int from, FieldReader& body);
+  void idone(int seat, const std::vector<CellRef>& word);
+  void rejectLetter(int seat, int number);
+  void flipthemover(int seat);
+  static std::vector<CellRef> readWord(FieldReader& refs);
+
+  // Computer player (computer.cpp).
+  bool playedByComputer(int seat) const;
+  void armBot(int step, int ticks);
+  void computerplay(int seat);
+  void computerword(int seat);
+  void computerdone(int seat);
+
+  // A uniform draw from 0..n-1.
+  int randomBelow(int n);
+
   // Sending.
   void sendTo(int slot, const std::string& message);
   void broadcast(const std::string& message);
@@ -132,6 +234,8 @@ class TServer {
   Timer& timer1_;
   Timer& computertimer_;
   LogFn log_;
+  HostRules rules_;
+  std::mt19937 rng_;
 
   std::array<Seat, kRefusedSlot + 1> seats_{};  // by slot; 0 unused
   int slotCount_ = 0;
@@ -148,6 +252,8 @@ class TServer {
 
   // Game state.
   bool gameRunning_ = false;
+  int phase_ = 0;
+  int botStep_ = 0;
   int currentSeat_ = 0;
   int playToScore_ = 100;
   int turnSeconds_ = 60;
@@ -161,6 +267,11 @@ class TServer {
   bool viewable_ = false;
   int sneakerSeat_ = 0;
   int botSpeed_ = 750;
+  // Indexes of the computer's words it may choose: at least 4 letters, not
+  // among the last ten.
+  std::size_t botChoices_ = 0;
+
+  friend struct test::HostProbe;
 };
 
 }  // namespace tw

@@ -16,25 +16,30 @@ const TServer::Route TServer::kRoutes[] = {
     {cmd::kickhim, Guard::SeatOneOnly, &TServer::kickhim},
     {cmd::chat, Guard::OwnSeat, &TServer::chat},
     {cmd::action, Guard::OwnSeat, &TServer::action},
-    {cmd::startgame, Guard::SeatOneOnly, nullptr},
+    {cmd::startgame, Guard::SeatOneOnly, &TServer::startgame},
     {cmd::justwatch, Guard::OwnSeatOrSeatOne, &TServer::justwatch},
-    {cmd::iflip, Guard::OwnSeat, nullptr},
-    {cmd::idone, Guard::OwnSeat, nullptr},
-    {cmd::useboardletter, Guard::OwnSeat, nullptr},
-    {cmd::usebarletter, Guard::OwnSeat, nullptr},
-    {cmd::hepass, Guard::OwnSeat, nullptr},
-    {cmd::clickclear, Guard::OwnSeat, nullptr},
-    {cmd::clickbuy, Guard::OwnSeat, nullptr},
+    {cmd::iflip, Guard::OwnSeat, &TServer::iflip},
+    {cmd::idone, Guard::OwnSeat, &TServer::idone},
+    {cmd::useboardletter, Guard::OwnSeat, &TServer::useboardletter},
+    {cmd::usebarletter, Guard::OwnSeat, &TServer::usebarletter},
+    {cmd::hepass, Guard::OwnSeat, &TServer::hepass},
+    {cmd::clickclear, Guard::OwnSeat, &TServer::clickclear},
+    {cmd::clickbuy, Guard::OwnSeat, &TServer::clickbuy},
     {cmd::playasound, Guard::OwnSeat, &TServer::playasound},
 };
 
-TServer::TServer(HostTransport& transport, HostTimers timers, LogFn log)
+TServer::TServer(HostTransport& transport, HostTimers timers, LogFn log, HostRules rules)
     : transport_(transport),
       socktimer_(timers.socktimer),
       timer1_(timers.timer1),
       computertimer_(timers.computertimer),
-      log_(log ? std::move(log) : LogFn(logLine)) {
+      log_(log ? std::move(log) : LogFn(logLine)),
+      rules_(std::move(rules)),
+      rng_(rules_.seed) {
   for (int s = 2; s <= seatCount; ++s) seats_[s].computerName = kComputerNames[s];
+  const auto& words = rules_.computerWords;
+  for (std::size_t i = 0; i + 10 < words.size(); ++i)
+    if (words[i].size() >= 4 && words[i].size() <= 7) ++botChoices_;
 }
 
 // ---- Connections -----------------------------------------------------------
@@ -96,6 +101,7 @@ void TServer::tempsockInfo(int slot) {
   forget(slot);
   broadcast(message);
   log_("seat " + std::to_string(slot) + ": disconnected");
+  if (gameRunning_ && slot == currentSeat_ && slot != 1) findplayer();
 }
 
 void TServer::disconnectsock(int slot) {
@@ -202,7 +208,11 @@ void TServer::receivedlogininfo(int, FieldReader& body) {
   }
   log_("seat " + std::to_string(seat) + ": logged in as " + s.name +
        (version != kVersion ? " (version " + version + ")" : std::string()));
-  if (gameRunning_) bringUpToDate(seat);
+  if (!gameRunning_) return;
+  bringUpToDate(seat);
+  // A newcomer to the seat on turn (a returning player, or a person taking
+  // over the computer's seat) loses that turn.
+  if (seat == currentSeat_) hepass(seat);
 }
 
 void TServer::bringUpToDate(int seat) {
@@ -280,6 +290,7 @@ void TServer::justwatch(int, FieldReader& body) {
   } else if (flag == "1" && s.connected && gameRunning_) {
     s.justWatching = true;
     broadcast(MessageBuilder(cmd::justwatching).field(seat).field("1").done());
+    if (seat == currentSeat_) findplayer();
   }
 }
 

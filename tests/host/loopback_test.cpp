@@ -3,6 +3,7 @@
 
 #include "host_service.h"
 #include "loopback.h"
+#include "word_lists.h"
 
 namespace tw::test {
 namespace {
@@ -82,6 +83,65 @@ TEST_F(Loopback, AHostilePeerIsCutOffAndTheOthersPlayOn) {
   ASSERT_TRUE(waitUntil([&] { return bad->closed; }));
   ann->say("CMD_chat+1+still fine|clBlack");
   ASSERT_TRUE(waitUntil([&] { return ann->received.back() == "CMD_chat+1+Ann chats: still fine|clBlack"; }));
+}
+
+TEST_F(Loopback, AClientStartsAGameAndReceivesTheBoardAndItsTiles) {
+  auto ann = join("Ann");
+  ann->say("CMD_startgame+Ann+250+60+f+1+0+");
+  ASSERT_TRUE(ann->waitFor(6));
+  EXPECT_EQ(ann->received[2], "CMD_startgame+Ann+250+60+1+0+");
+  FieldReader board(splitCommand(ann->received[3]).body);
+  const auto cells = board.groups(3);
+  ASSERT_EQ(cells.size(), 80u);
+  EXPECT_EQ(cells.front()[0], "1");
+  EXPECT_EQ(cells.back()[0], "10");
+  EXPECT_EQ(cells.back()[1], "8");
+  EXPECT_EQ(host.server().cell(10, 8).code, toInt(cells.back()[2]));
+  FieldReader tiles(splitCommand(ann->received[4]).body);
+  EXPECT_EQ(tiles.next(), "1");
+  EXPECT_EQ(tiles.groups(2).size(), 7u);
+  EXPECT_EQ(ann->received[5], "CMD_nextplayer+1+");
+}
+
+class LoopbackGame : public ::testing::Test {
+ protected:
+  LoopbackGame() : host(rules(), [](const std::string&) {}) {
+    qtApp();
+    host.setTimeScale(500);
+    EXPECT_TRUE(host.listen(0));
+  }
+  static HostRules rules() {
+    HostRules r;
+    r.checkWord = supplyLikeWordAccepted;
+    r.computerWords = supplyLikeWords();
+    r.seed = 3;
+    return r;
+  }
+  static bool has(const Peer& peer, const std::string& prefix) {
+    for (const auto& m : peer.received)
+      if (m.rfind(prefix, 0) == 0) return true;
+    return false;
+  }
+  HostService host;
+};
+
+TEST_F(LoopbackGame, ASoloPlayerWatchesTheComputerPlayAndSeesTheWinner) {
+  Peer ann(host.port());
+  ASSERT_EQ(ann.seat(), 1);
+  ann.say("CMD_logininfo+1+1.0.4+Ann");
+  ann.say("CMD_startgame+Ann+100+60+f+1+0+");
+  ASSERT_TRUE(waitUntil([&] { return has(ann, "CMD_nextplayer+1+"); }));
+  ann.say("CMD_iflip+1+1+1+");
+  ann.say("CMD_hepass+1+");
+  ASSERT_TRUE(waitUntil([&] { return has(ann, "CMD_nextplayer+2+"); }));
+  ASSERT_TRUE(waitUntil([&] { return has(ann, "CMD_heflip+2+"); }));
+  EXPECT_TRUE(has(ann, "CMD_heflip+1+1+1+f+4+"));
+  EXPECT_TRUE(has(ann, "CMD_hepasses+1+"));
+  // From now on the computer plays both seats.
+  ann.say("CMD_justwatch+1+1");
+  ASSERT_TRUE(waitUntil([&] { return has(ann, "CMD_winner+"); }, 30000));
+  EXPECT_TRUE(has(ann, "CMD_hisword+"));
+  EXPECT_FALSE(host.server().gameRunning());
 }
 
 TEST_F(Loopback, ASecondHostCannotTakeAPortInUse) {

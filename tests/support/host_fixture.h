@@ -29,9 +29,44 @@ class RecordingTransport final : public HostTransport {
   std::map<int, bool> closed;
 };
 
+// Reaches into the host to lay out letters and scores a test needs.
+struct HostProbe {
+  static Seat& seat(TServer& host, int s) { return host.seats_[s]; }
+  static BoardCell& cell(TServer& host, int x, int y) { return host.board_[x][y]; }
+  // Sets the first bar slots of `s` to the letters of `word`.
+  static void setBar(TServer& host, int s, const std::string& word) {
+    for (std::size_t i = 0; i < word.size(); ++i) host.seats_[s].letters[i + 1].code = word[i] - 'a' + 1;
+  }
+  // Sets the whole board to one letter.
+  static void fillBoard(TServer& host, char letter) {
+    for (int x = 1; x <= TServer::kBoardWidth; ++x)
+      for (int y = 1; y <= TServer::kBoardHeight; ++y) host.board_[x][y].code = letter - 'a' + 1;
+  }
+};
+
+// A few words for the host to accept; the computer's list adds ten that it
+// never chooses, as in the real list's tail.
+inline HostRules testRules(std::vector<std::string> accepted, std::vector<std::string> computer = {},
+                           std::uint32_t seed = 7) {
+  HostRules rules;
+  rules.checkWord = [words = std::move(accepted)](const std::string& w) {
+    for (const auto& a : words)
+      if (a == w) return true;
+    return false;
+  };
+  if (!computer.empty())
+    for (int i = 0; i < 10; ++i) computer.push_back("zzzz" + std::string(1, char('a' + i)));
+  rules.computerWords = std::move(computer);
+  rules.seed = seed;
+  return rules;
+}
+
 class HostFixture : public ::testing::Test {
  protected:
-  HostFixture() : host(transport, HostTimers{socktimer, timer1, computertimer}, [this](const std::string& l) { log.push_back(l); }) {}
+  HostFixture() : HostFixture(HostRules{}) {}
+  explicit HostFixture(HostRules rules)
+      : host(transport, HostTimers{socktimer, timer1, computertimer},
+             [this](const std::string& l) { log.push_back(l); }, std::move(rules)) {}
 
   // Sends raw bytes from the connection in `slot`.
   void raw(int slot, const std::string& bytes) { host.Sock1Read(slot, bytes); }
@@ -59,6 +94,25 @@ class HostFixture : public ::testing::Test {
     return out;
   }
   void clearAll() { transport.sent.clear(); }
+
+  // Ticks the turn clock / the computer player's timer while it runs.
+  void tick1(int n = 1) {
+    for (int i = 0; i < n && timer1.running(); ++i) host.timer1Timer();
+  }
+  void tickBot(int n = 1) {
+    for (int i = 0; i < n && computertimer.running(); ++i) host.computertimerTimer();
+  }
+  // Seat 1 starts a game with these options (name, play-to, seconds, viewable,
+  // mode, four-player).
+  void start(const std::string& options = "Ann+100+60+f+1+0+") {
+    say(1, "CMD_startgame+" + options);
+    pump();
+  }
+  bool logged(const std::string& text) const {
+    for (const auto& line : log)
+      if (line.find(text) != std::string::npos) return true;
+    return false;
+  }
 
   RecordingTransport transport;
   ManualTimer socktimer, timer1, computertimer;

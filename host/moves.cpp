@@ -1,0 +1,253 @@
+// The moves of a turn: flips, the word-building relays, buying, passing, and
+// the check and score of a submitted word.
+#include "commands.h"
+#include "server.h"
+
+namespace tw {
+
+namespace {
+
+int lengthBonus(std::size_t letters) {
+  if (letters < 5 || letters > 10) return 0;
+  return 5 * int(letters - 4);
+}
+
+bool onBoard(int x, int y) {
+  return x >= 1 && x <= TServer::kBoardWidth && y >= 1 && y <= TServer::kBoardHeight;
+}
+
+}  // namespace
+
+bool TServer::onTurn(int seat) const { return phase_ == kPhaseTurn && seat == currentSeat_; }
+
+void TServer::relayMove(int seat, const std::string& message) {
+  // A watching player's own screen follows the word the computer builds for him.
+  if (seats_[seat].justWatching)
+    broadcast(message);
+  else
+    sendToAllBut(seat, message);
+}
+
+// ---- Flips ---------------------------------------------------------------------
+
+void TServer::iflip(int, FieldReader& body) {
+  const int seat = body.nextInt();
+  const int x = body.nextInt();
+  const int y = body.nextInt();
+  iflip(seat, x, y);
+}
+
+void TServer::iflip(int seat, int x, int y) {
+  if (!onTurn(seat) || flipsThisTurn_ >= kMaxFlips) return;
+  if (!onBoard(x, y)) {
+    log_("seat " + std::to_string(seat) + ": flip of " + std::to_string(x) + "," + std::to_string(y) +
+         " is off the board; ignored");
+    return;
+  }
+  BoardCell& cell = board_[x][y];
+  if (cell.faceUp) {
+    log_("flipping..: " + std::to_string(x) + ".." + std::to_string(y));
+    return;
+  }
+  ++flipsThisTurn_;
+  cell.faceUp = true;
+  broadcast(MessageBuilder(cmd::heflip)
+                .field(seat)
+                .field(x)
+                .field(y)
+                .field(flipsThisTurn_ == kMaxFlips ? "t" : "f")
+                .field(kMaxFlips - flipsThisTurn_)
+                .done(true));
+}
+
+// ---- Word-building relays ---------------------------------------------------------
+
+namespace {
+bool wordPositionOk(int wordpos, int seat, const LogFn& log) {
+  if (wordpos >= 1 && wordpos <= TServer::kWordPositions) return true;
+  log("seat " + std::to_string(seat) + ": word position " + std::to_string(wordpos) +
+      " is out of range; ignored");
+  return false;
+}
+}  // namespace
+
+void TServer::usebarletter(int, FieldReader& body) {
+  const int seat = body.nextInt();
+  const int slot = body.nextInt();
+  const int wordpos = body.nextInt();
+  usebarletter(seat, slot, wordpos);
+}
+
+void TServer::usebarletter(int seat, int slot, int wordpos) {
+  if (!onTurn(seat)) return;
+  if (slot < 1 || slot > kBarSize) {
+    log_("seat " + std::to_string(seat) + ": bar slot " + std::to_string(slot) + " is out of range; ignored");
+    return;
+  }
+  if (!wordPositionOk(wordpos, seat, log_)) return;
+  relayMove(seat, MessageBuilder(cmd::heusebarletter)
+                      .field(seat)
+                      .field(wordpos)
+                      .field(seats_[seat].letters[slot].code)
+                      .done(true));
+}
+
+void TServer::useboardletter(int, FieldReader& body) {
+  const int seat = body.nextInt();
+  const int x = body.nextInt();
+  const int y = body.nextInt();
+  const int wordpos = body.nextInt();
+  useboardletter(seat, x, y, wordpos);
+}
+
+void TServer::useboardletter(int seat, int x, int y, int wordpos) {
+  if (!onTurn(seat)) return;
+  if (!onBoard(x, y)) {
+    log_("seat " + std::to_string(seat) + ": cell " + std::to_string(x) + "," + std::to_string(y) +
+         " is off the board; ignored");
+    return;
+  }
+  if (!wordPositionOk(wordpos, seat, log_)) return;
+  relayMove(seat, MessageBuilder(cmd::heuseboardletter)
+                      .field(seat)
+                      .field(x)
+                      .field(y)
+                      .field(wordpos)
+                      .field(board_[x][y].code)
+                      .done(true));
+}
+
+void TServer::clickclear(int, FieldReader& body) {
+  const int seat = body.nextInt();
+  clickclear(seat, body.rest());
+}
+
+void TServer::clickclear(int seat, std::string_view rest) {
+  if (!onTurn(seat)) return;
+  relayMove(seat, MessageBuilder(cmd::heclickclear).field(seat).last(rest).done());
+}
+
+// ---- Buying and passing --------------------------------------------------------------
+
+void TServer::clickbuy(int, FieldReader& body) { clickbuy(body.nextInt()); }
+
+void TServer::clickbuy(int seat) {
+  if (!onTurn(seat)) return;
+  Seat& buyer = seats_[seat];
+  if (buyer.score < kBuyPrice) {
+    sendTo(seat, MessageBuilder(cmd::notenough).field(seat).done(true));
+    return;
+  }
+  MessageBuilder tiles(cmd::mytiles);
+  tiles.field(seat);
+  for (int n = 1; n <= kBarSize; ++n) {
+    buyer.letters[n].code = getletter();
+    buyer.letters[n].used = false;
+    tiles.field(n).field(buyer.letters[n].code);
+  }
+  buyer.score -= kBuyPrice;
+  sendTo(seat, tiles.done());
+  broadcast(MessageBuilder(cmd::buytiles).field(seat).field(buyer.score).field(kBuyPrice).done(true));
+}
+
+void TServer::hepass(int, FieldReader& body) { hepass(body.nextInt()); }
+
+void TServer::hepass(int seat) {
+  if (!onTurn(seat)) return;
+  broadcast(MessageBuilder(cmd::hepasses).field(seat).done(true));
+  enterPhase(kPhasePause, 4);
+}
+
+// ---- Submitting a word -------------------------------------------------------------
+
+std::vector<CellRef> TServer::readWord(FieldReader& refs) {
+  std::vector<CellRef> word;
+  for (const auto& group : refs.groups(1)) {
+    try {
+      word.push_back(parseCell(group[0]));
+    } catch (const BadNumber&) {
+      word.push_back(CellRef{0, 0});  // an unreadable reference is an empty position
+    }
+  }
+  return word;
+}
+
+void TServer::idone(int, FieldReader& body) {
+  const int seat = body.nextInt();
+  idone(seat, readWord(body));
+}
+
+void TServer::flipthemover(int seat) {
+  for (int x = 1; x <= kBoardWidth; ++x)
+    for (int y = 1; y <= kBoardHeight; ++y) board_[x][y].used = false;
+  for (int n = 1; n <= kBarSize; ++n) seats_[seat].letters[n].used = false;
+}
+
+void TServer::rejectLetter(int seat, int number) {
+  flipthemover(seat);
+  log_("Invalid Letter (" + std::to_string(number) + ")");
+}
+
+void TServer::idone(int seat, const std::vector<CellRef>& word) {
+  if (!onTurn(seat)) return;
+  Seat& mover = seats_[seat];
+  std::string letters;
+  std::vector<int> codes;
+  int wordScore = 0;
+  int barCount = 0;
+  int boardCount = 0;
+  // Marks of this word alone: the computer leaves its own marks on the bar
+  // while it spells, and a slot must not be counted twice.
+  std::array<bool, kBarSize + 1> slotTaken{};
+
+  for (const CellRef ref : word) {
+    if (ref.x == 0 && ref.y == 0) {
+      broadcast(MessageBuilder(cmd::hepasses).field(seat).done(true));
+      enterPhase(kPhaseEmptyDone, 3);
+      return;
+    }
+    int code = 0;
+    if (ref.x != 0) {
+      if (ref.x < 1 || ref.x > kBoardWidth) return rejectLetter(seat, 5);
+      if (ref.y < 1 || ref.y > kBoardHeight) return rejectLetter(seat, 6);
+      BoardCell& cell = board_[ref.x][ref.y];
+      if (!cell.faceUp) return rejectLetter(seat, 3);
+      if (cell.used) return rejectLetter(seat, 4);
+      cell.used = true;
+      code = cell.code;
+      wordScore += 2 * letterworth(code);
+      ++boardCount;
+    } else {
+      const int n = ref.y;
+      if (n > kBarSize) return rejectLetter(seat, 1);
+      if (n < 1) return rejectLetter(seat, 2);
+      if (slotTaken[n]) return rejectLetter(seat, 4);
+      slotTaken[n] = true;
+      LetterEntry& entry = mover.letters[n];
+      entry.used = true;
+      code = entry.code;
+      wordScore += letterworth(code);
+      ++barCount;
+    }
+    letters += converttoletter(code);
+    codes.push_back(code);
+  }
+
+  if (!rules_.checkWord || !rules_.checkWord(letters)) {
+    flipthemover(seat);
+    sendTo(seat, MessageBuilder(cmd::invalid).field(seat).done(true));
+    return;
+  }
+  wordScore += lengthBonus(codes.size());
+  if (boardCount == kMaxFlips) wordScore += 5;
+  if (barCount == kBarSize) wordScore += 10;
+  mover.score += wordScore;
+
+  MessageBuilder message(cmd::hisword);
+  message.field(seat).field(letters).field(mover.score).field(wordScore);
+  for (int code : codes) message.field(code);
+  broadcast(message.done());
+  enterPhase(kPhasePause, 4);
+}
+
+}  // namespace tw

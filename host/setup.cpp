@@ -1,0 +1,137 @@
+// Starting a game: the options, fresh seats, the board and the bars, and the
+// letter supply with its frequencies and values.
+#include "commands.h"
+#include "server.h"
+
+namespace tw {
+
+namespace {
+
+// The letter draw: a uniform 1..98 falls into one of these consecutive ranges,
+// whose widths are the letters' weights.
+struct LetterRange {
+  int last;
+  char letter;
+};
+constexpr LetterRange kDraw[] = {
+    {9, 'a'},  {21, 'e'}, {30, 'i'}, {38, 'o'}, {41, 'u'}, {46, 'd'}, {49, 'g'},
+    {51, 'h'}, {55, 'l'}, {57, 'm'}, {63, 'n'}, {65, 'p'}, {71, 'r'}, {75, 's'},
+    {81, 't'}, {83, 'y'}, {85, 'b'}, {87, 'c'}, {89, 'f'}, {90, 'j'}, {91, 'k'},
+    {93, 'w'}, {94, 'q'}, {96, 'v'}, {97, 'x'}, {98, 'z'},
+};
+constexpr int kDrawRange = 98;
+
+// Values a..z.
+constexpr int kWorth[26] = {1, 3, 3, 1, 1, 5, 3, 3, 1, 5, 5, 1, 3,
+                            1, 1, 3, 10, 1, 1, 1, 1, 7, 5, 10, 3, 10};
+
+// Limits that keep a peer's numbers from overflowing the turn clock or making
+// a game that ends before it starts; outside them the defaults apply.
+constexpr int kMaxPlayToScore = 100000;
+constexpr int kMaxTurnSeconds = 3600;
+
+int readOption(std::string_view text, int fallback, int max, const char* what, const LogFn& log) {
+  const int value = toIntOr(text, fallback);
+  if (value >= 1 && value <= max) return value;
+  log(std::string("startgame: ") + what + " " + std::to_string(value) + " is out of range; using " +
+      std::to_string(fallback));
+  return fallback;
+}
+
+}  // namespace
+
+int TServer::randomBelow(int n) {
+  if (n <= 1) return 0;
+  // Rejection keeps the draw uniform and the same on every standard library.
+  const std::uint32_t range = std::uint32_t(n);
+  const std::uint32_t limit = std::uint32_t(0xFFFFFFFFu - (0xFFFFFFFFu % range + 1) % range);
+  std::uint32_t r;
+  do r = std::uint32_t(rng_()); while (r > limit);
+  return int(r % range);
+}
+
+int TServer::getletter() {
+  const int r = randomBelow(kDrawRange) + 1;
+  for (const auto& range : kDraw)
+    if (r <= range.last) return range.letter - 'a' + 1;
+  return 26;
+}
+
+int TServer::letterworth(int code) { return code >= 1 && code <= 26 ? kWorth[code - 1] : 1; }
+
+std::string TServer::converttoletter(int code) {
+  if (code < 1 || code > 26) return {};
+  return std::string(1, char('a' + code - 1));
+}
+
+void TServer::startgame(int, FieldReader& body) {
+  gameRunning_ = true;
+  computertimer_.stop();
+
+  const std::string name(body.next());
+  const std::string_view playTo = body.next();
+  const std::string_view seconds = body.next();
+  const std::string_view viewable = body.next();
+  const std::string mode(body.next());
+  const std::string four(body.next());
+
+  if (mode == "1") gameMode_ = "blind";
+  else if (mode == "2") gameMode_ = "help";
+  else if (mode == "3") gameMode_ = "sneak";
+  playToScore_ = readOption(playTo, 100, kMaxPlayToScore, "play-to score", log_);
+  turnSeconds_ = readOption(seconds, 60, kMaxTurnSeconds, "turn seconds", log_);
+  viewable_ = viewable != "f";
+
+  broadcast(MessageBuilder(cmd::startgame)
+                .field(name)
+                .field(playToScore_)
+                .field(turnSeconds_)
+                .field(mode)
+                .field(four)
+                .done(true));
+
+  for (int s = 1; s <= seatCount; ++s) {
+    Seat& seat = seats_[s];
+    seat.score = 0;
+    seat.justWatching = false;
+    seat.inGame = true;
+    for (int n = 1; n <= kBarSize; ++n) seat.letters[n] = LetterEntry{0, false, "0," + std::to_string(n)};
+  }
+  fourPlayer_ = four;
+  if (fourPlayer_ == "1") seats_[5].inGame = seats_[6].inGame = false;
+  sneakerSeat_ = 0;
+  currentSeat_ = 0;
+  log_("game started by " + name + ": to " + std::to_string(playToScore_) + ", " +
+       std::to_string(turnSeconds_) + " s a turn, " + (gameMode_.empty() ? "blind" : gameMode_));
+
+  makeboard();
+  dealtiles();
+  findplayer();
+}
+
+void TServer::makeboard() {
+  MessageBuilder message(cmd::theboard);
+  for (int x = 1; x <= kBoardWidth; ++x) {
+    for (int y = 1; y <= kBoardHeight; ++y) {
+      board_[x][y] = BoardCell{getletter(), false, false};
+      message.field(x).field(y).field(board_[x][y].code);
+    }
+  }
+  broadcast(message.done());
+}
+
+void TServer::dealtiles() {
+  for (int s = 1; s <= seatCount; ++s) {
+    MessageBuilder message(cmd::mytiles);
+    message.field(s);
+    for (int n = 1; n <= kBarSize; ++n) {
+      LetterEntry& entry = seats_[s].letters[n];
+      entry.code = getletter();
+      entry.used = false;
+      message.field(n).field(entry.code);
+    }
+    sendTo(s, message.done());
+  }
+}
+
+}  // namespace tw
