@@ -3,6 +3,8 @@
 
 #include "word_lists.h"
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,8 +22,7 @@ constexpr std::size_t kTextWidth = TDictn::recordWidth - 1;
 constexpr std::size_t kMaxKeyBytes = 255;
 // A list a player supplies is read whole; this bounds what a stray file can cost.
 constexpr std::uintmax_t kMaxImageBytes = 64u << 20;
-constexpr int kPrefixSymbols = 27;
-constexpr int kPrefixCount = kPrefixSymbols * kPrefixSymbols * kPrefixSymbols;
+static_assert(kMaxImageBytes / TDictn::recordWidth < (1u << 24), "record indices must fit the index slots");
 
 char upperLetter(char c)
 {
@@ -50,29 +51,64 @@ std::string prepareImage(std::string& image)
     return {};
 }
 
-int prefixSymbol(char c)
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+
+std::uint64_t loadWord(const char* p, std::size_t n)
 {
-    if (c == ' ')
-        return 0;
-    return c >= 'A' && c <= 'Z' ? c - 'A' + 1 : -1;
+    std::uint64_t x = 0;
+    for (std::size_t k = 0; k < n; ++k)
+        x |= std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
+    return x;
 }
 
-int prefixCode(const char* text)
+// Bytes p[0..n) (n <= 8) into a word, byte k at bits 8k, the rest zero,
+// with a few whole loads: a key built byte by byte in memory and read back
+// as words would stall the read.
+std::uint64_t loadUpTo8(const char* p, std::size_t n)
 {
-    int code = 0;
-    for (int k = 0; k < 3; ++k) {
-        int symbol = prefixSymbol(text[k]);
-        if (symbol < 0)
-            return -1;
-        code = code * kPrefixSymbols + symbol;
+    std::uint64_t lo = 0;
+    std::uint64_t hi = 0;
+    if (n >= 4) {
+        std::uint32_t a = 0;
+        std::uint32_t b = 0;
+        std::memcpy(&a, p, 4);
+        std::memcpy(&b, p + n - 4, 4);
+        if constexpr (std::endian::native == std::endian::big)
+            return loadWord(p, n);
+        lo = a;
+        hi = std::uint64_t{b} << (8 * (n - 4));
+    } else if (n > 0) {
+        lo = loadWord(p, n);
     }
-    return code;
+    return lo | hi;
+}
+
+// The high bit of every byte of x that is zero, and no other bit.
+std::uint64_t zeroBytes(std::uint64_t x)
+{
+    return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
+// The first n bytes of x upper-cased (a-z only) with NUL read as space; the
+// other bytes become spaces.
+std::uint64_t normalisedBytes(std::uint64_t x, std::size_t n)
+{
+    const std::uint64_t kept = n >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * n)) - 1;
+    x = (x & kept) | (0x2020202020202020ull & ~kept);
+    const std::uint64_t low7 = x & kLow7;
+    const std::uint64_t atLeastA = (low7 + (0x80 - 'a') * kOnes) & kHighBits;
+    const std::uint64_t aboveZ = (low7 + (0x80 - 'z' - 1) * kOnes) & kHighBits;
+    const std::uint64_t lower = atLeastA & ~aboveZ & ~x & kHighBits;
+    x ^= lower >> 2;
+    return x | (zeroBytes(x) >> 2);
 }
 
 // The key rules: at most 255 bytes, NUL read as space, surrounding spaces
 // dropped, upper-cased and padded to the record text. Gives the trimmed
 // length; only 1 to 14 can match, because every record text ends in a space.
-std::size_t normaliseKey(std::string_view word, char (&key)[kTextWidth])
+std::size_t normaliseKey(std::string_view word, RecordText& key)
 {
     word = word.substr(0, kMaxKeyBytes);
     auto isSpace = [](char c) { return c == ' ' || c == '\0'; };
@@ -85,10 +121,11 @@ std::size_t normaliseKey(std::string_view word, char (&key)[kTextWidth])
     const std::size_t length = end - begin;
     if (length == 0 || length > kTextWidth)
         return length;
-    for (std::size_t k = 0; k < kTextWidth; ++k) {
-        char c = k < length ? word[begin + k] : ' ';
-        key[k] = c == '\0' ? ' ' : upperLetter(c);
-    }
+    const char* p = word.data() + begin;
+    key.head = loadUpTo8(p, std::min<std::size_t>(length, 8));
+    key.tail = length > 8 ? loadUpTo8(p + 8, length - 8) : 0;
+    key.head = normalisedBytes(key.head, std::min<std::size_t>(length, 8));
+    key.tail = normalisedBytes(key.tail, length > 8 ? length - 8 : 0) & 0xFFFFFFFFFFFFull;
     return length;
 }
 
@@ -220,7 +257,7 @@ void TDictn::serve(std::string image, Source source)
     image_ = owned_;
     source_ = source;
     recordCount_ = static_cast<int>(image_.size() / recordWidth);
-    buildPrefixIndex();
+    index_.build(image_);
 }
 
 void TDictn::serveBuiltin(Source source)
@@ -230,25 +267,7 @@ void TDictn::serveBuiltin(Source source)
     image_ = builtinWordRecords();
     source_ = source;
     recordCount_ = static_cast<int>(image_.size() / recordWidth);
-    buildPrefixIndex();
-}
-
-void TDictn::buildPrefixIndex()
-{
-    prefixStart_.assign(kPrefixCount + 1, 0);
-    int next = 0;
-    for (int i = 0; i < recordCount_; ++i) {
-        int code = prefixCode(image_.data() + static_cast<std::size_t>(i) * recordWidth + 1);
-        if (code < 0) {
-            prefixStart_.clear();
-            return;
-        }
-        // Records are ascending, so codes are too: every prefix up to this one starts here or later.
-        while (next <= code)
-            prefixStart_[static_cast<std::size_t>(next++)] = static_cast<std::uint32_t>(i);
-    }
-    while (next <= kPrefixCount)
-        prefixStart_[static_cast<std::size_t>(next++)] = static_cast<std::uint32_t>(recordCount_);
+    index_.build(image_);
 }
 
 bool TDictn::CheckWord(std::string_view word) const
@@ -258,33 +277,12 @@ bool TDictn::CheckWord(std::string_view word) const
 
 int TDictn::FindRecord(std::string_view word) const
 {
-    char key[kTextWidth];
+    RecordText key;
     const std::size_t length = normaliseKey(word, key);
     if (length == 0 || length > kTextWidth)
         return -1;
 
-    std::size_t low = 0;
-    std::size_t high = static_cast<std::size_t>(recordCount_);
-    if (!prefixStart_.empty()) {
-        int code = prefixCode(key);
-        if (code < 0)
-            return -1;
-        low = prefixStart_[static_cast<std::size_t>(code)];
-        high = prefixStart_[static_cast<std::size_t>(code) + 1];
-    }
-    // The first record not before the key: where the run of equal (cut) records begins.
-    const char* records = image_.data();
-    while (low < high) {
-        std::size_t middle = low + (high - low) / 2;
-        if (std::memcmp(records + middle * recordWidth + 1, key, kTextWidth) < 0)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    if (low < static_cast<std::size_t>(recordCount_)
-        && std::memcmp(records + low * recordWidth + 1, key, kTextWidth) == 0)
-        return static_cast<int>(low);
-    return -1;
+    return index_.empty() ? searchSorted(image_, key) : index_.find(image_, key);
 }
 
 }  // namespace tw

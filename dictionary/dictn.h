@@ -1,7 +1,8 @@
 // TDictn: the host's word list and its lookup (unit Mydict).
 #pragma once
 
-#include <cstdint>
+#include "record_index.h"
+
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -55,6 +56,11 @@ public:
     int recordCount() const { return recordCount_; }
     Source source() const { return source_; }
     const std::filesystem::path& workingFile() const { return filePath_; }
+    // Bytes the list takes while served: the records plus the index.
+    std::size_t memoryBytes() const
+    {
+        return image_.size() + index_.bytes();
+    }
 
 private:
     void openWorkingFile();
@@ -62,7 +68,6 @@ private:
     bool writeBuiltinList(std::string& error);
     void serve(std::string image, Source source);
     void serveBuiltin(Source source);
-    void buildPrefixIndex();
 
     LogFn log_;
     std::filesystem::path filePath_;
@@ -71,10 +76,8 @@ private:
     std::string owned_;
     std::string_view image_;
     int recordCount_ = 0;
-    // First record of each three-character prefix (space and A-Z), so a
-    // lookup searches one short run of records; empty when some record
-    // starts with other characters.
-    std::vector<std::uint32_t> prefixStart_;
+    // Empty only when the texts defeat its hash; lookups then search the sorted records.
+    RecordIndex index_;
 };
 
 }  // namespace tw

@@ -108,6 +108,29 @@ TEST(DictnKeys, OnlyTheFirst255BytesCount)
     EXPECT_EQ(d.FindRecord("ab" + std::string(5000, ' ')), 0);
 }
 
+TEST(DictnKeys, EveryByteAtEveryPlaceIsNormalisedLikeTheRecords)
+{
+    // Only a-z change (to upper case) and NUL reads as space, whatever the
+    // byte and wherever it stands in a key of any length.
+    for (int length = 1; length <= 14; ++length) {
+        for (int place = 0; place < length; ++place) {
+            for (int byte = 0; byte < 256; ++byte) {
+                const char c = static_cast<char>(byte);
+                if ((c == ' ' || c == '\0') && (place == 0 || place == length - 1))
+                    continue;
+                std::string word(static_cast<std::size_t>(length), 'q');
+                word[static_cast<std::size_t>(place)] = c;
+                std::string text = word;
+                for (char& t : text)
+                    t = t >= 'a' && t <= 'z' ? static_cast<char>(t - 'a' + 'A') : t == '\0' ? ' ' : t;
+                Log log;
+                TDictn d(TDictn::MemoryImage{record(text)}, log.fn());
+                ASSERT_EQ(d.FindRecord(word), 0) << length << " " << place << " " << byte;
+            }
+        }
+    }
+}
+
 TEST(DictnKeys, KeysOutsideTheLettersAreNotFound)
 {
     Log log;
