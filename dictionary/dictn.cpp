@@ -257,7 +257,8 @@ void TDictn::serve(std::string image, Source source)
     image_ = owned_;
     source_ = source;
     recordCount_ = static_cast<int>(image_.size() / recordWidth);
-    index_.build(image_);
+    ownIndex_.build(image_);
+    index_ = &ownIndex_;
 }
 
 void TDictn::serveBuiltin(Source source)
@@ -267,7 +268,12 @@ void TDictn::serveBuiltin(Source source)
     image_ = builtinWordRecords();
     source_ = source;
     recordCount_ = static_cast<int>(image_.size() / recordWidth);
-    index_.build(image_);
+    static const RecordIndex builtinIndex = [] {
+        RecordIndex index;
+        index.build(builtinWordRecords());
+        return index;
+    }();
+    index_ = &builtinIndex;
 }
 
 bool TDictn::CheckWord(std::string_view word) const
@@ -282,7 +288,7 @@ int TDictn::FindRecord(std::string_view word) const
     if (length == 0 || length > kTextWidth)
         return -1;
 
-    return index_.empty() ? searchSorted(image_, key) : index_.find(image_, key);
+    return index_->empty() ? searchSorted(image_, key) : index_->find(image_, key);
 }
 
 }  // namespace tw

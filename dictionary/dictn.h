@@ -59,7 +59,7 @@ public:
     // Bytes the list takes while served: the records plus the index.
     std::size_t memoryBytes() const
     {
-        return image_.size() + index_.bytes();
+        return image_.size() + index_->bytes();
     }
 
 private:
@@ -76,8 +76,11 @@ private:
     std::string owned_;
     std::string_view image_;
     int recordCount_ = 0;
-    // Empty only when the texts defeat its hash; lookups then search the sorted records.
-    RecordIndex index_;
+    // ownIndex_ for a list of its own; the built-in list's index is built
+    // once and shared. Empty only when the texts defeat its hash; lookups
+    // then search the sorted records.
+    RecordIndex ownIndex_;
+    const RecordIndex* index_ = &ownIndex_;
 };
 
 }  // namespace tw

@@ -37,13 +37,18 @@ std::uint64_t zeroBytes(std::uint64_t x)
     return ~(((x & kLow7) + kLow7) | x | kLow7);
 }
 
-// So that byte k of a loaded word is tag k on any byte order.
-std::uint64_t reversedBytes(std::uint64_t x)
+// Eight bytes as a word with byte k at bits 8k, on any byte order.
+std::uint64_t loadLittle(const void* p)
 {
-    std::uint64_t r = 0;
-    for (int k = 0; k < 8; ++k, x >>= 8)
-        r = r << 8 | (x & 0xFF);
-    return r;
+    std::uint64_t x = 0;
+    std::memcpy(&x, p, 8);
+    if constexpr (std::endian::native != std::endian::little) {
+        const auto* bytes = static_cast<const unsigned char*>(p);
+        x = 0;
+        for (int k = 0; k < 8; ++k)
+            x |= std::uint64_t{bytes[k]} << (8 * k);
+    }
+    return x;
 }
 
 }  // namespace
@@ -51,16 +56,8 @@ std::uint64_t reversedBytes(std::uint64_t x)
 RecordText recordTextAt(std::string_view image, std::size_t record)
 {
     const char* text = image.data() + record * RecordIndex::recordWidth + 1;
-    RecordText t;
-    std::memcpy(&t.head, text, 8);
-    // Bytes 6-13, so the load stays inside the record; bytes 6 and 7 are shifted out.
-    std::memcpy(&t.tail, text + 6, 8);
-    if constexpr (std::endian::native == std::endian::big) {
-        t.head = reversedBytes(t.head);
-        t.tail = reversedBytes(t.tail);
-    }
-    t.tail >>= 16;
-    return t;
+    // The tail is loaded from bytes 6-13, so the load stays inside the record; bytes 6 and 7 are shifted out.
+    return {loadLittle(text), loadLittle(text + 6) >> 16};
 }
 
 int searchSorted(std::string_view image, RecordText key)
@@ -190,11 +187,7 @@ int RecordIndex::find(std::string_view image, RecordText key) const
     const std::uint64_t pattern = kOnes * place.tag;
     std::uint64_t matches[4];
     for (std::size_t half = 0; half < 4; ++half) {
-        std::uint64_t tags = 0;
-        std::memcpy(&tags, candidates[half / 2]->tag + (half % 2) * 8, 8);
-        if constexpr (std::endian::native == std::endian::big)
-            tags = reversedBytes(tags);
-        matches[half] = zeroBytes(tags ^ pattern);
+        matches[half] = zeroBytes(loadLittle(candidates[half / 2]->tag + (half % 2) * 8) ^ pattern);
     }
     for (std::size_t half = 0; half < 4; ++half) {
         for (std::uint64_t m = matches[half]; m != 0; m &= m - 1) {
