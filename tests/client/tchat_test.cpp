@@ -165,6 +165,21 @@ TEST_F(Window, ASoloStartHostsOnThisCopyAndLogsInAsYou) {
   EXPECT_EQ(own.server().seat(1).name, "You");
 }
 
+TEST_F(Window, TwoCopiesOneHostingChatWithEachOther) {
+  HostService own([](const std::string&) {});
+  Tchat& ann = open(QStringLiteral("Ann"), 0, true, QStringLiteral("ignored.invalid"), &own);
+  ASSERT_TRUE(waitUntil([&] { return ann.client().settingsLoaded(); }));
+  Tchat& bob = open(QStringLiteral("Bob"), own.port(), false);
+  ASSERT_TRUE(waitUntil([&] { return bob.client().settingsLoaded(); }));
+  EXPECT_EQ(bob.client().ownSeat(), 2);
+  EXPECT_FALSE(child<QPushButton>(bob, "button_start")->isVisible());
+  EXPECT_EQ(child<QLabel>(bob, "label_playername1")->text(), QStringLiteral("Ann"));
+  type(bob, QStringLiteral("hi Ann :)#10"));
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("Bob chats:  hi Ann ")));
+  type(ann, QStringLiteral("/me waves"));
+  ASSERT_TRUE(chatHas(bob, QStringLiteral("Ann waves")));
+}
+
 TEST_F(Window, TheWindowHasTheNamedComponents) {
   Tchat& chat = open(QStringLiteral("Ann"), host.port());
   for (const char* name : {"word_1", "word_10", "image_bonus10", "label_status", "label_timer", "image_timer",
