@@ -48,14 +48,14 @@ QColor ChatDisplay::toQColor(Colour colour, const QPalette& palette) {
   return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
 }
 
-QTextCharFormat ChatDisplay::format(int style) const {
+QTextCharFormat ChatDisplay::format(int style, bool link) const {
   const TextStyle& s = styles_.at(std::size_t(style));
   QTextCharFormat f;
   f.setFontFamilies({QStringLiteral("Arial")});
   f.setFontPointSize(s.size);
   f.setFontWeight(s.bold ? QFont::Bold : QFont::Normal);
   f.setFontItalic(s.italic);
-  f.setFontUnderline(s.underline);
+  f.setFontUnderline(s.underline || link);
   f.setForeground(toQColor(s.colour, QPalette()));
   f.setProperty(kStyleProperty, style);
   return f;
@@ -69,21 +69,28 @@ void ChatDisplay::setStyle(int index, const TextStyle& style) {
 
 void ChatDisplay::restyle(int style) {
   // Ranges first: changing formats while walking would move the fragments.
-  std::vector<std::pair<int, int>> ranges;
+  struct Range {
+    int position;
+    int length;
+    bool link;
+  };
+  std::vector<Range> ranges;
   for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
     for (auto it = block.begin(); !it.atEnd(); ++it) {
       const QTextFragment fragment = it.fragment();
       const QTextCharFormat current = fragment.charFormat();
       if (!fragment.isValid() || current.isImageFormat() || !current.hasProperty(kStyleProperty)) continue;
-      if (current.intProperty(kStyleProperty) == style) ranges.emplace_back(fragment.position(), fragment.length());
+      if (current.intProperty(kStyleProperty) == style)
+        ranges.push_back({fragment.position(), fragment.length(), current.isAnchor()});
     }
   }
-  const QTextCharFormat f = format(style);
+  const QTextCharFormat text = format(style);
+  const QTextCharFormat link = format(style, true);
   QTextCursor cursor(document());
-  for (const auto& [position, length] : ranges) {
-    cursor.setPosition(position);
-    cursor.setPosition(position + length, QTextCursor::KeepAnchor);
-    cursor.mergeCharFormat(f);
+  for (const Range& r : ranges) {
+    cursor.setPosition(r.position);
+    cursor.setPosition(r.position + r.length, QTextCursor::KeepAnchor);
+    cursor.mergeCharFormat(r.link ? link : text);
   }
 }
 
@@ -98,7 +105,7 @@ void ChatDisplay::addLine(const ChatLine& line) {
         cursor.insertText(latin1(piece.text), format(piece.style));
         break;
       case ChatPiece::Kind::Link: {
-        QTextCharFormat f = format(piece.style);
+        QTextCharFormat f = format(piece.style, true);
         f.setAnchor(true);
         f.setAnchorHref(kLinkScheme + QLatin1Char(':') + QString::number(piece.link));
         f.setProperty(kLinkProperty, piece.link);

@@ -35,7 +35,8 @@ class ChatDisplay : public QTextBrowser {
   void linkClicked(int number);
 
  private:
-  QTextCharFormat format(int style) const;
+  // Links keep their underline whatever their style says, so they stay visible as links.
+  QTextCharFormat format(int style, bool link = false) const;
   void addSmilies();
   void restyle(int style);
 

@@ -429,6 +429,8 @@ void Tchat::buildMenus() {
   ScrollChatOff1_ = action(popup_chat_, QStringLiteral("Scroll Chat Off"), "ScrollChatOff1", true);
   ScrollChatOff1_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   ScrollChatOff1_->setShortcutVisibleInContextMenu(true);
+  // The Options item carries the working shortcut; this one only shows it.
+  ScrollChatOff1_->setShortcutContext(Qt::WidgetShortcut);
   QAction* clear1 = action(popup_chat_, QStringLiteral("Clear Main Chat"), "ClearMainChat1");
   connect(action(popup_chat_, QStringLiteral("Select All"), "SelectAll1"), &QAction::triggered, mainchat_,
           &QTextEdit::selectAll);

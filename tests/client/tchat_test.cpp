@@ -32,6 +32,7 @@ QApplication& uiApp() {
   static int argc = 1;
   static char name[] = "tilewhirl-ui-test";
   static char* argv[] = {name, nullptr};
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   // Left to the end of the process: destroying it after Qt's own statics crashes.
   static QApplication* app = new QApplication(argc, argv);
   return *app;
@@ -324,7 +325,10 @@ TEST_F(Window, ChatLinesShowPrefixSmiliesLinksAndOnlyText) {
   for (auto it = line.begin(); !it.atEnd(); ++it) {
     const QTextCharFormat f = it.fragment().charFormat();
     if (f.isImageFormat()) images.push_back(f.toImageFormat().name());
-    if (f.isAnchor()) links.push_back(it.fragment().text());
+    if (f.isAnchor()) {
+      links.push_back(it.fragment().text());
+      EXPECT_TRUE(f.fontUnderline());
+    }
   }
   EXPECT_EQ(images, std::vector<QString>{ChatDisplay::smileyName(2)});
   EXPECT_EQ(links, std::vector<QString>{QStringLiteral("www.example.org ")});
