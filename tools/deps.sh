@@ -3,7 +3,7 @@
 # skipping the ones already present. Usage: tools/deps.sh [build|ci]
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config qt6-base-dev libgtest-dev libgmock-dev
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgtest-dev libgmock-dev
           libbenchmark-dev zlib1g-dev)
 if [ "${1:-build}" = ci ]; then
   packages+=(clang libclang-rt-dev lld)

@@ -15,6 +15,8 @@
 namespace tw::test {
 
 inline QCoreApplication& qtApp() {
+  // Widget tests make their own QApplication first.
+  if (QCoreApplication* existing = QCoreApplication::instance()) return *existing;
   static int argc = 1;
   static char name[] = "tilewhirl-test";
   static char* argv[] = {name, nullptr};

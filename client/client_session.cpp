@@ -1,0 +1,446 @@
+// The client's session: dispatch, login, roster, chat, chatter sounds and
+// the options kept in the settings file.
+#include "client_session.h"
+
+#include <algorithm>
+
+#include "commands.h"
+
+namespace tw {
+
+namespace {
+
+// Reads a body from the front; the last field is whatever is left.
+class Fields {
+ public:
+  explicit Fields(std::string_view body) : rest_(body) {}
+  std::string_view next() {
+    const auto plus = rest_.find('+');
+    std::string_view field = rest_.substr(0, plus);
+    rest_ = plus == std::string_view::npos ? std::string_view{} : rest_.substr(plus + 1);
+    return field;
+  }
+  std::string_view rest() const { return rest_; }
+
+ private:
+  std::string_view rest_;
+};
+
+constexpr std::string_view kChatterCaptions[] = {
+    "<Cancel>", "Doh",     "Cough", "Hello",     "Thank You", "Where have you been?", "Snoring",
+    "Sneezing", "Sorry",   "Welcome", "Yeehaa",  "Yippee",    "Oh No",                "Applause",
+    "Honk",     "Oooh",    "Razzberry", "Cheer", "Woman Laughing", "Man Laughing",    "Crying",
+};
+
+constexpr std::string_view kPhrases[] = {
+    "Way To Go!", "Good One!", "Nice Try!", "Excellent!", "Brilliant!",
+    "Wow, WTG!",  "Thanks!",   "Way To Go Teamie!", "Good Game Everyone!",
+};
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace
+
+const TClient::Route TClient::kRoutes[] = {
+    {cmd::sendlogininfo, &TClient::sendloginfo},
+    {cmd::chat, &TClient::chatrecieved},
+    {cmd::action, &TClient::chatrecieved},
+    {cmd::newplayerinfo, &TClient::newplayerinfo},
+    {cmd::existingplayers, &TClient::newplayerinfo},
+    {cmd::havewrongversion, &TClient::havewrongversion},
+    {cmd::wrongversion, &TClient::wrongversion},
+    {cmd::playerdisconnected, &TClient::playerdisconnected},
+    {cmd::startgame, nullptr},
+    {cmd::nextplayer, nullptr},
+    {cmd::winner, nullptr},
+    {cmd::full, &TClient::full},
+    {cmd::justwatching, &TClient::justwatching},
+    {cmd::theboard, nullptr},
+    {cmd::mytiles, nullptr},
+    {cmd::heflip, nullptr},
+    {cmd::invalid, nullptr},
+    {cmd::hisword, nullptr},
+    {cmd::timeup, nullptr},
+    {cmd::heuseboardletter, nullptr},
+    {cmd::heusebarletter, nullptr},
+    {cmd::hepasses, nullptr},
+    {cmd::heclickclear, nullptr},
+    {cmd::tie, nullptr},
+    {cmd::buytiles, nullptr},
+    {cmd::notenough, nullptr},
+    {cmd::stats, nullptr},
+    {cmd::isflipped, nullptr},
+    {cmd::theirtiles, nullptr},
+    {cmd::sneak, nullptr},
+    {cmd::sneaker, nullptr},
+    {cmd::playasound, &TClient::playasound},
+};
+
+TClient::TClient(ClientView& view, ClientTimers timers, SendFn send, std::string settingsPath, LogFn log)
+    : view_(view),
+      Timer1_(timers.Timer1),
+      phrasetimer_(timers.phrasetimer),
+      send_(std::move(send)),
+      settingsPath_(std::move(settingsPath)),
+      log_(log ? std::move(log) : LogFn(logLine)),
+      styles_(initialStyles()) {
+  // Until the settings are read the chat shows its built-in size.
+  settings_.textSize = styles_[0].size;
+  for (int s = 1; s <= seatCount; ++s) labels_[std::size_t(s)] = kWaiting;
+}
+
+std::string_view TClient::computerName(int seat) {
+  static constexpr std::string_view names[] = {"", "", "Klot", "Klick", "Kling", "Klick", "Krazy"};
+  return seat >= 0 && seat <= seatCount ? names[seat] : std::string_view{};
+}
+
+std::string_view TClient::chatterCaption(int tag) {
+  return tag >= 0 && tag <= 20 ? kChatterCaptions[tag] : std::string_view{};
+}
+
+std::string_view TClient::defaultPhrase(int button) {
+  return button >= 1 && button <= kPhraseCount ? kPhrases[button - 1] : std::string_view{};
+}
+
+// ---- Receiving and dispatch ------------------------------------------------------
+
+void TClient::sockRead(std::string_view bytes) {
+  std::vector<std::string> messages;
+  splitter_.feed(bytes, messages);
+  for (auto& m : messages) {
+    if (receivedlist_.size() >= kMaxQueuedMessages) {
+      log_("client: more than " + std::to_string(kMaxQueuedMessages) + " messages waiting; one dropped");
+      continue;
+    }
+    receivedlist_.push_back(std::move(m));
+  }
+  if (splitter_.pending() > kMaxPendingBytes) {
+    log_("client: unterminated message over " + std::to_string(kMaxPendingBytes) + " bytes dropped");
+    splitter_.clear();
+  }
+  if (!receivedlist_.empty() && !Timer1_.running()) Timer1_.start(1);
+}
+
+void TClient::Timer1Timer() {
+  processsocktimer();
+  if (receivedlist_.empty()) Timer1_.stop();
+}
+
+void TClient::processsocktimer() {
+  if (receivedlist_.empty()) return;
+  const std::string line = std::move(receivedlist_.front());
+  receivedlist_.pop_front();
+  const Command command = splitCommand(line);
+  const auto route = std::find_if(std::begin(kRoutes), std::end(kRoutes),
+                                  [&](const Route& r) { return r.command == command.name; });
+  if (command.name.empty() || route == std::end(kRoutes)) {
+    log_("client: unknown command ignored: " + line.substr(0, 40));
+    return;
+  }
+  if (!route->handler) return;
+  try {
+    (this->*route->handler)(command.body);
+  } catch (const BadNumber& e) {
+    log_("client: " + std::string(command.name) + " stopped: " + e.what());
+  }
+}
+
+void TClient::sockClosed() {
+  if (connected_) view_.closeWindow();
+}
+
+void TClient::connectFailed(std::string_view host, int port, std::string_view why) {
+  status("Could not connect to the game host " + std::string(host) + " on port " + std::to_string(port) +
+         " (" + std::string(why) + "). Check the address and that the host is running, then start again.");
+}
+
+void TClient::hostNotFound(std::string_view host) {
+  status("Could not find the game host " + std::string(host) +
+         ". Check the host name, then start again.");
+}
+
+// ---- Session handlers --------------------------------------------------------------
+
+void TClient::sendloginfo(std::string_view body) {
+  const int seat = toInt(Fields(body).next());
+  if (seat < 1 || seat > kSlots) throw BadNumber(std::to_string(seat));
+  ownSeat_ = seat;
+  loggedIn_ = true;
+  send(MessageBuilder(cmd::logininfo).field(seat).field(kVersion).last(playerName_).done());
+}
+
+void TClient::newplayerinfo(std::string_view body) {
+  Fields f(body);
+  const int seat = toInt(f.next());
+  if (seat < 1 || seat > kSlots) throw BadNumber(std::to_string(seat));
+  const std::string name(f.rest());
+  if (seat == ownSeat_) {
+    status("You are Connected.");
+    loadinifile();
+  } else {
+    status(name + " is Connected.");
+  }
+  if (seat <= seatCount) {
+    labels_[std::size_t(seat)] = name;
+    labelVisible_[std::size_t(seat)] = true;
+    view_.setSeat(seat, name, true);
+  } else {
+    spys_.push_back(std::to_string(seat) + ": " + name);
+    view_.setSpies(spys_);
+    status(seat == ownSeat_ ? std::string("You are spying.") : name + " is spying.");
+  }
+  playsounds("entered");
+}
+
+void TClient::havewrongversion(std::string_view body) {
+  status(std::string(Fields(body).next()) + " has a different version of the game than you.");
+}
+
+void TClient::wrongversion(std::string_view) {
+  status("You have a differnt version of the game than the host.");
+}
+
+void TClient::playerdisconnected(std::string_view body) {
+  Fields f(body);
+  const int seat = toInt(f.next());
+  const std::string name(f.rest());
+  if (seat >= 1 && seat <= seatCount) {
+    std::string& label = labels_[std::size_t(seat)];
+    if (label != kWaiting && label != computerName(seat)) status(label + " disconnected.");
+    label = seat == 2 ? std::string(computerName(2)) : std::string(kWaiting);
+    view_.setSeat(seat, label, labelVisible_[std::size_t(seat)]);
+    eyes_[std::size_t(seat)] = false;
+    view_.setWatchMark(seat, false);
+  } else if (seat > seatCount && seat <= kSlots) {
+    const std::string entry = std::to_string(seat) + ": " + name;
+    auto it = std::find(spys_.begin(), spys_.end(), entry);
+    if (it == spys_.end()) return;
+    status(name + " has left.");
+    spys_.erase(it);
+    view_.setSpies(spys_);
+  }
+}
+
+void TClient::full(std::string_view) {
+  view_.message("Game is full");
+  view_.closeWindow();
+}
+
+void TClient::justwatching(std::string_view body) {
+  Fields f(body);
+  const int seat = toInt(f.next());
+  if (seat < 1 || seat > seatCount) return;
+  const bool watching = f.next() == "1";
+  if (seat == ownSeat_) {
+    justWatch_ = watching;
+    view_.setJustWatchChecked(watching);
+  }
+  const std::string& label = labels_[std::size_t(seat)];
+  status(label + (watching ? " is just watching" : " is now playing again"));
+  eyes_[std::size_t(seat)] = watching;
+  view_.setWatchMark(seat, watching);
+}
+
+void TClient::playasound(std::string_view body) {
+  Fields f(body);
+  const std::string_view seatText = f.next();
+  const std::string name(f.next());
+  if (settings_.chatterSounds) {
+    view_.playSound(name);
+    return;
+  }
+  // The line is built only for a seat with a name label and a known sound.
+  const int seat = toIntOr(seatText, 0);
+  if (seat < 1 || seat > seatCount || !startsWith(name, "wave")) return;
+  const int tag = toIntOr(std::string_view(name).substr(4), 0);
+  if (tag < 1 || tag > 20) return;
+  status(labels_[std::size_t(seat)] + ": <Chatter Sound> " + std::string(chatterCaption(tag)));
+}
+
+void TClient::chatrecieved(std::string_view body) {
+  const auto bar = body.find('|');
+  Colour colour = kRed;
+  if (bar != std::string_view::npos) colour = textToColour(body.substr(bar + 1)).value_or(kRed);
+  addlinetochat(body.substr(0, bar), colour);
+}
+
+void TClient::addlinetochat(std::string_view line, Colour colour) {
+  ChatLine layout = layoutChatLine(line);
+  TextStyle& style = styles_[std::size_t(layout.style)];
+  TextStyle changed = style;
+  changed.colour = colour;
+  changed.bold = true;
+  changed.italic = false;
+  changed.underline = false;
+  if (!(changed == style)) {
+    style = changed;
+    view_.setStyle(layout.style, style);
+  }
+  for (auto& piece : layout.pieces)
+    if (piece.kind == ChatPiece::Kind::Link) piece.link = links_.add(linkTarget(piece.text));
+  view_.addChatLine(layout);
+}
+
+std::optional<std::string> TClient::mainchatJump(int link) const { return links_.find(link); }
+
+// ---- User commands ---------------------------------------------------------------
+
+bool TClient::sendit(std::string_view text) {
+  if (!loggedIn_) return false;
+  if (text.empty()) return true;
+  if (text.front() != '/') {
+    send(MessageBuilder(cmd::chat).field(ownSeat_).last(std::string(text) + "|" + colourText()).done());
+  } else if (startsWith(text, "/me")) {
+    const std::string_view rest = text.size() > 4 ? text.substr(4) : std::string_view{};
+    send(MessageBuilder(cmd::action).field(ownSeat_).last(std::string(rest) + "|" + colourText()).done());
+  }
+  return true;
+}
+
+std::string TClient::phrase(int button) const {
+  if (button < 1 || button > kPhraseCount) return {};
+  const std::string& stored = settings_.phrases[std::size_t(button - 1)];
+  return stored.empty() ? std::string(defaultPhrase(button)) : stored;
+}
+
+void TClient::phraseClick(int button) {
+  if (!phraseReady_ || button < 1 || button > kPhraseCount) return;
+  const std::string text = phrase(button);
+  const std::string said = startsWith(text, "/me ") ? text.substr(4) : "says: " + text;
+  send(MessageBuilder(cmd::action).field(ownSeat_).last(said + "|" + colourText()).done());
+  phraseReady_ = false;
+  phrasetimer_.start(kPhrasePauseMs);
+}
+
+void TClient::phrasetimerTimer() {
+  phraseReady_ = true;
+  phrasetimer_.stop();
+}
+
+void TClient::chatterSound(int tag) {
+  if (tag < 1 || tag > 20 || !loggedIn_ || ownSeat_ < 1 || ownSeat_ > seatCount) return;
+  send(MessageBuilder(cmd::playasound).field(ownSeat_).field("wave" + std::to_string(tag)).done(true));
+}
+
+void TClient::JustWatch1Click() {
+  if (!loggedIn_ || ownSeat_ < 1 || ownSeat_ > seatCount) return;
+  send(MessageBuilder(cmd::justwatch).field(ownSeat_).last(justWatch_ ? "2" : "1").done());
+}
+
+void TClient::setJustWatch(int seat, bool watch) {
+  if (!loggedIn_ || seat < 1 || seat > seatCount) return;
+  send(MessageBuilder(cmd::justwatch).field(seat).last(watch ? "1" : "2").done());
+}
+
+void TClient::kicking(int seat) {
+  if (!hosting_ || !loggedIn_) return;
+  send(MessageBuilder(cmd::kickhim).field(ownSeat_).field(seat).done(true));
+}
+
+TClient::KickMenu TClient::label_playername1ContextPopup(int seat) const {
+  KickMenu menu;
+  if (!hosting_) return menu;
+  menu.setWatch = menu.unsetWatch = true;
+  menu.remove = seat < 1 || seat > seatCount || labels_[std::size_t(seat)] != kWaiting;
+  return menu;
+}
+
+// ---- Sounds ----------------------------------------------------------------------------
+
+void TClient::playsounds(const std::string& name) {
+  if (settings_.playSounds) view_.playSound(name);
+}
+
+// ---- Options and the settings file ---------------------------------------------------
+
+void TClient::applyTextSize() {
+  for (int i = 0; i < kStyleCount; ++i) {
+    styles_[std::size_t(i)].size = settings_.textSize;
+    view_.setStyle(i, styles_[std::size_t(i)]);
+  }
+}
+
+void TClient::loadinifile() {
+  const IniFile file = IniFile::load(settingsPath_);
+  settings_ = readSettings(file, kSettingsSection, settings_);
+  settingsLoaded_ = true;
+  applyTextSize();
+  savedGeometry_ = settings_.geometry;
+  view_.setGeometry(settings_.geometry);
+  view_.showSettings(settings_);
+}
+
+void TClient::saveinifile() {
+  // A copy that never read the file must not replace what it holds with
+  // built-in values.
+  if (!settingsLoaded_) return;
+  settings_.geometry = view_.geometry();
+  IniFile file = IniFile::load(settingsPath_);
+  writeSettings(file, kSettingsSection, settings_);
+  if (!file.save(settingsPath_)) log_("client: cannot write the settings file " + settingsPath_);
+}
+
+void TClient::FormClose(const Geometry& workArea) {
+  Geometry g = view_.geometry();
+  if (g == savedGeometry_ || !settingsLoaded_) return;
+  if (g.width > workArea.width) g.width -= 15;
+  if (g.height > workArea.height) g.height -= 15;
+  savedGeometry_ = g;
+  settings_.geometry = g;
+  IniFile file = IniFile::load(settingsPath_);
+  writeSettings(file, kSettingsSection, settings_);
+  if (!file.save(settingsPath_)) log_("client: cannot write the settings file " + settingsPath_);
+}
+
+void TClient::setPlaySounds(bool on) {
+  settings_.playSounds = on;
+  view_.showSettings(settings_);
+  saveinifile();
+}
+
+void TClient::setChatterSounds(bool on) {
+  settings_.chatterSounds = on;
+  view_.showSettings(settings_);
+  saveinifile();
+}
+
+void TClient::setTurnSound(int tag) {
+  settings_.turnSound = tag == 1 ? 1 : 0;
+  view_.showSettings(settings_);
+  saveinifile();
+}
+
+void TClient::setTextSize(int size) {
+  settings_.textSize = size;
+  applyTextSize();
+  view_.showSettings(settings_);
+  saveinifile();
+}
+
+void TClient::setTextColour(Colour colour) {
+  settings_.textColour = colour;
+  view_.showSettings(settings_);
+  saveinifile();
+}
+
+void TClient::setBotSpeed(int ms) {
+  settings_.botSpeed = ms == 1000 || ms == 250 ? ms : 750;
+  view_.showSettings(settings_);
+  saveinifile();
+}
+
+void TClient::setClearWord(bool on) {
+  settings_.clearWord = on;
+  view_.showSettings(settings_);
+  saveinifile();
+}
+
+void TClient::setSeeTheirs(bool on) {
+  settings_.seeTheirs = on;
+  view_.showSettings(settings_);
+  saveinifile();
+}
+
+}  // namespace tw

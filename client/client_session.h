@@ -1,0 +1,200 @@
+// TClient: the client's session core. It queues what the host sends and
+// dispatches one message per Timer1 tick, keeps the roster, the chat styles
+// and links, the options and the settings file, and decides what the user's
+// typing and clicks send. It changes the window only through ClientView.
+#pragma once
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chat_line.h"
+#include "framing.h"
+#include "log.h"
+#include "settings.h"
+#include "timer.h"
+
+namespace tw {
+
+// What the session shows; the main window implements it.
+class ClientView {
+ public:
+  virtual ~ClientView() = default;
+  virtual void setStyle(int index, const TextStyle& style) = 0;
+  virtual void addChatLine(const ChatLine& line) = 0;
+  // A seat's name label: its text, and whether it and the score are shown.
+  virtual void setSeat(int seat, const std::string& name, bool visible) = 0;
+  virtual void setWatchMark(int seat, bool shown) = 0;
+  virtual void setJustWatchChecked(bool checked) = 0;
+  virtual void setSpies(const std::vector<std::string>& entries) = 0;
+  virtual void playSound(const std::string& name) = 0;
+  // Shows the options' check marks and applies the text colour and phrases.
+  virtual void showSettings(const Settings& settings) = 0;
+  virtual void setGeometry(const Geometry& geometry) = 0;
+  virtual Geometry geometry() const = 0;
+  virtual void message(const std::string& text) = 0;
+  virtual void closeWindow() = 0;
+};
+
+struct ClientTimers {
+  Timer& Timer1;       // dispatch, one message per tick
+  Timer& phrasetimer;  // the pause between two phrase-button lines
+};
+
+class TClient {
+ public:
+  static constexpr int seatCount = 6;
+  static constexpr int kSlots = 9;
+  static constexpr int kPhraseCount = 9;
+  static constexpr int kPhrasePauseMs = 2000;
+  // Bounds on what the host can make the client hold.
+  static constexpr std::size_t kMaxPendingBytes = 256 * 1024;
+  static constexpr std::size_t kMaxQueuedMessages = 4096;
+
+  using SendFn = std::function<void(const std::string& bytes)>;
+
+  TClient(ClientView& view, ClientTimers timers, SendFn send, std::string settingsPath,
+          LogFn log = logLine);
+
+  // ---- Session -----------------------------------------------------------
+  void setPlayerName(std::string name) { playerName_ = std::move(name); }
+  const std::string& playerName() const { return playerName_; }
+  void setHosting(bool hosting) { hosting_ = hosting; }
+  bool hosting() const { return hosting_; }
+  int ownSeat() const { return ownSeat_; }
+  bool loggedIn() const { return loggedIn_; }
+
+  // Socket events from the glue.
+  void sockConnected() { connected_ = true; }
+  void sockRead(std::string_view bytes);
+  // The connection closed: a session that had connected ends the window.
+  void sockClosed();
+  // A connection could not be made; `why` is the system's reason.
+  void connectFailed(std::string_view host, int port, std::string_view why);
+  void hostNotFound(std::string_view host);
+
+  void Timer1Timer();
+  void phrasetimerTimer();
+  std::size_t queued() const { return receivedlist_.size(); }
+
+  // A chat line "seat+text" in a colour; status lines are "0+text".
+  void addlinetochat(std::string_view line, Colour colour);
+  void status(std::string_view text) { addlinetochat("0+" + std::string(text), kBlue); }
+
+  // ---- User commands -------------------------------------------------------
+  // Enter in the input: gives true when the input is to be emptied.
+  bool sendit(std::string_view text);
+  void phraseClick(int button);  // 1..9
+  bool phraseReady() const { return phraseReady_; }
+  void chatterSound(int tag);    // 1..20
+  void JustWatch1Click();
+  void setJustWatch(int seat, bool watch);
+  void kicking(int seat);
+  bool justWatchChecked() const { return justWatch_; }
+
+  // Seat label popup: which items are enabled.
+  struct KickMenu {
+    bool remove = false;
+    bool setWatch = false;
+    bool unsetWatch = false;
+  };
+  KickMenu label_playername1ContextPopup(int seat) const;
+
+  // The link a click on the chat display reports: the address to open, or
+  // nothing when the link has gone from the table.
+  std::optional<std::string> mainchatJump(int link) const;
+
+  // ---- Options and settings ----------------------------------------------------
+  const Settings& settings() const { return settings_; }
+  bool settingsLoaded() const { return settingsLoaded_; }
+  const std::string& settingsPath() const { return settingsPath_; }
+  void loadinifile();
+  void saveinifile();
+  // Each option command changes one setting and saves at once.
+  void setPlaySounds(bool on);
+  void setChatterSounds(bool on);
+  void setTurnSound(int tag);
+  void setTextSize(int size);
+  void setTextColour(Colour colour);
+  void setBotSpeed(int ms);
+  void setClearWord(bool on);
+  void setSeeTheirs(bool on);
+  // Phrases edited elsewhere; empty keeps the built-in phrase.
+  std::string phrase(int button) const;
+  // Closing the window: saves when the geometry moved since the last save.
+  void FormClose(const Geometry& workArea);
+
+  void playsounds(const std::string& name);
+
+  // Roster as shown.
+  const std::string& seatName(int seat) const { return labels_.at(std::size_t(seat)); }
+  bool seatVisible(int seat) const { return labelVisible_.at(std::size_t(seat)); }
+  bool watchMark(int seat) const { return eyes_.at(std::size_t(seat)); }
+  const std::vector<std::string>& spies() const { return spys_; }
+  const TextStyle& style(int index) const { return styles_.at(std::size_t(index)); }
+
+  static constexpr std::string_view kWaiting = "<Waiting>";
+  static std::string_view computerName(int seat);
+  static std::string_view chatterCaption(int tag);  // "" outside 0..20
+  static std::string_view defaultPhrase(int button);
+
+ private:
+  using Handler = void (TClient::*)(std::string_view body);
+  struct Route {
+    std::string_view command;
+    Handler handler;  // nullptr: handled by the game view, not this session
+  };
+  static const Route kRoutes[];
+  void processsocktimer();
+
+  void sendloginfo(std::string_view body);
+  void chatrecieved(std::string_view body);
+  void newplayerinfo(std::string_view body);
+  void havewrongversion(std::string_view body);
+  void wrongversion(std::string_view body);
+  void playerdisconnected(std::string_view body);
+  void full(std::string_view body);
+  void justwatching(std::string_view body);
+  void playasound(std::string_view body);
+
+  void send(const std::string& bytes) {
+    if (send_) send_(bytes);
+  }
+  std::string colourText() const { return colourToText(settings_.textColour); }
+  void applyTextSize();
+
+  ClientView& view_;
+  Timer& Timer1_;
+  Timer& phrasetimer_;
+  SendFn send_;
+  std::string settingsPath_;
+  LogFn log_;
+
+  std::string playerName_;
+  bool hosting_ = false;
+  bool connected_ = false;
+  int ownSeat_ = 0;
+  bool loggedIn_ = false;
+  bool justWatch_ = false;
+  bool phraseReady_ = true;
+
+  MessageSplitter splitter_;
+  std::deque<std::string> receivedlist_;
+
+  std::array<std::string, kSlots + 1> labels_{};
+  std::array<bool, kSlots + 1> labelVisible_{};
+  std::array<bool, kSlots + 1> eyes_{};
+  std::vector<std::string> spys_;
+
+  std::array<TextStyle, kStyleCount> styles_;
+  LinkTable links_;
+
+  Settings settings_;
+  bool settingsLoaded_ = false;
+  Geometry savedGeometry_;
+};
+
+}  // namespace tw

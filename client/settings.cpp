@@ -1,0 +1,125 @@
+// Settings keys, their defaults and the colour text of the settings file.
+#include "settings.h"
+
+#include <filesystem>
+#include <fstream>
+
+namespace tw {
+
+namespace {
+
+struct NamedColour {
+  std::string_view name;
+  Colour value;
+};
+constexpr NamedColour kColourNames[] = {
+    {"clBlack", 0x000000},  {"clMaroon", 0x000080}, {"clGreen", 0x008000}, {"clOlive", 0x008080},
+    {"clNavy", 0x800000},   {"clPurple", 0x800080}, {"clTeal", 0x808000},  {"clGray", 0x808080},
+    {"clSilver", 0xC0C0C0}, {"clRed", 0x0000FF},    {"clLime", 0x00FF00},  {"clYellow", 0x00FFFF},
+    {"clBlue", 0xFF0000},   {"clFuchsia", 0xFF00FF}, {"clAqua", 0xFFFF00}, {"clWhite", 0xFFFFFF},
+};
+
+bool sameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+bool checkedUnless(const IniFile& f, std::string_view s, std::string_view key, std::string_view off) {
+  auto v = f.value(s, key);
+  return !v || *v != off;
+}
+
+}  // namespace
+
+std::string colourToText(Colour colour) {
+  for (const auto& c : kColourNames)
+    if (c.value == colour) return std::string(c.name);
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out = "$";
+  for (int shift = 28; shift >= 0; shift -= 4) out += digits[(colour >> shift) & 0xF];
+  return out;
+}
+
+std::optional<Colour> textToColour(std::string_view text) {
+  for (const auto& c : kColourNames)
+    if (sameText(c.name, text)) return c.value;
+  if (text.empty() || text.front() == ' ' || text.back() == ' ') return std::nullopt;
+  const auto n = parseInteger(text);
+  if (!n || *n < 0 || *n > 0xFFFFFF) return std::nullopt;
+  return Colour(*n);
+}
+
+Settings readSettings(const IniFile& f, std::string_view s, const Settings& current) {
+  Settings out = current;
+  out.textSize = f.readInteger(s, "Textsize", 8);
+  out.geometry.top = f.readInteger(s, "Top", 3);
+  out.geometry.left = f.readInteger(s, "Left", 3);
+  out.geometry.width = f.readInteger(s, "Width", 720);
+  out.geometry.height = f.readInteger(s, "Height", 535);
+  out.textColour = textToColour(f.readString(s, "Textcolor", "clblack")).value_or(kBlack);
+  if (auto n = parseInteger(f.readString(s, "Playtoscore", "250"))) out.playToScore = *n;
+  if (auto n = parseInteger(f.readString(s, "Timeperturn", "60"))) out.timePerTurn = *n;
+  out.viewable = f.readString(s, "Viewable", "0") != "0";
+  out.fourPlayer = f.readString(s, "4Player", "0") != "0";
+  const std::string mode = f.readString(s, "Gamemode", "1");
+  out.gameMode = mode == "2" ? 2 : mode == "3" ? 3 : 1;
+  const std::string speed = f.readString(s, "Botspeed", "");
+  out.botSpeed = speed == "1000" ? 1000 : speed == "250" ? 250 : 750;
+  for (std::size_t i = 0; i < out.phrases.size(); ++i)
+    out.phrases[i] = f.readString(s, "Phrase" + std::to_string(i + 1), "");
+  out.playSounds = checkedUnless(f, s, "Playsounds", "false");
+  out.clearWord = f.readString(s, "Clearword", "false") == "true";
+  out.seeTheirs = checkedUnless(f, s, "Seetheirs", "false");
+  out.turnSound = f.readString(s, "Turnsound", "0") == "1" ? 1 : 0;
+  out.chatterSounds = checkedUnless(f, s, "ChatterSounds", "false");
+  return out;
+}
+
+void writeSettings(IniFile& f, std::string_view s, const Settings& v) {
+  const auto flag = [](bool b) { return b ? "true" : "false"; };
+  f.writeString(s, "Textsize", std::to_string(v.textSize));
+  f.writeString(s, "Top", std::to_string(v.geometry.top));
+  f.writeString(s, "Left", std::to_string(v.geometry.left));
+  f.writeString(s, "Width", std::to_string(v.geometry.width));
+  f.writeString(s, "Height", std::to_string(v.geometry.height));
+  f.writeString(s, "Textcolor", colourToText(v.textColour));
+  f.writeString(s, "Playtoscore", std::to_string(v.playToScore));
+  f.writeString(s, "Timeperturn", std::to_string(v.timePerTurn));
+  f.writeString(s, "Viewable", v.viewable ? "1" : "0");
+  f.writeString(s, "4Player", v.fourPlayer ? "1" : "0");
+  f.writeString(s, "Gamemode", std::to_string(v.gameMode));
+  f.writeString(s, "Botspeed", std::to_string(v.botSpeed));
+  f.writeString(s, "Playsounds", flag(v.playSounds));
+  f.writeString(s, "Clearword", flag(v.clearWord));
+  f.writeString(s, "Seetheirs", flag(v.seeTheirs));
+  f.writeString(s, "Turnsound", v.turnSound == 1 ? "1" : "0");
+  f.writeString(s, "ChatterSounds", flag(v.chatterSounds));
+}
+
+std::string settingsPath(const std::string& exeDir, const std::string& fallbackDir) {
+  namespace fs = std::filesystem;
+  const fs::path beside = fs::path(exeDir) / std::string(kSettingsFile);
+  std::error_code ec;
+  bool writable = false;
+  if (fs::exists(beside, ec)) {
+    // Opening for update neither creates nor truncates.
+    std::fstream probe(beside, std::ios::in | std::ios::out | std::ios::binary);
+    writable = bool(probe);
+  } else {
+    const fs::path probePath = fs::path(exeDir) / ".tilewhirl-write-probe";
+    {
+      std::ofstream probe(probePath, std::ios::binary);
+      writable = bool(probe);
+    }
+    fs::remove(probePath, ec);
+  }
+  if (writable) return beside.string();
+  fs::create_directories(fallbackDir, ec);
+  return (fs::path(fallbackDir) / std::string(kSettingsFile)).string();
+}
+
+}  // namespace tw

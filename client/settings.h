@@ -1,0 +1,69 @@
+// The user's preferences: their built-in values, the colour text they are
+// stored as, and how they are read from and written to the settings file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ini_file.h"
+
+namespace tw {
+
+// A colour as 0x00BBGGRR.
+using Colour = std::uint32_t;
+inline constexpr Colour kBlack = 0x000000;
+inline constexpr Colour kRed = 0x0000FF;
+inline constexpr Colour kBlue = 0xFF0000;
+// The system's window text colour, resolved by the window.
+inline constexpr Colour kWindowText = 0x80000008;
+
+// One of the 16 standard colour names, else "$" and eight hex digits.
+std::string colourToText(Colour colour);
+// Accepts the standard names (any case) and integers (decimal or "$" hex) of
+// 0x00BBGGRR values; anything else gives nullopt.
+std::optional<Colour> textToColour(std::string_view text);
+
+inline constexpr std::string_view kSettingsFile = "veltrixlobby.ini";
+inline constexpr std::string_view kSettingsSection = "Tilewhirl";
+
+struct Geometry {
+  int left = 3;
+  int top = 3;
+  int width = 720;
+  int height = 535;
+  friend bool operator==(const Geometry&, const Geometry&) = default;
+};
+
+struct Settings {
+  int textSize = 8;
+  Geometry geometry;
+  Colour textColour = kBlack;
+  int playToScore = 250;
+  int timePerTurn = 60;
+  bool viewable = false;
+  bool fourPlayer = false;
+  int gameMode = 1;
+  int botSpeed = 750;
+  // Empty keeps the button's built-in phrase.
+  std::array<std::string, 9> phrases{};
+  bool playSounds = true;
+  bool clearWord = false;
+  bool seeTheirs = true;
+  int turnSound = 0;  // 0 Classic, 1 New
+  bool chatterSounds = true;
+};
+
+// Reads every key of `section`, each falling back as the file format says.
+// `current` supplies the values a key that is not a number leaves unchanged.
+Settings readSettings(const IniFile& file, std::string_view section, const Settings& current = {});
+// Writes every key but the phrases, in the file's order of keys.
+void writeSettings(IniFile& file, std::string_view section, const Settings& settings);
+
+// Where the settings file lies: beside the executable when that folder can
+// be written, else in `fallbackDir` (created when missing).
+std::string settingsPath(const std::string& exeDir, const std::string& fallbackDir);
+
+}  // namespace tw

@@ -1,0 +1,168 @@
+// Tchat: the main window. A humble view over the session core TClient: it
+// lays out the playing area, seats and chat, turns widget events into calls
+// on the core, and shows what the core tells it.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "client_session.h"
+#include "qt_timer.h"
+#include "sock.h"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QToolButton;
+
+namespace tw {
+
+class ChatDisplay;
+class HostService;
+class Sounds;
+class Tspylist;
+
+// How the program was started.
+struct StartOptions {
+  QString playerName;   // empty: solo game as "You"
+  QString hostAddress;
+  bool host = true;     // run the host in this copy
+  bool solo = true;     // started without parameters
+  quint16 port = 7772;
+  std::string settingsPath;
+};
+
+// The board's paint box: 10 × 8 cells of 41 pixels, each showing one image of
+// the letter list (27, the back, at start).
+class PaintBox : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit PaintBox(QWidget* parent = nullptr);
+  void setCell(int x, int y, int image);
+  int cell(int x, int y) const { return cells_.at(std::size_t((y - 1) * 10 + (x - 1))); }
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+
+ private:
+  std::array<int, 80> cells_{};
+};
+
+class Tchat : public QMainWindow, private ClientView {
+  Q_OBJECT
+
+ public:
+  Tchat(StartOptions options, LogFn log = logLine, QWidget* parent = nullptr);
+  ~Tchat() override;
+
+  // The host window and the spy list, created after this window.
+  void setHost(HostService* host) { host_ = host; }
+  void setSpyList(Tspylist* spylist);
+
+  TClient& client() { return *client_; }
+  Sounds& sounds() { return *sounds_; }
+  ChatDisplay* mainchat() const { return mainchat_; }
+
+  // Modal message boxes and the web browser, replaceable by tests.
+  std::function<void(const QString&)> messageBox;
+  std::function<bool(const QUrl&)> openUrl;
+
+  // Start-up once the window is shown: host or join as the options say.
+  void processparams();
+  void sendit();
+  void bringForward();
+
+ signals:
+  // The window closed; the program ends.
+  void closed();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // ClientView.
+  void setStyle(int index, const TextStyle& style) override;
+  void addChatLine(const ChatLine& line) override;
+  void setSeat(int seat, const std::string& name, bool visible) override;
+  void setWatchMark(int seat, bool shown) override;
+  void setJustWatchChecked(bool checked) override;
+  void setSpies(const std::vector<std::string>& entries) override;
+  void playSound(const std::string& name) override;
+  void showSettings(const Settings& settings) override;
+  void setGeometry(const Geometry& geometry) override;
+  Geometry geometry() const override;
+  void message(const std::string& text) override;
+  void closeWindow() override;
+
+  void buildPlayingArea(QWidget* panel);
+  void buildSeats(QWidget* panel);
+  void buildChat(QWidget* panel);
+  void buildMenus();
+  void hostpress();
+  void joinpress();
+  void sockInfo(Sock::SocketInfo kind, const QString& text);
+  void mainchatJump(int link);
+  void label_playername1ContextPopup(int seat, const QPoint& at);
+  void smileyChosen(int tag);
+
+  QLabel* label(QWidget* parent, const char* name, QRect at);
+  QAction* action(QMenu* menu, const QString& caption, const char* name, bool checkable = false);
+
+  StartOptions options_;
+  LogFn log_;
+  HostService* host_ = nullptr;
+  QPointer<Tspylist> spylist_;
+  Sock sock;
+  QtTimer Timer1;
+  QtTimer phrasetimer;
+  std::unique_ptr<Sounds> sounds_;
+  std::unique_ptr<TClient> client_;
+  bool started_ = false;
+  bool closing_ = false;
+  int kickSeat_ = 0;
+
+  QWidget* panel_background_ = nullptr;
+  ChatDisplay* mainchat_ = nullptr;
+  QLineEdit* mychat_ = nullptr;
+  QPushButton* button_start_ = nullptr;
+  std::array<QLabel*, 7> label_playername_{};
+  std::array<QLabel*, 7> label_score_{};
+  std::array<QLabel*, 7> image_eyes_{};
+  std::array<QToolButton*, 11> b_phrase_{};
+
+  QAction* StartGame1_ = nullptr;
+  QAction* JustWatch1_ = nullptr;
+  QAction* PlaySounds1_ = nullptr;
+  QAction* PlayChatterSounds1_ = nullptr;
+  QAction* Classic1_ = nullptr;
+  QAction* New1_ = nullptr;
+  QMenu* TurnSound1_ = nullptr;
+  std::array<QAction*, 4> textSizes_{};
+  QAction* ScrollChatOff1_ = nullptr;
+  QAction* ScrollChatOff2_ = nullptr;
+  QMenu* BotSpeed1_ = nullptr;
+  QAction* Slow1_ = nullptr;
+  QAction* Normal1_ = nullptr;
+  QAction* Fast1_ = nullptr;
+  QAction* ClearWord_ = nullptr;
+  QAction* seetheirs_ = nullptr;
+  QMenu* popup_kick_ = nullptr;
+  QAction* RemoveFromGame1_ = nullptr;
+  QAction* SettoJustWatch1_ = nullptr;
+  QAction* UnsetJustWatch1_ = nullptr;
+  QMenu* popup_sounds_ = nullptr;
+  QMenu* popup_smilies_ = nullptr;
+  QMenu* popup_chat_ = nullptr;
+  QMenu* popup_input_ = nullptr;
+};
+
+}  // namespace tw

@@ -1,0 +1,384 @@
+// The client session core: login, roster, chat sending rules, the phrase
+// limit, chatter sounds and the options it saves. No sockets, no window.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "client_session.h"
+#include "manual_timer.h"
+
+namespace tw {
+namespace {
+
+using Messages = std::vector<std::string>;
+
+class FakeView final : public ClientView {
+ public:
+  void setStyle(int index, const TextStyle& style) override { styles[index] = style; }
+  void addChatLine(const ChatLine& line) override {
+    std::string text = std::to_string(line.style) + "|" + line.prefix + " ";
+    for (const auto& p : line.pieces)
+      text += p.kind == ChatPiece::Kind::Smiley ? "<" + std::to_string(p.image) + ">" : p.text;
+    lines.push_back(text);
+    last = line;
+  }
+  void setSeat(int seat, const std::string& name, bool visible) override {
+    seats[seat] = visible ? name : "(" + name + ")";
+  }
+  void setWatchMark(int seat, bool shown) override { eyes[seat] = shown; }
+  void setJustWatchChecked(bool checked) override { justWatch = checked; }
+  void setSpies(const std::vector<std::string>& entries) override { spies = entries; }
+  void playSound(const std::string& name) override { sounds.push_back(name); }
+  void showSettings(const Settings& s) override { shown = s; }
+  void setGeometry(const Geometry& g) override { geom = g; }
+  Geometry geometry() const override { return geom; }
+  void message(const std::string& text) override { messages.push_back(text); }
+  void closeWindow() override { closed = true; }
+
+  std::map<int, TextStyle> styles;
+  Messages lines;
+  ChatLine last;
+  std::map<int, std::string> seats;
+  std::map<int, bool> eyes;
+  bool justWatch = false;
+  Messages spies;
+  Messages sounds;
+  Settings shown;
+  Geometry geom;
+  Messages messages;
+  bool closed = false;
+};
+
+class Session : public ::testing::Test {
+ protected:
+  Session()
+      : path((std::filesystem::temp_directory_path() /
+              ("tw-session-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".ini"))
+                 .string()),
+        client(view, ClientTimers{timer1, phrasetimer}, [this](const std::string& b) { sent.push_back(b); },
+               path, [this](const std::string& l) { log.push_back(l); }) {
+    std::filesystem::remove(path);
+    client.setPlayerName("Ann");
+  }
+  ~Session() override { std::filesystem::remove(path); }
+
+  void hear(const std::string& message) {
+    client.sockRead(message + '\xFF');
+    for (int i = 0; i < 1000 && timer1.running(); ++i) client.Timer1Timer();
+  }
+  void login(int seat) {
+    client.sockConnected();
+    hear("CMD_sendlogininfo+" + std::to_string(seat));
+    hear("CMD_newplayerinfo+" + std::to_string(seat) + "+Ann");
+    sent.clear();
+    view.lines.clear();
+    view.sounds.clear();
+  }
+  std::string takeSent() {
+    if (sent.empty()) return "(nothing)";
+    std::string s = sent.front();
+    sent.erase(sent.begin());
+    if (!s.empty() && s.back() == '\xFF') s.back() = '#';
+    return s;
+  }
+
+  std::string path;
+  FakeView view;
+  test::ManualTimer timer1, phrasetimer;
+  Messages sent, log;
+  TClient client;
+};
+
+TEST_F(Session, LoginAnswersWithSeatVersionAndName) {
+  client.setPlayerName("Ann+Co");
+  hear("CMD_sendlogininfo+4");
+  EXPECT_EQ(client.ownSeat(), 4);
+  EXPECT_TRUE(client.loggedIn());
+  EXPECT_EQ(takeSent(), "CMD_logininfo+4+1.0.4+Ann+Co#");
+}
+
+TEST_F(Session, Timer1DispatchesOneMessagePerTickAndStopsWhenIdle) {
+  EXPECT_FALSE(timer1.running());
+  client.sockRead("CMD_chat+1+A chats: one|clBlack\xFF" "CMD_chat+1+A chats: two|clBlack\xFF" "CMD_ch");
+  EXPECT_TRUE(timer1.running());
+  EXPECT_EQ(timer1.interval(), 1);
+  client.Timer1Timer();
+  EXPECT_EQ(view.lines.size(), 1u);
+  EXPECT_TRUE(timer1.running());
+  client.Timer1Timer();
+  EXPECT_EQ(view.lines.size(), 2u);
+  EXPECT_FALSE(timer1.running());
+}
+
+TEST_F(Session, OwnLoginShowsConnectedLoadsSettingsAndPlaysEntered) {
+  client.sockConnected();
+  hear("CMD_sendlogininfo+1");
+  hear("CMD_newplayerinfo+1+Ann");
+  EXPECT_EQ(view.lines, (Messages{"0| You are Connected. "}));
+  EXPECT_TRUE(client.settingsLoaded());
+  EXPECT_EQ(view.shown.textSize, 8);
+  EXPECT_EQ(view.seats[1], "Ann");
+  EXPECT_EQ(view.sounds, Messages{"entered"});
+}
+
+TEST_F(Session, SpectatorsGoToTheSpyListAndLeaveIt) {
+  login(7);
+  EXPECT_EQ(view.spies, Messages{"7: Ann"});
+  hear("CMD_existingplayers+1+Bob");
+  hear("CMD_newplayerinfo+8+Eve");
+  EXPECT_EQ(view.spies, (Messages{"7: Ann", "8: Eve"}));
+  EXPECT_EQ(view.lines, (Messages{"0| Bob is Connected. ", "0| Eve is Connected. ", "0| Eve is spying. "}));
+  view.lines.clear();
+  hear("CMD_playerdisconnected+8+Eve");
+  hear("CMD_playerdisconnected+9+Nobody");
+  EXPECT_EQ(view.spies, Messages{"7: Ann"});
+  EXPECT_EQ(view.lines, Messages{"0| Eve has left. "});
+}
+
+TEST_F(Session, ASpectatorsOwnLoginSaysConnectedAndSpying) {
+  client.sockConnected();
+  hear("CMD_sendlogininfo+9");
+  hear("CMD_newplayerinfo+9+Ann");
+  EXPECT_EQ(view.lines, (Messages{"0| You are Connected. ", "0| You are spying. "}));
+}
+
+TEST_F(Session, DisconnectsFreeTheSeatAndSeatTwoFallsBackToTheComputer) {
+  login(1);
+  hear("CMD_newplayerinfo+2+Bob");
+  hear("CMD_newplayerinfo+3+Cid");
+  hear("CMD_justwatching+3+1");
+  view.lines.clear();
+  hear("CMD_playerdisconnected+2+Bob");
+  hear("CMD_playerdisconnected+3+Cid");
+  EXPECT_EQ(view.seats[2], "Klot");
+  EXPECT_EQ(view.seats[3], "<Waiting>");
+  EXPECT_FALSE(view.eyes[3]);
+  EXPECT_EQ(view.lines, (Messages{"0| Bob disconnected. ", "0| Cid disconnected. "}));
+  // A seat already empty is not announced again.
+  view.lines.clear();
+  hear("CMD_playerdisconnected+2+Bob");
+  hear("CMD_playerdisconnected+3+Cid");
+  EXPECT_TRUE(view.lines.empty());
+}
+
+TEST_F(Session, JustWatchChangesOnlyOnTheHostsAnswer) {
+  login(2);
+  client.JustWatch1Click();
+  EXPECT_EQ(takeSent(), "CMD_justwatch+2+1#");
+  EXPECT_FALSE(client.justWatchChecked());
+  EXPECT_FALSE(view.justWatch);
+  hear("CMD_justwatching+2+1");
+  EXPECT_TRUE(view.justWatch);
+  EXPECT_TRUE(view.eyes[2]);
+  client.JustWatch1Click();
+  EXPECT_EQ(takeSent(), "CMD_justwatch+2+2#");
+  hear("CMD_justwatching+2+2");
+  EXPECT_FALSE(view.justWatch);
+  EXPECT_EQ(view.lines, (Messages{"0| Ann is just watching ", "0| Ann is now playing again "}));
+  hear("CMD_justwatching+8+1");
+  EXPECT_EQ(view.lines.size(), 2u);
+}
+
+TEST_F(Session, RosterCommandsNeedLoginAndHosting) {
+  client.JustWatch1Click();
+  client.kicking(3);
+  client.setJustWatch(3, true);
+  EXPECT_TRUE(sent.empty());
+  login(1);
+  client.kicking(3);
+  EXPECT_TRUE(sent.empty());
+  client.setHosting(true);
+  client.kicking(3);
+  EXPECT_EQ(takeSent(), "CMD_kickhim+1+3+#");
+  client.setJustWatch(3, true);
+  EXPECT_EQ(takeSent(), "CMD_justwatch+3+1#");
+  client.setJustWatch(7, true);
+  EXPECT_TRUE(sent.empty());
+}
+
+TEST_F(Session, TheSeatPopupIsForTheHostOnly) {
+  login(1);
+  EXPECT_FALSE(client.label_playername1ContextPopup(2).setWatch);
+  client.setHosting(true);
+  auto menu = client.label_playername1ContextPopup(2);
+  EXPECT_TRUE(menu.setWatch);
+  EXPECT_FALSE(menu.remove);  // "<Waiting>"
+  hear("CMD_newplayerinfo+2+Bob");
+  EXPECT_TRUE(client.label_playername1ContextPopup(2).remove);
+}
+
+TEST_F(Session, ChatAndActionSendingRules) {
+  client.sockConnected();
+  EXPECT_FALSE(client.sendit("early"));  // not logged in: the text stays
+  EXPECT_TRUE(sent.empty());
+  login(3);
+  EXPECT_TRUE(client.sendit("hello+there"));
+  EXPECT_EQ(takeSent(), "CMD_chat+3+hello+there|clBlack#");
+  EXPECT_TRUE(client.sendit("/me"));
+  EXPECT_EQ(takeSent(), "CMD_action+3+|clBlack#");
+  EXPECT_TRUE(client.sendit("/meow"));
+  EXPECT_EQ(takeSent(), "CMD_action+3+w|clBlack#");
+  EXPECT_TRUE(client.sendit("/me waves"));
+  EXPECT_EQ(takeSent(), "CMD_action+3+waves|clBlack#");
+  EXPECT_TRUE(client.sendit("/help"));
+  EXPECT_TRUE(client.sendit(""));
+  EXPECT_TRUE(sent.empty());
+  EXPECT_TRUE(client.sendit(std::string("a\xFF") + "b"));
+  EXPECT_EQ(takeSent(), "CMD_chat+3+ab|clBlack#");
+}
+
+TEST_F(Session, PhraseButtonsWaitTwoSecondsAndIgnoreLogin) {
+  client.phraseClick(7);
+  EXPECT_EQ(takeSent(), "CMD_action+0+says: Thanks!|clBlack#");
+  EXPECT_EQ(phrasetimer.interval(), 2000);
+  client.phraseClick(1);
+  EXPECT_TRUE(sent.empty());
+  client.phrasetimerTimer();
+  EXPECT_FALSE(phrasetimer.running());
+  client.phraseClick(1);
+  EXPECT_EQ(takeSent(), "CMD_action+0+says: Way To Go!|clBlack#");
+}
+
+TEST_F(Session, StoredPhrasesReplaceTheDefaultsAndMeIsAnAction) {
+  ASSERT_TRUE(IniFile::parse("[Tilewhirl]\nPhrase2=/me bows\nPhrase3=\n").save(path));
+  login(2);
+  client.phraseClick(2);
+  EXPECT_EQ(takeSent(), "CMD_action+2+bows|clBlack#");
+  EXPECT_EQ(client.phrase(3), "Nice Try!");
+}
+
+TEST_F(Session, ReceivedChatColoursItsSeatsStyle) {
+  hear("CMD_chat+3+Ann chats: hi :)#12 ok|clNavy");
+  EXPECT_EQ(view.lines, Messages{"3|Ann chats:  hi  <2> ok "});
+  EXPECT_EQ(view.styles[3], (TextStyle{0x800000, true, false, false, 10}));
+  hear("CMD_chat+3+Ann chats: again|clGreen");
+  EXPECT_EQ(view.styles[3].colour, 0x008000u);
+  hear("CMD_action+2+Bob waves|nonsense");
+  EXPECT_EQ(view.styles[2].colour, kRed);
+  hear("CMD_action+2+Bob waves");
+  EXPECT_EQ(view.styles[2].colour, kRed);
+  hear("CMD_chat+x+Mal chats: broken|clBlack");
+  EXPECT_EQ(view.lines.size(), 4u);
+  EXPECT_EQ(log.size(), 1u);
+}
+
+TEST_F(Session, LinksAreNumberedAndOpenTheirOwnAddress) {
+  hear("CMD_chat+1+A chats: www.one.org and http://two.org|clBlack");
+  ASSERT_EQ(view.last.pieces.size(), 4u);
+  const int one = view.last.pieces[1].link;
+  const int two = view.last.pieces[3].link;
+  EXPECT_EQ(client.mainchatJump(one), "http://www.one.org");
+  EXPECT_EQ(client.mainchatJump(two), "http://two.org");
+  EXPECT_EQ(client.mainchatJump(two + 1), std::nullopt);
+}
+
+TEST_F(Session, ChatterSoundsFromPlayingSeatsOnly) {
+  client.chatterSound(14);
+  EXPECT_TRUE(sent.empty());
+  login(2);
+  client.chatterSound(14);
+  EXPECT_EQ(takeSent(), "CMD_playasound+2+wave14+#");
+  client.chatterSound(0);
+  client.chatterSound(21);
+  EXPECT_TRUE(sent.empty());
+}
+
+TEST_F(Session, ASpectatorCannotSendChatterSounds) {
+  login(8);
+  client.chatterSound(3);
+  EXPECT_TRUE(sent.empty());
+}
+
+TEST_F(Session, ChatterSoundsPlayOrBecomeText) {
+  login(1);
+  hear("CMD_newplayerinfo+2+Bob");
+  view.lines.clear();
+  view.sounds.clear();
+  client.setPlaySounds(false);
+  hear("CMD_playasound+2+wave14+");
+  EXPECT_EQ(view.sounds, Messages{"wave14"});
+  client.setChatterSounds(false);
+  hear("CMD_playasound+2+wave14+");
+  hear("CMD_playasound+8+wave14+");
+  hear("CMD_playasound+2+wave99+");
+  EXPECT_EQ(view.sounds, Messages{"wave14"});
+  EXPECT_EQ(view.lines, Messages{"0|Bob:  <Chatter Sound> Honk "});
+}
+
+TEST_F(Session, GameSoundsFollowPlaySounds) {
+  login(1);
+  client.setPlaySounds(false);
+  hear("CMD_newplayerinfo+2+Bob");
+  EXPECT_TRUE(view.sounds.empty());
+}
+
+TEST_F(Session, OptionsSaveAtOnceAndTextSizeRestylesEverything) {
+  login(1);
+  view.geom = {40, 50, 800, 600};
+  client.setTextSize(12);
+  EXPECT_EQ(view.styles[14].size, 12);
+  const IniFile f = IniFile::load(path);
+  EXPECT_EQ(f.value("Tilewhirl", "Textsize"), "12");
+  EXPECT_EQ(f.value("Tilewhirl", "Left"), "40");
+  EXPECT_EQ(f.value("Tilewhirl", "Botspeed"), "750");
+  EXPECT_EQ(f.value("Tilewhirl", "Phrase1"), std::nullopt);
+}
+
+TEST_F(Session, NothingIsWrittenBeforeTheSettingsWereRead) {
+  client.setPlaySounds(false);
+  client.FormClose({0, 0, 1000, 1000});
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(Session, ClosingSavesOnlyAMovedWindowShrunkToTheWorkArea) {
+  ASSERT_TRUE(IniFile::parse("[Tilewhirl]\nLeft=10\nTop=20\nWidth=700\nHeight=500\n").save(path));
+  login(1);
+  EXPECT_EQ(view.geom, (Geometry{10, 20, 700, 500}));
+  std::filesystem::remove(path);
+  client.FormClose({0, 0, 1000, 1000});
+  EXPECT_FALSE(std::filesystem::exists(path));
+  view.geom = {10, 20, 1200, 500};
+  client.FormClose({0, 0, 1000, 1000});
+  EXPECT_EQ(IniFile::load(path).value("Tilewhirl", "Width"), "1185");
+}
+
+TEST_F(Session, TheGameIsFullOrTheConnectionCloses) {
+  client.sockClosed();
+  EXPECT_FALSE(view.closed);  // never connected: the failure line stays readable
+  client.sockConnected();
+  hear("CMD_full+");
+  EXPECT_EQ(view.messages, Messages{"Game is full"});
+  EXPECT_TRUE(view.closed);
+}
+
+TEST_F(Session, FailuresToConnectSaySoAndNameTheHost) {
+  client.hostNotFound("nowhere.invalid");
+  client.connectFailed("10.1.2.3", 7772, "Connection refused");
+  ASSERT_EQ(view.lines.size(), 2u);
+  EXPECT_NE(view.lines[0].find("nowhere.invalid"), std::string::npos);
+  EXPECT_NE(view.lines[1].find("10.1.2.3"), std::string::npos);
+  EXPECT_NE(view.lines[1].find("Connection refused"), std::string::npos);
+}
+
+TEST_F(Session, VersionMismatchesAreReported) {
+  hear("CMD_havewrongversion+Bob");
+  hear("CMD_wrongversion+");
+  EXPECT_EQ(view.lines, (Messages{"0| Bob has a different version of the game than you. ",
+                                  "0| You have a differnt version of the game than the host. "}));
+}
+
+TEST_F(Session, HostileInputIsBounded) {
+  client.sockRead(std::string(TClient::kMaxPendingBytes + 10, 'x'));
+  EXPECT_EQ(log.size(), 1u);
+  std::string many;
+  for (std::size_t i = 0; i < TClient::kMaxQueuedMessages + 5; ++i) many += "CMD_tie+\xFF";
+  client.sockRead(many);
+  EXPECT_EQ(client.queued(), TClient::kMaxQueuedMessages);
+  hear("CMD_newplayerinfo+99+X");
+  hear("CMD_sendlogininfo+0");
+  hear("garbage");
+  EXPECT_FALSE(client.loggedIn());
+}
+
+}  // namespace
+}  // namespace tw

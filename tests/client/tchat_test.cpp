@@ -1,0 +1,447 @@
+// The real main window against the real host over loopback, headless:
+// login and roster, spectators, disconnects, "just watch", chat sending and
+// display, phrases, chatter sounds, settings and the ways a session ends.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QToolButton>
+#include <filesystem>
+
+#include "chat_display.h"
+#include "host_service.h"
+#include "loopback.h"
+#include "sounds.h"
+#include "spy_list.h"
+#include "tchat.h"
+
+namespace tw::test {
+namespace {
+
+using Messages = std::vector<std::string>;
+
+QApplication& uiApp() {
+  static int argc = 1;
+  static char name[] = "tilewhirl-ui-test";
+  static char* argv[] = {name, nullptr};
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Left to the end of the process: destroying it after Qt's own statics crashes.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+// A host that says whatever the test tells it to.
+class FakeHost {
+ public:
+  FakeHost() {
+    server_.listen(QHostAddress::LocalHost, 0);
+    QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+      socket_ = server_.nextPendingConnection();
+      QObject::connect(socket_, &QTcpSocket::readyRead, [this] {
+        const QByteArray b = socket_->readAll();
+        splitter_.feed(std::string_view(b.constData(), std::size_t(b.size())), received);
+      });
+    });
+  }
+  quint16 port() const { return server_.serverPort(); }
+  bool waitForClient() { return waitUntil([this] { return socket_ != nullptr; }); }
+  void say(const std::string& message) {
+    const std::string b = message + '\xFF';
+    socket_->write(b.data(), qint64(b.size()));
+    socket_->flush();
+  }
+  Messages received;
+
+ private:
+  QTcpServer server_;
+  QTcpSocket* socket_ = nullptr;
+  MessageSplitter splitter_;
+};
+
+class Window : public ::testing::Test {
+ protected:
+  Window() : host([](const std::string&) {}) {
+    uiApp();
+    EXPECT_TRUE(host.listen(0));
+    const auto dir = std::filesystem::temp_directory_path();
+    settings = (dir / ("tw-ui-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".ini")).string();
+    std::filesystem::remove(settings);
+  }
+  ~Window() override {
+    windows.clear();
+    std::filesystem::remove(settings);
+  }
+
+  Tchat& open(const QString& name, quint16 port, bool hosting = false, const QString& address = QStringLiteral("127.0.0.1"),
+              HostService* hostService = nullptr) {
+    StartOptions o;
+    o.playerName = name;
+    o.hostAddress = address;
+    o.host = hosting;
+    o.solo = name.isEmpty();
+    o.port = port;
+    o.settingsPath = settings;
+    auto w = std::make_unique<Tchat>(o, [this](const std::string& l) { log.push_back(l); });
+    Tchat& chat = *w;
+    chat.messageBox = [this](const QString& t) { boxes.push_back(t.toStdString()); };
+    chat.openUrl = [this](const QUrl& u) {
+      opened.push_back(u.toString().toStdString());
+      return true;
+    };
+    chat.sounds().onPlay = [this](const QString& n) { played.push_back(n.toStdString()); };
+    auto spy = std::make_unique<Tspylist>();
+    chat.setSpyList(spy.get());
+    spies.push_back(std::move(spy));
+    if (hostService) chat.setHost(hostService);
+    QObject::connect(&chat, &Tchat::closed, [this] { ++closedCount; });
+    chat.show();
+    windows.push_back(std::move(w));
+    return chat;
+  }
+  Tchat& login(const QString& name) {
+    Tchat& chat = open(name, host.port());
+    EXPECT_TRUE(waitUntil([&] { return chat.client().settingsLoaded(); }));
+    return chat;
+  }
+  std::unique_ptr<Peer> join(const std::string& name) {
+    auto peer = std::make_unique<Peer>(host.port());
+    const int seat = peer->seat();
+    peer->say("CMD_logininfo+" + std::to_string(seat) + "+1.0.4+" + name);
+    peer->waitFor(2);
+    return peer;
+  }
+  static QString chatText(Tchat& chat) { return chat.mainchat()->toPlainText(); }
+  static bool chatHas(Tchat& chat, const QString& text) {
+    return waitUntil([&] { return chatText(chat).contains(text); });
+  }
+  template <typename T>
+  static T* child(Tchat& chat, const char* name) {
+    return chat.findChild<T*>(QLatin1String(name));
+  }
+  static void type(Tchat& chat, const QString& text) {
+    auto* input = child<QLineEdit>(chat, "mychat");
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QCoreApplication::sendEvent(input, &key);  // empties "<Enter Chat Here>"
+    input->setText(text);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QCoreApplication::sendEvent(input, &enter);
+  }
+  static void trigger(Tchat& chat, const char* action) {
+    QAction* a = child<QAction>(chat, action);
+    ASSERT_NE(a, nullptr) << action;
+    a->trigger();
+  }
+  static bool received(Peer& peer, const std::string& message) {
+    return waitUntil([&] { return std::find(peer.received.begin(), peer.received.end(), message) != peer.received.end(); });
+  }
+
+  HostService host;
+  std::string settings;
+  std::vector<std::unique_ptr<Tchat>> windows;
+  std::vector<std::unique_ptr<Tspylist>> spies;
+  Messages log, boxes, opened, played;
+  int closedCount = 0;
+};
+
+TEST_F(Window, ASoloStartHostsOnThisCopyAndLogsInAsYou) {
+  HostService own([](const std::string&) {});
+  Tchat& chat = open(QString(), 0, true, QString(), &own);
+  ASSERT_TRUE(waitUntil([&] { return chat.client().settingsLoaded(); }));
+  EXPECT_EQ(chat.client().ownSeat(), 1);
+  EXPECT_TRUE(chat.client().hosting());
+  EXPECT_EQ(child<QLabel>(chat, "label_playername1")->text(), QStringLiteral("You"));
+  EXPECT_TRUE(child<QLabel>(chat, "label_playername1")->isVisible());
+  EXPECT_TRUE(child<QPushButton>(chat, "button_start")->isVisible());
+  EXPECT_TRUE(child<QAction>(chat, "StartGame1")->isEnabled());
+  EXPECT_TRUE(chatText(chat).startsWith(QStringLiteral(" Loading Solo Game..Please wait. \n You are Connected.")));
+  EXPECT_EQ(played, Messages{"entered"});
+  EXPECT_EQ(own.server().seat(1).name, "You");
+}
+
+TEST_F(Window, TwoCopiesOneHostingChatWithEachOther) {
+  HostService own([](const std::string&) {});
+  Tchat& ann = open(QStringLiteral("Ann"), 0, true, QStringLiteral("ignored.invalid"), &own);
+  ASSERT_TRUE(waitUntil([&] { return ann.client().settingsLoaded(); }));
+  Tchat& bob = open(QStringLiteral("Bob"), own.port(), false);
+  ASSERT_TRUE(waitUntil([&] { return bob.client().settingsLoaded(); }));
+  EXPECT_EQ(bob.client().ownSeat(), 2);
+  EXPECT_FALSE(child<QPushButton>(bob, "button_start")->isVisible());
+  EXPECT_EQ(child<QLabel>(bob, "label_playername1")->text(), QStringLiteral("Ann"));
+  type(bob, QStringLiteral("hi Ann :)#10"));
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("Bob chats:  hi Ann ")));
+  type(ann, QStringLiteral("/me waves"));
+  ASSERT_TRUE(chatHas(bob, QStringLiteral("Ann waves")));
+}
+
+TEST_F(Window, TheWindowHasTheNamedComponents) {
+  Tchat& chat = open(QStringLiteral("Ann"), host.port());
+  for (const char* name : {"word_1", "word_10", "image_bonus10", "label_status", "label_timer", "image_timer",
+                           "letters_7", "label_playername6", "label_score6", "label_bonus6", "image_eyes6",
+                           "image_Turn", "Image6", "label_gm", "label_playtoscore", "label_timeperturn",
+                           "image_canplay5", "image_canplay6", "label_theirtiles", "image_theirtile7"})
+    EXPECT_NE(child<QLabel>(chat, name), nullptr) << name;
+  for (const char* name : {"button_clear", "button_buy", "button_pass", "button_done", "button_start"})
+    EXPECT_NE(child<QPushButton>(chat, name), nullptr) << name;
+  for (const char* name : {"b_phrase1", "b_phrase9", "b_phrase10", "button_smilies", "button_shuffle"})
+    EXPECT_NE(child<QToolButton>(chat, name), nullptr) << name;
+  for (const char* name : {"paintbox_board", "panel_theboard", "panel_winner", "panel_theirletters"})
+    EXPECT_NE(child<QWidget>(chat, name), nullptr) << name;
+  for (const char* name : {"StartGame1", "JustWatch1", "Exit1", "PlaySounds1", "PlayChatterSounds1", "Classic1",
+                           "New1", "TextColor1", "N8", "N10", "N12", "N14", "ScrollChatOff1", "ScrollChatOff2",
+                           "ClearMainChat1", "ClearMainChat2", "SelectAll1", "Copy1", "Paste1", "Slow1", "Normal1",
+                           "Fast1", "ClearWord", "seetheirs", "ResetScreenLocation1", "ViewTally1", "SpyList1",
+                           "PhraseList1", "Content1", "About1", "RemoveFromGame1", "SettoJustWatch1",
+                           "UnsetJustWatch1", "wave1", "wave20"})
+    EXPECT_NE(child<QAction>(chat, name), nullptr) << name;
+  EXPECT_EQ(child<QAction>(chat, "wave20")->text(), QStringLiteral("Crying"));
+  EXPECT_EQ(child<QLabel>(chat, "word_3")->geometry(), QRect(95, 15, 41, 41));
+  EXPECT_EQ(child<QLabel>(chat, "label_playername3")->geometry(), QRect(475, 96, 92, 16));
+  EXPECT_EQ(child<QToolButton>(chat, "b_phrase4")->toolTip(), QStringLiteral("Excellent!"));
+}
+
+TEST_F(Window, TheRosterFollowsLoginsSpectatorsAndDisconnects) {
+  Tchat& ann = login(QStringLiteral("Ann"));
+  std::vector<std::unique_ptr<Peer>> players;
+  for (const char* name : {"Bob", "Cid", "Dee", "Eli", "Fay"}) players.push_back(join(name));
+  ASSERT_TRUE(waitUntil([&] { return child<QLabel>(ann, "label_playername6")->text() == QStringLiteral("Fay"); }));
+  EXPECT_TRUE(child<QLabel>(ann, "label_score2")->isVisible());
+  auto eve = join("Eve");
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("Eve is spying.")));
+  auto* list = spies.front().get();
+  EXPECT_EQ(list->entries(), QStringList{QStringLiteral("7: Eve")});
+
+  eve.reset();
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("Eve has left.")));
+  EXPECT_TRUE(list->entries().isEmpty());
+  players[0].reset();
+  players[1].reset();
+  ASSERT_TRUE(waitUntil([&] { return child<QLabel>(ann, "label_playername3")->text() == QStringLiteral("<Waiting>"); }));
+  EXPECT_EQ(child<QLabel>(ann, "label_playername2")->text(), QStringLiteral("Klot"));
+  EXPECT_TRUE(chatText(ann).contains(QStringLiteral("Bob disconnected.")));
+}
+
+TEST_F(Window, ASpectatorSeesItselfSpying) {
+  std::vector<std::unique_ptr<Peer>> players;
+  for (const char* name : {"A", "B", "C", "D", "E", "F"}) players.push_back(join(name));
+  Tchat& ann = login(QStringLiteral("Ann"));
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("You are spying.")));
+  EXPECT_EQ(ann.client().ownSeat(), 7);
+  EXPECT_EQ(spies.front()->entries(), QStringList{QStringLiteral("7: Ann")});
+  // A spectator sends no chatter sounds.
+  trigger(ann, "wave3");
+  spin(100);
+  EXPECT_TRUE(std::none_of(players[0]->received.begin(), players[0]->received.end(),
+                           [](const std::string& m) { return m.rfind("CMD_playasound", 0) == 0; }));
+}
+
+TEST_F(Window, JustWatchIsCheckedOnlyWhenTheHostSaysSo) {
+  Tchat& ann = login(QStringLiteral("Ann"));
+  auto bob = join("Bob");
+  trigger(ann, "JustWatch1");  // no game running: the host does not answer
+  spin(150);
+  EXPECT_FALSE(child<QAction>(ann, "JustWatch1")->isChecked());
+  bob->say("CMD_justwatch+2+2");
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("Bob is now playing again")));
+  EXPECT_FALSE(child<QLabel>(ann, "image_eyes2")->isVisible());
+
+  FakeHost fake;
+  Tchat& cid = open(QStringLiteral("Cid"), fake.port());
+  ASSERT_TRUE(fake.waitForClient());
+  fake.say("CMD_sendlogininfo+3");
+  fake.say("CMD_newplayerinfo+3+Cid");
+  ASSERT_TRUE(waitUntil([&] { return cid.client().loggedIn(); }));
+  trigger(cid, "JustWatch1");
+  ASSERT_TRUE(waitUntil([&] { return fake.received.size() == 2; }));
+  EXPECT_EQ(fake.received[1], "CMD_justwatch+3+1");
+  EXPECT_FALSE(child<QAction>(cid, "JustWatch1")->isChecked());
+  fake.say("CMD_justwatching+3+1");
+  ASSERT_TRUE(waitUntil([&] { return child<QAction>(cid, "JustWatch1")->isChecked(); }));
+  EXPECT_TRUE(child<QLabel>(cid, "image_eyes3")->isVisible());
+  EXPECT_TRUE(chatText(cid).contains(QStringLiteral("Cid is just watching")));
+}
+
+TEST_F(Window, ChatAndActionsFollowTheSendingRules) {
+  Tchat& ann = login(QStringLiteral("Ann"));
+  auto bob = join("Bob");
+  auto* input = child<QLineEdit>(ann, "mychat");
+  EXPECT_EQ(input->text(), QStringLiteral("<Enter Chat Here>"));
+  type(ann, QStringLiteral("hello"));
+  ASSERT_TRUE(received(*bob, "CMD_chat+1+Ann chats: hello|clBlack"));
+  EXPECT_TRUE(input->text().isEmpty());
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("Ann chats:  hello")));
+  type(ann, QStringLiteral("/meow"));
+  ASSERT_TRUE(received(*bob, "CMD_action+1+Ann w|clBlack"));
+  type(ann, QStringLiteral("/help"));
+  EXPECT_TRUE(input->text().isEmpty());
+  type(ann, QString());
+  type(ann, QStringLiteral("/me"));
+  ASSERT_TRUE(received(*bob, "CMD_action+1+Ann |clBlack"));
+  // "/help" and the empty line sent nothing in between.
+  EXPECT_EQ(std::count_if(bob->received.begin(), bob->received.end(),
+                          [](const std::string& m) { return m.rfind("CMD_chat", 0) == 0 || m.rfind("CMD_action", 0) == 0; }),
+            3);
+}
+
+TEST_F(Window, TextStaysInTheInputUntilLoggedIn) {
+  FakeHost fake;
+  Tchat& ann = open(QStringLiteral("Ann"), fake.port());
+  ASSERT_TRUE(fake.waitForClient());
+  type(ann, QStringLiteral("too early"));
+  EXPECT_EQ(child<QLineEdit>(ann, "mychat")->text(), QStringLiteral("too early"));
+  spin(50);
+  EXPECT_TRUE(fake.received.empty());
+}
+
+TEST_F(Window, PhraseButtonsSendOneLineInTwoSeconds) {
+  Tchat& ann = login(QStringLiteral("Ann"));
+  auto bob = join("Bob");
+  child<QToolButton>(ann, "b_phrase7")->click();
+  child<QToolButton>(ann, "b_phrase1")->click();
+  ASSERT_TRUE(received(*bob, "CMD_action+1+Ann says: Thanks!|clBlack"));
+  spin(150);
+  EXPECT_EQ(std::count_if(bob->received.begin(), bob->received.end(),
+                          [](const std::string& m) { return m.rfind("CMD_action", 0) == 0; }),
+            1);
+}
+
+TEST_F(Window, ChatLinesShowPrefixSmiliesLinksAndOnlyText) {
+  Tchat& ann = login(QStringLiteral("Ann"));
+  auto bob = join("Bob");
+  bob->say("CMD_chat+2+hi :)#12 www.example.org <b>x</b><img src=\"file:///etc/passwd\"> file://http://evil|clNavy");
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("Bob chats:  hi ")));
+  QTextDocument* doc = ann.mainchat()->document();
+  const QTextBlock line = doc->lastBlock();
+  EXPECT_TRUE(line.text().contains(QStringLiteral("<b>x</b><img src=\"file:///etc/passwd\">")));
+  std::vector<QString> images, links;
+  QString prefixWeight;
+  for (auto it = line.begin(); !it.atEnd(); ++it) {
+    const QTextCharFormat f = it.fragment().charFormat();
+    if (f.isImageFormat()) images.push_back(f.toImageFormat().name());
+    if (f.isAnchor()) {
+      links.push_back(it.fragment().text());
+      EXPECT_TRUE(f.fontUnderline());
+    }
+  }
+  EXPECT_EQ(images, std::vector<QString>{ChatDisplay::smileyName(2)});
+  EXPECT_EQ(links, std::vector<QString>{QStringLiteral("www.example.org ")});
+  EXPECT_FALSE(doc->toHtml().contains(QStringLiteral("<b>x")));
+
+  // A click on the link opens its address; the seat's colour is navy and bold.
+  const QTextCharFormat first = line.begin().fragment().charFormat();
+  EXPECT_EQ(first.foreground().color(), QColor(0, 0, 0x80));
+  EXPECT_EQ(first.fontWeight(), QFont::Bold);
+  for (auto it = line.begin(); !it.atEnd(); ++it)
+    if (it.fragment().charFormat().isAnchor()) emit ann.mainchat()->anchorClicked(QUrl(it.fragment().charFormat().anchorHref()));
+  EXPECT_EQ(opened, Messages{"http://www.example.org"});
+
+  // The next line in green turns every earlier line of seat 2 green.
+  bob->say("CMD_chat+2+again|clGreen");
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("again")));
+  EXPECT_EQ(line.begin().fragment().charFormat().foreground().color(), QColor(0, 0x80, 0));
+}
+
+TEST_F(Window, ChatterSoundsPlayOrShowAsText) {
+  Tchat& ann = login(QStringLiteral("Ann"));
+  auto bob = join("Bob");
+  trigger(ann, "wave14");
+  ASSERT_TRUE(received(*bob, "CMD_playasound+1+wave14+"));
+  ASSERT_TRUE(waitUntil([&] { return !played.empty() && played.back() == "wave14"; }));
+  trigger(ann, "PlayChatterSounds1");
+  EXPECT_FALSE(child<QAction>(ann, "PlayChatterSounds1")->isChecked());
+  bob->say("CMD_playasound+2+wave14+");
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("Bob:  <Chatter Sound> Honk")));
+  EXPECT_EQ(IniFile::load(settings).value("Tilewhirl", "ChatterSounds"), "false");
+}
+
+TEST_F(Window, SettingsAreReadAtLoginAndWrittenKeyByKey) {
+  ASSERT_TRUE(IniFile::parse("; mine\n[Lobby]\nx=1\n[TILEWHIRL]\nTEXTSIZE=12\nplaysounds=False\n"
+                             "Left=30\nTop=40\nWidth=760\nHeight=560\nPhrase4=Hooray\n")
+                  .save(settings));
+  Tchat& ann = login(QStringLiteral("Ann"));
+  EXPECT_TRUE(child<QAction>(ann, "N12")->isChecked());
+  EXPECT_TRUE(child<QAction>(ann, "PlaySounds1")->isChecked());
+  EXPECT_TRUE(child<QAction>(ann, "Normal1")->isChecked());
+  EXPECT_EQ(ann.mainchat()->style(3).size, 12);
+  EXPECT_EQ(child<QToolButton>(ann, "b_phrase4")->toolTip(), QStringLiteral("Hooray"));
+  EXPECT_EQ(ann.size(), QSize(760, 560));
+  trigger(ann, "Fast1");
+  const std::string text = IniFile::load(settings).text();
+  EXPECT_EQ(text.rfind("; mine\n[Lobby]\nx=1\n[TILEWHIRL]\n", 0), 0u);
+  const IniFile file = IniFile::parse(text);
+  EXPECT_EQ(file.value("tilewhirl", "Botspeed"), "250");
+  EXPECT_EQ(file.value("tilewhirl", "Textsize"), "12");
+  EXPECT_EQ(file.value("tilewhirl", "Phrase4"), "Hooray");
+  EXPECT_EQ(file.value("tilewhirl", "Playsounds"), "true");
+}
+
+TEST_F(Window, TheWindowClosesWhenTheHostGoes) {
+  auto own = std::make_unique<HostService>([](const std::string&) {});
+  ASSERT_TRUE(own->listen(0));
+  Tchat& ann = open(QStringLiteral("Ann"), own->port());
+  ASSERT_TRUE(waitUntil([&] { return ann.client().loggedIn(); }));
+  own.reset();
+  ASSERT_TRUE(waitUntil([&] { return closedCount == 1; }));
+  EXPECT_FALSE(ann.isVisible());
+}
+
+TEST_F(Window, AFullGameSaysSoAndEnds) {
+  FakeHost fake;
+  open(QStringLiteral("Ann"), fake.port());
+  ASSERT_TRUE(fake.waitForClient());
+  fake.say("CMD_full+");
+  ASSERT_TRUE(waitUntil([&] { return closedCount == 1; }));
+  EXPECT_EQ(boxes, Messages{"Game is full"});
+}
+
+TEST_F(Window, AJoinThatCannotConnectSaysSoAndWaits) {
+  QTcpServer probe;
+  probe.listen(QHostAddress::LocalHost, 0);
+  const quint16 unused = probe.serverPort();
+  probe.close();
+  Tchat& ann = open(QStringLiteral("Ann"), unused);
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("Could not connect to the game host 127.0.0.1 on port %1").arg(unused)));
+  spin(50);
+  EXPECT_EQ(closedCount, 0);
+
+  Tchat& bob = open(QStringLiteral("Bob"), unused, false, QStringLiteral("no-such-host.invalid"));
+  ASSERT_TRUE(waitUntil([&] { return chatText(bob).contains(QStringLiteral("no-such-host.invalid")); }, 15000));
+  EXPECT_EQ(closedCount, 0);
+}
+
+TEST_F(Window, AHostThatCannotListenSaysWhatToDo) {
+  HostService second([](const std::string&) {});
+  Tchat& ann = open(QStringLiteral("Ann"), host.port(), true, QString(), &second);
+  ASSERT_TRUE(waitUntil([&] { return !boxes.empty(); }));
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("--port"), std::string::npos);
+  EXPECT_FALSE(child<QPushButton>(ann, "button_start")->isVisible());
+  spin(50);
+  EXPECT_FALSE(ann.client().loggedIn());
+}
+
+TEST_F(Window, TheSpyListRemovesSpectatorsForTheHostOnly) {
+  HostService own([](const std::string&) {});
+  Tchat& ann = open(QString(), 0, true, QString(), &own);
+  ASSERT_TRUE(waitUntil([&] { return ann.client().settingsLoaded(); }));
+  std::vector<std::unique_ptr<Peer>> peers;
+  for (int i = 0; i < 6; ++i) {
+    peers.push_back(std::make_unique<Peer>(own.port()));
+    const int seat = peers.back()->seat();
+    peers.back()->say("CMD_logininfo+" + std::to_string(seat) + "+1.0.4+P" + std::to_string(seat));
+  }
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("P7 is spying.")));
+  spies.front()->removeFromGame(0);
+  ASSERT_TRUE(waitUntil([&] { return peers.back()->closed; }));
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("P7 has left.")));
+}
+
+}  // namespace
+}  // namespace tw::test

@@ -1,0 +1,65 @@
+// The spy list window.
+#include "spy_list.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tw {
+
+Tspylist::Tspylist(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setObjectName(QStringLiteral("spylistform"));
+  setWindowTitle(QStringLiteral("Tilewhirl - Spys"));
+  auto* layout = new QVBoxLayout(this);
+  auto* heading = new QLabel(QStringLiteral("Spy List"), this);
+  QFont f = heading->font();
+  f.setBold(true);
+  heading->setFont(f);
+  layout->addWidget(heading);
+  listbox_spys_ = new QListWidget(this);
+  listbox_spys_->setObjectName(QStringLiteral("listbox_spys"));
+  listbox_spys_->setContextMenuPolicy(Qt::CustomContextMenu);
+  layout->addWidget(listbox_spys_);
+  auto* done = new QPushButton(QStringLiteral("Done"), this);
+  done->setObjectName(QStringLiteral("button_done"));
+  layout->addWidget(done, 0, Qt::AlignRight);
+  connect(done, &QPushButton::clicked, this, &QWidget::close);
+
+  popup_kickhim_ = new QMenu(this);
+  popup_kickhim_->setObjectName(QStringLiteral("popup_kickhim"));
+  RemoveFromGame1_ = popup_kickhim_->addAction(QStringLiteral("Remove From Game"));
+  RemoveFromGame1_->setObjectName(QStringLiteral("RemoveFromGame1"));
+  RemoveFromGame1_->setEnabled(false);
+  connect(RemoveFromGame1_, &QAction::triggered, this, [this] { removeFromGame(hovered_); });
+  connect(listbox_spys_, &QListWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    QListWidgetItem* item = listbox_spys_->itemAt(pos);
+    hovered_ = item ? listbox_spys_->row(item) : -1;
+    popup_kickhim_->popup(listbox_spys_->viewport()->mapToGlobal(pos));
+  });
+  resize(220, 200);
+}
+
+void Tspylist::setEntries(const QStringList& entries) {
+  listbox_spys_->clear();
+  listbox_spys_->addItems(entries);
+}
+
+QStringList Tspylist::entries() const {
+  QStringList out;
+  for (int i = 0; i < listbox_spys_->count(); ++i) out << listbox_spys_->item(i)->text();
+  return out;
+}
+
+void Tspylist::setKickEnabled(bool enabled) { RemoveFromGame1_->setEnabled(enabled); }
+
+void Tspylist::removeFromGame(int index) {
+  if (!RemoveFromGame1_->isEnabled() || index < 0 || index >= listbox_spys_->count()) return;
+  const QString text = listbox_spys_->item(index)->text();
+  bool ok = false;
+  const int seat = text.left(text.indexOf(QLatin1Char(':'))).toInt(&ok);
+  if (ok) emit kickRequested(seat);
+}
+
+}  // namespace tw
