@@ -9,6 +9,7 @@
 
 #include "commands.h"
 #include "host_service.h"
+#include "standard_rules.h"
 #include "previnst.h"
 #include "settings.h"
 #include "spy_list.h"
@@ -108,7 +109,8 @@ int main(int argc, char* argv[]) {
 
   // Windows in their order of creation; each lives until the program ends.
   tw::Tchat chat(options);
-  tw::HostService host;
+  tw::TDictn spell({}, tw::logLine);
+  tw::HostService host(tw::standardRules(spell), tw::logLine);
   tw::Tspylist spylist(&chat);
   chat.setHost(&host);
   chat.setSpyList(&spylist);

@@ -2,7 +2,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -10,6 +9,7 @@
 
 #include "commands.h"
 #include "host_service.h"
+#include "standard_rules.h"
 
 namespace {
 
@@ -78,10 +78,8 @@ int main(int argc, char* argv[]) {
     return 2;
   }
 
-  tw::HostRules rules;
-  rules.seed = std::uint32_t(std::chrono::system_clock::now().time_since_epoch().count());
-  tw::logLine("no word list is loaded: every submitted word is rejected");
-  tw::HostService host(std::move(rules), tw::logLine);
+  tw::TDictn spell({}, tw::logLine);
+  tw::HostService host(tw::standardRules(spell), tw::logLine);
   host.server().setBotSpeed(botSpeed);
   if (!host.listen(quint16(port))) return 1;
   quitOnSignals(app);

@@ -3,7 +3,7 @@
 
 #include "host_service.h"
 #include "loopback.h"
-#include "word_lists.h"
+#include "test_words.h"
 
 namespace tw::test {
 namespace {

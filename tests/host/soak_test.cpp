@@ -7,7 +7,7 @@
 
 #include "commands.h"
 #include "host_fixture.h"
-#include "word_lists.h"
+#include "test_words.h"
 
 namespace tw::test {
 namespace {

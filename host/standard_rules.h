@@ -1,0 +1,13 @@
+// The rules a real game runs with: words judged by the host's word list, the
+// built-in vocabulary for the computer player, and a seed from the clock.
+#pragma once
+
+#include "dictn.h"
+#include "server.h"
+
+namespace tw {
+
+// `spell` must outlive the host that gets these rules.
+HostRules standardRules(const TDictn& spell);
+
+}  // namespace tw
