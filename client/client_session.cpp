@@ -10,22 +10,6 @@ namespace tw {
 
 namespace {
 
-// Reads a body from the front; the last field is whatever is left.
-class Fields {
- public:
-  explicit Fields(std::string_view body) : rest_(body) {}
-  std::string_view next() {
-    const auto plus = rest_.find('+');
-    std::string_view field = rest_.substr(0, plus);
-    rest_ = plus == std::string_view::npos ? std::string_view{} : rest_.substr(plus + 1);
-    return field;
-  }
-  std::string_view rest() const { return rest_; }
-
- private:
-  std::string_view rest_;
-};
-
 constexpr std::string_view kChatterCaptions[] = {
     "<Cancel>", "Doh",     "Cough", "Hello",     "Thank You", "Where have you been?", "Snoring",
     "Sneezing", "Sorry",   "Welcome", "Yeehaa",  "Yippee",    "Oh No",                "Applause",
@@ -164,7 +148,7 @@ void TClient::hostNotFound(std::string_view host) {
 // ---- Session handlers --------------------------------------------------------------
 
 void TClient::sendloginfo(std::string_view body) {
-  const int seat = toInt(Fields(body).next());
+  const int seat = toInt(body);
   if (seat < 1 || seat > kSlots) throw BadNumber(std::to_string(seat));
   ownSeat_ = seat;
   loggedIn_ = true;
@@ -172,7 +156,7 @@ void TClient::sendloginfo(std::string_view body) {
 }
 
 void TClient::newplayerinfo(std::string_view body) {
-  Fields f(body);
+  FieldReader f(body);
   const int seat = toInt(f.next());
   if (seat < 1 || seat > kSlots) throw BadNumber(std::to_string(seat));
   const std::string name(f.rest());
@@ -195,7 +179,7 @@ void TClient::newplayerinfo(std::string_view body) {
 }
 
 void TClient::havewrongversion(std::string_view body) {
-  status(std::string(Fields(body).next()) + " has a different version of the game than you.");
+  status(std::string(body) + " has a different version of the game than you.");
 }
 
 void TClient::wrongversion(std::string_view) {
@@ -203,7 +187,7 @@ void TClient::wrongversion(std::string_view) {
 }
 
 void TClient::playerdisconnected(std::string_view body) {
-  Fields f(body);
+  FieldReader f(body);
   const int seat = toInt(f.next());
   const std::string name(f.rest());
   if (seat >= 1 && seat <= seatCount) {
@@ -229,10 +213,10 @@ void TClient::full(std::string_view) {
 }
 
 void TClient::justwatching(std::string_view body) {
-  Fields f(body);
+  FieldReader f(body);
   const int seat = toInt(f.next());
   if (seat < 1 || seat > seatCount) return;
-  const bool watching = f.next() == "1";
+  const bool watching = f.rest() == "1";
   if (seat == ownSeat_) {
     justWatch_ = watching;
     view_.setJustWatchChecked(watching);
@@ -244,7 +228,7 @@ void TClient::justwatching(std::string_view body) {
 }
 
 void TClient::playasound(std::string_view body) {
-  Fields f(body);
+  FieldReader f(body);
   const std::string_view seatText = f.next();
   const std::string name(f.next());
   if (settings_.chatterSounds) {
