@@ -31,8 +31,8 @@ std::string findSettings() {
   return tw::settingsPath(exeDir.toStdString(), config.toStdString());
 }
 
-void describe(QCommandLineParser& parser, const QCommandLineOption& port, const QCommandLineOption& newInstance,
-              const std::string& settings) {
+void describe(QCommandLineParser& parser, const QCommandLineOption& port,
+              const QCommandLineOption& newInstance, const std::string& settings) {
   parser.setApplicationDescription(
       QStringLiteral("Tilewhirl, a word game for up to six players.\n\n"
                      "Without parameters: a solo game hosted on this copy, played as \"You\".\n"
@@ -44,8 +44,10 @@ void describe(QCommandLineParser& parser, const QCommandLineOption& port, const 
   parser.addVersionOption();
   parser.addOption(port);
   parser.addOption(newInstance);
-  parser.addPositionalArgument(QStringLiteral("name"), QStringLiteral("Your player name."), QStringLiteral("[name"));
-  parser.addPositionalArgument(QStringLiteral("host"), QStringLiteral("Address of the game host."), QStringLiteral("host"));
+  parser.addPositionalArgument(QStringLiteral("name"), QStringLiteral("Your player name."),
+                               QStringLiteral("[name"));
+  parser.addPositionalArgument(QStringLiteral("host"), QStringLiteral("Address of the game host."),
+                               QStringLiteral("host"));
   parser.addPositionalArgument(QStringLiteral("hosting"), QStringLiteral("\"true\" to host on this copy."),
                                QStringLiteral("hosting]"));
 }
@@ -56,8 +58,9 @@ int main(int argc, char* argv[]) {
   QCommandLineOption port(QStringList{QStringLiteral("p"), QStringLiteral("port")},
                           QStringLiteral("TCP port to host or join on (default 7772)."), QStringLiteral("N"),
                           QString::number(tw::kGamePort));
-  QCommandLineOption newInstance(QStringLiteral("new-instance"),
-                                 QStringLiteral("Start even when a copy already runs (tests, or two copies side by side)."));
+  QCommandLineOption newInstance(
+      QStringLiteral("new-instance"),
+      QStringLiteral("Start even when a copy already runs (tests, or two copies side by side)."));
   const QString version = QString::fromLatin1(tw::kVersion.data(), qsizetype(tw::kVersion.size()));
 
   // Help and version need no display.

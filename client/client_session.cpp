@@ -11,13 +11,14 @@ namespace tw {
 namespace {
 
 constexpr std::string_view kChatterCaptions[] = {
-    "<Cancel>", "Doh",     "Cough", "Hello",     "Thank You", "Where have you been?", "Snoring",
-    "Sneezing", "Sorry",   "Welcome", "Yeehaa",  "Yippee",    "Oh No",                "Applause",
-    "Honk",     "Oooh",    "Razzberry", "Cheer", "Woman Laughing", "Man Laughing",    "Crying",
+    "<Cancel>",       "Doh",          "Cough",  "Hello",   "Thank You", "Where have you been?",
+    "Snoring",        "Sneezing",     "Sorry",  "Welcome", "Yeehaa",    "Yippee",
+    "Oh No",          "Applause",     "Honk",   "Oooh",    "Razzberry", "Cheer",
+    "Woman Laughing", "Man Laughing", "Crying",
 };
 
 constexpr std::string_view kPhrases[] = {
-    "Way To Go!", "Good One!", "Nice Try!", "Excellent!", "Brilliant!",
+    "Way To Go!", "Good One!", "Nice Try!",         "Excellent!",          "Brilliant!",
     "Wow, WTG!",  "Thanks!",   "Way To Go Teamie!", "Good Game Everyone!",
 };
 
@@ -141,8 +142,7 @@ void TClient::connectFailed(std::string_view host, int port, std::string_view wh
 }
 
 void TClient::hostNotFound(std::string_view host) {
-  status("Could not find the game host " + std::string(host) +
-         ". Check the host name, then start again.");
+  status("Could not find the game host " + std::string(host) + ". Check the host name, then start again.");
 }
 
 // ---- Session handlers --------------------------------------------------------------

@@ -56,8 +56,7 @@ class TClient {
 
   using SendFn = std::function<void(const std::string& bytes)>;
 
-  TClient(ClientView& view, ClientTimers timers, SendFn send, std::string settingsPath,
-          LogFn log = logLine);
+  TClient(ClientView& view, ClientTimers timers, SendFn send, std::string settingsPath, LogFn log = logLine);
 
   // ---- Session -----------------------------------------------------------
   void setPlayerName(std::string name) { playerName_ = std::move(name); }
@@ -89,7 +88,7 @@ class TClient {
   bool sendit(std::string_view text);
   void phraseClick(int button);  // 1..9
   bool phraseReady() const { return phraseReady_; }
-  void chatterSound(int tag);    // 1..20
+  void chatterSound(int tag);  // 1..20
   void JustWatch1Click();
   void setJustWatch(int seat, bool watch);
   void kicking(int seat);

@@ -92,7 +92,8 @@ IniFile IniFile::parse(std::string_view text) {
   std::size_t start = 0;
   while (start < text.size()) {
     auto nl = text.find('\n', start);
-    std::string_view line = text.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
+    std::string_view line =
+        text.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
     if (!line.empty() && line.back() == '\r') {
       line.remove_suffix(1);
       file.eol_ = "\r\n";
@@ -158,7 +159,8 @@ std::optional<std::string> IniFile::value(std::string_view section, std::string_
   return std::string(v);
 }
 
-std::string IniFile::readString(std::string_view section, std::string_view key, std::string_view fallback) const {
+std::string IniFile::readString(std::string_view section, std::string_view key,
+                                std::string_view fallback) const {
   auto v = value(section, key);
   return v ? *v : std::string(fallback);
 }

@@ -75,7 +75,7 @@ void drawTile(QPainter& p, int size, int code, bool faded, bool back) {
 }  // namespace
 
 int letterworth(int code) {
-  static constexpr int values[27] = {1, 1, 3, 3, 1, 1, 5, 3, 3, 1, 5, 5, 1, 3,
+  static constexpr int values[27] = {1, 1, 3, 3,  1, 1, 5, 3, 3, 1, 5,  5, 1, 3,
                                      1, 1, 3, 10, 1, 1, 1, 1, 7, 5, 10, 3, 10};
   return code >= 1 && code <= 26 ? values[code] : 1;
 }
@@ -134,24 +134,111 @@ QPixmap smiley(int index) {
     p.setBrush(ink);
   };
   switch (i) {
-    case 0: dotEyes(); mouth(200, 140, 6); break;                      // smile
-    case 1: dotEyes(); p.setBrush(Qt::white); p.drawChord(QRectF(4.5, 6, 8, 6), 180 * 16, 180 * 16); break;  // grin
-    case 2: p.drawEllipse(QPointF(6, 6), 1.0, 1.3); p.drawLine(QPointF(10, 6), QPointF(12, 6)); mouth(200, 140, 6); break;  // wink
-    case 3: dotEyes(); mouth(20, 140, 10); break;                      // sad
-    case 4: dotEyes(); mouth(200, 140, 6); p.setBrush(QColor(0xe0, 0x50, 0x60)); p.drawEllipse(QRectF(8, 10, 3, 3)); break;  // tongue
-    case 5: dotEyes(); p.setBrush(Qt::NoBrush); p.drawEllipse(QPointF(8.5, 11), 1.6, 2); break;  // surprised
-    case 6: p.drawRect(QRectF(4, 5, 4, 2.5)); p.drawRect(QRectF(9, 5, 4, 2.5)); mouth(200, 140, 6); break;  // cool
-    case 7: p.drawLine(QPointF(4.5, 4), QPointF(7, 5.5)); p.drawLine(QPointF(12.5, 4), QPointF(10, 5.5)); dotEyes(); mouth(20, 140, 10); break;  // angry
-    case 8: p.drawLine(QPointF(5, 6), QPointF(7, 5)); p.drawLine(QPointF(10, 5), QPointF(12, 6)); p.setBrush(Qt::white); p.drawChord(QRectF(4.5, 6.5, 8, 6), 180 * 16, 180 * 16); break;  // laugh
-    case 9: dotEyes(); p.drawLine(QPointF(5.5, 11), QPointF(11.5, 11)); break;  // neutral
-    case 10: dotEyes(); p.setBrush(QColor(0xd0, 0x20, 0x40)); p.drawEllipse(QPointF(8.5, 11), 1.5, 1.2); break;  // kiss
-    case 11: dotEyes(); mouth(20, 140, 10); p.setPen(QPen(QColor(0x30, 0x80, 0xff), 1.2)); p.drawLine(QPointF(5.5, 8), QPointF(5.5, 11)); break;  // crying
-    case 12: dotEyes(); p.setBrush(Qt::NoBrush); p.drawArc(QRectF(5, 9, 3.5, 3), 0, 180 * 16); p.drawArc(QRectF(8.5, 10, 3.5, 3), 180 * 16, 180 * 16); break;  // confused
-    case 13: p.drawLine(QPointF(4.5, 6.5), QPointF(7, 6.5)); p.drawLine(QPointF(10, 6.5), QPointF(12.5, 6.5)); p.drawLine(QPointF(7, 11), QPointF(10, 11)); break;  // sleepy
-    case 14: dotEyes(); mouth(200, 140, 6); p.setBrush(QColor(0x90, 0x10, 0x10)); p.drawPolygon(QPolygonF({QPointF(2, 0), QPointF(5, 2.5), QPointF(3, 4)})); p.drawPolygon(QPolygonF({QPointF(15, 0), QPointF(12, 2.5), QPointF(14, 4)})); break;  // devil
-    case 15: dotEyes(); mouth(200, 140, 6); p.setBrush(Qt::NoBrush); p.setPen(QPen(QColor(0xe0, 0xb0, 0x00), 1)); p.drawEllipse(QRectF(4, 0, 9, 2.4)); break;  // angel
-    case 16: p.setPen(Qt::NoPen); p.setBrush(QColor(0xd0, 0x10, 0x30)); for (qreal x : {6.0, 11.0}) { p.drawEllipse(QPointF(x - 0.8, 5.5), 1.2, 1.2); p.drawEllipse(QPointF(x + 0.8, 5.5), 1.2, 1.2); p.drawPolygon(QPolygonF({QPointF(x - 2, 6), QPointF(x + 2, 6), QPointF(x, 8.5)})); } p.setPen(QPen(ink, 1.2)); mouth(200, 140, 6); break;  // love
-    default: dotEyes(); mouth(200, 140, 7); p.setPen(Qt::NoPen); p.setBrush(QColor(0xff, 0x40, 0x40, 120)); p.drawEllipse(QPointF(4, 9.5), 1.8, 1.2); p.drawEllipse(QPointF(13, 9.5), 1.8, 1.2); break;  // blush
+    case 0:
+      dotEyes();
+      mouth(200, 140, 6);
+      break;  // smile
+    case 1:
+      dotEyes();
+      p.setBrush(Qt::white);
+      p.drawChord(QRectF(4.5, 6, 8, 6), 180 * 16, 180 * 16);
+      break;  // grin
+    case 2:
+      p.drawEllipse(QPointF(6, 6), 1.0, 1.3);
+      p.drawLine(QPointF(10, 6), QPointF(12, 6));
+      mouth(200, 140, 6);
+      break;  // wink
+    case 3:
+      dotEyes();
+      mouth(20, 140, 10);
+      break;  // sad
+    case 4:
+      dotEyes();
+      mouth(200, 140, 6);
+      p.setBrush(QColor(0xe0, 0x50, 0x60));
+      p.drawEllipse(QRectF(8, 10, 3, 3));
+      break;  // tongue
+    case 5:
+      dotEyes();
+      p.setBrush(Qt::NoBrush);
+      p.drawEllipse(QPointF(8.5, 11), 1.6, 2);
+      break;  // surprised
+    case 6:
+      p.drawRect(QRectF(4, 5, 4, 2.5));
+      p.drawRect(QRectF(9, 5, 4, 2.5));
+      mouth(200, 140, 6);
+      break;  // cool
+    case 7:
+      p.drawLine(QPointF(4.5, 4), QPointF(7, 5.5));
+      p.drawLine(QPointF(12.5, 4), QPointF(10, 5.5));
+      dotEyes();
+      mouth(20, 140, 10);
+      break;  // angry
+    case 8:
+      p.drawLine(QPointF(5, 6), QPointF(7, 5));
+      p.drawLine(QPointF(10, 5), QPointF(12, 6));
+      p.setBrush(Qt::white);
+      p.drawChord(QRectF(4.5, 6.5, 8, 6), 180 * 16, 180 * 16);
+      break;  // laugh
+    case 9:
+      dotEyes();
+      p.drawLine(QPointF(5.5, 11), QPointF(11.5, 11));
+      break;  // neutral
+    case 10:
+      dotEyes();
+      p.setBrush(QColor(0xd0, 0x20, 0x40));
+      p.drawEllipse(QPointF(8.5, 11), 1.5, 1.2);
+      break;  // kiss
+    case 11:
+      dotEyes();
+      mouth(20, 140, 10);
+      p.setPen(QPen(QColor(0x30, 0x80, 0xff), 1.2));
+      p.drawLine(QPointF(5.5, 8), QPointF(5.5, 11));
+      break;  // crying
+    case 12:
+      dotEyes();
+      p.setBrush(Qt::NoBrush);
+      p.drawArc(QRectF(5, 9, 3.5, 3), 0, 180 * 16);
+      p.drawArc(QRectF(8.5, 10, 3.5, 3), 180 * 16, 180 * 16);
+      break;  // confused
+    case 13:
+      p.drawLine(QPointF(4.5, 6.5), QPointF(7, 6.5));
+      p.drawLine(QPointF(10, 6.5), QPointF(12.5, 6.5));
+      p.drawLine(QPointF(7, 11), QPointF(10, 11));
+      break;  // sleepy
+    case 14:
+      dotEyes();
+      mouth(200, 140, 6);
+      p.setBrush(QColor(0x90, 0x10, 0x10));
+      p.drawPolygon(QPolygonF({QPointF(2, 0), QPointF(5, 2.5), QPointF(3, 4)}));
+      p.drawPolygon(QPolygonF({QPointF(15, 0), QPointF(12, 2.5), QPointF(14, 4)}));
+      break;  // devil
+    case 15:
+      dotEyes();
+      mouth(200, 140, 6);
+      p.setBrush(Qt::NoBrush);
+      p.setPen(QPen(QColor(0xe0, 0xb0, 0x00), 1));
+      p.drawEllipse(QRectF(4, 0, 9, 2.4));
+      break;  // angel
+    case 16:
+      p.setPen(Qt::NoPen);
+      p.setBrush(QColor(0xd0, 0x10, 0x30));
+      for (qreal x : {6.0, 11.0}) {
+        p.drawEllipse(QPointF(x - 0.8, 5.5), 1.2, 1.2);
+        p.drawEllipse(QPointF(x + 0.8, 5.5), 1.2, 1.2);
+        p.drawPolygon(QPolygonF({QPointF(x - 2, 6), QPointF(x + 2, 6), QPointF(x, 8.5)}));
+      }
+      p.setPen(QPen(ink, 1.2));
+      mouth(200, 140, 6);
+      break;  // love
+    default:
+      dotEyes();
+      mouth(200, 140, 7);
+      p.setPen(Qt::NoPen);
+      p.setBrush(QColor(0xff, 0x40, 0x40, 120));
+      p.drawEllipse(QPointF(4, 9.5), 1.8, 1.2);
+      p.drawEllipse(QPointF(13, 9.5), 1.8, 1.2);
+      break;  // blush
   }
   return pm;
 }

@@ -23,13 +23,13 @@ QPixmap littleImage(int index);
 // imagelist_smilies: 0..17, 17 × 16.
 QPixmap smiley(int index);
 
-QPixmap eyes();          // 18 × 15, the "just watching" mark
-QPixmap bonusMarker();   // 16 × 13, a letter that came from the board
-QPixmap turnMarker();    // 234 × 22, behind the seat on turn
-QPixmap slotFrame();     // 43 × 43, hatched frame of an empty bar slot
-QPixmap timeBar(int width);  // 1..225 × 19
-QPixmap notPlaying();    // 234 × 20, over seats 5 and 6 in a four-player game
-QPixmap logo();          // 153 × 30
+QPixmap eyes();                  // 18 × 15, the "just watching" mark
+QPixmap bonusMarker();           // 16 × 13, a letter that came from the board
+QPixmap turnMarker();            // 234 × 22, behind the seat on turn
+QPixmap slotFrame();             // 43 × 43, hatched frame of an empty bar slot
+QPixmap timeBar(int width);      // 1..225 × 19
+QPixmap notPlaying();            // 234 × 20, over seats 5 and 6 in a four-player game
+QPixmap logo();                  // 153 × 30
 QPixmap checkBox(bool checked);  // 13 × 13
 QPixmap background(int width, int height);
 QPixmap appIcon();

@@ -17,7 +17,8 @@ QtMessageHandler previousHandler = nullptr;
 // The audio back end complains on its own when there is no sound server;
 // the one line this program writes is enough.
 void quietAudioProbe(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-  if (message.startsWith(QLatin1String("PulseAudioService")) || message.contains(QLatin1String("audio device")))
+  if (message.startsWith(QLatin1String("PulseAudioService")) ||
+      message.contains(QLatin1String("audio device")))
     return;
   if (previousHandler) previousHandler(type, context, message);
 }
@@ -29,7 +30,9 @@ bool hasAudioOutput() {
   return found;
 }
 
-QString resourcePath(const QString& name) { return QStringLiteral(":/sounds/") + name.toLower() + QStringLiteral(".wav"); }
+QString resourcePath(const QString& name) {
+  return QStringLiteral(":/sounds/") + name.toLower() + QStringLiteral(".wav");
+}
 
 }  // namespace
 

@@ -40,7 +40,9 @@ constexpr int kSeatStep = 21;
 QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
 std::string bytes(const QString& s) { return s.toLatin1().toStdString(); }
 
-Colour fromQColor(const QColor& c) { return Colour(c.red()) | Colour(c.green()) << 8 | Colour(c.blue()) << 16; }
+Colour fromQColor(const QColor& c) {
+  return Colour(c.red()) | Colour(c.green()) << 8 | Colour(c.blue()) << 16;
+}
 
 // The playing area's background panel.
 class BackgroundPanel : public QWidget {
@@ -97,7 +99,9 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
   setObjectName(QStringLiteral("chatform"));
   setWindowTitle(QStringLiteral("Tilewhirl"));
   setWindowIcon(pictures::appIcon());
-  messageBox = [this](const QString& text) { QMessageBox::information(this, QStringLiteral("Tilewhirl"), text); };
+  messageBox = [this](const QString& text) {
+    QMessageBox::information(this, QStringLiteral("Tilewhirl"), text);
+  };
   openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
   sounds_ = std::make_unique<Sounds>(log_);
@@ -113,7 +117,8 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
     const QByteArray b = sock.receive();
     client_->sockRead(std::string_view(b.constData(), std::size_t(b.size())));
   });
-  connect(&sock, &Sock::onInfo, this, [this](Sock*, Sock::SocketInfo kind, const QString& text) { sockInfo(kind, text); });
+  connect(&sock, &Sock::onInfo, this,
+          [this](Sock*, Sock::SocketInfo kind, const QString& text) { sockInfo(kind, text); });
 
   auto* panel = new BackgroundPanel(this);
   panel->setObjectName(QStringLiteral("panel_background"));
@@ -136,7 +141,8 @@ Tchat::~Tchat() {
 
 void Tchat::setSpyList(Tspylist* spylist) {
   spylist_ = spylist;
-  if (spylist_) connect(spylist_, &Tspylist::kickRequested, this, [this](int seat) { client_->kicking(seat); });
+  if (spylist_)
+    connect(spylist_, &Tspylist::kickRequested, this, [this](int seat) { client_->kicking(seat); });
 }
 
 QLabel* Tchat::label(QWidget* parent, const char* name, QRect at) {
@@ -158,10 +164,12 @@ void Tchat::buildPlayingArea(QWidget* panel) {
   for (QLabel* l : {tpt, gm, pts}) l->setStyleSheet(white);
 
   for (int n = 1; n <= 10; ++n) {
-    auto* word = label(panel, QStringLiteral("word_%1").arg(n).toLatin1().constData(), {11 + 42 * (n - 1), 15, 41, 41});
+    auto* word = label(panel, QStringLiteral("word_%1").arg(n).toLatin1().constData(),
+                       {11 + 42 * (n - 1), 15, 41, 41});
     word->setProperty("tag", n);
     word->setProperty("hint", QStringLiteral("0,0"));
-    auto* bonus = label(panel, QStringLiteral("image_bonus%1").arg(n).toLatin1().constData(), {34 + 42 * (n - 1), 15, 16, 13});
+    auto* bonus = label(panel, QStringLiteral("image_bonus%1").arg(n).toLatin1().constData(),
+                        {34 + 42 * (n - 1), 15, 16, 13});
     bonus->setPixmap(pictures::bonusMarker());
     bonus->hide();
   }
@@ -187,30 +195,36 @@ void Tchat::buildPlayingArea(QWidget* panel) {
   auto* winner = new QWidget(panel);
   winner->setObjectName(QStringLiteral("panel_winner"));
   winner->setGeometry(10, 94, 419, 35);
-  label(winner, "label_winner2", {2, 2, 419, 35})->setStyleSheet(QStringLiteral("color: black; font-size: 16pt; font-weight: bold;"));
-  label(winner, "label_winner1", {0, 0, 419, 35})->setStyleSheet(QStringLiteral("color: yellow; font-size: 16pt; font-weight: bold;"));
+  label(winner, "label_winner2", {2, 2, 419, 35})
+      ->setStyleSheet(QStringLiteral("color: black; font-size: 16pt; font-weight: bold;"));
+  label(winner, "label_winner1", {0, 0, 419, 35})
+      ->setStyleSheet(QStringLiteral("color: yellow; font-size: 16pt; font-weight: bold;"));
   winner->hide();
   auto* theirs = new QWidget(panel);
   theirs->setObjectName(QStringLiteral("panel_theirletters"));
   theirs->setGeometry(10, 94, 419, 34);
   label(theirs, "label_theirtiles", {0, 9, 180, 16})->setStyleSheet(white);
   for (int n = 1; n <= 7; ++n)
-    label(theirs, QStringLiteral("image_theirtile%1").arg(n).toLatin1().constData(), {190 + 28 * (n - 1), 4, 26, 26});
+    label(theirs, QStringLiteral("image_theirtile%1").arg(n).toLatin1().constData(),
+          {190 + 28 * (n - 1), 4, 26, 26});
   theirs->hide();
 
   auto* boardPanel = new QWidget(panel);
   boardPanel->setObjectName(QStringLiteral("panel_theboard"));
   boardPanel->setGeometry(10, 128, 418, 336);
-  boardPanel->setStyleSheet(QStringLiteral("#panel_theboard { background: #0a1428; border: 1px solid #5070a0; }"));
+  boardPanel->setStyleSheet(
+      QStringLiteral("#panel_theboard { background: #0a1428; border: 1px solid #5070a0; }"));
   auto* board = new PaintBox(boardPanel);
   board->setObjectName(QStringLiteral("paintbox_board"));
   board->move(4, 4);
 
   const int slotLefts[] = {63, 108, 154, 199, 244, 290, 335};
   for (int n = 1; n <= 7; ++n) {
-    auto* frame = label(panel, QStringLiteral("frame_%1").arg(n).toLatin1().constData(), {slotLefts[n - 1] - 1, 463, 43, 43});
+    auto* frame = label(panel, QStringLiteral("frame_%1").arg(n).toLatin1().constData(),
+                        {slotLefts[n - 1] - 1, 463, 43, 43});
     frame->setPixmap(pictures::slotFrame());
-    auto* slot = label(panel, QStringLiteral("letters_%1").arg(n).toLatin1().constData(), {slotLefts[n - 1], 464, 41, 41});
+    auto* slot = label(panel, QStringLiteral("letters_%1").arg(n).toLatin1().constData(),
+                       {slotLefts[n - 1], 464, 41, 41});
     slot->setProperty("hint", QString::number(n));
     slot->setProperty("tag", 0);
   }
@@ -240,26 +254,32 @@ void Tchat::buildSeats(QWidget* panel) {
   turn->hide();
   for (int s = 1; s <= 6; ++s) {
     const int top = kSeatTop + kSeatStep * (s - 1);
-    auto* eyesMark = label(panel, QStringLiteral("image_eyes%1").arg(s).toLatin1().constData(), {457, top, 18, 15});
+    auto* eyesMark =
+        label(panel, QStringLiteral("image_eyes%1").arg(s).toLatin1().constData(), {457, top, 18, 15});
     eyesMark->setPixmap(pictures::eyes());
     eyesMark->hide();
     image_eyes_[std::size_t(s)] = eyesMark;
-    auto* name = label(panel, QStringLiteral("label_playername%1").arg(s).toLatin1().constData(), {475, top, 92, 16});
+    auto* name =
+        label(panel, QStringLiteral("label_playername%1").arg(s).toLatin1().constData(), {475, top, 92, 16});
     name->setText(latin1(std::string(TClient::kWaiting)));
     name->setProperty("tag", s);
     name->setProperty("hint", latin1(std::string(TClient::computerName(s))));
-    name->setStyleSheet(QStringLiteral("color: #004080; background: rgba(255,255,255,200); font-weight: bold;"));
+    name->setStyleSheet(
+        QStringLiteral("color: #004080; background: rgba(255,255,255,200); font-weight: bold;"));
     name->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(name, &QLabel::customContextMenuRequested, this,
             [this, s, name](const QPoint& pos) { label_playername1ContextPopup(s, name->mapToGlobal(pos)); });
     name->hide();
     label_playername_[std::size_t(s)] = name;
-    auto* score = label(panel, QStringLiteral("label_score%1").arg(s).toLatin1().constData(), {571, top, 28, 16});
+    auto* score =
+        label(panel, QStringLiteral("label_score%1").arg(s).toLatin1().constData(), {571, top, 28, 16});
     score->setText(QStringLiteral("0"));
-    score->setStyleSheet(QStringLiteral("color: #004080; background: rgba(255,255,255,200); font-weight: bold;"));
+    score->setStyleSheet(
+        QStringLiteral("color: #004080; background: rgba(255,255,255,200); font-weight: bold;"));
     score->hide();
     label_score_[std::size_t(s)] = score;
-    auto* bonus = label(panel, QStringLiteral("label_bonus%1").arg(s).toLatin1().constData(), {602, top, 100, 16});
+    auto* bonus =
+        label(panel, QStringLiteral("label_bonus%1").arg(s).toLatin1().constData(), {602, top, 100, 16});
     bonus->setStyleSheet(QStringLiteral("color: white;"));
   }
   for (int s : {5, 6}) {
@@ -317,14 +337,14 @@ void Tchat::buildChat(QWidget* panel) {
     a->setProperty("tag", tag);
     connect(a, &QAction::triggered, this, [this, tag] { client_->chatterSound(tag); });
   }
-  connect(b_phrase_[10], &QToolButton::clicked, this, [this] {
-    popup_sounds_->popup(b_phrase_[10]->mapToGlobal(b_phrase_[10]->rect().bottomRight()));
-  });
+  connect(b_phrase_[10], &QToolButton::clicked, this,
+          [this] { popup_sounds_->popup(b_phrase_[10]->mapToGlobal(b_phrase_[10]->rect().bottomRight())); });
 
   popup_smilies_ = new QMenu(this);
   popup_smilies_->setObjectName(QStringLiteral("popup_smilies"));
   for (int tag = kFirstSmileyCode; tag < kFirstSmileyCode + kSmileyCount; ++tag) {
-    QAction* a = popup_smilies_->addAction(pictures::smiley(tag - kFirstSmileyCode), QStringLiteral(":)#%1").arg(tag));
+    QAction* a =
+        popup_smilies_->addAction(pictures::smiley(tag - kFirstSmileyCode), QStringLiteral(":)#%1").arg(tag));
     a->setProperty("tag", tag);
     connect(a, &QAction::triggered, this, [this, tag] { smileyChosen(tag); });
   }
@@ -369,7 +389,8 @@ void Tchat::buildMenus() {
     connect(a, &QAction::triggered, this, [this, tag = tag] { client_->setTurnSound(tag); });
   }
   connect(action(options, QStringLiteral("Text Color"), "TextColor1"), &QAction::triggered, this, [this] {
-    const QColor c = QColorDialog::getColor(ChatDisplay::toQColor(client_->settings().textColour, palette()), this);
+    const QColor c =
+        QColorDialog::getColor(ChatDisplay::toQColor(client_->settings().textColour, palette()), this);
     if (c.isValid()) client_->setTextColour(fromQColor(c));
   });
   QMenu* sizes = options->addMenu(QStringLiteral("Text Size"));
@@ -378,7 +399,8 @@ void Tchat::buildMenus() {
   const int sizeTags[] = {8, 10, 12, 14};
   for (int i = 0; i < 4; ++i) {
     const int size = sizeTags[i];
-    QAction* a = action(sizes, QString::number(size), QStringLiteral("N%1").arg(size).toLatin1().constData(), true);
+    QAction* a =
+        action(sizes, QString::number(size), QStringLiteral("N%1").arg(size).toLatin1().constData(), true);
     a->setProperty("tag", size);
     sizeGroup->addAction(a);
     textSizes_[std::size_t(i)] = a;
@@ -405,8 +427,10 @@ void Tchat::buildMenus() {
   seetheirs_ = action(options, QStringLiteral("See Other Player's Tiles"), "seetheirs", true);
   connect(seetheirs_, &QAction::triggered, this, [this](bool on) { client_->setSeeTheirs(on); });
   options->addSeparator();
-  connect(action(options, QStringLiteral("Reset Screen Location"), "ResetScreenLocation1"), &QAction::triggered, this,
-          [this] { setGeometry(Geometry{3, 3, 720, 535}); });
+  connect(action(options, QStringLiteral("Reset Screen Location"), "ResetScreenLocation1"),
+          &QAction::triggered, this, [this] {
+            setGeometry(Geometry{3, 3, 720, 535});
+          });
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
   // The tally and phrases windows come with their own features.
@@ -477,7 +501,8 @@ void Tchat::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (started_) return;
   started_ = true;
-  QMetaObject::invokeMethod(this, [this] { processparams(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { processparams(); }, Qt::QueuedConnection);
 }
 
 void Tchat::processparams() {
@@ -499,9 +524,10 @@ void Tchat::processparams() {
 void Tchat::hostpress() {
   if (!host_ || !host_->listen(options_.port)) {
     const QString text =
-        QStringLiteral("This copy cannot host a game: port %1 is already in use, probably by another "
-                       "Tilewhirl game or tilewhirl-host. Close that program and start again, or start "
-                       "with --port N to host on another port (players then join with the same --port N).")
+        QStringLiteral(
+            "This copy cannot host a game: port %1 is already in use, probably by another "
+            "Tilewhirl game or tilewhirl-host. Close that program and start again, or start "
+            "with --port N to host on another port (players then join with the same --port N).")
             .arg(options_.port);
     client_->status(bytes(text));
     messageBox(text);
@@ -664,7 +690,8 @@ Geometry Tchat::geometry() const { return Geometry{x(), y(), width(), height()};
 void Tchat::message(const std::string& text) { messageBox(latin1(text)); }
 
 void Tchat::closeWindow() {
-  QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { close(); }, Qt::QueuedConnection);
 }
 
 }  // namespace tw

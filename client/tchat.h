@@ -30,10 +30,10 @@ class Tspylist;
 
 // How the program was started.
 struct StartOptions {
-  QString playerName;   // empty: solo game as "You"
+  QString playerName;  // empty: solo game as "You"
   QString hostAddress;
-  bool host = true;     // run the host in this copy
-  bool solo = true;     // started without parameters
+  bool host = true;  // run the host in this copy
+  bool solo = true;  // started without parameters
   quint16 port = 7772;
   std::string settingsPath;
 };

@@ -20,19 +20,19 @@ std::string lzrw1Decompress(std::string_view container, const std::string& name 
 // File-to-file codec. Always writes the fast LZRW1-KH method; reading
 // recognises the LZHUF signature "!HZL" but refuses it.
 class Tlzrw1 {
-public:
-    Tlzrw1();
+ public:
+  Tlzrw1();
 
-    std::string inputFile;
-    std::string outputFile;
+  std::string inputFile;
+  std::string outputFile;
 
-    // Both return the number of bytes written to outputFile. On any failure
-    // after outputFile was created it is deleted; the error is an Lzrw1Error.
-    std::uint64_t compress();
-    std::uint64_t decompress();
+  // Both return the number of bytes written to outputFile. On any failure
+  // after outputFile was created it is deleted; the error is an Lzrw1Error.
+  std::uint64_t compress();
+  std::uint64_t decompress();
 
-private:
-    std::unique_ptr<Lzrw1Block> block_;
+ private:
+  std::unique_ptr<Lzrw1Block> block_;
 };
 
 }  // namespace tw

@@ -24,271 +24,222 @@ constexpr std::size_t kMaxKeyBytes = 255;
 constexpr std::uintmax_t kMaxImageBytes = 64u << 20;
 static_assert(kMaxImageBytes / TDictn::recordWidth < (1u << 24), "record indices must fit the index slots");
 
-char upperLetter(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
+char upperLetter(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // Upper-cases the record texts (and turns NUL into space, as keys do), so a
 // lookup compares raw bytes; then reports why the image cannot be searched.
-std::string prepareImage(std::string& image)
-{
-    if (image.empty())
-        return "holds no records";
-    if (image.size() > kMaxImageBytes)
-        return "is larger than " + std::to_string(kMaxImageBytes) + " bytes";
-    if (image.size() % TDictn::recordWidth != 0)
-        return "has " + std::to_string(image.size()) + " bytes, not a whole number of "
-            + std::to_string(TDictn::recordWidth) + "-byte records";
-    const std::size_t count = image.size() / TDictn::recordWidth;
-    for (std::size_t i = 0; i < count; ++i) {
-        char* text = image.data() + i * TDictn::recordWidth + 1;
-        for (std::size_t k = 0; k < kTextWidth; ++k)
-            text[k] = text[k] == '\0' ? ' ' : upperLetter(text[k]);
-        if (i > 0 && std::memcmp(text - TDictn::recordWidth, text, kTextWidth) > 0)
-            return "is not in ascending order at record " + std::to_string(i);
-    }
-    return {};
+std::string prepareImage(std::string& image) {
+  if (image.empty()) return "holds no records";
+  if (image.size() > kMaxImageBytes) return "is larger than " + std::to_string(kMaxImageBytes) + " bytes";
+  if (image.size() % TDictn::recordWidth != 0)
+    return "has " + std::to_string(image.size()) + " bytes, not a whole number of " +
+           std::to_string(TDictn::recordWidth) + "-byte records";
+  const std::size_t count = image.size() / TDictn::recordWidth;
+  for (std::size_t i = 0; i < count; ++i) {
+    char* text = image.data() + i * TDictn::recordWidth + 1;
+    for (std::size_t k = 0; k < kTextWidth; ++k) text[k] = text[k] == '\0' ? ' ' : upperLetter(text[k]);
+    if (i > 0 && std::memcmp(text - TDictn::recordWidth, text, kTextWidth) > 0)
+      return "is not in ascending order at record " + std::to_string(i);
+  }
+  return {};
 }
 
 constexpr std::uint64_t kOnes = 0x0101010101010101ull;
 constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
 constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
 
-std::uint64_t loadWord(const char* p, std::size_t n)
-{
-    std::uint64_t x = 0;
-    for (std::size_t k = 0; k < n; ++k)
-        x |= std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
-    return x;
+std::uint64_t loadWord(const char* p, std::size_t n) {
+  std::uint64_t x = 0;
+  for (std::size_t k = 0; k < n; ++k) x |= std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
+  return x;
 }
 
 // Bytes p[0..n) (n <= 8) into a word, byte k at bits 8k, the rest zero,
 // with a few whole loads: a key built byte by byte in memory and read back
 // as words would stall the read.
-std::uint64_t loadUpTo8(const char* p, std::size_t n)
-{
-    std::uint64_t lo = 0;
-    std::uint64_t hi = 0;
-    if (n >= 4) {
-        std::uint32_t a = 0;
-        std::uint32_t b = 0;
-        std::memcpy(&a, p, 4);
-        std::memcpy(&b, p + n - 4, 4);
-        if constexpr (std::endian::native == std::endian::big)
-            return loadWord(p, n);
-        lo = a;
-        hi = std::uint64_t{b} << (8 * (n - 4));
-    } else if (n > 0) {
-        lo = loadWord(p, n);
-    }
-    return lo | hi;
+std::uint64_t loadUpTo8(const char* p, std::size_t n) {
+  std::uint64_t lo = 0;
+  std::uint64_t hi = 0;
+  if (n >= 4) {
+    std::uint32_t a = 0;
+    std::uint32_t b = 0;
+    std::memcpy(&a, p, 4);
+    std::memcpy(&b, p + n - 4, 4);
+    if constexpr (std::endian::native == std::endian::big) return loadWord(p, n);
+    lo = a;
+    hi = std::uint64_t{b} << (8 * (n - 4));
+  } else if (n > 0) {
+    lo = loadWord(p, n);
+  }
+  return lo | hi;
 }
 
 // The high bit of every byte of x that is zero, and no other bit.
-std::uint64_t zeroBytes(std::uint64_t x)
-{
-    return ~(((x & kLow7) + kLow7) | x | kLow7);
-}
+std::uint64_t zeroBytes(std::uint64_t x) { return ~(((x & kLow7) + kLow7) | x | kLow7); }
 
 // The first n bytes of x upper-cased (a-z only) with NUL read as space; the
 // other bytes become spaces.
-std::uint64_t normalisedBytes(std::uint64_t x, std::size_t n)
-{
-    const std::uint64_t kept = n >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * n)) - 1;
-    x = (x & kept) | (0x2020202020202020ull & ~kept);
-    const std::uint64_t low7 = x & kLow7;
-    const std::uint64_t atLeastA = (low7 + (0x80 - 'a') * kOnes) & kHighBits;
-    const std::uint64_t aboveZ = (low7 + (0x80 - 'z' - 1) * kOnes) & kHighBits;
-    const std::uint64_t lower = atLeastA & ~aboveZ & ~x & kHighBits;
-    x ^= lower >> 2;
-    return x | (zeroBytes(x) >> 2);
+std::uint64_t normalisedBytes(std::uint64_t x, std::size_t n) {
+  const std::uint64_t kept = n >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * n)) - 1;
+  x = (x & kept) | (0x2020202020202020ull & ~kept);
+  const std::uint64_t low7 = x & kLow7;
+  const std::uint64_t atLeastA = (low7 + (0x80 - 'a') * kOnes) & kHighBits;
+  const std::uint64_t aboveZ = (low7 + (0x80 - 'z' - 1) * kOnes) & kHighBits;
+  const std::uint64_t lower = atLeastA & ~aboveZ & ~x & kHighBits;
+  x ^= lower >> 2;
+  return x | (zeroBytes(x) >> 2);
 }
 
 // The key rules: at most 255 bytes, NUL read as space, surrounding spaces
 // dropped, upper-cased and padded to the record text. Gives the trimmed
 // length; only 1 to 14 can match, because every record text ends in a space.
-std::size_t normaliseKey(std::string_view word, RecordText& key)
-{
-    word = word.substr(0, kMaxKeyBytes);
-    auto isSpace = [](char c) { return c == ' ' || c == '\0'; };
-    std::size_t begin = 0;
-    std::size_t end = word.size();
-    while (begin < end && isSpace(word[begin]))
-        ++begin;
-    while (end > begin && isSpace(word[end - 1]))
-        --end;
-    const std::size_t length = end - begin;
-    if (length == 0 || length > kTextWidth)
-        return length;
-    const char* p = word.data() + begin;
-    key.head = loadUpTo8(p, std::min<std::size_t>(length, 8));
-    key.tail = length > 8 ? loadUpTo8(p + 8, length - 8) : 0;
-    key.head = normalisedBytes(key.head, std::min<std::size_t>(length, 8));
-    key.tail = normalisedBytes(key.tail, length > 8 ? length - 8 : 0) & 0xFFFFFFFFFFFFull;
-    return length;
+std::size_t normaliseKey(std::string_view word, RecordText& key) {
+  word = word.substr(0, kMaxKeyBytes);
+  auto isSpace = [](char c) { return c == ' ' || c == '\0'; };
+  std::size_t begin = 0;
+  std::size_t end = word.size();
+  while (begin < end && isSpace(word[begin])) ++begin;
+  while (end > begin && isSpace(word[end - 1])) --end;
+  const std::size_t length = end - begin;
+  if (length == 0 || length > kTextWidth) return length;
+  const char* p = word.data() + begin;
+  key.head = loadUpTo8(p, std::min<std::size_t>(length, 8));
+  key.tail = length > 8 ? loadUpTo8(p + 8, length - 8) : 0;
+  key.head = normalisedBytes(key.head, std::min<std::size_t>(length, 8));
+  key.tail = normalisedBytes(key.tail, length > 8 ? length - 8 : 0) & 0xFFFFFFFFFFFFull;
+  return length;
 }
 
-std::string quoted(const fs::path& path)
-{
-    return "\"" + path.string() + "\"";
-}
+std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
 
 }  // namespace
 
-void TDictn::logToStderr(const std::string& line)
-{
-    std::cerr << line << '\n';
+void TDictn::logToStderr(const std::string& line) { std::cerr << line << '\n'; }
+
+TDictn::TDictn(const fs::path& workDir, LogFn log) : log_(log ? std::move(log) : LogFn(logToStderr)) {
+  fs::path path = workDir.empty() ? fs::path(workingFileName) : workDir / workingFileName;
+  std::error_code ec;
+  // Absolute, so the file removed at the end is the one opened here even if the current directory changes.
+  filePath_ = fs::absolute(path, ec);
+  if (ec) filePath_ = path;
+  openWorkingFile();
 }
 
-TDictn::TDictn(const fs::path& workDir, LogFn log)
-    : log_(log ? std::move(log) : LogFn(logToStderr))
-{
-    fs::path path = workDir.empty() ? fs::path(workingFileName) : workDir / workingFileName;
-    std::error_code ec;
-    // Absolute, so the file removed at the end is the one opened here even if the current directory changes.
-    filePath_ = fs::absolute(path, ec);
-    if (ec)
-        filePath_ = path;
-    openWorkingFile();
+TDictn::TDictn(MemoryImage image, LogFn log) : log_(log ? std::move(log) : LogFn(logToStderr)) {
+  std::string fault = prepareImage(image.bytes);
+  if (!fault.empty()) {
+    log_("Dictionary: the word list given " + fault + "; using the built-in word list");
+    serveBuiltin(Source::Builtin);
+    return;
+  }
+  serve(std::move(image.bytes), Source::Memory);
 }
 
-TDictn::TDictn(MemoryImage image, LogFn log)
-    : log_(log ? std::move(log) : LogFn(logToStderr))
-{
-    std::string fault = prepareImage(image.bytes);
-    if (!fault.empty()) {
-        log_("Dictionary: the word list given " + fault + "; using the built-in word list");
-        serveBuiltin(Source::Builtin);
-        return;
+TDictn::~TDictn() {
+  if (!createdFile_) return;
+  std::error_code ec;
+  fs::remove(filePath_, ec);
+  if (ec) log_("Dictionary: cannot delete " + quoted(filePath_) + ": " + ec.message());
+}
+
+void TDictn::openWorkingFile() {
+  std::error_code ec;
+  const bool present = fs::exists(filePath_, ec);
+  if (ec) {
+    log_("Dictionary: cannot look for " + quoted(filePath_) + ": " + ec.message() +
+         "; using the built-in word list");
+    serveBuiltin(Source::Builtin);
+    return;
+  }
+  if (!present) {
+    std::string error;
+    if (!writeBuiltinList(error)) {
+      log_("Dictionary: cannot write " + quoted(filePath_) + ": " + error + "; using the built-in word list");
+      serveBuiltin(Source::Builtin);
+      return;
     }
-    serve(std::move(image.bytes), Source::Memory);
+    // The file now holds exactly the built-in records, so they are served without reading it back.
+    createdFile_ = true;
+    serveBuiltin(Source::CreatedWorkingFile);
+    return;
+  }
+
+  std::string image;
+  std::string fault = readWorkingFile(image);
+  if (fault.empty()) fault = prepareImage(image);
+  if (!fault.empty()) {
+    log_("Dictionary: " + quoted(filePath_) + " " + fault + "; left as it is, using the built-in word list");
+    serveBuiltin(Source::Builtin);
+    return;
+  }
+  serve(std::move(image), Source::WorkingFile);
 }
 
-TDictn::~TDictn()
-{
-    if (!createdFile_)
-        return;
-    std::error_code ec;
-    fs::remove(filePath_, ec);
-    if (ec)
-        log_("Dictionary: cannot delete " + quoted(filePath_) + ": " + ec.message());
+std::string TDictn::readWorkingFile(std::string& image) const {
+  std::error_code ec;
+  if (!fs::is_regular_file(filePath_, ec)) return "is not a file that can be read";
+  const std::uintmax_t size = fs::file_size(filePath_, ec);
+  if (ec) return "cannot be opened: " + ec.message();
+  if (size > kMaxImageBytes) return "is larger than " + std::to_string(kMaxImageBytes) + " bytes";
+  std::ifstream in(filePath_, std::ios::binary);
+  if (!in) return "cannot be opened";
+  image.resize(static_cast<std::size_t>(size));
+  in.read(image.data(), static_cast<std::streamsize>(image.size()));
+  if (in.gcount() != static_cast<std::streamsize>(image.size()) || in.peek() != EOF)
+    return "changed size while being read";
+  return {};
 }
 
-void TDictn::openWorkingFile()
-{
-    std::error_code ec;
-    const bool present = fs::exists(filePath_, ec);
-    if (ec) {
-        log_("Dictionary: cannot look for " + quoted(filePath_) + ": " + ec.message()
-             + "; using the built-in word list");
-        serveBuiltin(Source::Builtin);
-        return;
-    }
-    if (!present) {
-        std::string error;
-        if (!writeBuiltinList(error)) {
-            log_("Dictionary: cannot write " + quoted(filePath_) + ": " + error + "; using the built-in word list");
-            serveBuiltin(Source::Builtin);
-            return;
-        }
-        // The file now holds exactly the built-in records, so they are served without reading it back.
-        createdFile_ = true;
-        serveBuiltin(Source::CreatedWorkingFile);
-        return;
-    }
-
-    std::string image;
-    std::string fault = readWorkingFile(image);
-    if (fault.empty())
-        fault = prepareImage(image);
-    if (!fault.empty()) {
-        log_("Dictionary: " + quoted(filePath_) + " " + fault + "; left as it is, using the built-in word list");
-        serveBuiltin(Source::Builtin);
-        return;
-    }
-    serve(std::move(image), Source::WorkingFile);
-}
-
-std::string TDictn::readWorkingFile(std::string& image) const
-{
-    std::error_code ec;
-    if (!fs::is_regular_file(filePath_, ec))
-        return "is not a file that can be read";
-    const std::uintmax_t size = fs::file_size(filePath_, ec);
-    if (ec)
-        return "cannot be opened: " + ec.message();
-    if (size > kMaxImageBytes)
-        return "is larger than " + std::to_string(kMaxImageBytes) + " bytes";
-    std::ifstream in(filePath_, std::ios::binary);
-    if (!in)
-        return "cannot be opened";
-    image.resize(static_cast<std::size_t>(size));
-    in.read(image.data(), static_cast<std::streamsize>(image.size()));
-    if (in.gcount() != static_cast<std::streamsize>(image.size()) || in.peek() != EOF)
-        return "changed size while being read";
-    return {};
-}
-
-bool TDictn::writeBuiltinList(std::string& error)
-{
-    const std::string_view records = builtinWordRecords();
-    // "x": never overwrite a list that appeared since the check above.
-    std::FILE* file = std::fopen(filePath_.c_str(), "wbx");
-    if (!file) {
-        error = std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(records.data(), 1, records.size(), file) == records.size();
-    const int writeErrno = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (written && closed)
-        return true;
-    error = std::strerror(written ? errno : writeErrno);
-    // A cut-short file would be taken for a player's list at the next start.
-    std::error_code ec;
-    fs::remove(filePath_, ec);
+bool TDictn::writeBuiltinList(std::string& error) {
+  const std::string_view records = builtinWordRecords();
+  // "x": never overwrite a list that appeared since the check above.
+  std::FILE* file = std::fopen(filePath_.c_str(), "wbx");
+  if (!file) {
+    error = std::strerror(errno);
     return false;
+  }
+  const bool written = std::fwrite(records.data(), 1, records.size(), file) == records.size();
+  const int writeErrno = errno;
+  const bool closed = std::fclose(file) == 0;
+  if (written && closed) return true;
+  error = std::strerror(written ? errno : writeErrno);
+  // A cut-short file would be taken for a player's list at the next start.
+  std::error_code ec;
+  fs::remove(filePath_, ec);
+  return false;
 }
 
-void TDictn::serve(std::string image, Source source)
-{
-    owned_ = std::move(image);
-    image_ = owned_;
-    source_ = source;
-    recordCount_ = static_cast<int>(image_.size() / recordWidth);
-    ownIndex_.build(image_);
-    index_ = &ownIndex_;
+void TDictn::serve(std::string image, Source source) {
+  owned_ = std::move(image);
+  image_ = owned_;
+  source_ = source;
+  recordCount_ = static_cast<int>(image_.size() / recordWidth);
+  ownIndex_.build(image_);
+  index_ = &ownIndex_;
 }
 
-void TDictn::serveBuiltin(Source source)
-{
-    owned_.clear();
-    owned_.shrink_to_fit();
-    image_ = builtinWordRecords();
-    source_ = source;
-    recordCount_ = static_cast<int>(image_.size() / recordWidth);
-    static const RecordIndex builtinIndex = [] {
-        RecordIndex index;
-        index.build(builtinWordRecords());
-        return index;
-    }();
-    index_ = &builtinIndex;
+void TDictn::serveBuiltin(Source source) {
+  owned_.clear();
+  owned_.shrink_to_fit();
+  image_ = builtinWordRecords();
+  source_ = source;
+  recordCount_ = static_cast<int>(image_.size() / recordWidth);
+  static const RecordIndex builtinIndex = [] {
+    RecordIndex index;
+    index.build(builtinWordRecords());
+    return index;
+  }();
+  index_ = &builtinIndex;
 }
 
-bool TDictn::CheckWord(std::string_view word) const
-{
-    return FindRecord(word) >= 0;
-}
+bool TDictn::CheckWord(std::string_view word) const { return FindRecord(word) >= 0; }
 
-int TDictn::FindRecord(std::string_view word) const
-{
-    RecordText key;
-    const std::size_t length = normaliseKey(word, key);
-    if (length == 0 || length > kTextWidth)
-        return -1;
+int TDictn::FindRecord(std::string_view word) const {
+  RecordText key;
+  const std::size_t length = normaliseKey(word, key);
+  if (length == 0 || length > kTextWidth) return -1;
 
-    return index_->empty() ? searchSorted(image_, key) : index_->find(image_, key);
+  return index_->empty() ? searchSorted(image_, key) : index_->find(image_, key);
 }
 
 }  // namespace tw

@@ -13,74 +13,71 @@
 namespace tw {
 
 class TDictn {
-public:
-    using LogFn = std::function<void(const std::string&)>;
+ public:
+  using LogFn = std::function<void(const std::string&)>;
 
-    static constexpr int recordWidth = 15;
-    static constexpr int keyWidth = 15;
-    static constexpr const char* workingFileName = "English";
+  static constexpr int recordWidth = 15;
+  static constexpr int keyWidth = 15;
+  static constexpr const char* workingFileName = "English";
 
-    // Where the words being served came from.
-    enum class Source {
-        WorkingFile,         // an "English" found in the working directory
-        CreatedWorkingFile,  // "English" was missing; this instance wrote it from the built-in list
-        Builtin,             // "English" was unusable; the built-in list is served from memory
-        Memory,              // a record image handed to the constructor
-    };
+  // Where the words being served came from.
+  enum class Source {
+    WorkingFile,         // an "English" found in the working directory
+    CreatedWorkingFile,  // "English" was missing; this instance wrote it from the built-in list
+    Builtin,             // "English" was unusable; the built-in list is served from memory
+    Memory,              // a record image handed to the constructor
+  };
 
-    // A record image held in memory, in the format of "English".
-    struct MemoryImage {
-        explicit MemoryImage(std::string image) : bytes(std::move(image)) {}
-        std::string bytes;
-    };
+  // A record image held in memory, in the format of "English".
+  struct MemoryImage {
+    explicit MemoryImage(std::string image) : bytes(std::move(image)) {}
+    std::string bytes;
+  };
 
-    // Writes one line to stderr.
-    static void logToStderr(const std::string& line);
+  // Writes one line to stderr.
+  static void logToStderr(const std::string& line);
 
-    // Uses "English" in workDir (the current directory when empty), writing it
-    // from the built-in list when it is missing.
-    explicit TDictn(const std::filesystem::path& workDir = {}, LogFn log = logToStderr);
-    // Serves the given image without touching any file.
-    explicit TDictn(MemoryImage image, LogFn log = logToStderr);
-    // Deletes "English" when this instance created it.
-    ~TDictn();
+  // Uses "English" in workDir (the current directory when empty), writing it
+  // from the built-in list when it is missing.
+  explicit TDictn(const std::filesystem::path& workDir = {}, LogFn log = logToStderr);
+  // Serves the given image without touching any file.
+  explicit TDictn(MemoryImage image, LogFn log = logToStderr);
+  // Deletes "English" when this instance created it.
+  ~TDictn();
 
-    TDictn(const TDictn&) = delete;
-    TDictn& operator=(const TDictn&) = delete;
+  TDictn(const TDictn&) = delete;
+  TDictn& operator=(const TDictn&) = delete;
 
-    // True when FindRecord(word) >= 0.
-    bool CheckWord(std::string_view word) const;
-    // Index of the first record matching word, or -1.
-    int FindRecord(std::string_view word) const;
+  // True when FindRecord(word) >= 0.
+  bool CheckWord(std::string_view word) const;
+  // Index of the first record matching word, or -1.
+  int FindRecord(std::string_view word) const;
 
-    int recordCount() const { return recordCount_; }
-    Source source() const { return source_; }
-    const std::filesystem::path& workingFile() const { return filePath_; }
-    // Bytes the list takes while served: the records plus the index.
-    std::size_t memoryBytes() const
-    {
-        return image_.size() + index_->bytes();
-    }
+  int recordCount() const { return recordCount_; }
+  Source source() const { return source_; }
+  const std::filesystem::path& workingFile() const { return filePath_; }
+  // Bytes the list takes while served: the records plus the index.
+  std::size_t memoryBytes() const { return image_.size() + index_->bytes(); }
 
-private:
-    void openWorkingFile();
-    std::string readWorkingFile(std::string& image) const;
-    bool writeBuiltinList(std::string& error);
-    void serve(std::string image, Source source);
-    void serveBuiltin(Source source);
+ private:
+  void openWorkingFile();
+  std::string readWorkingFile(std::string& image) const;
+  bool writeBuiltinList(std::string& error);
+  void serve(std::string image, Source source);
+  void serveBuiltin(Source source);
 
-    LogFn log_;
-    std::filesystem::path filePath_;
-    bool createdFile_ = false;
-    Source source_ = Source::Builtin;
-    std::string owned_;
-    std::string_view image_;
-    int recordCount_ = 0;
-    // ownIndex_ for a list of its own; the built-in list's index is built
-    // once and shared. Empty only when the texts defeat its hash; lookups
-    // then search the sorted records.
-    RecordIndex ownIndex_;
-    const RecordIndex* index_ = &ownIndex_;
+  LogFn log_;
+  std::filesystem::path filePath_;
+  bool createdFile_ = false;
+  Source source_ = Source::Builtin;
+  std::string owned_;
+  std::string_view image_;
+  int recordCount_ = 0;
+  // ownIndex_ for a list of its own; the built-in list's index is built
+  // once and shared. Empty only when the texts defeat its hash; lookups
+  // then search the sorted records.
+  RecordIndex ownIndex_;
+  const RecordIndex* index_ = &ownIndex_;
 };
 
 }  // namespace tw

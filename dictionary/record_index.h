@@ -13,9 +13,9 @@ namespace tw {
 // A 14-byte record text held in two words, byte k at bits 8k: bytes 0-7 in
 // head, bytes 8-13 in tail. Keys are built straight into registers this way.
 struct RecordText {
-    std::uint64_t head = 0;
-    std::uint64_t tail = 0;
-    bool operator==(const RecordText&) const = default;
+  std::uint64_t head = 0;
+  std::uint64_t tail = 0;
+  bool operator==(const RecordText&) const = default;
 };
 
 // The text of the record at image offset, which points at the record's first byte.
@@ -26,30 +26,30 @@ RecordText recordTextAt(std::string_view image, std::size_t record);
 int searchSorted(std::string_view image, RecordText key);
 
 class RecordIndex {
-public:
-    static constexpr std::size_t recordWidth = 15;
-    static constexpr std::size_t textWidth = 14;
+ public:
+  static constexpr std::size_t recordWidth = 15;
+  static constexpr std::size_t textWidth = 14;
 
-    // Indexes the first record of every run of equal texts. False (and an
-    // empty index) when the texts defeat the hash and cannot all be placed.
-    bool build(std::string_view image);
-    // The record whose text equals key, or -1.
-    int find(std::string_view image, RecordText key) const;
+  // Indexes the first record of every run of equal texts. False (and an
+  // empty index) when the texts defeat the hash and cannot all be placed.
+  bool build(std::string_view image);
+  // The record whose text equals key, or -1.
+  int find(std::string_view image, RecordText key) const;
 
-    bool empty() const { return buckets_.empty(); }
-    std::size_t bytes() const { return buckets_.capacity() * sizeof(Bucket); }
+  bool empty() const { return buckets_.empty(); }
+  std::size_t bytes() const { return buckets_.capacity() * sizeof(Bucket); }
 
-private:
-    static constexpr std::size_t kSlots = 16;
-    // One cache line: a tag byte per slot (0 when the slot is free; tags
-    // are never 0), then each slot's record index in three bytes.
-    struct alignas(64) Bucket {
-        std::uint8_t tag[kSlots];
-        std::uint8_t index[kSlots * 3];
-    };
-    bool tryBuild(std::string_view image, std::size_t bucketCount);
+ private:
+  static constexpr std::size_t kSlots = 16;
+  // One cache line: a tag byte per slot (0 when the slot is free; tags
+  // are never 0), then each slot's record index in three bytes.
+  struct alignas(64) Bucket {
+    std::uint8_t tag[kSlots];
+    std::uint8_t index[kSlots * 3];
+  };
+  bool tryBuild(std::string_view image, std::size_t bucketCount);
 
-    std::vector<Bucket> buckets_;
+  std::vector<Bucket> buckets_;
 };
 
 }  // namespace tw

@@ -12,10 +12,14 @@ namespace {
 
 class NullTimer final : public tw::Timer {
  public:
-  void start(int ms) override { running_ = true; interval_ = ms; }
+  void start(int ms) override {
+    running_ = true;
+    interval_ = ms;
+  }
   void stop() override { running_ = false; }
   bool running() const override { return running_; }
   int interval() const override { return interval_; }
+
  private:
   bool running_ = false;
   int interval_ = 0;
@@ -26,8 +30,7 @@ class NullTransport final : public tw::HostTransport {
   void take(int) override {}
   void send(int, const std::string& bytes) override {
     // Every message the host builds must be one well-formed frame.
-    if (bytes.empty() || bytes.back() != tw::kTerminator ||
-        bytes.find(tw::kTerminator) != bytes.size() - 1)
+    if (bytes.empty() || bytes.back() != tw::kTerminator || bytes.find(tw::kTerminator) != bytes.size() - 1)
       __builtin_trap();
   }
   void close(int) override {}
@@ -61,11 +64,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   NullTransport transport;
   tw::HostRules rules;
   rules.checkWord = [](const std::string& word) { return word.size() % 2 == 0; };
-  rules.computerWords = {"at", "ate", "dear", "east", "eats", "idea", "into", "note", "rate", "read",
-                         "seat", "stone", "tea", "tear", "tone", "trade", "u", "v", "w", "x", "y", "z", "zz"};
+  rules.computerWords = {"at",   "ate",  "dear", "east",  "eats", "idea", "into", "note",
+                         "rate", "read", "seat", "stone", "tea",  "tear", "tone", "trade",
+                         "u",    "v",    "w",    "x",     "y",    "z",    "zz"};
   rules.seed = size;
-  tw::TServer host(transport, tw::HostTimers{socktimer, timer1, computertimer}, [](const std::string&) {},
-                   std::move(rules));
+  tw::TServer host(
+      transport, tw::HostTimers{socktimer, timer1, computertimer}, [](const std::string&) {},
+      std::move(rules));
   host.Sock1Accept();
   host.Sock1Accept();
   host.Sock1Read(1, "CMD_logininfo+1+1.0.4+A\xFF");

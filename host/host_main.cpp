@@ -43,21 +43,23 @@ void quitOnSignals(QCoreApplication& app) {
 int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("tilewhirl-host"));
-  QCoreApplication::setApplicationVersion(QString::fromLatin1(tw::kVersion.data(), qsizetype(tw::kVersion.size())));
+  QCoreApplication::setApplicationVersion(
+      QString::fromLatin1(tw::kVersion.data(), qsizetype(tw::kVersion.size())));
 
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral(
-      "Hosts a Tilewhirl game without a window. Players join with the game's\n"
-      "join command; the first to connect holds seat 1 and with it the host's\n"
-      "rights (removing players, starting games)."));
+  parser.setApplicationDescription(
+      QStringLiteral("Hosts a Tilewhirl game without a window. Players join with the game's\n"
+                     "join command; the first to connect holds seat 1 and with it the host's\n"
+                     "rights (removing players, starting games)."));
   parser.addHelpOption();
   parser.addVersionOption();
   QCommandLineOption portOption(QStringList{QStringLiteral("p"), QStringLiteral("port")},
                                 QStringLiteral("TCP port to listen on (default 7772)."), QStringLiteral("N"),
                                 QString::number(tw::kGamePort));
-  QCommandLineOption speedOption(QStringLiteral("bot-speed"),
-                                 QStringLiteral("Pace of the computer player: slow, normal or fast (default normal)."),
-                                 QStringLiteral("speed"), QStringLiteral("normal"));
+  QCommandLineOption speedOption(
+      QStringLiteral("bot-speed"),
+      QStringLiteral("Pace of the computer player: slow, normal or fast (default normal)."),
+      QStringLiteral("speed"), QStringLiteral("normal"));
   parser.addOption(portOption);
   parser.addOption(speedOption);
   parser.process(app);
@@ -70,9 +72,12 @@ int main(int argc, char* argv[]) {
   }
   const QString speed = parser.value(speedOption).toLower();
   int botSpeed = 0;
-  if (speed == QLatin1String("slow")) botSpeed = 1000;
-  else if (speed == QLatin1String("normal")) botSpeed = 750;
-  else if (speed == QLatin1String("fast")) botSpeed = 250;
+  if (speed == QLatin1String("slow"))
+    botSpeed = 1000;
+  else if (speed == QLatin1String("normal"))
+    botSpeed = 750;
+  else if (speed == QLatin1String("fast"))
+    botSpeed = 250;
   else {
     std::fprintf(stderr, "tilewhirl-host: --bot-speed must be slow, normal or fast\n");
     return 2;

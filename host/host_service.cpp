@@ -35,10 +35,10 @@ HostService::~HostService() {
 bool HostService::listen(quint16 port) {
   Sock1_.setPortName(QString::number(port));
   QString why;
-  auto conn = connect(&Sock1_, &Sock::onInfo, this,
-                      [&why](Sock*, Sock::SocketInfo kind, const QString& message) {
-                        if (kind == Sock::SocketInfo::Error) why = message;
-                      });
+  auto conn =
+      connect(&Sock1_, &Sock::onInfo, this, [&why](Sock*, Sock::SocketInfo kind, const QString& message) {
+        if (kind == Sock::SocketInfo::Error) why = message;
+      });
   const bool ok = Sock1_.setListen(true);
   disconnect(conn);
   if (ok)

@@ -150,10 +150,10 @@ class TServer {
  private:
   // Who may send a command, checked before its handler runs.
   enum class Guard {
-    None,             // no acting seat in the body
-    OwnSeat,          // the first field is the sender's own seat
-    OwnSeatOrSeatOne, // as OwnSeat, or any seat when seat 1 sends it
-    SeatOneOnly,      // only seat 1's connection
+    None,              // no acting seat in the body
+    OwnSeat,           // the first field is the sender's own seat
+    OwnSeatOrSeatOne,  // as OwnSeat, or any seat when seat 1 sends it
+    SeatOneOnly,       // only seat 1's connection
   };
   using Handler = void (TServer::*)(int from, FieldReader& body);
   struct Route {

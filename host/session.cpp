@@ -84,8 +84,8 @@ void TServer::Sock1Read(int slot, std::string_view bytes) {
     return;
   }
   if (inbox.splitter.pending() > kMaxPendingBytes) {
-    log_("seat " + std::to_string(slot) + ": unterminated message over " +
-         std::to_string(kMaxPendingBytes) + " bytes; closing the connection");
+    log_("seat " + std::to_string(slot) + ": unterminated message over " + std::to_string(kMaxPendingBytes) +
+         " bytes; closing the connection");
     disconnectsock(slot);
     return;
   }
@@ -96,8 +96,7 @@ void TServer::Sock1Read(int slot, std::string_view bytes) {
 void TServer::tempsockInfo(int slot) {
   if (slot < 1 || slot > kSlots || !seats_[slot].connected) return;
   const std::string name = seats_[slot].name;
-  const std::string message =
-      MessageBuilder(cmd::playerdisconnected).field(slot).field(name).done();
+  const std::string message = MessageBuilder(cmd::playerdisconnected).field(slot).field(name).done();
   forget(slot);
   broadcast(message);
   log_("seat " + std::to_string(slot) + ": disconnected");
@@ -169,8 +168,8 @@ void TServer::dispatch(int from, std::string_view line) {
   const auto route = std::find_if(std::begin(kRoutes), std::end(kRoutes),
                                   [&](const Route& r) { return r.command == command.name; });
   if (route == std::end(kRoutes)) {
-    log_("seat " + std::to_string(from) + ": unknown command ignored: " +
-         std::string(command.name.substr(0, 40)));
+    log_("seat " + std::to_string(from) +
+         ": unknown command ignored: " + std::string(command.name.substr(0, 40)));
     return;
   }
   if (!allowed(*route, from, command.body)) {
@@ -183,8 +182,7 @@ void TServer::dispatch(int from, std::string_view line) {
   try {
     (this->*route->handler)(from, body);
   } catch (const BadNumber& e) {
-    log_("seat " + std::to_string(from) + ": " + std::string(command.name) + " stopped: " +
-         e.what());
+    log_("seat " + std::to_string(from) + ": " + std::string(command.name) + " stopped: " + e.what());
   }
 }
 
@@ -263,8 +261,10 @@ void TServer::kickhim(int from, FieldReader& body) {
 void TServer::chat(int, FieldReader& body) {
   const std::string_view seat = body.next();
   const int s = toInt(seat);
-  broadcast(MessageBuilder(cmd::chat).field(seat).last(seats_[s].name + " chats: " +
-                                                        std::string(body.rest())).done());
+  broadcast(MessageBuilder(cmd::chat)
+                .field(seat)
+                .last(seats_[s].name + " chats: " + std::string(body.rest()))
+                .done());
 }
 
 void TServer::action(int, FieldReader& body) {

@@ -14,16 +14,14 @@ struct LetterRange {
   char letter;
 };
 constexpr LetterRange kDraw[] = {
-    {9, 'a'},  {21, 'e'}, {30, 'i'}, {38, 'o'}, {41, 'u'}, {46, 'd'}, {49, 'g'},
-    {51, 'h'}, {55, 'l'}, {57, 'm'}, {63, 'n'}, {65, 'p'}, {71, 'r'}, {75, 's'},
-    {81, 't'}, {83, 'y'}, {85, 'b'}, {87, 'c'}, {89, 'f'}, {90, 'j'}, {91, 'k'},
-    {93, 'w'}, {94, 'q'}, {96, 'v'}, {97, 'x'}, {98, 'z'},
+    {9, 'a'},  {21, 'e'}, {30, 'i'}, {38, 'o'}, {41, 'u'}, {46, 'd'}, {49, 'g'}, {51, 'h'}, {55, 'l'},
+    {57, 'm'}, {63, 'n'}, {65, 'p'}, {71, 'r'}, {75, 's'}, {81, 't'}, {83, 'y'}, {85, 'b'}, {87, 'c'},
+    {89, 'f'}, {90, 'j'}, {91, 'k'}, {93, 'w'}, {94, 'q'}, {96, 'v'}, {97, 'x'}, {98, 'z'},
 };
 constexpr int kDrawRange = 98;
 
 // Values a..z.
-constexpr int kWorth[26] = {1, 3, 3, 1, 1, 5, 3, 3, 1, 5, 5, 1, 3,
-                            1, 1, 3, 10, 1, 1, 1, 1, 7, 5, 10, 3, 10};
+constexpr int kWorth[26] = {1, 3, 3, 1, 1, 5, 3, 3, 1, 5, 5, 1, 3, 1, 1, 3, 10, 1, 1, 1, 1, 7, 5, 10, 3, 10};
 
 // Limits that keep a peer's numbers from overflowing the turn clock or making
 // a game that ends before it starts; outside them the defaults apply.
@@ -46,7 +44,8 @@ int TServer::randomBelow(int n) {
   const std::uint32_t range = std::uint32_t(n);
   const std::uint32_t limit = std::uint32_t(0xFFFFFFFFu - (0xFFFFFFFFu % range + 1) % range);
   std::uint32_t r;
-  do r = std::uint32_t(rng_()); while (r > limit);
+  do r = std::uint32_t(rng_());
+  while (r > limit);
   return int(r % range);
 }
 
@@ -75,9 +74,12 @@ void TServer::startgame(int, FieldReader& body) {
   const std::string mode(body.next());
   const std::string four(body.next());
 
-  if (mode == "1") gameMode_ = "blind";
-  else if (mode == "2") gameMode_ = "help";
-  else if (mode == "3") gameMode_ = "sneak";
+  if (mode == "1")
+    gameMode_ = "blind";
+  else if (mode == "2")
+    gameMode_ = "help";
+  else if (mode == "3")
+    gameMode_ = "sneak";
   playToScore_ = readOption(playTo, 100, kMaxPlayToScore, "play-to score", log_);
   turnSeconds_ = readOption(seconds, 60, kMaxTurnSeconds, "turn seconds", log_);
   viewable_ = viewable != "f";

@@ -104,8 +104,7 @@ void TServer::chooseSneaker() {
   int candidate = 1;
   for (int s = 2; s <= seatCount; ++s) {
     const Seat& seat = seats_[s];
-    if (seat.score < seats_[candidate].score && seat.score != 0 && (seat.connected || s == 2))
-      candidate = s;
+    if (seat.score < seats_[candidate].score && seat.score != 0 && (seat.connected || s == 2)) candidate = s;
   }
   sneakerSeat_ = seats_[candidate].score != 0 ? candidate : 0;
   broadcast(MessageBuilder(cmd::sneaker).field(sneakerSeat_).done(true));

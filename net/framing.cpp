@@ -126,8 +126,6 @@ CellRef parseCell(std::string_view text) {
   return {toInt(text.substr(0, comma)), toInt(text.substr(comma + 1))};
 }
 
-std::string formatCell(CellRef cell) {
-  return std::to_string(cell.x) + "," + std::to_string(cell.y);
-}
+std::string formatCell(CellRef cell) { return std::to_string(cell.x) + "," + std::to_string(cell.y); }
 
 }  // namespace tw

@@ -17,12 +17,14 @@ Sock::~Sock() {
 }
 
 void Sock::setHostName(const QString& host) {
-  if (connected_) report(SocketInfo::Lookup, QStringLiteral("Setting HostName While Connected Has No Effect"));
+  if (connected_)
+    report(SocketInfo::Lookup, QStringLiteral("Setting HostName While Connected Has No Effect"));
   hostName_ = host;
 }
 
 void Sock::setPortName(const QString& port) {
-  if (connected_) report(SocketInfo::Lookup, QStringLiteral("Setting PortName While Connected Has No Effect"));
+  if (connected_)
+    report(SocketInfo::Lookup, QStringLiteral("Setting PortName While Connected Has No Effect"));
   portName_ = port;
 }
 
@@ -36,9 +38,8 @@ void Sock::adopt(QTcpSocket* socket) {
     report(SocketInfo::Connect, QStringLiteral("Non-Blocking Socket Connected"));
     emit onConnect(this);
   });
-  connect(socket_, &QTcpSocket::readyRead, this, [this] {
-    emit onRead(this, socket_ ? socket_->bytesAvailable() : 0);
-  });
+  connect(socket_, &QTcpSocket::readyRead, this,
+          [this] { emit onRead(this, socket_ ? socket_->bytesAvailable() : 0); });
   connect(socket_, &QTcpSocket::disconnected, this, [this] {
     if (!socket_) return;
     emit onDisconnect(this);

@@ -28,15 +28,19 @@ struct Client {
 int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral(
-      "Connects N clients to a Tilewhirl host, logs them in, has each send LINES chat lines,\n"
-      "checks that every client receives every line in order per sender, then stays\n"
-      "connected and idle for IDLE seconds (to measure the host's idle cost)."));
+  parser.setApplicationDescription(
+      QStringLiteral("Connects N clients to a Tilewhirl host, logs them in, has each send LINES chat lines,\n"
+                     "checks that every client receives every line in order per sender, then stays\n"
+                     "connected and idle for IDLE seconds (to measure the host's idle cost)."));
   parser.addHelpOption();
-  QCommandLineOption portOpt(QStringLiteral("port"), QStringLiteral("Host port (default 7772)."), QStringLiteral("N"), QStringLiteral("7772"));
-  QCommandLineOption clientsOpt(QStringLiteral("clients"), QStringLiteral("Clients (default 9)."), QStringLiteral("N"), QStringLiteral("9"));
-  QCommandLineOption linesOpt(QStringLiteral("lines"), QStringLiteral("Lines per client (default 1000)."), QStringLiteral("N"), QStringLiteral("1000"));
-  QCommandLineOption idleOpt(QStringLiteral("idle"), QStringLiteral("Idle seconds at the end (default 10)."), QStringLiteral("S"), QStringLiteral("10"));
+  QCommandLineOption portOpt(QStringLiteral("port"), QStringLiteral("Host port (default 7772)."),
+                             QStringLiteral("N"), QStringLiteral("7772"));
+  QCommandLineOption clientsOpt(QStringLiteral("clients"), QStringLiteral("Clients (default 9)."),
+                                QStringLiteral("N"), QStringLiteral("9"));
+  QCommandLineOption linesOpt(QStringLiteral("lines"), QStringLiteral("Lines per client (default 1000)."),
+                              QStringLiteral("N"), QStringLiteral("1000"));
+  QCommandLineOption idleOpt(QStringLiteral("idle"), QStringLiteral("Idle seconds at the end (default 10)."),
+                             QStringLiteral("S"), QStringLiteral("10"));
   parser.addOptions({portOpt, clientsOpt, linesOpt, idleOpt});
   parser.process(app);
   const quint16 port = quint16(parser.value(portOpt).toUInt());
@@ -56,7 +60,8 @@ int main(int argc, char* argv[]) {
   auto sendLines = [&](Client& c) {
     // Keep a few lines in flight per client, as a person typing quickly would not exceed.
     while (c.sent < lines && c.sent - c.nextFrom[c.seat] < 8) {
-      const std::string m = "CMD_chat+" + std::to_string(c.seat) + "+line " + std::to_string(c.sent) + "|clBlack\xFF";
+      const std::string m =
+          "CMD_chat+" + std::to_string(c.seat) + "+line " + std::to_string(c.sent) + "|clBlack\xFF";
       c.socket.write(m.data(), qint64(m.size()));
       ++c.sent;
     }
@@ -74,7 +79,8 @@ int main(int argc, char* argv[]) {
         tw::FieldReader body(cmd.body);
         if (cmd.name == "CMD_sendlogininfo") {
           c.seat = tw::toInt(cmd.body);
-          const std::string login = "CMD_logininfo+" + std::to_string(c.seat) + "+1.0.4+load" + std::to_string(c.seat) + "\xFF";
+          const std::string login =
+              "CMD_logininfo+" + std::to_string(c.seat) + "+1.0.4+load" + std::to_string(c.seat) + "\xFF";
           c.socket.write(login.data(), qint64(login.size()));
           if (++loggedIn == clients) {
             clock.start();
@@ -84,7 +90,9 @@ int main(int argc, char* argv[]) {
           const int from = tw::toIntOr(body.next(), 0);
           const auto text = body.rest();
           const auto at = text.find("line ");
-          const int n = at == std::string_view::npos ? -1 : tw::toIntOr(text.substr(at + 5, text.find('|') - at - 5), -1);
+          const int n = at == std::string_view::npos
+                            ? -1
+                            : tw::toIntOr(text.substr(at + 5, text.find('|') - at - 5), -1);
           if (from < 1 || from > 9 || n != c.nextFrom[from]) ++c.outOfOrder;
           if (from >= 1 && from <= 9) c.nextFrom[from] = n + 1;
           ++c.received;
@@ -97,8 +105,10 @@ int main(int argc, char* argv[]) {
         const double seconds = clock.elapsed() / 1000.0;
         long bad = 0;
         for (auto& x : all) bad += x->outOfOrder;
-        std::printf("relayed %ld lines to each of %d clients in %.2f s (%.0f messages handled/s), out of order: %ld\n",
-                    expected, clients, seconds, expected / seconds, bad);
+        std::printf(
+            "relayed %ld lines to each of %d clients in %.2f s (%.0f messages handled/s), out of order: "
+            "%ld\n",
+            expected, clients, seconds, expected / seconds, bad);
         std::fflush(stdout);
         QTimer::singleShot(idle * 1000, &app, [&app, bad] { app.exit(bad ? 1 : 0); });
       }

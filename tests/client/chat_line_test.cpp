@@ -48,9 +48,13 @@ TEST(ChatLayout, BadSmileyCodesShowTheFirstImage) {
 TEST(ChatLayout, OnlyWebAddressesAreLinks) {
   const ChatLine l = layoutChatLine(
       "1+A: see http://x.org/a WWW.y.com https://z.net file://http://evil javascript:x//http://y www.");
-  std::vector<ChatPiece> expected{text(" ", 1), text("see ", 1), link("http://x.org/a "),
-                                  link("WWW.y.com "), link("https://z.net "),
-                                  text("file://http://evil ", 1), text("javascript:x//http://y ", 1),
+  std::vector<ChatPiece> expected{text(" ", 1),
+                                  text("see ", 1),
+                                  link("http://x.org/a "),
+                                  link("WWW.y.com "),
+                                  link("https://z.net "),
+                                  text("file://http://evil ", 1),
+                                  text("javascript:x//http://y ", 1),
                                   text("www. ", 1)};
   EXPECT_EQ(l.pieces, expected);
   EXPECT_EQ(linkTarget("WWW.y.com  "), "http://WWW.y.com");

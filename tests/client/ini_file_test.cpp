@@ -41,7 +41,8 @@ TEST(IniRead, IntegersFallBackWhenNotNumbers) {
 }
 
 TEST(IniWrite, ReplacesTheKeyLineAndKeepsEverythingElse) {
-  IniFile f = IniFile::parse("; my notes\r\n[Other]\r\nTop=99\r\n\r\n[TILEWHIRL]\r\ntop=5\r\nPhrase1=Hi there\r\n");
+  IniFile f =
+      IniFile::parse("; my notes\r\n[Other]\r\nTop=99\r\n\r\n[TILEWHIRL]\r\ntop=5\r\nPhrase1=Hi there\r\n");
   f.writeString("Tilewhirl", "Top", "7");
   EXPECT_EQ(f.text(), "; my notes\r\n[Other]\r\nTop=99\r\n\r\n[TILEWHIRL]\r\nTop=7\r\nPhrase1=Hi there\r\n");
 }
@@ -146,12 +147,15 @@ TEST(SettingsWrite, RoundTripKeepsOtherSectionsAndThePhrases) {
   EXPECT_EQ(r.gameMode, 3);
   EXPECT_EQ(r.phrases[0], "Hello all");
   EXPECT_EQ(again.value("Lobby", "Server"), "x");
-  EXPECT_EQ(f.text().rfind("; kept\n[Lobby]\nServer=x\n[Tilewhirl]\nPhrase1=Hello all\nTextsize=12\n", 0), 0u);
+  EXPECT_EQ(f.text().rfind("; kept\n[Lobby]\nServer=x\n[Tilewhirl]\nPhrase1=Hello all\nTextsize=12\n", 0),
+            0u);
 }
 
 TEST(SettingsPath, BesideTheExecutableUnlessThatFolderIsReadOnly) {
   namespace fs = std::filesystem;
-  const fs::path root = fs::temp_directory_path() / ("tw-settings-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + std::to_string(reinterpret_cast<std::uintptr_t>(&root)));
+  const fs::path root = fs::temp_directory_path() /
+                        ("tw-settings-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                         std::to_string(reinterpret_cast<std::uintptr_t>(&root)));
   fs::create_directories(root / "bin");
   EXPECT_EQ(settingsPath((root / "bin").string(), (root / "config").string()),
             (root / "bin" / "veltrixlobby.ini").string());
@@ -165,7 +169,8 @@ TEST(SettingsPath, BesideTheExecutableUnlessThatFolderIsReadOnly) {
 
 TEST(SettingsFile, LoadAndSaveOnDisk) {
   namespace fs = std::filesystem;
-  const fs::path path = fs::temp_directory_path() / ("tw-ini-" + std::to_string(reinterpret_cast<std::uintptr_t>(&path)) + ".ini");
+  const fs::path path = fs::temp_directory_path() /
+                        ("tw-ini-" + std::to_string(reinterpret_cast<std::uintptr_t>(&path)) + ".ini");
   EXPECT_EQ(IniFile::load(path.string()).text(), "");
   IniFile f = IniFile::parse("[S]\r\nk=1\r\n");
   f.writeString("S", "j", "2");

@@ -55,8 +55,9 @@ class Session : public ::testing::Test {
       : path((std::filesystem::temp_directory_path() /
               ("tw-session-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".ini"))
                  .string()),
-        client(view, ClientTimers{timer1, phrasetimer}, [this](const std::string& b) { sent.push_back(b); },
-               path, [this](const std::string& l) { log.push_back(l); }) {
+        client(
+            view, ClientTimers{timer1, phrasetimer}, [this](const std::string& b) { sent.push_back(b); },
+            path, [this](const std::string& l) { log.push_back(l); }) {
     std::filesystem::remove(path);
     client.setPlayerName("Ann");
   }
@@ -99,7 +100,10 @@ TEST_F(Session, LoginAnswersWithSeatVersionAndName) {
 
 TEST_F(Session, Timer1DispatchesOneMessagePerTickAndStopsWhenIdle) {
   EXPECT_FALSE(timer1.running());
-  client.sockRead("CMD_chat+1+A chats: one|clBlack\xFF" "CMD_chat+1+A chats: two|clBlack\xFF" "CMD_ch");
+  client.sockRead(
+      "CMD_chat+1+A chats: one|clBlack\xFF"
+      "CMD_chat+1+A chats: two|clBlack\xFF"
+      "CMD_ch");
   EXPECT_TRUE(timer1.running());
   EXPECT_EQ(timer1.interval(), 1);
   client.Timer1Timer();

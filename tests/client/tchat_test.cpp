@@ -52,7 +52,9 @@ class FakeHost {
     });
   }
   quint16 port() const { return server_.serverPort(); }
-  bool waitForClient() { return waitUntil([this] { return socket_ != nullptr; }); }
+  bool waitForClient() {
+    return waitUntil([this] { return socket_ != nullptr; });
+  }
   void say(const std::string& message) {
     const std::string b = message + '\xFF';
     socket_->write(b.data(), qint64(b.size()));
@@ -80,8 +82,8 @@ class Window : public ::testing::Test {
     std::filesystem::remove(settings);
   }
 
-  Tchat& open(const QString& name, quint16 port, bool hosting = false, const QString& address = QStringLiteral("127.0.0.1"),
-              HostService* hostService = nullptr) {
+  Tchat& open(const QString& name, quint16 port, bool hosting = false,
+              const QString& address = QStringLiteral("127.0.0.1"), HostService* hostService = nullptr) {
     StartOptions o;
     o.playerName = name;
     o.hostAddress = address;
@@ -140,7 +142,9 @@ class Window : public ::testing::Test {
     a->trigger();
   }
   static bool received(Peer& peer, const std::string& message) {
-    return waitUntil([&] { return std::find(peer.received.begin(), peer.received.end(), message) != peer.received.end(); });
+    return waitUntil([&] {
+      return std::find(peer.received.begin(), peer.received.end(), message) != peer.received.end();
+    });
   }
 
   HostService host;
@@ -161,7 +165,8 @@ TEST_F(Window, ASoloStartHostsOnThisCopyAndLogsInAsYou) {
   EXPECT_TRUE(child<QLabel>(chat, "label_playername1")->isVisible());
   EXPECT_TRUE(child<QPushButton>(chat, "button_start")->isVisible());
   EXPECT_TRUE(child<QAction>(chat, "StartGame1")->isEnabled());
-  EXPECT_TRUE(chatText(chat).startsWith(QStringLiteral(" Loading Solo Game..Please wait. \n You are Connected.")));
+  EXPECT_TRUE(
+      chatText(chat).startsWith(QStringLiteral(" Loading Solo Game..Please wait. \n You are Connected.")));
   EXPECT_EQ(played, Messages{"entered"});
   EXPECT_EQ(own.server().seat(1).name, "You");
 }
@@ -183,10 +188,11 @@ TEST_F(Window, TwoCopiesOneHostingChatWithEachOther) {
 
 TEST_F(Window, TheWindowHasTheNamedComponents) {
   Tchat& chat = open(QStringLiteral("Ann"), host.port());
-  for (const char* name : {"word_1", "word_10", "image_bonus10", "label_status", "label_timer", "image_timer",
-                           "letters_7", "label_playername6", "label_score6", "label_bonus6", "image_eyes6",
-                           "image_Turn", "Image6", "label_gm", "label_playtoscore", "label_timeperturn",
-                           "image_canplay5", "image_canplay6", "label_theirtiles", "image_theirtile7"})
+  for (const char* name : {"word_1",         "word_10",        "image_bonus10",     "label_status",
+                           "label_timer",    "image_timer",    "letters_7",         "label_playername6",
+                           "label_score6",   "label_bonus6",   "image_eyes6",       "image_Turn",
+                           "Image6",         "label_gm",       "label_playtoscore", "label_timeperturn",
+                           "image_canplay5", "image_canplay6", "label_theirtiles",  "image_theirtile7"})
     EXPECT_NE(child<QLabel>(chat, name), nullptr) << name;
   for (const char* name : {"button_clear", "button_buy", "button_pass", "button_done", "button_start"})
     EXPECT_NE(child<QPushButton>(chat, name), nullptr) << name;
@@ -194,12 +200,41 @@ TEST_F(Window, TheWindowHasTheNamedComponents) {
     EXPECT_NE(child<QToolButton>(chat, name), nullptr) << name;
   for (const char* name : {"paintbox_board", "panel_theboard", "panel_winner", "panel_theirletters"})
     EXPECT_NE(child<QWidget>(chat, name), nullptr) << name;
-  for (const char* name : {"StartGame1", "JustWatch1", "Exit1", "PlaySounds1", "PlayChatterSounds1", "Classic1",
-                           "New1", "TextColor1", "N8", "N10", "N12", "N14", "ScrollChatOff1", "ScrollChatOff2",
-                           "ClearMainChat1", "ClearMainChat2", "SelectAll1", "Copy1", "Paste1", "Slow1", "Normal1",
-                           "Fast1", "ClearWord", "seetheirs", "ResetScreenLocation1", "ViewTally1", "SpyList1",
-                           "PhraseList1", "Content1", "About1", "RemoveFromGame1", "SettoJustWatch1",
-                           "UnsetJustWatch1", "wave1", "wave20"})
+  for (const char* name : {"StartGame1",
+                           "JustWatch1",
+                           "Exit1",
+                           "PlaySounds1",
+                           "PlayChatterSounds1",
+                           "Classic1",
+                           "New1",
+                           "TextColor1",
+                           "N8",
+                           "N10",
+                           "N12",
+                           "N14",
+                           "ScrollChatOff1",
+                           "ScrollChatOff2",
+                           "ClearMainChat1",
+                           "ClearMainChat2",
+                           "SelectAll1",
+                           "Copy1",
+                           "Paste1",
+                           "Slow1",
+                           "Normal1",
+                           "Fast1",
+                           "ClearWord",
+                           "seetheirs",
+                           "ResetScreenLocation1",
+                           "ViewTally1",
+                           "SpyList1",
+                           "PhraseList1",
+                           "Content1",
+                           "About1",
+                           "RemoveFromGame1",
+                           "SettoJustWatch1",
+                           "UnsetJustWatch1",
+                           "wave1",
+                           "wave20"})
     EXPECT_NE(child<QAction>(chat, name), nullptr) << name;
   EXPECT_EQ(child<QAction>(chat, "wave20")->text(), QStringLiteral("Crying"));
   EXPECT_EQ(child<QLabel>(chat, "word_3")->geometry(), QRect(95, 15, 41, 41));
@@ -211,7 +246,8 @@ TEST_F(Window, TheRosterFollowsLoginsSpectatorsAndDisconnects) {
   Tchat& ann = login(QStringLiteral("Ann"));
   std::vector<std::unique_ptr<Peer>> players;
   for (const char* name : {"Bob", "Cid", "Dee", "Eli", "Fay"}) players.push_back(join(name));
-  ASSERT_TRUE(waitUntil([&] { return child<QLabel>(ann, "label_playername6")->text() == QStringLiteral("Fay"); }));
+  ASSERT_TRUE(
+      waitUntil([&] { return child<QLabel>(ann, "label_playername6")->text() == QStringLiteral("Fay"); }));
   EXPECT_TRUE(child<QLabel>(ann, "label_score2")->isVisible());
   auto eve = join("Eve");
   ASSERT_TRUE(chatHas(ann, QStringLiteral("Eve is spying.")));
@@ -223,7 +259,8 @@ TEST_F(Window, TheRosterFollowsLoginsSpectatorsAndDisconnects) {
   EXPECT_TRUE(list->entries().isEmpty());
   players[0].reset();
   players[1].reset();
-  ASSERT_TRUE(waitUntil([&] { return child<QLabel>(ann, "label_playername3")->text() == QStringLiteral("<Waiting>"); }));
+  ASSERT_TRUE(waitUntil(
+      [&] { return child<QLabel>(ann, "label_playername3")->text() == QStringLiteral("<Waiting>"); }));
   EXPECT_EQ(child<QLabel>(ann, "label_playername2")->text(), QStringLiteral("Klot"));
   EXPECT_TRUE(chatText(ann).contains(QStringLiteral("Bob disconnected.")));
 }
@@ -286,7 +323,9 @@ TEST_F(Window, ChatAndActionsFollowTheSendingRules) {
   ASSERT_TRUE(received(*bob, "CMD_action+1+Ann |clBlack"));
   // "/help" and the empty line sent nothing in between.
   EXPECT_EQ(std::count_if(bob->received.begin(), bob->received.end(),
-                          [](const std::string& m) { return m.rfind("CMD_chat", 0) == 0 || m.rfind("CMD_action", 0) == 0; }),
+                          [](const std::string& m) {
+                            return m.rfind("CMD_chat", 0) == 0 || m.rfind("CMD_action", 0) == 0;
+                          }),
             3);
 }
 
@@ -315,7 +354,9 @@ TEST_F(Window, PhraseButtonsSendOneLineInTwoSeconds) {
 TEST_F(Window, ChatLinesShowPrefixSmiliesLinksAndOnlyText) {
   Tchat& ann = login(QStringLiteral("Ann"));
   auto bob = join("Bob");
-  bob->say("CMD_chat+2+hi :)#12 www.example.org <b>x</b><img src=\"file:///etc/passwd\"> file://http://evil|clNavy");
+  bob->say(
+      "CMD_chat+2+hi :)#12 www.example.org <b>x</b><img src=\"file:///etc/passwd\"> "
+      "file://http://evil|clNavy");
   ASSERT_TRUE(chatHas(ann, QStringLiteral("Bob chats:  hi ")));
   QTextDocument* doc = ann.mainchat()->document();
   const QTextBlock line = doc->lastBlock();
@@ -339,7 +380,8 @@ TEST_F(Window, ChatLinesShowPrefixSmiliesLinksAndOnlyText) {
   EXPECT_EQ(first.foreground().color(), QColor(0, 0, 0x80));
   EXPECT_EQ(first.fontWeight(), QFont::Bold);
   for (auto it = line.begin(); !it.atEnd(); ++it)
-    if (it.fragment().charFormat().isAnchor()) emit ann.mainchat()->anchorClicked(QUrl(it.fragment().charFormat().anchorHref()));
+    if (it.fragment().charFormat().isAnchor())
+      emit ann.mainchat()->anchorClicked(QUrl(it.fragment().charFormat().anchorHref()));
   EXPECT_EQ(opened, Messages{"http://www.example.org"});
 
   // The next line in green turns every earlier line of seat 2 green.
@@ -407,12 +449,14 @@ TEST_F(Window, AJoinThatCannotConnectSaysSoAndWaits) {
   const quint16 unused = probe.serverPort();
   probe.close();
   Tchat& ann = open(QStringLiteral("Ann"), unused);
-  ASSERT_TRUE(chatHas(ann, QStringLiteral("Could not connect to the game host 127.0.0.1 on port %1").arg(unused)));
+  ASSERT_TRUE(
+      chatHas(ann, QStringLiteral("Could not connect to the game host 127.0.0.1 on port %1").arg(unused)));
   spin(50);
   EXPECT_EQ(closedCount, 0);
 
   Tchat& bob = open(QStringLiteral("Bob"), unused, false, QStringLiteral("no-such-host.invalid"));
-  ASSERT_TRUE(waitUntil([&] { return chatText(bob).contains(QStringLiteral("no-such-host.invalid")); }, 15000));
+  ASSERT_TRUE(
+      waitUntil([&] { return chatText(bob).contains(QStringLiteral("no-such-host.invalid")); }, 15000));
   EXPECT_EQ(closedCount, 0);
 }
 

@@ -9,62 +9,59 @@
 namespace tw {
 namespace {
 
-TEST(BuiltinWordList, RecordsAreWellFormedAscendingAndUnique)
-{
-    const std::string_view records = builtinWordRecords();
-    ASSERT_EQ(records.size() % 15, 0u);
-    const std::size_t count = records.size() / 15;
-    EXPECT_GE(count, 150000u);
-    EXPECT_LE(count, 250000u);
-    std::string_view previous;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::string_view rec = records.substr(i * 15, 15);
-        ASSERT_EQ(rec[0], '\x1e') << i;
-        const std::string_view text = rec.substr(1);
-        const std::size_t letters = text.find(' ') == std::string_view::npos ? 14 : text.find(' ');
-        ASSERT_GE(letters, 2u) << text;
-        for (std::size_t k = 0; k < 14; ++k) {
-            if (k < letters)
-                ASSERT_TRUE(text[k] >= 'A' && text[k] <= 'Z') << text;
-            else
-                ASSERT_EQ(text[k], ' ') << text;
-        }
-        ASSERT_LT(previous, text) << i;
-        previous = text;
+TEST(BuiltinWordList, RecordsAreWellFormedAscendingAndUnique) {
+  const std::string_view records = builtinWordRecords();
+  ASSERT_EQ(records.size() % 15, 0u);
+  const std::size_t count = records.size() / 15;
+  EXPECT_GE(count, 150000u);
+  EXPECT_LE(count, 250000u);
+  std::string_view previous;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string_view rec = records.substr(i * 15, 15);
+    ASSERT_EQ(rec[0], '\x1e') << i;
+    const std::string_view text = rec.substr(1);
+    const std::size_t letters = text.find(' ') == std::string_view::npos ? 14 : text.find(' ');
+    ASSERT_GE(letters, 2u) << text;
+    for (std::size_t k = 0; k < 14; ++k) {
+      if (k < letters)
+        ASSERT_TRUE(text[k] >= 'A' && text[k] <= 'Z') << text;
+      else
+        ASSERT_EQ(text[k], ' ') << text;
     }
+    ASSERT_LT(previous, text) << i;
+    previous = text;
+  }
 }
 
-TEST(BuiltinWordList, HoldsCommonInflectionsAndNoUnitSymbols)
-{
-    TDictn d(TDictn::MemoryImage{std::string(builtinWordRecords())});
-    for (const char* w : {"cats", "running", "faster", "quickly", "colour", "color", "jumped", "boxes", "zoo", "qi"})
-        EXPECT_TRUE(d.CheckWord(w)) << w;
-    for (const char* w : {"kb", "mb", "lm", "csc", "ps", "xs", "london", "dont"})
-        EXPECT_FALSE(d.CheckWord(w)) << w;
+TEST(BuiltinWordList, HoldsCommonInflectionsAndNoUnitSymbols) {
+  TDictn d(TDictn::MemoryImage{std::string(builtinWordRecords())});
+  for (const char* w :
+       {"cats", "running", "faster", "quickly", "colour", "color", "jumped", "boxes", "zoo", "qi"})
+    EXPECT_TRUE(d.CheckWord(w)) << w;
+  for (const char* w : {"kb", "mb", "lm", "csc", "ps", "xs", "london", "dont"})
+    EXPECT_FALSE(d.CheckWord(w)) << w;
 }
 
-TEST(ComputerWordList, ShortCommonWordsMostlyInTheMainList)
-{
-    const std::vector<std::string>& words = computerWords();
-    ASSERT_GE(words.size(), 7000u);
-    ASSERT_LE(words.size(), 8000u);
-    TDictn d(TDictn::MemoryImage{std::string(builtinWordRecords())});
-    std::size_t known = 0;
-    std::size_t choosable = 0;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const std::string& w = words[i];
-        ASSERT_GE(w.size(), 1u);
-        ASSERT_LE(w.size(), 7u);
-        for (char c : w)
-            ASSERT_TRUE(c >= 'a' && c <= 'z') << w;
-        if (i > 0) {
-            ASSERT_LT(words[i - 1], w);
-        }
-        known += d.CheckWord(w) ? 1 : 0;
-        choosable += w.size() >= 4 && i + 10 < words.size() ? 1 : 0;
+TEST(ComputerWordList, ShortCommonWordsMostlyInTheMainList) {
+  const std::vector<std::string>& words = computerWords();
+  ASSERT_GE(words.size(), 7000u);
+  ASSERT_LE(words.size(), 8000u);
+  TDictn d(TDictn::MemoryImage{std::string(builtinWordRecords())});
+  std::size_t known = 0;
+  std::size_t choosable = 0;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const std::string& w = words[i];
+    ASSERT_GE(w.size(), 1u);
+    ASSERT_LE(w.size(), 7u);
+    for (char c : w) ASSERT_TRUE(c >= 'a' && c <= 'z') << w;
+    if (i > 0) {
+      ASSERT_LT(words[i - 1], w);
     }
-    EXPECT_GE(known * 100, words.size() * 95);
-    EXPECT_GT(choosable, 5000u);
+    known += d.CheckWord(w) ? 1 : 0;
+    choosable += w.size() >= 4 && i + 10 < words.size() ? 1 : 0;
+  }
+  EXPECT_GE(known * 100, words.size() * 95);
+  EXPECT_GT(choosable, 5000u);
 }
 
 }  // namespace

@@ -82,8 +82,9 @@ TEST_F(Computer, TurnedOverCellsAreUsedBeforeBarLetters) {
 class ComputerWords : public Computer {
  protected:
   ComputerWords()
-      : Computer(testRules({"at", "eat", "sea", "tea", "east", "seat", "tease", "teases", "settees", "teatasse"},
-                           {"at", "east", "eat", "sea", "seat", "tea", "tease", "teases", "settees", "teatasse"})) {}
+      : Computer(testRules(
+            {"at", "eat", "sea", "tea", "east", "seat", "tease", "teases", "settees", "teatasse"},
+            {"at", "east", "eat", "sea", "seat", "tea", "tease", "teases", "settees", "teatasse"})) {}
 };
 
 TEST_F(ComputerWords, WordsAreFourToSevenLetters) {

@@ -31,8 +31,8 @@ TEST_F(Loopback, SeatsLoginAndTheRosterArriveInOrder) {
   auto ann = join("Ann");
   auto bob = join("Bob");
   ASSERT_TRUE(bob->waitFor(3));
-  EXPECT_EQ(bob->received, (Messages{"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Bob",
-                                     "CMD_existingplayers+1+Ann"}));
+  EXPECT_EQ(bob->received,
+            (Messages{"CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Bob", "CMD_existingplayers+1+Ann"}));
   ASSERT_TRUE(ann->waitFor(3));
   EXPECT_EQ(ann->received[2], "CMD_newplayerinfo+2+Bob");
 }
@@ -60,7 +60,10 @@ TEST_F(Loopback, MessagesSplitOrBatchedArriveWhole) {
   auto ann = join("Ann");
   ann->raw("CMD_chat+1+one+and|cl");
   spin(30);
-  ann->raw("Black\xFF" "CMD_chat+1+two|clBlack\xFF" "CMD_chat+1+three|clBlack\xFF");
+  ann->raw(
+      "Black\xFF"
+      "CMD_chat+1+two|clBlack\xFF"
+      "CMD_chat+1+three|clBlack\xFF");
   ASSERT_TRUE(ann->waitFor(5));
   EXPECT_EQ(Messages(ann->received.begin() + 2, ann->received.end()),
             (Messages{"CMD_chat+1+Ann chats: one+and|clBlack", "CMD_chat+1+Ann chats: two|clBlack",

@@ -82,7 +82,8 @@ TEST_F(Moves, EachBadReferenceIsRejectedByNumberAndTheTurnGoesOn) {
   flipAs(1, 1, 'c');
   clearAll();
   const std::pair<std::string, int> cases[] = {
-      {"0,1+0,8", 1}, {"0,-1", 2}, {"1,1+5,5", 3}, {"1,1+1,1", 4}, {"11,1", 5}, {"-2,3", 5}, {"1,9", 6}, {"1,0", 6},
+      {"0,1+0,8", 1}, {"0,-1", 2}, {"1,1+5,5", 3}, {"1,1+1,1", 4},
+      {"11,1", 5},    {"-2,3", 5}, {"1,9", 6},     {"1,0", 6},
   };
   for (const auto& [refs, number] : cases) {
     log.clear();
@@ -99,7 +100,7 @@ TEST_F(Moves, EachBadReferenceIsRejectedByNumberAndTheTurnGoesOn) {
 TEST_F(Moves, ABarSlotNamedTwiceIsRejectedNotCountedTwice) {
   HostProbe::setBar(host, 1, "ta");
   HostProbe::seat(host, 1).letters[3].code = 5;  // e
-  done("0,1+0,3+0,3");  // "tee" would need two e's
+  done("0,1+0,3+0,3");                           // "tee" would need two e's
   EXPECT_TRUE(logged("Invalid Letter (4)"));
   EXPECT_TRUE(nothingSent());
   EXPECT_EQ(host.seat(1).score, 0);

@@ -185,7 +185,10 @@ TEST_F(Session, ThePumpHandlesOneMessagePerTickAndSleepsWhenIdle) {
   join("Ann");
   EXPECT_FALSE(socktimer.running());
   clearAll();
-  raw(1, "CMD_chat+1+a|clBlack\xFF" "CMD_chat+1+b|clBlack\xFF" "CMD_chat+1+c|clBlack\xFF");
+  raw(1,
+      "CMD_chat+1+a|clBlack\xFF"
+      "CMD_chat+1+b|clBlack\xFF"
+      "CMD_chat+1+c|clBlack\xFF");
   // The first message wakes the pump at once rather than a tick later.
   EXPECT_TRUE(socktimer.running());
   EXPECT_EQ(socktimer.interval(), 0);

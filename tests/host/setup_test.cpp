@@ -40,7 +40,8 @@ TEST_F(Setup, StartSendsOptionsBoardBarsAndTheFirstTurn) {
     }
   }
   std::string tiles = "CMD_mytiles+1";
-  for (int n = 1; n <= 7; ++n) tiles += "+" + std::to_string(n) + "+" + std::to_string(host.seat(1).letters[n].code);
+  for (int n = 1; n <= 7; ++n)
+    tiles += "+" + std::to_string(n) + "+" + std::to_string(host.seat(1).letters[n].code);
   EXPECT_EQ(ann[2], tiles);
   EXPECT_EQ(ann[3], "CMD_nextplayer+1+");
 
@@ -109,7 +110,8 @@ TEST(LetterSupply, DrawsFollowTheWeightsOutOf98) {
   ManualTimer a, b, c;
   HostRules rules;
   rules.seed = 12345;
-  TServer host(transport, HostTimers{a, b, c}, [](const std::string&) {}, rules);
+  TServer host(
+      transport, HostTimers{a, b, c}, [](const std::string&) {}, rules);
   const int draws = 98 * 2000;
   int counts[27] = {};
   for (int i = 0; i < draws; ++i) {

@@ -55,7 +55,8 @@ class Soak : public HostTransport {
     rules.computerWords = supplyLikeWords();
     rules.seed = seed_;
     ManualTimer socktimer, timer1, computertimer;
-    TServer host(*this, HostTimers{socktimer, timer1, computertimer}, [](const std::string&) {}, rules);
+    TServer host(
+        *this, HostTimers{socktimer, timer1, computertimer}, [](const std::string&) {}, rules);
     host.setBotSpeed(game % 3 == 0 ? 250 : 750);
     host_ = &host;
     VirtualClock clock;
@@ -130,7 +131,8 @@ class Soak : public HostTransport {
       // Now and then a watching player buys a new bar while the computer
       // plays his turn.
       const int seat = body.nextInt();
-      if (host_->seat(seat).connected && buyer_() % 4 == 0) say(seat, "CMD_clickbuy+" + std::to_string(seat) + "+");
+      if (host_->seat(seat).connected && buyer_() % 4 == 0)
+        say(seat, "CMD_clickbuy+" + std::to_string(seat) + "+");
     } else if (c.name == cmd::buytiles) {
       const int seat = body.nextInt();
       scores_[seat] -= TServer::kBuyPrice;

@@ -196,7 +196,8 @@ TEST_F(Turns, TilesViewableShowsTheMoversBarToEveryoneElse) {
   clearAll();
   start("Ann+100+60+t+1+0+");
   std::string tiles = "CMD_theirtiles+1";
-  for (int n = 1; n <= 7; ++n) tiles += "+" + std::to_string(n) + "+" + std::to_string(host.seat(1).letters[n].code);
+  for (int n = 1; n <= 7; ++n)
+    tiles += "+" + std::to_string(n) + "+" + std::to_string(host.seat(1).letters[n].code);
   EXPECT_EQ(take(2).back(), tiles);
   EXPECT_EQ(take(3).back(), tiles);
   EXPECT_EQ(take(1).back(), "CMD_nextplayer+1+");

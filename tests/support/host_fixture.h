@@ -65,8 +65,9 @@ class HostFixture : public ::testing::Test {
  protected:
   HostFixture() : HostFixture(HostRules{}) {}
   explicit HostFixture(HostRules rules)
-      : host(transport, HostTimers{socktimer, timer1, computertimer},
-             [this](const std::string& l) { log.push_back(l); }, std::move(rules)) {}
+      : host(
+            transport, HostTimers{socktimer, timer1, computertimer},
+            [this](const std::string& l) { log.push_back(l); }, std::move(rules)) {}
 
   // Sends raw bytes from the connection in `slot`.
   void raw(int slot, const std::string& bytes) { host.Sock1Read(slot, bytes); }

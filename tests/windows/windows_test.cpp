@@ -23,9 +23,10 @@ QApplication& uiApp() {
 }
 
 QString uniqueName() {
-  return QDir::temp().filePath(QStringLiteral("tw-instance-%1-%2")
-                                   .arg(QCoreApplication::applicationPid())
-                                   .arg(QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name())));
+  return QDir::temp().filePath(
+      QStringLiteral("tw-instance-%1-%2")
+          .arg(QCoreApplication::applicationPid())
+          .arg(QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name())));
 }
 
 TEST(SingleInstance, ASecondCopyAsksTheFirstToComeForwardAndStops) {
