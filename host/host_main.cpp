@@ -50,7 +50,10 @@ int main(int argc, char* argv[]) {
   parser.setApplicationDescription(
       QStringLiteral("Hosts a Tilewhirl game without a window. Players join with the game's\n"
                      "join command; the first to connect holds seat 1 and with it the host's\n"
-                     "rights (removing players, starting games)."));
+                     "rights (removing players, starting games).\n\n"
+      "While it runs, the word list lies in the file \"English\" in the current\n"
+      "folder: written at start and removed at the end, or, when a file of that\n"
+      "name is already there (a list of your own), used and left as it is."));
   parser.addHelpOption();
   parser.addVersionOption();
   QCommandLineOption portOption(QStringList{QStringLiteral("p"), QStringLiteral("port")},
