@@ -99,8 +99,14 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
   setObjectName(QStringLiteral("chatform"));
   setWindowTitle(QStringLiteral("Tilewhirl"));
   setWindowIcon(pictures::appIcon());
+  // Messages never block: some follow from what the host sends, and the
+  // session must go on being served while one is on screen.
   messageBox = [this](const QString& text) {
-    QMessageBox::information(this, QStringLiteral("Tilewhirl"), text);
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tilewhirl"), text, QMessageBox::Ok,
+                                this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
   };
   openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
@@ -690,6 +696,12 @@ Geometry Tchat::geometry() const { return Geometry{x(), y(), width(), height()};
 void Tchat::message(const std::string& text) { messageBox(latin1(text)); }
 
 void Tchat::closeWindow() {
+  // A message shown just before ("Game is full") is read first; the window
+  // closes when it is dismissed.
+  if (auto* box = findChild<QMessageBox*>(); box && box->isVisible()) {
+    connect(box, &QMessageBox::finished, this, &QWidget::close);
+    return;
+  }
   QMetaObject::invokeMethod(
       this, [this] { close(); }, Qt::QueuedConnection);
 }

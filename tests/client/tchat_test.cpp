@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -441,6 +442,31 @@ TEST_F(Window, AFullGameSaysSoAndEnds) {
   fake.say("CMD_full+");
   ASSERT_TRUE(waitUntil([&] { return closedCount == 1; }));
   EXPECT_EQ(boxes, Messages{"Game is full"});
+}
+
+TEST_F(Window, TheHostsMessageNeverBlocksTheWindow) {
+  FakeHost fake;
+  StartOptions o;
+  o.playerName = QStringLiteral("Ann");
+  o.hostAddress = QStringLiteral("127.0.0.1");
+  o.solo = false;
+  o.host = false;
+  o.port = fake.port();
+  o.settingsPath = settings;
+  Tchat chat(o, [](const std::string&) {});  // the program's own message boxes
+  bool closed = false;
+  QObject::connect(&chat, &Tchat::closed, [&] { closed = true; });
+  chat.show();
+  ASSERT_TRUE(fake.waitForClient());
+  fake.say("CMD_full+");
+  QMessageBox* box = nullptr;
+  ASSERT_TRUE(waitUntil([&] { return (box = chat.findChild<QMessageBox*>()) && box->isVisible(); }));
+  EXPECT_EQ(box->text(), QStringLiteral("Game is full"));
+  EXPECT_FALSE(box->isModal());
+  spin(50);
+  EXPECT_FALSE(closed);  // still open until the player has read it
+  box->button(QMessageBox::Ok)->click();
+  EXPECT_TRUE(waitUntil([&] { return closed; }));
 }
 
 TEST_F(Window, AJoinThatCannotConnectSaysSoAndWaits) {
