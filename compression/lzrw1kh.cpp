@@ -56,10 +56,8 @@ std::size_t Lzrw1Block::compress(const std::uint8_t* src, std::size_t length, st
   unsigned bit = 0;
   std::uint32_t control = 0;
 
-  // Far from the block end every item can be found with whole-word loads;
-  // the careful loop below finishes the block with the same decisions.
-  const std::size_t fastEnd = length > 32 ? length - 32 : 0;
-  while (x < fastEnd && y <= length) {
+  // Every 16 items the full control word goes in front of them.
+  auto startItem = [&] {
     if (bit > 15) {
       dst[z] = static_cast<std::uint8_t>(control >> 8);
       dst[z + 1] = static_cast<std::uint8_t>(control);
@@ -68,6 +66,13 @@ std::size_t Lzrw1Block::compress(const std::uint8_t* src, std::size_t length, st
       bit = 0;
     }
     ++bit;
+  };
+
+  // Far from the block end every item can be found with whole-word loads;
+  // the careful loop below finishes the block with the same decisions.
+  const std::size_t fastEnd = length > 32 ? length - 32 : 0;
+  while (x < fastEnd && y <= length) {
+    startItem();
     const std::uint8_t* q = src + x;
     const std::uint64_t w = load64(q);
     const std::uint8_t b0 = static_cast<std::uint8_t>(w);
@@ -115,14 +120,7 @@ std::size_t Lzrw1Block::compress(const std::uint8_t* src, std::size_t length, st
   }
 
   while (x < length && y <= length) {
-    if (bit > 15) {
-      dst[z] = static_cast<std::uint8_t>(control >> 8);
-      dst[z + 1] = static_cast<std::uint8_t>(control);
-      z = y;
-      y += 2;
-      bit = 0;
-    }
-    ++bit;
+    startItem();
     const std::uint8_t b0 = src[x];
     const std::size_t left = length - x;
     const std::size_t count = runLength(src + x, std::min(kMaxRun, left));

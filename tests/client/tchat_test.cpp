@@ -114,13 +114,7 @@ class Window : public ::testing::Test {
     EXPECT_TRUE(waitUntil([&] { return chat.client().settingsLoaded(); }));
     return chat;
   }
-  std::unique_ptr<Peer> join(const std::string& name) {
-    auto peer = std::make_unique<Peer>(host.port());
-    const int seat = peer->seat();
-    peer->say("CMD_logininfo+" + std::to_string(seat) + "+1.0.4+" + name);
-    peer->waitFor(2);
-    return peer;
-  }
+  std::unique_ptr<Peer> join(const std::string& name) { return Peer::join(host.port(), name); }
   static QString chatText(Tchat& chat) { return chat.mainchat()->toPlainText(); }
   static bool chatHas(Tchat& chat, const QString& text) {
     return waitUntil([&] { return chatText(chat).contains(text); });
@@ -181,7 +175,8 @@ TEST_F(Window, TwoCopiesOneHostingChatWithEachOther) {
   EXPECT_EQ(bob.client().ownSeat(), 2);
   EXPECT_FALSE(child<QPushButton>(bob, "button_start")->isVisible());
   // The roster follows the newcomer's own announcement, one message per tick.
-  EXPECT_TRUE(waitUntil([&] { return child<QLabel>(bob, "label_playername1")->text() == QStringLiteral("Ann"); }));
+  EXPECT_TRUE(
+      waitUntil([&] { return child<QLabel>(bob, "label_playername1")->text() == QStringLiteral("Ann"); }));
   type(bob, QStringLiteral("hi Ann :)#10"));
   ASSERT_TRUE(chatHas(ann, QStringLiteral("Bob chats:  hi Ann ")));
   type(ann, QStringLiteral("/me waves"));

@@ -16,13 +16,7 @@ class Loopback : public ::testing::Test {
     qtApp();
     EXPECT_TRUE(host.listen(0));
   }
-  std::unique_ptr<Peer> join(const std::string& name) {
-    auto peer = std::make_unique<Peer>(host.port());
-    const int seat = peer->seat();
-    peer->say("CMD_logininfo+" + std::to_string(seat) + "+1.0.4+" + name);
-    peer->waitFor(2);
-    return peer;
-  }
+  std::unique_ptr<Peer> join(const std::string& name) { return Peer::join(host.port(), name); }
   std::vector<std::string> log;
   HostService host;
 };

@@ -49,6 +49,15 @@ class Peer {
     QObject::connect(&socket_, &QTcpSocket::disconnected, [this] { closed = true; });
     socket_.connectToHost(QStringLiteral("127.0.0.1"), port);
   }
+  // Connects and logs in under `name`; gives the peer once the host has
+  // announced it.
+  static std::unique_ptr<Peer> join(quint16 port, const std::string& name) {
+    auto peer = std::make_unique<Peer>(port);
+    const int seat = peer->seat();
+    peer->say("CMD_logininfo+" + std::to_string(seat) + "+1.0.4+" + name);
+    peer->waitFor(2);
+    return peer;
+  }
   void raw(const std::string& bytes) {
     socket_.write(bytes.data(), qint64(bytes.size()));
     socket_.flush();
