@@ -36,6 +36,8 @@ void quitOnSignals(QCoreApplication& app) {
   action.sa_flags = SA_RESTART;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // A closed log pipe must not end the host before it has cleaned up.
+  std::signal(SIGPIPE, SIG_IGN);
 }
 
 }  // namespace
