@@ -30,6 +30,13 @@ QPixmap canvas(int w, int h) {
 
 void setup(QPainter& p) { p.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing); }
 
+QFont boldFont(int pixelSize) {
+  QFont f(QStringLiteral("Sans Serif"));
+  f.setBold(true);
+  f.setPixelSize(pixelSize);
+  return f;
+}
+
 void drawTile(QPainter& p, int size, int code, bool faded, bool back) {
   const QRectF r(0.5, 0.5, size - 1.0, size - 1.0);
   const qreal radius = size / 8.0;
@@ -61,13 +68,9 @@ void drawTile(QPainter& p, int size, int code, bool faded, bool back) {
   }
   const QColor ink = faded ? QColor(0x80, 0x78, 0x68) : QColor(0x30, 0x20, 0x10);
   p.setPen(ink);
-  QFont f(QStringLiteral("Sans Serif"));
-  f.setBold(true);
-  f.setPixelSize(int(size * 0.58));
-  p.setFont(f);
+  p.setFont(boldFont(int(size * 0.58)));
   p.drawText(QRectF(0, 0, size * 0.92, size * 0.98), Qt::AlignCenter, QString(QChar('A' + code - 1)));
-  f.setPixelSize(std::max(7, int(size * 0.24)));
-  p.setFont(f);
+  p.setFont(boldFont(std::max(7, int(size * 0.24))));
   p.drawText(QRectF(0, 0, size - size * 0.09, size - size * 0.05), Qt::AlignRight | Qt::AlignBottom,
              QString::number(letterworth(code)));
 }
@@ -265,10 +268,7 @@ QPixmap bonusMarker() {
   p.setBrush(QColor(0xe0, 0x30, 0x30));
   p.drawRoundedRect(QRectF(0.5, 0.5, 15, 12), 3, 3);
   p.setPen(Qt::white);
-  QFont f(QStringLiteral("Sans Serif"));
-  f.setBold(true);
-  f.setPixelSize(9);
-  p.setFont(f);
+  p.setFont(boldFont(9));
   p.drawText(QRectF(0, 0, 16, 13), Qt::AlignCenter, QStringLiteral("x2"));
   return pm;
 }
@@ -318,10 +318,7 @@ QPixmap notPlaying() {
   p.setBrush(QColor(0x40, 0x40, 0x40, 210));
   p.drawRoundedRect(QRectF(0, 0, 234, 20), 4, 4);
   p.setPen(QColor(0xff, 0x80, 0x80));
-  QFont f(QStringLiteral("Sans Serif"));
-  f.setBold(true);
-  f.setPixelSize(12);
-  p.setFont(f);
+  p.setFont(boldFont(12));
   p.drawText(QRectF(0, 0, 234, 20), Qt::AlignCenter, QStringLiteral("NOT PLAYING"));
   return pm;
 }

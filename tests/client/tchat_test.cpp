@@ -23,21 +23,12 @@
 #include "sounds.h"
 #include "spy_list.h"
 #include "tchat.h"
+#include "ui_app.h"
 
 namespace tw::test {
 namespace {
 
 using Messages = std::vector<std::string>;
-
-QApplication& uiApp() {
-  static int argc = 1;
-  static char name[] = "tilewhirl-ui-test";
-  static char* argv[] = {name, nullptr};
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  // Left to the end of the process: destroying it after Qt's own statics crashes.
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 // A host that says whatever the test tells it to.
 class FakeHost {

@@ -8,19 +8,10 @@
 #include "loopback.h"
 #include "previnst.h"
 #include "spy_list.h"
+#include "ui_app.h"
 
 namespace tw::test {
 namespace {
-
-QApplication& uiApp() {
-  static int argc = 1;
-  static char name[] = "tilewhirl-windows-test";
-  static char* argv[] = {name, nullptr};
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  // Left to the end of the process: destroying it after Qt's own statics crashes.
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
 
 QString uniqueName() {
   return QDir::temp().filePath(
