@@ -7,11 +7,6 @@ namespace tw {
 
 namespace {
 
-int lengthBonus(std::size_t letters) {
-  if (letters < 5 || letters > 10) return 0;
-  return 5 * int(letters - 4);
-}
-
 bool onBoard(int x, int y) {
   return x >= 1 && x <= TServer::kBoardWidth && y >= 1 && y <= TServer::kBoardHeight;
 }
@@ -215,7 +210,7 @@ void TServer::idone(int seat, const std::vector<CellRef>& word) {
       if (cell.used) return rejectLetter(seat, 4);
       cell.used = true;
       code = cell.code;
-      wordScore += 2 * letterworth(code);
+      wordScore += rules::kBoardLetterFactor * letterworth(code);
       ++boardCount;
     } else {
       const int n = ref.y;
@@ -238,9 +233,9 @@ void TServer::idone(int seat, const std::vector<CellRef>& word) {
     sendTo(seat, MessageBuilder(cmd::invalid).field(seat).done(true));
     return;
   }
-  wordScore += lengthBonus(codes.size());
-  if (boardCount == kMaxFlips) wordScore += 5;
-  if (barCount == kBarSize) wordScore += 10;
+  wordScore += rules::lengthBonus(codes.size());
+  if (boardCount == kMaxFlips) wordScore += rules::kAllFlipsBonus;
+  if (barCount == kBarSize) wordScore += rules::kWholeBarBonus;
   mover.score += wordScore;
 
   MessageBuilder message(cmd::hisword);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "framing.h"
+#include "game_rules.h"
 #include "log.h"
 #include "timer.h"
 
@@ -83,17 +84,17 @@ class TServer {
   static constexpr int seatCount = 6;
   static constexpr int kSlots = 9;         // seats 1..6 and spectators 7..9
   static constexpr int kRefusedSlot = 10;  // takes a connection only to refuse it
-  static constexpr int kBoardWidth = 10;
-  static constexpr int kBoardHeight = 8;
+  static constexpr int kBoardWidth = rules::kBoardWidth;
+  static constexpr int kBoardHeight = rules::kBoardHeight;
   static constexpr int kPumpMs = 10;
   // Limits on what one connection may make the host hold.
   static constexpr std::size_t kMaxPendingBytes = 64 * 1024;
   static constexpr std::size_t kMaxQueuedMessages = 256;
 
-  static constexpr int kBarSize = 7;
-  static constexpr int kMaxFlips = 5;
-  static constexpr int kWordPositions = 10;
-  static constexpr int kBuyPrice = 20;
+  static constexpr int kBarSize = rules::kBarSize;
+  static constexpr int kMaxFlips = rules::kMaxFlips;
+  static constexpr int kWordPositions = rules::kWordPositions;
+  static constexpr int kBuyPrice = rules::kBuyPrice;
   static constexpr int kTurnTickMs = 1000;
   // Turn phases, kept as the tag of timer1.
   static constexpr int kPhasePause = 1;      // after a word, a pass or time up

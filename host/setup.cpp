@@ -7,22 +7,6 @@ namespace tw {
 
 namespace {
 
-// The letter draw: a uniform 1..98 falls into one of these consecutive ranges,
-// whose widths are the letters' weights.
-struct LetterRange {
-  int last;
-  char letter;
-};
-constexpr LetterRange kDraw[] = {
-    {9, 'a'},  {21, 'e'}, {30, 'i'}, {38, 'o'}, {41, 'u'}, {46, 'd'}, {49, 'g'}, {51, 'h'}, {55, 'l'},
-    {57, 'm'}, {63, 'n'}, {65, 'p'}, {71, 'r'}, {75, 's'}, {81, 't'}, {83, 'y'}, {85, 'b'}, {87, 'c'},
-    {89, 'f'}, {90, 'j'}, {91, 'k'}, {93, 'w'}, {94, 'q'}, {96, 'v'}, {97, 'x'}, {98, 'z'},
-};
-constexpr int kDrawRange = 98;
-
-// Values a..z.
-constexpr int kWorth[26] = {1, 3, 3, 1, 1, 5, 3, 3, 1, 5, 5, 1, 3, 1, 1, 3, 10, 1, 1, 1, 1, 7, 5, 10, 3, 10};
-
 // Limits that keep a peer's numbers from overflowing the turn clock or making
 // a game that ends before it starts; outside them the defaults apply.
 constexpr int kMaxPlayToScore = 100000;
@@ -50,13 +34,13 @@ int TServer::randomBelow(int n) {
 }
 
 int TServer::getletter() {
-  const int r = randomBelow(kDrawRange) + 1;
-  for (const auto& range : kDraw)
+  const int r = randomBelow(rules::kDrawRange) + 1;
+  for (const auto& range : rules::kLetterDraw)
     if (r <= range.last) return range.letter - 'a' + 1;
   return 26;
 }
 
-int TServer::letterworth(int code) { return code >= 1 && code <= 26 ? kWorth[code - 1] : 1; }
+int TServer::letterworth(int code) { return rules::letterValue(code); }
 
 std::string TServer::converttoletter(int code) {
   if (code < 1 || code > 26) return {};

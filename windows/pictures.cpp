@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <cmath>
 
+#include "game_rules.h"
+
 namespace tw::pictures {
 
 namespace {
@@ -72,16 +74,10 @@ void drawTile(QPainter& p, int size, int code, bool faded, bool back) {
   p.drawText(QRectF(0, 0, size * 0.92, size * 0.98), Qt::AlignCenter, QString(QChar('A' + code - 1)));
   p.setFont(boldFont(std::max(7, int(size * 0.24))));
   p.drawText(QRectF(0, 0, size - size * 0.09, size - size * 0.05), Qt::AlignRight | Qt::AlignBottom,
-             QString::number(letterworth(code)));
+             QString::number(rules::letterValue(code)));
 }
 
 }  // namespace
-
-int letterworth(int code) {
-  static constexpr int values[27] = {1, 1, 3, 3,  1, 1, 5, 3, 3, 1, 5,  5, 1, 3,
-                                     1, 1, 3, 10, 1, 1, 1, 1, 7, 5, 10, 3, 10};
-  return code >= 1 && code <= 26 ? values[code] : 1;
-}
 
 QPixmap letterImage(int index) {
   QPixmap pm = canvas(kTileSize, kTileSize);

@@ -13,9 +13,6 @@ inline constexpr int kLittleSize = 26;
 inline constexpr int kTileBack = 27;
 inline constexpr int kFadedOffset = 27;
 
-// The points a letter is worth, printed on its tile (1 = a).
-int letterworth(int code);
-
 // imagelist_letters: 0 empty, 1..26 faces, 27 back, 28..53 faded faces.
 QPixmap letterImage(int index);
 // imagelist_little: 0 blank, 1..26 small faces.
