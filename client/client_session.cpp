@@ -29,38 +29,38 @@ bool startsWith(std::string_view text, std::string_view prefix) {
 }  // namespace
 
 const TClient::Route TClient::kRoutes[] = {
-    {cmd::sendlogininfo, &TClient::sendloginfo},
-    {cmd::chat, &TClient::chatrecieved},
-    {cmd::action, &TClient::chatrecieved},
-    {cmd::newplayerinfo, &TClient::newplayerinfo},
-    {cmd::existingplayers, &TClient::newplayerinfo},
-    {cmd::havewrongversion, &TClient::havewrongversion},
-    {cmd::wrongversion, &TClient::wrongversion},
-    {cmd::playerdisconnected, &TClient::playerdisconnected},
-    {cmd::startgame, nullptr},
-    {cmd::nextplayer, nullptr},
-    {cmd::winner, nullptr},
-    {cmd::full, &TClient::full},
-    {cmd::justwatching, &TClient::justwatching},
-    {cmd::theboard, nullptr},
-    {cmd::mytiles, nullptr},
-    {cmd::heflip, nullptr},
-    {cmd::invalid, nullptr},
-    {cmd::hisword, nullptr},
-    {cmd::timeup, nullptr},
-    {cmd::heuseboardletter, nullptr},
-    {cmd::heusebarletter, nullptr},
-    {cmd::hepasses, nullptr},
-    {cmd::heclickclear, nullptr},
-    {cmd::tie, nullptr},
-    {cmd::buytiles, nullptr},
-    {cmd::notenough, nullptr},
-    {cmd::stats, nullptr},
-    {cmd::isflipped, nullptr},
-    {cmd::theirtiles, nullptr},
-    {cmd::sneak, nullptr},
-    {cmd::sneaker, nullptr},
-    {cmd::playasound, &TClient::playasound},
+    {cmd::sendlogininfo, &TClient::sendloginfo, nullptr},
+    {cmd::chat, &TClient::chatrecieved, nullptr},
+    {cmd::action, &TClient::chatrecieved, nullptr},
+    {cmd::newplayerinfo, &TClient::newplayerinfo, nullptr},
+    {cmd::existingplayers, &TClient::newplayerinfo, nullptr},
+    {cmd::havewrongversion, &TClient::havewrongversion, nullptr},
+    {cmd::wrongversion, &TClient::wrongversion, nullptr},
+    {cmd::playerdisconnected, &TClient::playerdisconnected, nullptr},
+    {cmd::startgame, nullptr, &GameMirror::startthegame},
+    {cmd::nextplayer, nullptr, &GameMirror::getnextplayer},
+    {cmd::winner, nullptr, &GameMirror::winner},
+    {cmd::full, &TClient::full, nullptr},
+    {cmd::justwatching, &TClient::justwatching, nullptr},
+    {cmd::theboard, nullptr, &GameMirror::theboard},
+    {cmd::mytiles, nullptr, &GameMirror::mytiles},
+    {cmd::heflip, nullptr, &GameMirror::heflip},
+    {cmd::invalid, nullptr, &GameMirror::invalid},
+    {cmd::hisword, nullptr, &GameMirror::hisword},
+    {cmd::timeup, nullptr, &GameMirror::timeup},
+    {cmd::heuseboardletter, nullptr, &GameMirror::heuseboardletter},
+    {cmd::heusebarletter, nullptr, &GameMirror::heusebarletter},
+    {cmd::hepasses, nullptr, &GameMirror::hepasses},
+    {cmd::heclickclear, nullptr, &GameMirror::heclickclear},
+    {cmd::tie, nullptr, &GameMirror::tie},
+    {cmd::buytiles, nullptr, &GameMirror::buytiles},
+    {cmd::notenough, nullptr, &GameMirror::notenough},
+    {cmd::stats, nullptr, &GameMirror::stats},
+    {cmd::isflipped, nullptr, &GameMirror::isflipped},
+    {cmd::theirtiles, nullptr, &GameMirror::theirtiles},
+    {cmd::sneak, nullptr, &GameMirror::getsneak},
+    {cmd::sneaker, nullptr, &GameMirror::sneaker},
+    {cmd::playasound, &TClient::playasound, nullptr},
 };
 
 TClient::TClient(ClientView& view, ClientTimers timers, SendFn send, std::string settingsPath, LogFn log)
@@ -70,15 +70,10 @@ TClient::TClient(ClientView& view, ClientTimers timers, SendFn send, std::string
       send_(std::move(send)),
       settingsPath_(std::move(settingsPath)),
       log_(log ? std::move(log) : LogFn(logLine)),
-      styles_(initialStyles()) {
+      styles_(initialStyles()),
+      game_(*this, view, timers.turntime, log_) {
   // Until the settings are read the chat shows its built-in size.
   settings_.textSize = styles_[0].size;
-  for (int s = 1; s <= seatCount; ++s) labels_[std::size_t(s)] = kWaiting;
-}
-
-std::string_view TClient::computerName(int seat) {
-  static constexpr std::string_view names[] = {"", "", "Klot", "Klick", "Kling", "Klick", "Krazy"};
-  return seat >= 0 && seat <= seatCount ? names[seat] : std::string_view{};
 }
 
 std::string_view TClient::chatterCaption(int tag) {
@@ -124,9 +119,11 @@ void TClient::processsocktimer() {
     log_("client: unknown command ignored: " + line.substr(0, 40));
     return;
   }
-  if (!route->handler) return;
   try {
-    (this->*route->handler)(command.body);
+    if (route->session)
+      (this->*route->session)(command.body);
+    else
+      (game_.*route->game)(command.body);
   } catch (const BadNumber& e) {
     log_("client: " + std::string(command.name) + " stopped: " + e.what());
   }
@@ -167,12 +164,11 @@ void TClient::newplayerinfo(std::string_view body) {
     status(name + " is Connected.");
   }
   if (seat <= seatCount) {
-    labels_[std::size_t(seat)] = name;
-    labelVisible_[std::size_t(seat)] = true;
+    roster_.setName(seat, name, true);
     view_.setSeat(seat, name, true);
   } else {
-    spys_.push_back(std::to_string(seat) + ": " + name);
-    view_.setSpies(spys_);
+    roster_.addSpy(seat, name);
+    view_.setSpies(roster_.spies());
     status(seat == ownSeat_ ? std::string("You are spying.") : name + " is spying.");
   }
   playsounds("entered");
@@ -190,20 +186,17 @@ void TClient::playerdisconnected(std::string_view body) {
   FieldReader f(body);
   const int seat = toInt(f.next());
   const std::string name(f.rest());
-  if (seat >= 1 && seat <= seatCount) {
-    std::string& label = labels_[std::size_t(seat)];
+  if (Roster::playingSeat(seat)) {
+    const std::string& label = roster_.name(seat);
     if (label != kWaiting && label != computerName(seat)) status(label + " disconnected.");
-    label = seat == 2 ? std::string(computerName(2)) : std::string(kWaiting);
-    view_.setSeat(seat, label, labelVisible_[std::size_t(seat)]);
-    eyes_[std::size_t(seat)] = false;
-    view_.setWatchMark(seat, false);
+    roster_.setName(seat, seat == 2 ? std::string(computerName(2)) : std::string(kWaiting),
+                    roster_.visible(seat));
+    view_.setSeat(seat, roster_.name(seat), roster_.visible(seat));
+    setWatchMark(seat, false);
   } else if (seat > seatCount && seat <= kSlots) {
-    const std::string entry = std::to_string(seat) + ": " + name;
-    auto it = std::find(spys_.begin(), spys_.end(), entry);
-    if (it == spys_.end()) return;
+    if (!roster_.removeSpy(seat, name)) return;
     status(name + " has left.");
-    spys_.erase(it);
-    view_.setSpies(spys_);
+    view_.setSpies(roster_.spies());
   }
 }
 
@@ -221,10 +214,8 @@ void TClient::justwatching(std::string_view body) {
     justWatch_ = watching;
     view_.setJustWatchChecked(watching);
   }
-  const std::string& label = labels_[std::size_t(seat)];
-  status(label + (watching ? " is just watching" : " is now playing again"));
-  eyes_[std::size_t(seat)] = watching;
-  view_.setWatchMark(seat, watching);
+  status(roster_.name(seat) + (watching ? " is just watching" : " is now playing again"));
+  setWatchMark(seat, watching);
 }
 
 void TClient::playasound(std::string_view body) {
@@ -240,7 +231,7 @@ void TClient::playasound(std::string_view body) {
   if (seat < 1 || seat > seatCount || !startsWith(name, "wave")) return;
   const int tag = toIntOr(std::string_view(name).substr(4), 0);
   if (tag < 1 || tag > 20) return;
-  status(labels_[std::size_t(seat)] + ": <Chatter Sound> " + std::string(chatterCaption(tag)));
+  status(roster_.name(seat) + ": <Chatter Sound> " + std::string(chatterCaption(tag)));
 }
 
 void TClient::chatrecieved(std::string_view body) {
@@ -313,6 +304,23 @@ void TClient::JustWatch1Click() {
   send(MessageBuilder(cmd::justwatch).field(ownSeat_).last(justWatch_ ? "2" : "1").done());
 }
 
+void TClient::uncheckJustWatch() {
+  justWatch_ = false;
+  view_.setJustWatchChecked(false);
+}
+
+void TClient::setWatchMark(int seat, bool shown) {
+  if (!Roster::playingSeat(seat)) return;
+  roster_.setWatching(seat, shown);
+  view_.setWatchMark(seat, shown);
+}
+
+void TClient::setSeatLabel(int seat, std::string name) {
+  if (!Roster::playingSeat(seat)) return;
+  roster_.setName(seat, std::move(name), roster_.visible(seat));
+  view_.setSeat(seat, roster_.name(seat), roster_.visible(seat));
+}
+
 void TClient::setJustWatch(int seat, bool watch) {
   if (!loggedIn_ || seat < 1 || seat > seatCount) return;
   send(MessageBuilder(cmd::justwatch).field(seat).last(watch ? "1" : "2").done());
@@ -327,7 +335,7 @@ TClient::KickMenu TClient::label_playername1ContextPopup(int seat) const {
   KickMenu menu;
   if (!hosting_) return menu;
   menu.setWatch = menu.unsetWatch = true;
-  menu.remove = seat < 1 || seat > seatCount || labels_[std::size_t(seat)] != kWaiting;
+  menu.remove = !Roster::playingSeat(seat) || !roster_.empty(seat);
   return menu;
 }
 

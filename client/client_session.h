@@ -13,16 +13,18 @@
 
 #include "chat_line.h"
 #include "framing.h"
+#include "game_mirror.h"
 #include "log.h"
+#include "roster.h"
 #include "settings.h"
 #include "timer.h"
 
 namespace tw {
 
-// What the session shows; the main window implements it.
-class ClientView {
+// What the session shows; the main window implements it. The game's part
+// of the window is redrawn from the mirror when it says what changed.
+class ClientView : public GameView {
  public:
-  virtual ~ClientView() = default;
   virtual void setStyle(int index, const TextStyle& style) = 0;
   virtual void addChatLine(const ChatLine& line) = 0;
   // A seat's name label: its text, and whether it and the score are shown.
@@ -35,13 +37,13 @@ class ClientView {
   virtual void showSettings(const Settings& settings) = 0;
   virtual void setGeometry(const Geometry& geometry) = 0;
   virtual Geometry geometry() const = 0;
-  virtual void message(const std::string& text) = 0;
   virtual void closeWindow() = 0;
 };
 
 struct ClientTimers {
   Timer& Timer1;       // dispatch, one message per tick
   Timer& phrasetimer;  // the pause between two phrase-button lines
+  Timer& turntime;     // the turn clock, one tick a second
 };
 
 class TClient {
@@ -93,6 +95,15 @@ class TClient {
   void setJustWatch(int seat, bool watch);
   void kicking(int seat);
   bool justWatchChecked() const { return justWatch_; }
+  // A new game clears "Just Watch" and the watching marks, and shows the
+  // computer in an empty seat 2.
+  void uncheckJustWatch();
+  void setWatchMark(int seat, bool shown);
+  void setSeatLabel(int seat, std::string name);
+  // Sends a move of the game; nothing goes out before the login.
+  void sendMove(const std::string& bytes) {
+    if (loggedIn_) send(bytes);
+  }
 
   // Seat label popup: which items are enabled.
   struct KickMenu {
@@ -129,22 +140,28 @@ class TClient {
   void playsounds(const std::string& name);
 
   // Roster as shown.
-  const std::string& seatName(int seat) const { return labels_.at(std::size_t(seat)); }
-  bool seatVisible(int seat) const { return labelVisible_.at(std::size_t(seat)); }
-  bool watchMark(int seat) const { return eyes_.at(std::size_t(seat)); }
-  const std::vector<std::string>& spies() const { return spys_; }
+  const Roster& roster() const { return roster_; }
+  const std::string& seatName(int seat) const { return roster_.name(seat); }
+  bool seatVisible(int seat) const { return roster_.visible(seat); }
+  bool watchMark(int seat) const { return roster_.watching(seat); }
+  const std::vector<std::string>& spies() const { return roster_.spies(); }
+
+  // The game as this copy mirrors it.
+  GameMirror& game() { return game_; }
+  const GameMirror& game() const { return game_; }
   const TextStyle& style(int index) const { return styles_.at(std::size_t(index)); }
 
-  static constexpr std::string_view kWaiting = "<Waiting>";
-  static std::string_view computerName(int seat);
+  static constexpr std::string_view kWaiting = Roster::kWaiting;
+  static std::string_view computerName(int seat) { return Roster::computerName(seat); }
   static std::string_view chatterCaption(int tag);  // "" outside 0..20
   static std::string_view defaultPhrase(int button);
 
  private:
-  using Handler = void (TClient::*)(std::string_view body);
+  // Each command is handled either by the session or by the game mirror.
   struct Route {
     std::string_view command;
-    Handler handler;  // nullptr: handled by the game view, not this session
+    void (TClient::*session)(std::string_view body);
+    void (GameMirror::*game)(std::string_view body);
   };
   static const Route kRoutes[];
   void processsocktimer();
@@ -183,10 +200,7 @@ class TClient {
   MessageSplitter splitter_;
   std::deque<std::string> receivedlist_;
 
-  std::array<std::string, kSlots + 1> labels_{};
-  std::array<bool, kSlots + 1> labelVisible_{};
-  std::array<bool, kSlots + 1> eyes_{};
-  std::vector<std::string> spys_;
+  Roster roster_;
 
   std::array<TextStyle, kStyleCount> styles_;
   LinkTable links_;
@@ -194,6 +208,8 @@ class TClient {
   Settings settings_;
   bool settingsLoaded_ = false;
   Geometry savedGeometry_;
+
+  GameMirror game_;
 };
 
 }  // namespace tw

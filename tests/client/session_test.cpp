@@ -4,91 +4,10 @@
 
 #include <filesystem>
 
-#include "client_session.h"
-#include "manual_timer.h"
+#include "client_fixture.h"
 
-namespace tw {
+namespace tw::test {
 namespace {
-
-using Messages = std::vector<std::string>;
-
-class FakeView final : public ClientView {
- public:
-  void setStyle(int index, const TextStyle& style) override { styles[index] = style; }
-  void addChatLine(const ChatLine& line) override {
-    std::string text = std::to_string(line.style) + "|" + line.prefix + " ";
-    for (const auto& p : line.pieces)
-      text += p.kind == ChatPiece::Kind::Smiley ? "<" + std::to_string(p.image) + ">" : p.text;
-    lines.push_back(text);
-    last = line;
-  }
-  void setSeat(int seat, const std::string& name, bool visible) override {
-    seats[seat] = visible ? name : "(" + name + ")";
-  }
-  void setWatchMark(int seat, bool shown) override { eyes[seat] = shown; }
-  void setJustWatchChecked(bool checked) override { justWatch = checked; }
-  void setSpies(const std::vector<std::string>& entries) override { spies = entries; }
-  void playSound(const std::string& name) override { sounds.push_back(name); }
-  void showSettings(const Settings& s) override { shown = s; }
-  void setGeometry(const Geometry& g) override { geom = g; }
-  Geometry geometry() const override { return geom; }
-  void message(const std::string& text) override { messages.push_back(text); }
-  void closeWindow() override { closed = true; }
-
-  std::map<int, TextStyle> styles;
-  Messages lines;
-  ChatLine last;
-  std::map<int, std::string> seats;
-  std::map<int, bool> eyes;
-  bool justWatch = false;
-  Messages spies;
-  Messages sounds;
-  Settings shown;
-  Geometry geom;
-  Messages messages;
-  bool closed = false;
-};
-
-class Session : public ::testing::Test {
- protected:
-  Session()
-      : path((std::filesystem::temp_directory_path() /
-              ("tw-session-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".ini"))
-                 .string()),
-        client(
-            view, ClientTimers{timer1, phrasetimer}, [this](const std::string& b) { sent.push_back(b); },
-            path, [this](const std::string& l) { log.push_back(l); }) {
-    std::filesystem::remove(path);
-    client.setPlayerName("Ann");
-  }
-  ~Session() override { std::filesystem::remove(path); }
-
-  void hear(const std::string& message) {
-    client.sockRead(message + '\xFF');
-    for (int i = 0; i < 1000 && timer1.running(); ++i) client.Timer1Timer();
-  }
-  void login(int seat) {
-    client.sockConnected();
-    hear("CMD_sendlogininfo+" + std::to_string(seat));
-    hear("CMD_newplayerinfo+" + std::to_string(seat) + "+Ann");
-    sent.clear();
-    view.lines.clear();
-    view.sounds.clear();
-  }
-  std::string takeSent() {
-    if (sent.empty()) return "(nothing)";
-    std::string s = sent.front();
-    sent.erase(sent.begin());
-    if (!s.empty() && s.back() == '\xFF') s.back() = '#';
-    return s;
-  }
-
-  std::string path;
-  FakeView view;
-  test::ManualTimer timer1, phrasetimer;
-  Messages sent, log;
-  TClient client;
-};
 
 TEST_F(Session, LoginAnswersWithSeatVersionAndName) {
   client.setPlayerName("Ann+Co");
@@ -385,4 +304,4 @@ TEST_F(Session, HostileInputIsBounded) {
 }
 
 }  // namespace
-}  // namespace tw
+}  // namespace tw::test

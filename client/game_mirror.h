@@ -1,0 +1,122 @@
+// GameMirror: the client's copy of the running game. The host's game
+// messages update it, the turn clock counts down, and the user's clicks on
+// the board, the bar and the word row become moves sent to the host. The
+// host decides everything; the mirror only shows and filters. It tells the
+// window what changed in broad strokes and the window redraws from state().
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "game_state.h"
+#include "log.h"
+#include "timer.h"
+
+namespace tw {
+
+class TClient;
+class GameTally;
+
+// What the window redraws after a change of the mirror.
+enum GameChange : unsigned {
+  kBoardChanged = 1u << 0,
+  kBarChanged = 1u << 1,
+  kWordRowChanged = 1u << 2,
+  kSeatsChanged = 1u << 3,    // scores, results, turn marker, sneak marker, seats 5 and 6
+  kStatusChanged = 1u << 4,   // the status line
+  kClockChanged = 1u << 5,    // the clock and its bar
+  kPanelsChanged = 1u << 6,   // move buttons, winner, the other player's tiles, start button
+  kCaptionsChanged = 1u << 7  // game mode, play-to score, time per turn
+};
+
+class GameView {
+ public:
+  virtual ~GameView() = default;
+  virtual void gameChanged(unsigned changes) = 0;
+  // A message box that does not block.
+  virtual void message(const std::string& text) = 0;
+};
+
+class GameMirror {
+ public:
+  enum class Button { Left, Right };
+
+  GameMirror(TClient& session, GameView& view, Timer& turntime, LogFn log);
+
+  const GameState& state() const { return state_; }
+  void setTally(GameTally* tally) { tally_ = tally; }
+  void seed(std::uint32_t seed) { rng_.seed(seed); }
+
+  // The host's game messages, each given its body.
+  void startthegame(std::string_view body);
+  void getnextplayer(std::string_view body);
+  void theboard(std::string_view body);
+  void mytiles(std::string_view body);
+  void theirtiles(std::string_view body);
+  void isflipped(std::string_view body);
+  void heflip(std::string_view body);
+  void heuseboardletter(std::string_view body);
+  void heusebarletter(std::string_view body);
+  void heclickclear(std::string_view body);
+  void hepasses(std::string_view body);
+  void hisword(std::string_view body);
+  void invalid(std::string_view body);
+  void timeup(std::string_view body);
+  void buytiles(std::string_view body);
+  void notenough(std::string_view body);
+  void winner(std::string_view body);
+  void tie(std::string_view body);
+  void stats(std::string_view body);
+  void getsneak(std::string_view body);
+  void sneaker(std::string_view body);
+
+  // The turn clock's tick, once a second while it runs.
+  void turntimeTimer();
+  // Resets the game display.
+  void clearall();
+  // The hosting copy offers the start of a game once it is logged in.
+  void showStartButton(bool shown);
+
+  // The user's side of a turn (moves.cpp). Clicks arrive as a board cell,
+  // a bar slot or a word position; the mirror decides what is sent.
+  void boardClick(int x, int y, Button button);
+  void barClick(int slot, Button button);
+  void wordClick(int position);
+  void clickdone();
+  void clickclear();
+  void clearClick();
+  void passClick();
+  void buyClick();
+  void shuffle();
+
+ private:
+  void changed(unsigned what) { view_.gameChanged(what); }
+  void setStatus(std::string text);
+  void systemLine(const std::string& text);
+  void playsounds(const std::string& name);
+  int ownSeat() const;
+  const std::string& seatName(int seat) const;
+  bool watchMessage();
+  void showClock();
+  void setTurnTime(int seconds);
+  // Seats in handlers that use a seat's labels must be playing seats.
+  bool labelledSeat(int seat, std::string_view handler);
+  bool onBoard(int x, int y, std::string_view handler);
+  void lowerBar();
+  void dealTile(int slot, int code);
+  void puttoletters(int slot);
+  void puttoboard(int x, int y);
+  void putBack(const std::string& cell);
+
+  TClient& session_;
+  GameView& view_;
+  Timer& turntime_;
+  LogFn log_;
+  GameTally* tally_ = nullptr;
+  std::mt19937 rng_;
+  GameState state_;
+};
+
+}  // namespace tw

@@ -1,0 +1,48 @@
+// The roster's seats and spectators.
+#include "roster.h"
+
+#include <algorithm>
+
+namespace tw {
+
+namespace {
+const std::string kNoName;
+}
+
+Roster::Roster() {
+  for (int s = 1; s <= seatCount; ++s) names_[std::size_t(s)] = kWaiting;
+}
+
+std::string_view Roster::computerName(int seat) {
+  static constexpr std::string_view names[] = {"", "", "Klot", "Klick", "Kling", "Klick", "Krazy"};
+  return playingSeat(seat) ? names[seat] : std::string_view{};
+}
+
+const std::string& Roster::name(int seat) const {
+  return playingSeat(seat) ? names_[std::size_t(seat)] : kNoName;
+}
+
+void Roster::setName(int seat, std::string name, bool visible) {
+  if (!playingSeat(seat)) return;
+  names_[std::size_t(seat)] = std::move(name);
+  visible_[std::size_t(seat)] = visible;
+}
+
+void Roster::setWatching(int seat, bool watching) {
+  if (playingSeat(seat)) watching_[std::size_t(seat)] = watching;
+}
+
+std::string Roster::spyEntry(int seat, std::string_view name) {
+  return std::to_string(seat) + ": " + std::string(name);
+}
+
+void Roster::addSpy(int seat, std::string_view name) { spies_.push_back(spyEntry(seat, name)); }
+
+bool Roster::removeSpy(int seat, std::string_view name) {
+  const auto it = std::find(spies_.begin(), spies_.end(), spyEntry(seat, name));
+  if (it == spies_.end()) return false;
+  spies_.erase(it);
+  return true;
+}
+
+}  // namespace tw

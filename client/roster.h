@@ -1,0 +1,48 @@
+// The roster as this copy shows it: the name label of each playing seat
+// (with "<Waiting>" for an empty one and the computer's name for seat 2),
+// who is just watching, and the spectators of the spy list.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tw {
+
+class Roster {
+ public:
+  static constexpr int seatCount = 6;  // seats 1..6 play
+  static constexpr int kSlots = 9;     // 7..9 watch
+  static constexpr std::string_view kWaiting = "<Waiting>";
+
+  Roster();
+
+  static bool playingSeat(int seat) { return seat >= 1 && seat <= seatCount; }
+  // The computer player's name kept with each seat's label (2..6).
+  static std::string_view computerName(int seat);
+
+  // The text of a seat's name label; empty for seats without one.
+  const std::string& name(int seat) const;
+  bool visible(int seat) const { return playingSeat(seat) && visible_[std::size_t(seat)]; }
+  bool watching(int seat) const { return playingSeat(seat) && watching_[std::size_t(seat)]; }
+  bool empty(int seat) const { return name(seat) == kWaiting; }
+
+  // Changes of playing seats; other seat numbers are ignored.
+  void setName(int seat, std::string name, bool visible);
+  void setWatching(int seat, bool watching);
+
+  // Spy list entries: seat, ": ", name.
+  const std::vector<std::string>& spies() const { return spies_; }
+  static std::string spyEntry(int seat, std::string_view name);
+  void addSpy(int seat, std::string_view name);
+  bool removeSpy(int seat, std::string_view name);
+
+ private:
+  std::array<std::string, seatCount + 1> names_{};
+  std::array<bool, seatCount + 1> visible_{};
+  std::array<bool, seatCount + 1> watching_{};
+  std::vector<std::string> spies_;
+};
+
+}  // namespace tw
