@@ -339,6 +339,32 @@ TClient::KickMenu TClient::label_playername1ContextPopup(int seat) const {
   return menu;
 }
 
+void TClient::startGame(const GameOptions& o) {
+  send(MessageBuilder(cmd::startgame)
+           .field(playerName_)
+           .field(o.playToScore)
+           .field(o.timePerTurn)
+           .field(o.viewable ? "t" : "f")
+           .field(o.gameMode)
+           .field(o.fourPlayer ? 1 : 0)
+           .done(true));
+  keepGameOptions(o);
+  saveinifile();
+}
+
+void TClient::keepGameOptions(const GameOptions& o) {
+  settings_.playToScore = o.playToScore;
+  settings_.timePerTurn = o.timePerTurn;
+  settings_.viewable = o.viewable;
+  settings_.gameMode = o.gameMode;
+  settings_.fourPlayer = o.fourPlayer;
+}
+
+GameOptions TClient::gameOptions() const {
+  return GameOptions{settings_.playToScore, settings_.timePerTurn, settings_.viewable, settings_.gameMode,
+                     settings_.fourPlayer};
+}
+
 // ---- Sounds ----------------------------------------------------------------------------
 
 void TClient::playsounds(const std::string& name) {

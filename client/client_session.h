@@ -40,6 +40,15 @@ class ClientView : public GameView {
   virtual void closeWindow() = 0;
 };
 
+// The options a hosting player starts a game with.
+struct GameOptions {
+  int playToScore = 250;
+  int timePerTurn = 60;
+  bool viewable = false;
+  int gameMode = 1;  // 1 Blind, 2 Helper, 3 Sneak Peek
+  bool fourPlayer = false;
+};
+
 struct ClientTimers {
   Timer& Timer1;       // dispatch, one message per tick
   Timer& phrasetimer;  // the pause between two phrase-button lines
@@ -116,6 +125,13 @@ class TClient {
   // The link a click on the chat display reports: the address to open, or
   // nothing when the link has gone from the table.
   std::optional<std::string> mainchatJump(int link) const;
+
+  // The game options window's Start: sends the start of a game and keeps
+  // the options in the settings file.
+  void startGame(const GameOptions& options);
+  GameOptions gameOptions() const;
+  // Options changed in the window but not started: kept for the next save.
+  void keepGameOptions(const GameOptions& options);
 
   // ---- Options and settings ----------------------------------------------------
   const Settings& settings() const { return settings_; }

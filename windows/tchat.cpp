@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QColorDialog>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QLabel>
@@ -22,6 +23,8 @@
 #include <QToolButton>
 
 #include "chat_display.h"
+#include "game_area.h"
+#include "game_start.h"
 #include "host_service.h"
 #include "pictures.h"
 #include "sounds.h"
@@ -34,8 +37,6 @@ namespace {
 const QString kEnterChatHere = QStringLiteral("<Enter Chat Here>");
 constexpr int kPanelWidth = 712;
 constexpr int kPanelHeight = 485;
-constexpr int kSeatTop = 54;
-constexpr int kSeatStep = 21;
 
 QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
 std::string bytes(const QString& s) { return s.toLatin1().toStdString(); }
@@ -63,31 +64,6 @@ class BackgroundPanel : public QWidget {
 
 }  // namespace
 
-// ---- The board's paint box ------------------------------------------------------------
-
-PaintBox::PaintBox(QWidget* parent) : QWidget(parent) {
-  cells_.fill(pictures::kTileBack);
-  setFixedSize(410, 328);
-}
-
-void PaintBox::setCell(int x, int y, int image) {
-  if (x < 1 || x > 10 || y < 1 || y > 8) return;
-  cells_[std::size_t((y - 1) * 10 + (x - 1))] = image;
-  update(QRect((x - 1) * 41, (y - 1) * 41, 41, 41));
-}
-
-void PaintBox::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  std::array<QPixmap, 54> images;
-  for (int y = 1; y <= 8; ++y) {
-    for (int x = 1; x <= 10; ++x) {
-      const int image = std::clamp(cell(x, y), 0, 53);
-      if (images[std::size_t(image)].isNull()) images[std::size_t(image)] = pictures::letterImage(image);
-      p.drawPixmap((x - 1) * 41, (y - 1) * 41, images[std::size_t(image)]);
-    }
-  }
-}
-
 // ---- Creation ------------------------------------------------------------------------------
 
 Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
@@ -95,15 +71,16 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
       options_(std::move(options)),
       log_(log ? std::move(log) : LogFn(logLine)),
       Timer1([this] { client_->Timer1Timer(); }),
-      phrasetimer([this] { client_->phrasetimerTimer(); }) {
+      phrasetimer([this] { client_->phrasetimerTimer(); }),
+      turntime([this] { client_->game().turntimeTimer(); }) {
   setObjectName(QStringLiteral("chatform"));
   setWindowTitle(QStringLiteral("Tilewhirl"));
   setWindowIcon(pictures::appIcon());
   // Messages never block: some follow from what the host sends, and the
   // session must go on being served while one is on screen.
   messageBox = [this](const QString& text) {
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Tilewhirl"), text, QMessageBox::Ok,
-                                this);
+    auto* box =
+        new QMessageBox(QMessageBox::Information, QStringLiteral("Tilewhirl"), text, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->show();
@@ -112,7 +89,7 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
 
   sounds_ = std::make_unique<Sounds>(log_);
   client_ = std::make_unique<TClient>(
-      static_cast<ClientView&>(*this), ClientTimers{Timer1, phrasetimer},
+      static_cast<ClientView&>(*this), ClientTimers{Timer1, phrasetimer, turntime},
       [this](const std::string& b) { sock.send(QByteArray(b.data(), qsizetype(b.size()))); },
       options_.settingsPath, log_);
 
@@ -131,9 +108,15 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
   panel->setMinimumSize(kPanelWidth, kPanelHeight);
   panel_background_ = panel;
   setCentralWidget(panel);
-  buildPlayingArea(panel);
-  buildSeats(panel);
+  gameArea_ = new GameArea(panel, client_->game().state(), client_->roster());
+  connectGameArea();
   buildChat(panel);
+  gamestart_ = new Tgamestart(this);
+  connect(gamestart_, &Tgamestart::startRequested, this,
+          [this](const GameOptions& options) { client_->startGame(options); });
+  // Closing the window keeps its changes for the next start and the next save.
+  connect(gamestart_, &QDialog::rejected, this, [this] { client_->keepGameOptions(gamestart_->options()); });
+  client_->game().seed(std::uint32_t(QDateTime::currentMSecsSinceEpoch()));
   buildMenus();
   resize(720, 535);
   showSettings(client_->settings());
@@ -149,151 +132,6 @@ void Tchat::setSpyList(Tspylist* spylist) {
   spylist_ = spylist;
   if (spylist_)
     connect(spylist_, &Tspylist::kickRequested, this, [this](int seat) { client_->kicking(seat); });
-}
-
-QLabel* Tchat::label(QWidget* parent, const char* name, QRect at) {
-  auto* l = new QLabel(parent);
-  l->setObjectName(QLatin1String(name));
-  l->setTextFormat(Qt::PlainText);
-  l->setGeometry(at);
-  return l;
-}
-
-void Tchat::buildPlayingArea(QWidget* panel) {
-  const QString white = QStringLiteral("color: white;");
-  auto* tpt = label(panel, "label_timeperturn", {8, 0, 153, 14});
-  tpt->setText(QStringLiteral("Time Per Turn: 60 secs"));
-  auto* gm = label(panel, "label_gm", {160, 0, 153, 14});
-  gm->setText(QStringLiteral("Game Mode: Blind"));
-  auto* pts = label(panel, "label_playtoscore", {312, 0, 119, 14});
-  pts->setText(QStringLiteral("Play to Score: 250"));
-  for (QLabel* l : {tpt, gm, pts}) l->setStyleSheet(white);
-
-  for (int n = 1; n <= 10; ++n) {
-    auto* word = label(panel, QStringLiteral("word_%1").arg(n).toLatin1().constData(),
-                       {11 + 42 * (n - 1), 15, 41, 41});
-    word->setProperty("tag", n);
-    word->setProperty("hint", QStringLiteral("0,0"));
-    auto* bonus = label(panel, QStringLiteral("image_bonus%1").arg(n).toLatin1().constData(),
-                        {34 + 42 * (n - 1), 15, 16, 13});
-    bonus->setPixmap(pictures::bonusMarker());
-    bonus->hide();
-  }
-  auto* status = label(panel, "label_status", {10, 57, 416, 16});
-  status->setAlignment(Qt::AlignCenter);
-  status->setStyleSheet(QStringLiteral("color: white; font-weight: bold;"));
-  status->setText(QStringLiteral("Welcome to Tilewhirl"));
-  auto* timerBar = label(panel, "image_timer", {113, 73, 225, 19});
-  timerBar->setPixmap(pictures::timeBar(225));
-  auto* timer = label(panel, "label_timer", {117, 73, 87, 19});
-  timer->setStyleSheet(QStringLiteral("color: #E0E39D; font-weight: bold;"));
-  timer->setText(QStringLiteral("Time: 0:00"));
-
-  const char* buttons[] = {"button_clear", "button_buy", "button_pass", "button_done"};
-  const char* captions[] = {"Clear", "Buy", "Pass", "Done"};
-  const int lefts[] = {11, 118, 231, 338};
-  for (int i = 0; i < 4; ++i) {
-    auto* b = new QPushButton(QLatin1String(captions[i]), panel);
-    b->setObjectName(QLatin1String(buttons[i]));
-    b->setGeometry(lefts[i], 99, 91, 25);
-    b->hide();
-  }
-  auto* winner = new QWidget(panel);
-  winner->setObjectName(QStringLiteral("panel_winner"));
-  winner->setGeometry(10, 94, 419, 35);
-  label(winner, "label_winner2", {2, 2, 419, 35})
-      ->setStyleSheet(QStringLiteral("color: black; font-size: 16pt; font-weight: bold;"));
-  label(winner, "label_winner1", {0, 0, 419, 35})
-      ->setStyleSheet(QStringLiteral("color: yellow; font-size: 16pt; font-weight: bold;"));
-  winner->hide();
-  auto* theirs = new QWidget(panel);
-  theirs->setObjectName(QStringLiteral("panel_theirletters"));
-  theirs->setGeometry(10, 94, 419, 34);
-  label(theirs, "label_theirtiles", {0, 9, 180, 16})->setStyleSheet(white);
-  for (int n = 1; n <= 7; ++n)
-    label(theirs, QStringLiteral("image_theirtile%1").arg(n).toLatin1().constData(),
-          {190 + 28 * (n - 1), 4, 26, 26});
-  theirs->hide();
-
-  auto* boardPanel = new QWidget(panel);
-  boardPanel->setObjectName(QStringLiteral("panel_theboard"));
-  boardPanel->setGeometry(10, 128, 418, 336);
-  boardPanel->setStyleSheet(
-      QStringLiteral("#panel_theboard { background: #0a1428; border: 1px solid #5070a0; }"));
-  auto* board = new PaintBox(boardPanel);
-  board->setObjectName(QStringLiteral("paintbox_board"));
-  board->move(4, 4);
-
-  const int slotLefts[] = {63, 108, 154, 199, 244, 290, 335};
-  for (int n = 1; n <= 7; ++n) {
-    auto* frame = label(panel, QStringLiteral("frame_%1").arg(n).toLatin1().constData(),
-                        {slotLefts[n - 1] - 1, 463, 43, 43});
-    frame->setPixmap(pictures::slotFrame());
-    auto* slot = label(panel, QStringLiteral("letters_%1").arg(n).toLatin1().constData(),
-                       {slotLefts[n - 1], 464, 41, 41});
-    slot->setProperty("hint", QString::number(n));
-    slot->setProperty("tag", 0);
-  }
-  auto* shuffle = new QToolButton(panel);
-  shuffle->setObjectName(QStringLiteral("button_shuffle"));
-  shuffle->setGeometry(400, 472, 27, 28);
-  shuffle->setText(QStringLiteral("\u21C4"));
-  shuffle->setToolTip(QStringLiteral("Shuffle My Letters"));
-
-  auto* logo = label(panel, "Image6", {500, 18, 153, 30});
-  logo->setPixmap(pictures::logo());
-  button_start_ = new QPushButton(QStringLiteral("Start Game"), panel);
-  button_start_->setObjectName(QStringLiteral("button_start"));
-  button_start_->setGeometry(502, 19, 150, 28);
-  button_start_->hide();
-  connect(button_start_, &QPushButton::clicked, this, [this] {
-    if (!client_->loggedIn()) messageBox(QStringLiteral("You are not connected"));
-  });
-
-  auto* sneaker = label(panel, "image_sneaker", {660, 18, 41, 30});
-  sneaker->hide();
-}
-
-void Tchat::buildSeats(QWidget* panel) {
-  auto* turn = label(panel, "image_Turn", {455, 51, 234, 22});
-  turn->setPixmap(pictures::turnMarker());
-  turn->hide();
-  for (int s = 1; s <= 6; ++s) {
-    const int top = kSeatTop + kSeatStep * (s - 1);
-    auto* eyesMark =
-        label(panel, QStringLiteral("image_eyes%1").arg(s).toLatin1().constData(), {457, top, 18, 15});
-    eyesMark->setPixmap(pictures::eyes());
-    eyesMark->hide();
-    image_eyes_[std::size_t(s)] = eyesMark;
-    auto* name =
-        label(panel, QStringLiteral("label_playername%1").arg(s).toLatin1().constData(), {475, top, 92, 16});
-    name->setText(latin1(std::string(TClient::kWaiting)));
-    name->setProperty("tag", s);
-    name->setProperty("hint", latin1(std::string(TClient::computerName(s))));
-    name->setStyleSheet(
-        QStringLiteral("color: #004080; background: rgba(255,255,255,200); font-weight: bold;"));
-    name->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(name, &QLabel::customContextMenuRequested, this,
-            [this, s, name](const QPoint& pos) { label_playername1ContextPopup(s, name->mapToGlobal(pos)); });
-    name->hide();
-    label_playername_[std::size_t(s)] = name;
-    auto* score =
-        label(panel, QStringLiteral("label_score%1").arg(s).toLatin1().constData(), {571, top, 28, 16});
-    score->setText(QStringLiteral("0"));
-    score->setStyleSheet(
-        QStringLiteral("color: #004080; background: rgba(255,255,255,200); font-weight: bold;"));
-    score->hide();
-    label_score_[std::size_t(s)] = score;
-    auto* bonus =
-        label(panel, QStringLiteral("label_bonus%1").arg(s).toLatin1().constData(), {602, top, 100, 16});
-    bonus->setStyleSheet(QStringLiteral("color: white;"));
-  }
-  for (int s : {5, 6}) {
-    auto* np = label(panel, QStringLiteral("image_canplay%1").arg(s).toLatin1().constData(),
-                     {455, kSeatTop + kSeatStep * (s - 1) - 2, 234, 20});
-    np->setPixmap(pictures::notPlaying());
-    np->hide();
-  }
 }
 
 void Tchat::buildChat(QWidget* panel) {
@@ -369,7 +207,7 @@ void Tchat::buildMenus() {
   QMenu* game = menuBar()->addMenu(QStringLiteral("&Game"));
   StartGame1_ = action(game, QStringLiteral("Start Game"), "StartGame1");
   StartGame1_->setEnabled(false);
-  connect(StartGame1_, &QAction::triggered, button_start_, &QPushButton::click);
+  connect(StartGame1_, &QAction::triggered, this, &Tchat::button_startClick);
   JustWatch1_ = action(game, QStringLiteral("Just Watch"), "JustWatch1", true);
   connect(JustWatch1_, &QAction::triggered, this, [this] {
     // The mark follows the host's answer, not the click.
@@ -501,6 +339,39 @@ void Tchat::buildMenus() {
   connect(UnsetJustWatch1_, &QAction::triggered, this, [this] { client_->setJustWatch(kickSeat_, false); });
 }
 
+// ---- The game ------------------------------------------------------------------------------
+
+void Tchat::connectGameArea() {
+  GameMirror& game = client_->game();
+  using Button = GameMirror::Button;
+  connect(gameArea_, &GameArea::boardClicked, this, [this, &game](int x, int y, bool right) {
+    game.boardClick(x, y, right ? Button::Right : Button::Left);
+    // The click shows before the event loop turns again.
+    gameArea_->board()->repaint();
+  });
+  connect(gameArea_, &GameArea::barClicked, this,
+          [&game](int slot, bool right) { game.barClick(slot, right ? Button::Right : Button::Left); });
+  connect(gameArea_, &GameArea::wordClicked, this, [&game](int position) { game.wordClick(position); });
+  connect(gameArea_, &GameArea::clearClicked, this, [&game] { game.clearClick(); });
+  connect(gameArea_, &GameArea::buyClicked, this, [&game] { game.buyClick(); });
+  connect(gameArea_, &GameArea::passClicked, this, [&game] { game.passClick(); });
+  connect(gameArea_, &GameArea::doneClicked, this, [&game] { game.clickdone(); });
+  connect(gameArea_, &GameArea::shuffleClicked, this, [&game] { game.shuffle(); });
+  connect(gameArea_, &GameArea::startClicked, this, &Tchat::button_startClick);
+  connect(gameArea_, &GameArea::seatMenuRequested, this,
+          [this](int seat, const QPoint& at) { label_playername1ContextPopup(seat, at); });
+}
+
+void Tchat::button_startClick() {
+  if (!client_->loggedIn()) {
+    messageBox(QStringLiteral("You are not connected"));
+    return;
+  }
+  gamestart_->show();
+  gamestart_->raise();
+  gamestart_->activateWindow();
+}
+
 // ---- Start-up and the connection ----------------------------------------------------
 
 void Tchat::showEvent(QShowEvent* event) {
@@ -512,7 +383,7 @@ void Tchat::showEvent(QShowEvent* event) {
 }
 
 void Tchat::processparams() {
-  button_start_->hide();
+  client_->game().showStartButton(false);
   StartGame1_->setEnabled(false);
   if (options_.solo) {
     client_->status("Loading Solo Game..Please wait.");
@@ -543,7 +414,7 @@ void Tchat::hostpress() {
   sock.setHostName(QStringLiteral("127.0.0.1"));
   sock.setPortName(QString::number(host_->port()));
   sock.open();
-  button_start_->show();
+  client_->game().showStartButton(true);
   StartGame1_->setEnabled(true);
   if (spylist_) spylist_->setKickEnabled(true);
   host_->server().setBotSpeed(client_->settings().botSpeed);
@@ -553,7 +424,7 @@ void Tchat::joinpress() {
   sock.setHostName(options_.hostAddress);
   sock.setPortName(QString::number(options_.port));
   sock.open();
-  button_start_->hide();
+  client_->game().showStartButton(false);
   StartGame1_->setEnabled(false);
 }
 
@@ -642,16 +513,11 @@ void Tchat::setStyle(int index, const TextStyle& style) { mainchat_->setStyle(in
 
 void Tchat::addChatLine(const ChatLine& line) { mainchat_->addLine(line); }
 
-void Tchat::setSeat(int seat, const std::string& name, bool visible) {
-  if (seat < 1 || seat > 6) return;
-  label_playername_[std::size_t(seat)]->setText(latin1(name));
-  label_playername_[std::size_t(seat)]->setVisible(visible);
-  label_score_[std::size_t(seat)]->setVisible(visible);
-}
+void Tchat::setSeat(int seat, const std::string&, bool) { gameArea_->redrawSeat(seat); }
 
-void Tchat::setWatchMark(int seat, bool shown) {
-  if (seat >= 1 && seat <= 6) image_eyes_[std::size_t(seat)]->setVisible(shown);
-}
+void Tchat::setWatchMark(int seat, bool) { gameArea_->redrawSeat(seat); }
+
+void Tchat::gameChanged(unsigned changes) { gameArea_->redraw(changes); }
 
 void Tchat::setJustWatchChecked(bool checked) { JustWatch1_->setChecked(checked); }
 
@@ -684,6 +550,7 @@ void Tchat::showSettings(const Settings& s) {
   mychat_->setPalette(pal);
   for (int n = 1; n <= 9; ++n) b_phrase_[std::size_t(n)]->setToolTip(latin1(client_->phrase(n)));
   if (host_ && client_->hosting()) host_->server().setBotSpeed(s.botSpeed);
+  if (gamestart_) gamestart_->load(client_->gameOptions());
 }
 
 void Tchat::setGeometry(const Geometry& g) {

@@ -24,7 +24,9 @@ class QToolButton;
 namespace tw {
 
 class ChatDisplay;
+class GameArea;
 class HostService;
+class Tgamestart;
 class Sounds;
 class Tspylist;
 
@@ -36,23 +38,6 @@ struct StartOptions {
   bool solo = true;  // started without parameters
   quint16 port = 7772;
   std::string settingsPath;
-};
-
-// The board's paint box: 10 × 8 cells of 41 pixels, each showing one image of
-// the letter list (27, the back, at start).
-class PaintBox : public QWidget {
-  Q_OBJECT
-
- public:
-  explicit PaintBox(QWidget* parent = nullptr);
-  void setCell(int x, int y, int image);
-  int cell(int x, int y) const { return cells_.at(std::size_t((y - 1) * 10 + (x - 1))); }
-
- protected:
-  void paintEvent(QPaintEvent*) override;
-
- private:
-  std::array<int, 80> cells_{};
 };
 
 class Tchat : public QMainWindow, private ClientView {
@@ -69,6 +54,7 @@ class Tchat : public QMainWindow, private ClientView {
   TClient& client() { return *client_; }
   Sounds& sounds() { return *sounds_; }
   ChatDisplay* mainchat() const { return mainchat_; }
+  Tgamestart* gamestart() const { return gamestart_; }
 
   // Modal message boxes and the web browser, replaceable by tests.
   std::function<void(const QString&)> messageBox;
@@ -96,6 +82,7 @@ class Tchat : public QMainWindow, private ClientView {
   void setWatchMark(int seat, bool shown) override;
   void setJustWatchChecked(bool checked) override;
   void setSpies(const std::vector<std::string>& entries) override;
+  void gameChanged(unsigned changes) override;
   void playSound(const std::string& name) override;
   void showSettings(const Settings& settings) override;
   void setGeometry(const Geometry& geometry) override;
@@ -103,9 +90,9 @@ class Tchat : public QMainWindow, private ClientView {
   void message(const std::string& text) override;
   void closeWindow() override;
 
-  void buildPlayingArea(QWidget* panel);
-  void buildSeats(QWidget* panel);
   void buildChat(QWidget* panel);
+  void connectGameArea();
+  void button_startClick();
   void buildMenus();
   void hostpress();
   void joinpress();
@@ -114,7 +101,6 @@ class Tchat : public QMainWindow, private ClientView {
   void label_playername1ContextPopup(int seat, const QPoint& at);
   void smileyChosen(int tag);
 
-  QLabel* label(QWidget* parent, const char* name, QRect at);
   QAction* action(QMenu* menu, const QString& caption, const char* name, bool checkable = false);
 
   StartOptions options_;
@@ -124,6 +110,7 @@ class Tchat : public QMainWindow, private ClientView {
   Sock sock;
   QtTimer Timer1;
   QtTimer phrasetimer;
+  QtTimer turntime;
   std::unique_ptr<Sounds> sounds_;
   std::unique_ptr<TClient> client_;
   bool started_ = false;
@@ -131,12 +118,10 @@ class Tchat : public QMainWindow, private ClientView {
   int kickSeat_ = 0;
 
   QWidget* panel_background_ = nullptr;
+  GameArea* gameArea_ = nullptr;
+  Tgamestart* gamestart_ = nullptr;
   ChatDisplay* mainchat_ = nullptr;
   QLineEdit* mychat_ = nullptr;
-  QPushButton* button_start_ = nullptr;
-  std::array<QLabel*, 7> label_playername_{};
-  std::array<QLabel*, 7> label_score_{};
-  std::array<QLabel*, 7> image_eyes_{};
   std::array<QToolButton*, 11> b_phrase_{};
 
   QAction* StartGame1_ = nullptr;

@@ -1,0 +1,319 @@
+// The playing area's widgets, laid out pixel for pixel on the background
+// panel, and their redraw from the mirror.
+#include "game_area.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QToolButton>
+#include <cmath>
+
+#include "game_mirror.h"
+#include "pictures.h"
+
+namespace tw {
+
+namespace {
+
+constexpr int kSeatTop = 54;
+constexpr int kSeatStep = 21;
+constexpr int kBarTop = 464;
+constexpr int kRaised = 3;
+constexpr int kSlotLefts[GameState::kBarSize] = {63, 108, 154, 199, 244, 290, 335};
+const QString kRestColour = QStringLiteral("#004080");
+const QString kTurnColour = QStringLiteral("#FF0000");
+
+QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
+
+QLabel* label(QWidget* parent, const QString& name, QRect at) {
+  auto* l = new QLabel(parent);
+  l->setObjectName(name);
+  l->setTextFormat(Qt::PlainText);
+  l->setGeometry(at);
+  return l;
+}
+
+QString seatStyle(const QString& colour, bool boxed) {
+  return QStringLiteral("color: %1; font-weight: bold;%2")
+      .arg(colour, boxed ? QStringLiteral(" background: rgba(255,255,255,200);") : QString());
+}
+
+}  // namespace
+
+// ---- The board ---------------------------------------------------------------------------
+
+PaintBox::PaintBox(const GameState& state, QWidget* parent) : QWidget(parent), state_(state) {
+  setFixedSize(GameState::kBoardWidth * GameArea::kCell, GameState::kBoardHeight * GameArea::kCell);
+}
+
+void PaintBox::paintEvent(QPaintEvent* event) {
+  QPainter p(this);
+  std::array<QPixmap, 2 * GameState::kFaded + 1> images;
+  for (int x = 1; x <= GameState::kBoardWidth; ++x) {
+    for (int y = 1; y <= GameState::kBoardHeight; ++y) {
+      const QRect cell((x - 1) * GameArea::kCell, (y - 1) * GameArea::kCell, GameArea::kCell,
+                       GameArea::kCell);
+      if (!event->rect().intersects(cell)) continue;
+      const int image = std::clamp(state_.cellImage(x, y), 0, 2 * GameState::kFaded);
+      if (image == 0) continue;
+      QPixmap& pm = images[std::size_t(image)];
+      if (pm.isNull()) pm = pictures::letterImage(image);
+      p.drawPixmap(cell.topLeft(), pm);
+    }
+  }
+}
+
+void PaintBox::mouseReleaseEvent(QMouseEvent* event) {
+  // Floor division: a release left of or above the board is outside it.
+  const QPointF at = event->position();
+  const int x = int(std::floor(at.x() / GameArea::kCell)) + 1;
+  const int y = int(std::floor(at.y() / GameArea::kCell)) + 1;
+  emit released(x, y, event->button() == Qt::RightButton);
+}
+
+// ---- Creation ----------------------------------------------------------------------------------
+
+GameArea::GameArea(QWidget* panel, const GameState& state, const Roster& roster)
+    : QObject(panel), state_(state), roster_(roster) {
+  buildPlayingArea(panel);
+  buildSeats(panel);
+  redraw(~0u);
+}
+
+void GameArea::buildPlayingArea(QWidget* panel) {
+  const QString white = QStringLiteral("color: white;");
+  timePerTurn_ = label(panel, QStringLiteral("label_timeperturn"), {8, 0, 153, 14});
+  gameMode_ = label(panel, QStringLiteral("label_gm"), {160, 0, 153, 14});
+  playToScore_ = label(panel, QStringLiteral("label_playtoscore"), {312, 0, 119, 14});
+  for (QLabel* l : {timePerTurn_, gameMode_, playToScore_}) l->setStyleSheet(white);
+
+  for (int n = 1; n <= GameState::kWordPositions; ++n) {
+    word_[std::size_t(n)] = label(panel, QStringLiteral("word_%1").arg(n), {11 + 42 * (n - 1), 15, 41, 41});
+    word_[std::size_t(n)]->installEventFilter(this);
+    QLabel* mark = label(panel, QStringLiteral("image_bonus%1").arg(n), {34 + 42 * (n - 1), 15, 16, 13});
+    mark->setPixmap(pictures::bonusMarker());
+    bonusMarks_[std::size_t(n)] = mark;
+  }
+  status_ = label(panel, QStringLiteral("label_status"), {10, 57, 416, 16});
+  status_->setAlignment(Qt::AlignCenter);
+  status_->setStyleSheet(QStringLiteral("color: white; font-weight: bold;"));
+  timeBar_ = label(panel, QStringLiteral("image_timer"), {113, 73, GameState::kTimeBarWidth, 19});
+  timeBar_->setPixmap(pictures::timeBar(GameState::kTimeBarWidth));
+  timeBar_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  timer_ = label(panel, QStringLiteral("label_timer"), {117, 73, 87, 19});
+
+  const char* names[] = {"button_clear", "button_buy", "button_pass", "button_done"};
+  const char* captions[] = {"Clear", "Buy", "Pass", "Done"};
+  const int lefts[] = {11, 118, 231, 338};
+  void (GameArea::*clicks[])() = {&GameArea::clearClicked, &GameArea::buyClicked, &GameArea::passClicked,
+                                  &GameArea::doneClicked};
+  for (std::size_t i = 0; i < moveButtons_.size(); ++i) {
+    auto* b = new QPushButton(QLatin1String(captions[i]), panel);
+    b->setObjectName(QLatin1String(names[i]));
+    b->setGeometry(lefts[i], 99, 91, 25);
+    b->setFocusPolicy(Qt::NoFocus);
+    connect(b, &QPushButton::clicked, this, clicks[i]);
+    moveButtons_[i] = b;
+  }
+  winnerPanel_ = new QWidget(panel);
+  winnerPanel_->setObjectName(QStringLiteral("panel_winner"));
+  winnerPanel_->setGeometry(10, 94, 419, 35);
+  winner2_ = label(winnerPanel_, QStringLiteral("label_winner2"), {2, 2, 419, 35});
+  winner2_->setStyleSheet(QStringLiteral("color: black; font-size: 16pt; font-weight: bold;"));
+  winner1_ = label(winnerPanel_, QStringLiteral("label_winner1"), {0, 0, 419, 35});
+  winner1_->setStyleSheet(QStringLiteral("color: yellow; font-size: 16pt; font-weight: bold;"));
+  for (QLabel* l : {winner1_, winner2_}) l->setAlignment(Qt::AlignCenter);
+  theirPanel_ = new QWidget(panel);
+  theirPanel_->setObjectName(QStringLiteral("panel_theirletters"));
+  theirPanel_->setGeometry(10, 94, 419, 34);
+  theirLabel_ = label(theirPanel_, QStringLiteral("label_theirtiles"), {0, 9, 180, 16});
+  theirLabel_->setStyleSheet(white);
+  theirLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  for (int n = 1; n <= GameState::kBarSize; ++n)
+    theirTiles_[std::size_t(n)] =
+        label(theirPanel_, QStringLiteral("image_theirtile%1").arg(n), {190 + 28 * (n - 1), 4, 26, 26});
+
+  auto* boardPanel = new QWidget(panel);
+  boardPanel->setObjectName(QStringLiteral("panel_theboard"));
+  boardPanel->setGeometry(10, 128, 418, 336);
+  boardPanel->setStyleSheet(
+      QStringLiteral("#panel_theboard { background: #0a1428; border: 1px solid #5070a0; }"));
+  board_ = new PaintBox(state_, boardPanel);
+  board_->setObjectName(QStringLiteral("paintbox_board"));
+  board_->move(4, 4);
+  connect(board_, &PaintBox::released, this, &GameArea::boardClicked);
+
+  for (int n = 1; n <= GameState::kBarSize; ++n) {
+    QLabel* frame =
+        label(panel, QStringLiteral("frame_%1").arg(n), {kSlotLefts[n - 1] - 1, kBarTop - 1, 43, 43});
+    frame->setPixmap(pictures::slotFrame());
+  }
+  for (int n = 1; n <= GameState::kBarSize; ++n) {
+    letters_[std::size_t(n)] =
+        label(panel, QStringLiteral("letters_%1").arg(n), {kSlotLefts[n - 1], kBarTop, 41, 41});
+    letters_[std::size_t(n)]->installEventFilter(this);
+  }
+  auto* shuffle = new QToolButton(panel);
+  shuffle->setObjectName(QStringLiteral("button_shuffle"));
+  shuffle->setGeometry(400, 472, 27, 28);
+  shuffle->setText(QStringLiteral("\u21C4"));
+  shuffle->setToolTip(QStringLiteral("Shuffle My Letters"));
+  shuffle->setFocusPolicy(Qt::NoFocus);
+  connect(shuffle, &QToolButton::clicked, this, &GameArea::shuffleClicked);
+
+  logo_ = label(panel, QStringLiteral("Image6"), {500, 18, 153, 30});
+  logo_->setPixmap(pictures::logo());
+  logo_->setCursor(Qt::PointingHandCursor);
+  logo_->installEventFilter(this);
+  start_ = new QPushButton(QStringLiteral("Start Game"), panel);
+  start_->setObjectName(QStringLiteral("button_start"));
+  start_->setGeometry(502, 19, 150, 28);
+  connect(start_, &QPushButton::clicked, this, &GameArea::startClicked);
+
+  sneaker_ = label(panel, QStringLiteral("image_sneaker"), {660, 18, 41, 30});
+  sneaker_->setPixmap(pictures::eyes());
+  sneaker_->setAlignment(Qt::AlignCenter);
+}
+
+void GameArea::buildSeats(QWidget* panel) {
+  turnMarker_ = label(panel, QStringLiteral("image_Turn"), {455, 51, 234, 22});
+  turnMarker_->setPixmap(pictures::turnMarker());
+  for (int s = 1; s <= GameState::kSeatCount; ++s) {
+    const int top = kSeatTop + kSeatStep * (s - 1);
+    QLabel* eyes = label(panel, QStringLiteral("image_eyes%1").arg(s), {457, top, 18, 15});
+    eyes->setPixmap(pictures::eyes());
+    eyes_[std::size_t(s)] = eyes;
+    QLabel* name = label(panel, QStringLiteral("label_playername%1").arg(s), {475, top, 92, 16});
+    name->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(name, &QLabel::customContextMenuRequested, this,
+            [this, s, name](const QPoint& pos) { emit seatMenuRequested(s, name->mapToGlobal(pos)); });
+    names_[std::size_t(s)] = name;
+    scores_[std::size_t(s)] = label(panel, QStringLiteral("label_score%1").arg(s), {571, top, 28, 16});
+    bonuses_[std::size_t(s)] = label(panel, QStringLiteral("label_bonus%1").arg(s), {602, top, 100, 16});
+  }
+  for (int s : {5, 6}) {
+    QLabel* np = label(panel, QStringLiteral("image_canplay%1").arg(s),
+                       {455, kSeatTop + kSeatStep * (s - 1) - 2, 234, 20});
+    np->setPixmap(pictures::notPlaying());
+    canPlay_[std::size_t(s - 4)] = np;
+  }
+}
+
+// ---- Clicks --------------------------------------------------------------------------------------
+
+bool GameArea::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::MouseButtonRelease) return QObject::eventFilter(watched, event);
+  const auto* mouse = static_cast<QMouseEvent*>(event);
+  const bool right = mouse->button() == Qt::RightButton;
+  if (watched == logo_) {
+    if (!right) emit logoClicked();
+    return true;
+  }
+  for (int n = 1; n <= GameState::kBarSize; ++n)
+    if (watched == letters_[std::size_t(n)]) {
+      emit barClicked(n, right);
+      return true;
+    }
+  for (int n = 1; n <= GameState::kWordPositions; ++n)
+    if (watched == word_[std::size_t(n)]) {
+      emit wordClicked(n);
+      return true;
+    }
+  return QObject::eventFilter(watched, event);
+}
+
+// ---- Redrawing --------------------------------------------------------------------------------
+
+void GameArea::redraw(unsigned changes) {
+  if (changes & kBoardChanged) board_->update();
+  if (changes & kBarChanged) redrawBar();
+  if (changes & kWordRowChanged) redrawWordRow();
+  if (changes & kSeatsChanged) redrawSeats();
+  if (changes & kStatusChanged) status_->setText(latin1(state_.status));
+  if (changes & kClockChanged) redrawClock();
+  if (changes & kPanelsChanged) redrawPanels();
+  if (changes & kCaptionsChanged) {
+    timePerTurn_->setText(latin1(state_.timePerTurn));
+    gameMode_->setText(latin1(state_.gameMode));
+    playToScore_->setText(latin1(state_.playToScore));
+  }
+}
+
+void GameArea::redrawBar() {
+  for (int n = 1; n <= GameState::kBarSize; ++n) {
+    const GameState::BarSlot& slot = state_.bar[std::size_t(n)];
+    QLabel* image = letters_[std::size_t(n)];
+    const int top = state_.selectedSlot == n ? kBarTop - kRaised : kBarTop;
+    image->move(kSlotLefts[std::clamp(slot.position, 1, GameState::kBarSize) - 1], top);
+    image->setPixmap(slot.tag != 0 ? pictures::letterImage(slot.code) : QPixmap());
+  }
+}
+
+void GameArea::redrawWordRow() {
+  for (int n = 1; n <= GameState::kWordPositions; ++n) {
+    const GameState::WordPosition& p = state_.word[std::size_t(n)];
+    word_[std::size_t(n)]->setPixmap(p.face != 0 ? pictures::letterImage(p.face) : QPixmap());
+    bonusMarks_[std::size_t(n)]->setVisible(p.marker);
+  }
+}
+
+void GameArea::redrawSeat(int seat) {
+  if (!Roster::playingSeat(seat)) return;
+  const auto s = std::size_t(seat);
+  names_[s]->setText(latin1(roster_.name(seat)));
+  names_[s]->setVisible(roster_.visible(seat));
+  scores_[s]->setVisible(roster_.visible(seat));
+  eyes_[s]->setVisible(roster_.watching(seat));
+}
+
+void GameArea::redrawSeats() {
+  for (int s = 1; s <= GameState::kSeatCount; ++s) {
+    const auto i = std::size_t(s);
+    const int colour = s == state_.markedSeat ? 1 : 0;
+    if (seatColour_[i] != colour + 1) {
+      seatColour_[i] = colour + 1;
+      const QString c = colour ? kTurnColour : kRestColour;
+      names_[i]->setStyleSheet(seatStyle(c, true));
+      scores_[i]->setStyleSheet(seatStyle(c, true));
+      bonuses_[i]->setStyleSheet(seatStyle(c, false));
+    }
+    scores_[i]->setText(latin1(state_.seats[i].score));
+    scores_[i]->adjustSize();
+    bonuses_[i]->setText(latin1(state_.seats[i].bonus));
+    bonuses_[i]->adjustSize();
+    redrawSeat(s);
+  }
+  if (state_.markedSeat != 0)
+    turnMarker_->move(turnMarker_->x(), names_[std::size_t(state_.markedSeat)]->y() - 3);
+  turnMarker_->setVisible(state_.markedSeat != 0);
+  if (state_.sneakerSeat != 0) sneaker_->move(sneaker_->x(), names_[std::size_t(state_.sneakerSeat)]->y());
+  sneaker_->setVisible(state_.sneakerSeat != 0);
+  for (QLabel* np : {canPlay_[1], canPlay_[2]}) np->setVisible(state_.fourPlayer);
+}
+
+void GameArea::redrawClock() {
+  timer_->setText(latin1(state_.clock));
+  const int colour = state_.clockRed ? 1 : 0;
+  if (colour != clockColour_) {
+    clockColour_ = colour;
+    timer_->setStyleSheet(QStringLiteral("color: %1; font-weight: bold;")
+                              .arg(colour ? kTurnColour : QStringLiteral("#E0E39D")));
+  }
+  timeBar_->resize(std::clamp(state_.timeBar, 0, GameState::kTimeBarWidth), timeBar_->height());
+}
+
+void GameArea::redrawPanels() {
+  for (QPushButton* b : moveButtons_) b->setVisible(state_.moveButtons);
+  start_->setVisible(state_.startButton);
+  winner1_->setText(latin1(state_.winnerText));
+  winner2_->setText(latin1(state_.winnerText));
+  winnerPanel_->setVisible(state_.winnerShown);
+  theirLabel_->setText(latin1(state_.theirTilesLabel));
+  for (int n = 1; n <= GameState::kBarSize; ++n)
+    theirTiles_[std::size_t(n)]->setPixmap(pictures::littleImage(state_.theirTiles[std::size_t(n)]));
+  theirPanel_->setVisible(state_.theirTilesShown);
+}
+
+}  // namespace tw
