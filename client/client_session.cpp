@@ -317,7 +317,7 @@ void TClient::setWatchMark(int seat, bool shown) {
 
 void TClient::setSeatLabel(int seat, std::string name) {
   if (!Roster::playingSeat(seat)) return;
-  roster_.setName(seat, std::move(name), roster_.visible(seat));
+  roster_.setName(seat, std::move(name), true);
   view_.setSeat(seat, roster_.name(seat), roster_.visible(seat));
 }
 

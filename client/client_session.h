@@ -105,7 +105,7 @@ class TClient {
   void kicking(int seat);
   bool justWatchChecked() const { return justWatch_; }
   // A new game clears "Just Watch" and the watching marks, and shows the
-  // computer in an empty seat 2.
+  // computer that plays an empty seat 2.
   void uncheckJustWatch();
   void setWatchMark(int seat, bool shown);
   void setSeatLabel(int seat, std::string name);

@@ -48,6 +48,9 @@ struct GameState {
 
   GameState() {
     for (int n = 1; n <= kBarSize; ++n) bar[std::size_t(n)].position = n;
+    // Before the first game the board shows its backs.
+    for (auto& column : board)
+      for (auto& c : column) c.code = kBack;
   }
 
   Cell& cell(int x, int y) { return board[std::size_t(x)][std::size_t(y)]; }

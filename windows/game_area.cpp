@@ -35,9 +35,9 @@ QLabel* label(QWidget* parent, const QString& name, QRect at) {
   return l;
 }
 
-QString seatStyle(const QString& colour, bool boxed) {
-  return QStringLiteral("color: %1; font-weight: bold;%2")
-      .arg(colour, boxed ? QStringLiteral(" background: rgba(255,255,255,200);") : QString());
+// Seat labels stand on a light box so that the dark seat colour reads on the panel.
+QString seatStyle(const QString& colour) {
+  return QStringLiteral("color: %1; font-weight: bold; background: rgba(255,255,255,200);").arg(colour);
 }
 
 }  // namespace
@@ -265,6 +265,7 @@ void GameArea::redrawSeat(int seat) {
   names_[s]->setText(latin1(roster_.name(seat)));
   names_[s]->setVisible(roster_.visible(seat));
   scores_[s]->setVisible(roster_.visible(seat));
+  bonuses_[s]->setVisible(roster_.visible(seat) && !state_.seats[s].bonus.empty());
   eyes_[s]->setVisible(roster_.watching(seat));
 }
 
@@ -275,9 +276,7 @@ void GameArea::redrawSeats() {
     if (seatColour_[i] != colour + 1) {
       seatColour_[i] = colour + 1;
       const QString c = colour ? kTurnColour : kRestColour;
-      names_[i]->setStyleSheet(seatStyle(c, true));
-      scores_[i]->setStyleSheet(seatStyle(c, true));
-      bonuses_[i]->setStyleSheet(seatStyle(c, false));
+      for (QLabel* l : {names_[i], scores_[i], bonuses_[i]}) l->setStyleSheet(seatStyle(c));
     }
     scores_[i]->setText(latin1(state_.seats[i].score));
     scores_[i]->adjustSize();

@@ -1,0 +1,195 @@
+// The game window played as a person plays it, headless, against the real
+// host over loopback: the options window starts a game, real clicks on the
+// board, the bar and the buttons make the moves, and the winner panel ends it.
+#include <gtest/gtest.h>
+
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <filesystem>
+
+#include "game_area.h"
+#include "game_start.h"
+#include "host_service.h"
+#include "loopback.h"
+#include "tchat.h"
+#include "ui_app.h"
+
+namespace tw::test {
+namespace {
+
+// Every word is a word: the test plays whatever its tiles spell.
+HostRules anyWord() {
+  HostRules rules;
+  rules.checkWord = [](const std::string&) { return true; };
+  rules.seed = 5;
+  return rules;
+}
+
+class GameWindow : public ::testing::Test {
+ protected:
+  GameWindow() {
+    uiApp();
+    const auto dir = std::filesystem::temp_directory_path();
+    settings =
+        (dir / ("tw-game-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".ini")).string();
+    std::filesystem::remove(settings);
+  }
+  ~GameWindow() override {
+    windows.clear();
+    std::filesystem::remove(settings);
+  }
+
+  Tchat& open(const QString& name, bool hosting, HostService* host, quint16 port = 0) {
+    StartOptions o;
+    o.playerName = name;
+    o.hostAddress = QStringLiteral("127.0.0.1");
+    o.host = hosting;
+    o.solo = name.isEmpty();
+    o.port = port;
+    o.settingsPath = settings;
+    windows.push_back(std::make_unique<Tchat>(o, [](const std::string&) {}));
+    Tchat& chat = *windows.back();
+    chat.messageBox = [this](const QString& t) { boxes.push_back(t.toStdString()); };
+    if (host) chat.setHost(host);
+    chat.show();
+    EXPECT_TRUE(waitUntil([&] { return chat.client().settingsLoaded(); }));
+    return chat;
+  }
+
+  template <typename T>
+  static T* child(QWidget& w, const char* name) {
+    return w.findChild<T*>(QLatin1String(name));
+  }
+  static const GameState& state(Tchat& chat) { return chat.client().game().state(); }
+  static void release(QWidget* target, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
+    QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), button, button, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QMouseEvent up(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), button, Qt::NoButton,
+                   Qt::NoModifier);
+    QApplication::sendEvent(target, &up);
+  }
+  static void clickCell(Tchat& chat, int x, int y, Qt::MouseButton button = Qt::LeftButton) {
+    release(child<QWidget>(chat, "paintbox_board"), QPoint((x - 1) * 41 + 20, (y - 1) * 41 + 20), button);
+  }
+  static void clickSlot(Tchat& chat, int slot) {
+    release(child<QLabel>(chat, QStringLiteral("letters_%1").arg(slot).toLatin1().constData()),
+            QPoint(20, 20));
+  }
+  static void key(QWidget* target, int k) {
+    QKeyEvent down(QEvent::KeyPress, k, Qt::NoModifier);
+    QApplication::sendEvent(target, &down);
+  }
+
+  // Opens the options window with the start button, sets the play-to score
+  // with the spinner's arrow key, and presses Return for Start.
+  static void startGame(Tchat& chat, int playTo) {
+    child<QPushButton>(chat, "button_start")->click();
+    Tgamestart* options = chat.gamestart();
+    ASSERT_TRUE(options->isVisible());
+    auto* spinner = child<QAbstractSpinBox>(*options, "edit_playtoscore");
+    for (int i = 0; i < (250 - playTo) / 5; ++i) key(spinner, Qt::Key_Down);
+    key(options, Qt::Key_Return);
+    EXPECT_FALSE(options->isVisible());
+  }
+
+  // Flips the first five face-down cells, then spells ten letters: those
+  // five and the first five bar tiles, and presses Done.
+  static void playATurn(Tchat& chat) {
+    std::vector<std::pair<int, int>> flipped;
+    for (int y = 1; y <= 8 && flipped.size() < 5; ++y)
+      for (int x = 1; x <= 10 && flipped.size() < 5; ++x)
+        if (!state(chat).cell(x, y).faceUp) {
+          clickCell(chat, x, y);
+          flipped.emplace_back(x, y);
+        }
+    ASSERT_TRUE(waitUntil([&] { return state(chat).building; }));
+    for (auto [x, y] : flipped) clickCell(chat, x, y);
+    for (int slot = 1; slot <= 5; ++slot) clickSlot(chat, slot);
+    EXPECT_EQ(state(chat).wordLength, 10);
+    child<QPushButton>(chat, "button_done")->click();
+  }
+
+  std::string settings;
+  std::vector<std::unique_ptr<Tchat>> windows;
+  std::vector<std::string> boxes;
+};
+
+TEST_F(GameWindow, TheOptionsWindowsDefaultsStartTheGameAndEscapeSendsNothing) {
+  QTcpServer fake;
+  fake.listen(QHostAddress::LocalHost, 0);
+  QTcpSocket* peer = nullptr;
+  QByteArray got;
+  QObject::connect(&fake, &QTcpServer::newConnection, [&] {
+    peer = fake.nextPendingConnection();
+    QObject::connect(peer, &QTcpSocket::readyRead, [&] { got += peer->readAll(); });
+    peer->write(
+        "CMD_sendlogininfo+1\xFF"
+        "CMD_newplayerinfo+1+You\xFF");
+  });
+  Tchat& chat = open(QStringLiteral("You"), false, nullptr, fake.serverPort());
+  got.clear();
+  child<QPushButton>(chat, "button_start")->show();
+  child<QPushButton>(chat, "button_start")->click();
+  key(chat.gamestart(), Qt::Key_Escape);
+  EXPECT_FALSE(chat.gamestart()->isVisible());
+  spin(100);
+  EXPECT_TRUE(got.isEmpty());
+  child<QPushButton>(chat, "button_start")->click();
+  key(chat.gamestart(), Qt::Key_Return);
+  ASSERT_TRUE(waitUntil([&] { return got.endsWith('\xFF'); }));
+  EXPECT_EQ(got, QByteArray("CMD_startgame+You+250+60+f+1+0+\xFF"));
+}
+
+TEST_F(GameWindow, ASoloGameIsPlayedWithTheMouseToTheWinnerPanel) {
+  HostService own(anyWord(), [](const std::string&) {});
+  own.setTimeScale(50);
+  Tchat& chat = open(QString(), true, &own);
+  startGame(chat, 100);
+  auto* winner = child<QWidget>(chat, "panel_winner");
+  for (int turn = 0; turn < 10 && !winner->isVisible(); ++turn) {
+    ASSERT_TRUE(waitUntil([&] { return state(chat).seatOnTurn == 1 || winner->isVisible(); }, 20000));
+    if (winner->isVisible()) break;
+    playATurn(chat);
+    ASSERT_TRUE(waitUntil([&] { return !child<QLabel>(chat, "label_bonus1")->text().isEmpty(); }));
+    EXPECT_EQ(child<QLabel>(chat, "label_score1")->text().toStdString(),
+              std::to_string(own.server().seat(1).score));
+  }
+  ASSERT_TRUE(waitUntil([&] { return winner->isVisible(); }, 20000));
+  EXPECT_EQ(child<QLabel>(chat, "label_winner1")->text(), QStringLiteral("You have Won the Game!"));
+  EXPECT_TRUE(child<QPushButton>(chat, "button_start")->isVisible());
+  EXPECT_TRUE(child<QLabel>(chat, "label_playername2")->isVisible());  // the computer's seat
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(GameWindow, TwoWindowsPlayATurnEach) {
+  HostService own(anyWord(), [](const std::string&) {});
+  own.setTimeScale(50);
+  Tchat& ann = open(QStringLiteral("Ann"), true, &own);
+  Tchat& bob = open(QStringLiteral("Bob"), false, nullptr, own.port());
+  ASSERT_TRUE(waitUntil([&] { return ann.client().seatName(2) == "Bob"; }));
+  startGame(ann, 100);
+  ASSERT_TRUE(waitUntil([&] { return state(ann).seatOnTurn == 1; }));
+  EXPECT_TRUE(waitUntil([&] { return state(bob).status == "Ann's turn."; }));
+  for (int x = 1; x <= 5; ++x) clickCell(ann, x, 1);
+  ASSERT_TRUE(waitUntil([&] { return state(bob).cell(5, 1).faceUp; }));
+  child<QPushButton>(ann, "button_pass")->click();
+  ASSERT_TRUE(waitUntil([&] { return state(bob).seatOnTurn == 2; }, 10000));
+  EXPECT_EQ(child<QLabel>(ann, "label_status")->text(), QStringLiteral("Bob's turn."));
+  EXPECT_FALSE(state(bob).cell(5, 1).faceUp);  // last turn's tiles went face down
+  playATurn(bob);
+  ASSERT_TRUE(waitUntil([&] { return !child<QLabel>(ann, "label_bonus2")->text().isEmpty(); }));
+  EXPECT_EQ(child<QLabel>(ann, "label_score2")->text().toStdString(),
+            std::to_string(own.server().seat(2).score));
+  EXPECT_TRUE(waitUntil([&] {
+    return child<QLabel>(ann, "label_status")->text() == child<QLabel>(bob, "label_status")->text();
+  }));
+}
+
+}  // namespace
+}  // namespace tw::test
