@@ -198,7 +198,11 @@ TEST_F(Game, TheClockCountsShowsAndEndsTheUsersMoves) {
     hear(std::string("CMD_startgame+Bob+100+") + seconds + "+1+0+");
     EXPECT_EQ(state().barScale, scale) << seconds;
   }
+  client.setTurnSound(1);
+  view.sounds.clear();
   hear("CMD_startgame+Bob+100+65+1+0+");
+  hear("CMD_nextplayer+3+");
+  EXPECT_EQ(view.sounds, Messages{"turnnew"});
   hear("CMD_nextplayer+1+");
   EXPECT_EQ(state().timePerTurn, "Time Per Turn: 65secs");
   tick(2);
@@ -230,8 +234,14 @@ TEST_F(Game, ResultsOfATurnAndTheNextTurnStart) {
   EXPECT_EQ(state().seats[1].bonus, " - 20");
   EXPECT_EQ(state().status, "Bob bought new tiles.");
 
+  hear("CMD_theirtiles+1+1+5+2+0+3+26+4+1+5+1+6+1+7+99");
+  EXPECT_TRUE(state().theirTilesShown);  // "See Other Player's Tiles" is on
+  EXPECT_EQ(state().theirTilesLabel, "Bob Tiles:");
+  EXPECT_EQ(state().theirTiles[3], 26);
+  EXPECT_EQ(state().theirTiles[7], 0);
   hear("CMD_theboard+2+7+9");
   hear("CMD_nextplayer+1+");
+  EXPECT_FALSE(state().theirTilesShown);
   EXPECT_EQ(state().status, "Bob's turn.");
   EXPECT_EQ(state().markedSeat, 1);
   EXPECT_EQ(state().seats[1].bonus, "");
