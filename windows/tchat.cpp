@@ -22,6 +22,7 @@
 #include <QToolButton>
 
 #include "chat_display.h"
+#include "cp1252.h"
 #include "host_service.h"
 #include "pictures.h"
 #include "sounds.h"
@@ -37,8 +38,9 @@ constexpr int kPanelHeight = 485;
 constexpr int kSeatTop = 54;
 constexpr int kSeatStep = 21;
 
-QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
-std::string bytes(const QString& s) { return s.toLatin1().toStdString(); }
+// Text crosses the widget edge in the Windows-1252 code page.
+QString latin1(const std::string& s) { return fromCp1252(s); }
+std::string bytes(const QString& s) { return toCp1252(s); }
 
 Colour fromQColor(const QColor& c) {
   return Colour(c.red()) | Colour(c.green()) << 8 | Colour(c.blue()) << 16;
@@ -144,6 +146,8 @@ Tchat::~Tchat() {
   sock.disconnect(this);
   client_.reset();
 }
+
+void Tchat::setHost(HostService* host) { host_ = host; }
 
 void Tchat::setSpyList(Tspylist* spylist) {
   spylist_ = spylist;
@@ -483,10 +487,10 @@ void Tchat::buildMenus() {
 
   popup_input_ = new QMenu(this);
   popup_input_->setObjectName(QStringLiteral("popup_input"));
-  QAction* paste = action(popup_input_, QStringLiteral("Paste"), "Paste1");
-  paste->setShortcut(QKeySequence::Paste);
-  paste->setShortcutVisibleInContextMenu(true);
-  connect(paste, &QAction::triggered, this, [this] {
+  Paste1_ = action(popup_input_, QStringLiteral("Paste"), "Paste1");
+  Paste1_->setShortcut(QKeySequence::Paste);
+  Paste1_->setShortcutVisibleInContextMenu(true);
+  connect(Paste1_, &QAction::triggered, this, [this] {
     const QString text = QApplication::clipboard()->text();
     if (!text.isEmpty()) mychat_->setText(text);
   });
@@ -523,6 +527,7 @@ void Tchat::processparams() {
     return;
   }
   client_->status("Loading Multi-player Game.. Please Wait.");
+  if (!options_.connect) return;
   client_->setPlayerName(bytes(options_.playerName));
   options_.host ? hostpress() : joinpress();
 }
@@ -578,6 +583,11 @@ void Tchat::sockInfo(Sock::SocketInfo kind, const QString& text) {
 bool Tchat::eventFilter(QObject* watched, QEvent* event) {
   if (watched == mychat_ && event->type() == QEvent::KeyPress) {
     if (mychat_->text() == kEnterChatHere) mychat_->clear();
+    // The input's own paste would insert at the cursor; ours replaces the text.
+    if (static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste)) {
+      Paste1_->trigger();
+      return true;
+    }
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
       sendit();
