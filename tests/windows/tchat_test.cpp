@@ -76,8 +76,8 @@ class Window : public ::testing::Test {
     std::filesystem::remove(settings);
   }
 
-  Tchat& open(const QString& name, quint16 port, bool hosting = false,
-              const QString& address = QStringLiteral("127.0.0.1"), HostService* hostService = nullptr) {
+  StartOptions options(const QString& name, quint16 port, bool hosting = false,
+                       const QString& address = QStringLiteral("127.0.0.1")) const {
     StartOptions o;
     o.playerName = name;
     o.hostAddress = address;
@@ -85,6 +85,11 @@ class Window : public ::testing::Test {
     o.solo = name.isEmpty();
     o.port = port;
     o.settingsPath = settings;
+    return o;
+  }
+  Tchat& open(const QString& name, quint16 port, bool hosting = false,
+              const QString& address = QStringLiteral("127.0.0.1"), HostService* hostService = nullptr) {
+    const StartOptions o = options(name, port, hosting, address);
     auto w = std::make_unique<Tchat>(o, [this](const std::string& l) { log.push_back(l); });
     Tchat& chat = *w;
     chat.messageBox = [this](const QString& t) { boxes.push_back(t.toStdString()); };
@@ -435,14 +440,8 @@ TEST_F(Window, AFullGameSaysSoAndEnds) {
 
 TEST_F(Window, TheHostsMessageNeverBlocksTheWindow) {
   FakeHost fake;
-  StartOptions o;
-  o.playerName = QStringLiteral("Ann");
-  o.hostAddress = QStringLiteral("127.0.0.1");
-  o.solo = false;
-  o.host = false;
-  o.port = fake.port();
-  o.settingsPath = settings;
-  Tchat chat(o, [](const std::string&) {});  // the program's own message boxes
+  Tchat chat(options(QStringLiteral("Ann"), fake.port()),
+             [](const std::string&) {});  // the program's own boxes
   bool closed = false;
   QObject::connect(&chat, &Tchat::closed, [&] { closed = true; });
   chat.show();
@@ -535,14 +534,8 @@ TEST_F(Window, TextCrossesTheWidgetEdgeAsWindows1252) {
 
 TEST_F(Window, FewerThanThreeParametersOnlyShowTheLoadingLine) {
   FakeHost fake;
-  StartOptions o;
-  o.playerName = QStringLiteral("Ann");
-  o.hostAddress = QStringLiteral("127.0.0.1");
-  o.solo = false;
-  o.host = false;
+  StartOptions o = options(QStringLiteral("Ann"), fake.port());
   o.connect = false;
-  o.port = fake.port();
-  o.settingsPath = settings;
   Tchat chat(o, [](const std::string&) {});
   chat.show();
   ASSERT_TRUE(chatHas(chat, QStringLiteral("Loading Multi-player Game.. Please Wait.")));
