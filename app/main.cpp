@@ -1,11 +1,11 @@
 // tilewhirl: the game window. One copy per user session; it hosts a solo game
 // without parameters, or hosts or joins as its parameters say.
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QDir>
 #include <QStandardPaths>
 #include <cstdio>
-#include <cstring>
+#include <string>
+#include <vector>
 
 #include "commands.h"
 #include "host_service.h"
@@ -13,16 +13,10 @@
 #include "previnst.h"
 #include "settings.h"
 #include "spy_list.h"
+#include "start_options.h"
 #include "tchat.h"
 
 namespace {
-
-bool wantsTextOnly(int argc, char* argv[]) {
-  for (int i = 1; i < argc; ++i)
-    for (const char* flag : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
-      if (std::strcmp(argv[i], flag) == 0) return true;
-  return false;
-}
 
 std::string findSettings() {
   const QString exeDir = QCoreApplication::applicationDirPath();
@@ -31,83 +25,54 @@ std::string findSettings() {
   return tw::settingsPath(exeDir.toStdString(), config.toStdString());
 }
 
-void describe(QCommandLineParser& parser, const QCommandLineOption& port,
-              const QCommandLineOption& newInstance, const std::string& settings) {
-  parser.setApplicationDescription(
-      QStringLiteral("Tilewhirl, a word game for up to six players.\n\n"
-                     "Without parameters: a solo game hosted on this copy, played as \"You\".\n"
-                     "With parameters: NAME HOST HOSTING, where HOSTING \"true\" hosts the game on\n"
-                     "this copy (HOST is then not used) and anything else joins the game at HOST.\n\n"
-                     "Settings file: %1")
-          .arg(QString::fromStdString(settings)));
-  parser.addHelpOption();
-  parser.addVersionOption();
-  parser.addOption(port);
-  parser.addOption(newInstance);
-  parser.addPositionalArgument(QStringLiteral("name"), QStringLiteral("Your player name."),
-                               QStringLiteral("[name"));
-  parser.addPositionalArgument(QStringLiteral("host"), QStringLiteral("Address of the game host."),
-                               QStringLiteral("host"));
-  parser.addPositionalArgument(QStringLiteral("hosting"), QStringLiteral("\"true\" to host on this copy."),
-                               QStringLiteral("hosting]"));
+void setNames() {
+  QCoreApplication::setApplicationName(QStringLiteral("tilewhirl"));
+  QCoreApplication::setOrganizationName(QStringLiteral("Tilewhirl"));
+  QCoreApplication::setApplicationVersion(
+      QString::fromLatin1(tw::kVersion.data(), qsizetype(tw::kVersion.size())));
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  QCommandLineOption port(QStringList{QStringLiteral("p"), QStringLiteral("port")},
-                          QStringLiteral("TCP port to host or join on (default 7772)."), QStringLiteral("N"),
-                          QString::number(tw::kGamePort));
-  QCommandLineOption newInstance(
-      QStringLiteral("new-instance"),
-      QStringLiteral("Start even when a copy already runs (tests, or two copies side by side)."));
-  const QString version = QString::fromLatin1(tw::kVersion.data(), qsizetype(tw::kVersion.size()));
+  const tw::StartArgs start = tw::parseStartArgs(std::vector<std::string>(argv + 1, argv + argc));
+  // Qt sees none of the parameters: a name such as "-reverse" or "-platform"
+  // would otherwise be taken as one of its own options.
+  int qtArgc = 1;
 
-  // Help and version need no display.
-  if (wantsTextOnly(argc, argv)) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("tilewhirl"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Tilewhirl"));
-    QCoreApplication::setApplicationVersion(version);
-    QCommandLineParser parser;
-    describe(parser, port, newInstance, findSettings());
-    parser.process(app);
-    return 0;
+  // Help, version and mistakes in the program's own options need no display.
+  if (start.action != tw::StartArgs::Action::Run) {
+    QCoreApplication app(qtArgc, argv);
+    setNames();
+    switch (start.action) {
+      case tw::StartArgs::Action::Help:
+        std::fputs(tw::startHelp(findSettings()).c_str(), stdout);
+        return 0;
+      case tw::StartArgs::Action::Version:
+        std::printf("tilewhirl %s\n", std::string(tw::kVersion).c_str());
+        return 0;
+      default:
+        std::fprintf(stderr, "tilewhirl: %s (see --help)\n", start.error.c_str());
+        return 2;
+    }
   }
 
-  QApplication app(argc, argv);
-  QCoreApplication::setApplicationName(QStringLiteral("tilewhirl"));
-  QCoreApplication::setOrganizationName(QStringLiteral("Tilewhirl"));
-  QCoreApplication::setApplicationVersion(version);
+  QApplication app(qtArgc, argv);
+  setNames();
   QApplication::setApplicationDisplayName(QStringLiteral("Tilewhirl"));
-  const std::string settings = findSettings();
-  QCommandLineParser parser;
-  describe(parser, port, newInstance, settings);
-  parser.process(app);
-
-  bool portOk = false;
-  const uint portNumber = parser.value(port).toUInt(&portOk);
-  if (!portOk || portNumber > 65535) {
-    std::fprintf(stderr, "tilewhirl: --port needs a number from 0 to 65535\n");
-    return 2;
-  }
-  const QStringList params = parser.positionalArguments();
-  if (!params.isEmpty() && params.size() != 3) {
-    std::fprintf(stderr, "tilewhirl: give no parameters, or all three: NAME HOST HOSTING (see --help)\n");
-    return 2;
-  }
 
   tw::PREVINST previnst(tw::PREVINST::defaultName());
-  if (!parser.isSet(newInstance) && !previnst.claim()) return 0;
+  if (!start.newInstance && !previnst.claim()) return 0;
 
   tw::StartOptions options;
-  options.port = quint16(portNumber);
-  options.settingsPath = settings;
-  options.solo = params.isEmpty();
+  options.port = quint16(start.port);
+  options.settingsPath = findSettings();
+  options.solo = start.solo();
+  options.connect = start.solo() || start.complete();
   if (!options.solo) {
-    options.playerName = params[0];
-    options.hostAddress = params[1];
-    options.host = params[2] == QLatin1String("true");
+    options.playerName = QString::fromLocal8Bit(start.params[0]);
+    if (start.params.size() > 1) options.hostAddress = QString::fromLocal8Bit(start.params[1]);
+    options.host = start.hosting();
   }
 
   // Windows in their order of creation; each lives until the program ends.

@@ -80,6 +80,11 @@ ChatLine layoutChatLine(std::string_view line) {
   if (style < 0 || style >= kStyleCount) throw BadNumber(std::to_string(style));
   out.style = style;
   std::string_view rest = line.substr(plus + 1);
+  std::string cut;
+  if (rest.size() > kMaxShownLineBytes) {
+    cut = std::string(rest.substr(0, kMaxShownLineBytes)) + "...";
+    rest = cut;
+  }
 
   const auto colon = rest.find(':');
   if (colon != std::string_view::npos) {

@@ -19,6 +19,9 @@ inline constexpr int kLinkStyle = 4;
 inline constexpr int kSmileyCount = 18;
 inline constexpr int kFirstSmileyCode = 10;
 inline constexpr std::string_view kSmileyMarker = ":)#";
+// A peer may send lines of up to 64 KiB; the chat shows this much of one
+// (some 25 lines of the chat pane) and "..." after it.
+inline constexpr std::size_t kMaxShownLineBytes = 1024;
 
 struct TextStyle {
   Colour colour = kWindowText;
@@ -50,7 +53,7 @@ struct ChatLine {
 
 // Lays out "seat+text". Raises BadNumber when the part before the first '+'
 // is not a style number (0 to 14). Link pieces keep link -1: the link table
-// numbers them.
+// numbers them. Text past kMaxShownLineBytes is cut and marked "...".
 ChatLine layoutChatLine(std::string_view line);
 
 // Cuts text after each blank, so every piece but perhaps the last ends with

@@ -384,10 +384,23 @@ void TClient::loadinifile() {
   const IniFile file = IniFile::load(settingsPath_);
   settings_ = readSettings(file, kSettingsSection, settings_);
   settingsLoaded_ = true;
+  // What the user chose while the login was under way wins over the file.
+  const auto early = std::move(earlyChanges_);
+  earlyChanges_.clear();
+  for (const auto& change : early) change(settings_);
   applyTextSize();
   savedGeometry_ = settings_.geometry;
   view_.setGeometry(settings_.geometry);
   view_.showSettings(settings_);
+  if (!early.empty()) saveinifile();
+}
+
+bool TClient::writeinifile(std::string* why) {
+  IniFile file = IniFile::load(settingsPath_);
+  writeSettings(file, kSettingsSection, settings_);
+  if (file.save(settingsPath_, why)) return true;
+  log_("client: cannot write the settings file " + (why ? *why : settingsPath_));
+  return false;
 }
 
 void TClient::saveinifile() {
@@ -395,9 +408,8 @@ void TClient::saveinifile() {
   // built-in values.
   if (!settingsLoaded_) return;
   settings_.geometry = view_.geometry();
-  IniFile file = IniFile::load(settingsPath_);
-  writeSettings(file, kSettingsSection, settings_);
-  if (!file.save(settingsPath_)) log_("client: cannot write the settings file " + settingsPath_);
+  std::string why;
+  if (!writeinifile(&why)) status("Your options were not saved (" + why + ").");
 }
 
 void TClient::FormClose(const Geometry& workArea) {
@@ -407,58 +419,48 @@ void TClient::FormClose(const Geometry& workArea) {
   if (g.height > workArea.height) g.height -= 15;
   savedGeometry_ = g;
   settings_.geometry = g;
-  IniFile file = IniFile::load(settingsPath_);
-  writeSettings(file, kSettingsSection, settings_);
-  if (!file.save(settingsPath_)) log_("client: cannot write the settings file " + settingsPath_);
+  std::string why;
+  writeinifile(&why);
+}
+
+void TClient::changeSetting(const std::function<void(Settings&)>& change) {
+  change(settings_);
+  if (!settingsLoaded_) earlyChanges_.push_back(change);
+  view_.showSettings(settings_);
+  saveinifile();
 }
 
 void TClient::setPlaySounds(bool on) {
-  settings_.playSounds = on;
-  view_.showSettings(settings_);
-  saveinifile();
+  changeSetting([on](Settings& s) { s.playSounds = on; });
 }
 
 void TClient::setChatterSounds(bool on) {
-  settings_.chatterSounds = on;
-  view_.showSettings(settings_);
-  saveinifile();
+  changeSetting([on](Settings& s) { s.chatterSounds = on; });
 }
 
 void TClient::setTurnSound(int tag) {
-  settings_.turnSound = tag == 1 ? 1 : 0;
-  view_.showSettings(settings_);
-  saveinifile();
+  changeSetting([tag](Settings& s) { s.turnSound = tag == 1 ? 1 : 0; });
 }
 
 void TClient::setTextSize(int size) {
-  settings_.textSize = size;
+  changeSetting([size](Settings& s) { s.textSize = size; });
   applyTextSize();
-  view_.showSettings(settings_);
-  saveinifile();
 }
 
 void TClient::setTextColour(Colour colour) {
-  settings_.textColour = colour;
-  view_.showSettings(settings_);
-  saveinifile();
+  changeSetting([colour](Settings& s) { s.textColour = colour; });
 }
 
 void TClient::setBotSpeed(int ms) {
-  settings_.botSpeed = ms == 1000 || ms == 250 ? ms : 750;
-  view_.showSettings(settings_);
-  saveinifile();
+  changeSetting([ms](Settings& s) { s.botSpeed = ms == 1000 || ms == 250 ? ms : 750; });
 }
 
 void TClient::setClearWord(bool on) {
-  settings_.clearWord = on;
-  view_.showSettings(settings_);
-  saveinifile();
+  changeSetting([on](Settings& s) { s.clearWord = on; });
 }
 
 void TClient::setSeeTheirs(bool on) {
-  settings_.seeTheirs = on;
-  view_.showSettings(settings_);
-  saveinifile();
+  changeSetting([on](Settings& s) { s.seeTheirs = on; });
 }
 
 }  // namespace tw

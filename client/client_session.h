@@ -197,6 +197,10 @@ class TClient {
   }
   std::string colourText() const { return colourToText(settings_.textColour); }
   void applyTextSize();
+  // One option command: change, show, save; kept for the login's load when
+  // the file has not been read yet.
+  void changeSetting(const std::function<void(Settings&)>& change);
+  bool writeinifile(std::string* why);
 
   ClientView& view_;
   Timer& Timer1_;
@@ -223,6 +227,7 @@ class TClient {
 
   Settings settings_;
   bool settingsLoaded_ = false;
+  std::vector<std::function<void(Settings&)>> earlyChanges_;
   Geometry savedGeometry_;
 
   GameMirror game_;

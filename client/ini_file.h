@@ -19,8 +19,10 @@ class IniFile {
   static IniFile parse(std::string_view text);
   // Reads the file at `path`; a missing or unreadable file reads as empty.
   static IniFile load(const std::string& path);
-  // Writes the whole text to `path`; gives false when that fails.
-  bool save(const std::string& path) const;
+  // Writes the whole text to a new file beside `path` and renames it over
+  // `path`, so a failed save (a full disk) leaves the old file as it was.
+  // Gives false when that fails, with the reason in `why`.
+  bool save(const std::string& path, std::string* why = nullptr) const;
 
   std::string text() const;
 

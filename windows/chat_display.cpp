@@ -6,12 +6,12 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include "cp1252.h"
 #include "pictures.h"
 
 namespace tw {
 
 namespace {
-QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
 const QString kLinkScheme = QStringLiteral("tw-link");
 }  // namespace
 
@@ -22,6 +22,10 @@ ChatDisplay::ChatDisplay(QWidget* parent) : QTextBrowser(parent), styles_(initia
   QPalette pal = palette();
   pal.setColor(QPalette::Base, Qt::white);
   setPalette(pal);
+  for (int i = 0; i < kStyleCount; ++i) {
+    textFormats_[std::size_t(i)] = format(i);
+    linkFormats_[std::size_t(i)] = format(i, true);
+  }
   addSmilies();
   connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
     if (url.scheme() != kLinkScheme) return;
@@ -32,6 +36,7 @@ ChatDisplay::ChatDisplay(QWidget* parent) : QTextBrowser(parent), styles_(initia
 }
 
 void ChatDisplay::addSmilies() {
+  document()->setMaximumBlockCount(kMaxLines);
   for (int i = 0; i < kSmileyCount; ++i)
     document()->addResource(QTextDocument::ImageResource, QUrl(smileyName(i)), pictures::smiley(i).toImage());
 }
@@ -64,14 +69,17 @@ QTextCharFormat ChatDisplay::format(int style, bool link) const {
 void ChatDisplay::setStyle(int index, const TextStyle& style) {
   if (index < 0 || index >= kStyleCount) return;
   styles_[std::size_t(index)] = style;
+  textFormats_[std::size_t(index)] = format(index);
+  linkFormats_[std::size_t(index)] = format(index, true);
   restyle(index);
 }
 
 void ChatDisplay::restyle(int style) {
   // Ranges first: changing formats while walking would move the fragments.
+  // Neighbouring fragments of the style make one range.
   struct Range {
     int position;
-    int length;
+    int end;
     bool link;
   };
   std::vector<Range> ranges;
@@ -79,40 +87,60 @@ void ChatDisplay::restyle(int style) {
     for (auto it = block.begin(); !it.atEnd(); ++it) {
       const QTextFragment fragment = it.fragment();
       const QTextCharFormat current = fragment.charFormat();
-      if (!fragment.isValid() || current.isImageFormat() || !current.hasProperty(kStyleProperty)) continue;
-      if (current.intProperty(kStyleProperty) == style)
-        ranges.push_back({fragment.position(), fragment.length(), current.isAnchor()});
+      if (!fragment.isValid() || current.isImageFormat() || current.intProperty(kStyleProperty) != style ||
+          !current.hasProperty(kStyleProperty))
+        continue;
+      const bool link = current.isAnchor();
+      const int end = fragment.position() + fragment.length();
+      if (!ranges.empty() && ranges.back().end == fragment.position() && ranges.back().link == link)
+        ranges.back().end = end;
+      else
+        ranges.push_back({fragment.position(), end, link});
     }
   }
-  const QTextCharFormat text = format(style);
-  const QTextCharFormat link = format(style, true);
+  if (ranges.empty()) return;
   QTextCursor cursor(document());
+  cursor.beginEditBlock();
   for (const Range& r : ranges) {
     cursor.setPosition(r.position);
-    cursor.setPosition(r.position + r.length, QTextCursor::KeepAnchor);
-    cursor.mergeCharFormat(r.link ? link : text);
+    cursor.setPosition(r.end, QTextCursor::KeepAnchor);
+    cursor.mergeCharFormat(r.link ? linkFormats_[std::size_t(style)] : textFormats_[std::size_t(style)]);
   }
+  cursor.endEditBlock();
 }
 
 void ChatDisplay::addLine(const ChatLine& line) {
   QTextCursor cursor(document());
+  cursor.beginEditBlock();
   cursor.movePosition(QTextCursor::End);
   if (!document()->isEmpty()) cursor.insertBlock();
-  cursor.insertText(latin1(line.prefix) + QLatin1Char(' '), format(line.style));
+  // Neighbouring pieces of one style go in as one run.
+  QString run = fromCp1252(line.prefix) + QLatin1Char(' ');
+  int runStyle = line.style;
+  const auto flush = [&] {
+    if (!run.isEmpty()) cursor.insertText(run, textFormats_.at(std::size_t(runStyle)));
+    run.clear();
+  };
   for (const ChatPiece& piece : line.pieces) {
     switch (piece.kind) {
       case ChatPiece::Kind::Text:
-        cursor.insertText(latin1(piece.text), format(piece.style));
+        if (piece.style != runStyle) {
+          flush();
+          runStyle = piece.style;
+        }
+        run += fromCp1252(piece.text);
         break;
       case ChatPiece::Kind::Link: {
-        QTextCharFormat f = format(piece.style, true);
+        flush();
+        QTextCharFormat f = linkFormats_.at(std::size_t(piece.style));
         f.setAnchor(true);
         f.setAnchorHref(kLinkScheme + QLatin1Char(':') + QString::number(piece.link));
         f.setProperty(kLinkProperty, piece.link);
-        cursor.insertText(latin1(piece.text), f);
+        cursor.insertText(fromCp1252(piece.text), f);
         break;
       }
       case ChatPiece::Kind::Smiley: {
+        flush();
         QTextImageFormat image;
         image.setName(smileyName(piece.image));
         image.setWidth(17);
@@ -123,6 +151,8 @@ void ChatDisplay::addLine(const ChatLine& line) {
       }
     }
   }
+  flush();
+  cursor.endEditBlock();
   if (!scrollOff_) verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 

@@ -1,6 +1,8 @@
 // mainchat: the read-only chat display. It keeps a table of 15 text styles;
 // every piece of text remembers its style, so changing a style restyles the
 // lines already shown. Text is inserted as text, never parsed as markup.
+// Peers decide how long and how often lines come, so a line is laid out in
+// one edit, a restyle is one edit, and only the latest kMaxLines are kept.
 #pragma once
 
 #include <QTextBrowser>
@@ -15,6 +17,8 @@ class ChatDisplay : public QTextBrowser {
 
  public:
   explicit ChatDisplay(QWidget* parent = nullptr);
+
+  static constexpr int kMaxLines = 500;
 
   void setStyle(int index, const TextStyle& style);
   const TextStyle& style(int index) const { return styles_.at(std::size_t(index)); }
@@ -41,6 +45,8 @@ class ChatDisplay : public QTextBrowser {
   void restyle(int style);
 
   std::array<TextStyle, kStyleCount> styles_;
+  std::array<QTextCharFormat, kStyleCount> textFormats_;
+  std::array<QTextCharFormat, kStyleCount> linkFormats_;
   bool scrollOff_ = false;
 };
 

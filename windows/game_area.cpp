@@ -10,6 +10,7 @@
 #include <QToolButton>
 #include <cmath>
 
+#include "cp1252.h"
 #include "game_mirror.h"
 #include "pictures.h"
 
@@ -24,8 +25,6 @@ constexpr int kRaised = 3;
 constexpr int kSlotLefts[GameState::kBarSize] = {63, 108, 154, 199, 244, 290, 335};
 const QString kRestColour = QStringLiteral("#004080");
 const QString kTurnColour = QStringLiteral("#FF0000");
-
-QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
 
 QLabel* label(QWidget* parent, const QString& name, QRect at) {
   auto* l = new QLabel(parent);
@@ -231,13 +230,13 @@ void GameArea::redraw(unsigned changes) {
   if (changes & kBarChanged) redrawBar();
   if (changes & kWordRowChanged) redrawWordRow();
   if (changes & kSeatsChanged) redrawSeats();
-  if (changes & kStatusChanged) status_->setText(latin1(state_.status));
+  if (changes & kStatusChanged) status_->setText(fromCp1252(state_.status));
   if (changes & kClockChanged) redrawClock();
   if (changes & kPanelsChanged) redrawPanels();
   if (changes & kCaptionsChanged) {
-    timePerTurn_->setText(latin1(state_.timePerTurn));
-    gameMode_->setText(latin1(state_.gameMode));
-    playToScore_->setText(latin1(state_.playToScore));
+    timePerTurn_->setText(fromCp1252(state_.timePerTurn));
+    gameMode_->setText(fromCp1252(state_.gameMode));
+    playToScore_->setText(fromCp1252(state_.playToScore));
   }
 }
 
@@ -262,7 +261,7 @@ void GameArea::redrawWordRow() {
 void GameArea::redrawSeat(int seat) {
   if (!Roster::playingSeat(seat)) return;
   const auto s = std::size_t(seat);
-  names_[s]->setText(latin1(roster_.name(seat)));
+  names_[s]->setText(fromCp1252(roster_.name(seat)));
   names_[s]->setVisible(roster_.visible(seat));
   scores_[s]->setVisible(roster_.visible(seat));
   bonuses_[s]->setVisible(roster_.visible(seat) && !state_.seats[s].bonus.empty());
@@ -278,9 +277,9 @@ void GameArea::redrawSeats() {
       const QString c = colour ? kTurnColour : kRestColour;
       for (QLabel* l : {names_[i], scores_[i], bonuses_[i]}) l->setStyleSheet(seatStyle(c));
     }
-    scores_[i]->setText(latin1(state_.seats[i].score));
+    scores_[i]->setText(fromCp1252(state_.seats[i].score));
     scores_[i]->adjustSize();
-    bonuses_[i]->setText(latin1(state_.seats[i].bonus));
+    bonuses_[i]->setText(fromCp1252(state_.seats[i].bonus));
     bonuses_[i]->adjustSize();
     redrawSeat(s);
   }
@@ -293,7 +292,7 @@ void GameArea::redrawSeats() {
 }
 
 void GameArea::redrawClock() {
-  timer_->setText(latin1(state_.clock));
+  timer_->setText(fromCp1252(state_.clock));
   const int colour = state_.clockRed ? 1 : 0;
   if (colour != clockColour_) {
     clockColour_ = colour;
@@ -306,10 +305,10 @@ void GameArea::redrawClock() {
 void GameArea::redrawPanels() {
   for (QPushButton* b : moveButtons_) b->setVisible(state_.moveButtons);
   start_->setVisible(state_.startButton);
-  winner1_->setText(latin1(state_.winnerText));
-  winner2_->setText(latin1(state_.winnerText));
+  winner1_->setText(fromCp1252(state_.winnerText));
+  winner2_->setText(fromCp1252(state_.winnerText));
   winnerPanel_->setVisible(state_.winnerShown);
-  theirLabel_->setText(latin1(state_.theirTilesLabel));
+  theirLabel_->setText(fromCp1252(state_.theirTilesLabel));
   for (int n = 1; n <= GameState::kBarSize; ++n)
     theirTiles_[std::size_t(n)]->setPixmap(pictures::littleImage(state_.theirTiles[std::size_t(n)]));
   theirPanel_->setVisible(state_.theirTilesShown);

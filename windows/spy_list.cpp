@@ -32,10 +32,10 @@ Tspylist::Tspylist(QWidget* parent) : QWidget(parent, Qt::Window) {
   RemoveFromGame1_ = popup_kickhim_->addAction(QStringLiteral("Remove From Game"));
   RemoveFromGame1_->setObjectName(QStringLiteral("RemoveFromGame1"));
   RemoveFromGame1_->setEnabled(false);
-  connect(RemoveFromGame1_, &QAction::triggered, this, [this] { removeFromGame(hovered_); });
+  connect(RemoveFromGame1_, &QAction::triggered, this, [this] { removeClicked(); });
   connect(listbox_spys_, &QListWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     QListWidgetItem* item = listbox_spys_->itemAt(pos);
-    hovered_ = item ? listbox_spys_->row(item) : -1;
+    remember(item ? listbox_spys_->row(item) : -1);
     popup_kickhim_->popup(listbox_spys_->viewport()->mapToGlobal(pos));
   });
   resize(220, 200);
@@ -54,11 +54,20 @@ QStringList Tspylist::entries() const {
 
 void Tspylist::setKickEnabled(bool enabled) { RemoveFromGame1_->setEnabled(enabled); }
 
+void Tspylist::remember(int index) {
+  clicked_ = index >= 0 && index < listbox_spys_->count() ? listbox_spys_->item(index)->text() : QString();
+}
+
 void Tspylist::removeFromGame(int index) {
-  if (!RemoveFromGame1_->isEnabled() || index < 0 || index >= listbox_spys_->count()) return;
-  const QString text = listbox_spys_->item(index)->text();
+  remember(index);
+  removeClicked();
+}
+
+void Tspylist::removeClicked() {
+  // An entry that left meanwhile is not removed; its seat may be someone else's by now.
+  if (!RemoveFromGame1_->isEnabled() || clicked_.isEmpty() || !entries().contains(clicked_)) return;
   bool ok = false;
-  const int seat = text.left(text.indexOf(QLatin1Char(':'))).toInt(&ok);
+  const int seat = clicked_.left(clicked_.indexOf(QLatin1Char(':'))).toInt(&ok);
   if (ok) emit kickRequested(seat);
 }
 

@@ -19,7 +19,8 @@ class Tspylist : public QWidget {
   QStringList entries() const;
   // Only the hosting copy may remove spectators.
   void setKickEnabled(bool enabled);
-  // "Remove From Game" on the entry at `index` (-1: none under the pointer).
+  // The menu opened on the entry at `index` (-1: none under the pointer) and
+  // "Remove From Game" chosen.
   void removeFromGame(int index);
 
  signals:
@@ -29,7 +30,11 @@ class Tspylist : public QWidget {
   QListWidget* listbox_spys_;
   QMenu* popup_kickhim_;
   QAction* RemoveFromGame1_;
-  int hovered_ = -1;
+  // The entry the menu was opened on: the list may change while the menu is
+  // open, and only that spectator may be removed.
+  QString clicked_;
+  void remember(int index);
+  void removeClicked();
 };
 
 }  // namespace tw

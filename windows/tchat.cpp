@@ -23,6 +23,7 @@
 #include <QToolButton>
 
 #include "chat_display.h"
+#include "cp1252.h"
 #include "game_area.h"
 #include "game_start.h"
 #include "host_service.h"
@@ -37,9 +38,6 @@ namespace {
 const QString kEnterChatHere = QStringLiteral("<Enter Chat Here>");
 constexpr int kPanelWidth = 712;
 constexpr int kPanelHeight = 485;
-
-QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
-std::string bytes(const QString& s) { return s.toLatin1().toStdString(); }
 
 Colour fromQColor(const QColor& c) {
   return Colour(c.red()) | Colour(c.green()) << 8 | Colour(c.blue()) << 16;
@@ -128,6 +126,8 @@ Tchat::~Tchat() {
   client_.reset();
 }
 
+void Tchat::setHost(HostService* host) { host_ = host; }
+
 void Tchat::setSpyList(Tspylist* spylist) {
   spylist_ = spylist;
   if (spylist_)
@@ -176,7 +176,7 @@ void Tchat::buildChat(QWidget* panel) {
   popup_sounds_ = new QMenu(this);
   popup_sounds_->setObjectName(QStringLiteral("popup_sounds"));
   for (int tag = 0; tag <= 20; ++tag) {
-    QAction* a = popup_sounds_->addAction(latin1(std::string(TClient::chatterCaption(tag))));
+    QAction* a = popup_sounds_->addAction(fromCp1252(std::string(TClient::chatterCaption(tag))));
     a->setObjectName(tag == 0 ? QStringLiteral("Cancel1") : QStringLiteral("wave%1").arg(tag));
     a->setProperty("tag", tag);
     connect(a, &QAction::triggered, this, [this, tag] { client_->chatterSound(tag); });
@@ -321,10 +321,10 @@ void Tchat::buildMenus() {
 
   popup_input_ = new QMenu(this);
   popup_input_->setObjectName(QStringLiteral("popup_input"));
-  QAction* paste = action(popup_input_, QStringLiteral("Paste"), "Paste1");
-  paste->setShortcut(QKeySequence::Paste);
-  paste->setShortcutVisibleInContextMenu(true);
-  connect(paste, &QAction::triggered, this, [this] {
+  Paste1_ = action(popup_input_, QStringLiteral("Paste"), "Paste1");
+  Paste1_->setShortcut(QKeySequence::Paste);
+  Paste1_->setShortcutVisibleInContextMenu(true);
+  connect(Paste1_, &QAction::triggered, this, [this] {
     const QString text = QApplication::clipboard()->text();
     if (!text.isEmpty()) mychat_->setText(text);
   });
@@ -394,7 +394,8 @@ void Tchat::processparams() {
     return;
   }
   client_->status("Loading Multi-player Game.. Please Wait.");
-  client_->setPlayerName(bytes(options_.playerName));
+  if (!options_.connect) return;
+  client_->setPlayerName(toCp1252(options_.playerName));
   options_.host ? hostpress() : joinpress();
 }
 
@@ -406,7 +407,7 @@ void Tchat::hostpress() {
             "Tilewhirl game or tilewhirl-host. Close that program and start again, or start "
             "with --port N to host on another port (players then join with the same --port N).")
             .arg(options_.port);
-    client_->status(bytes(text));
+    client_->status(toCp1252(text));
     messageBox(text);
     return;
   }
@@ -437,11 +438,12 @@ void Tchat::sockInfo(Sock::SocketInfo kind, const QString& text) {
   // Errors read "Error #<QAbstractSocket::SocketError> (<reason>)".
   static const QRegularExpression pattern(QStringLiteral("^Error #(\\d+) \\((.*)\\)$"));
   const auto match = pattern.match(text);
-  const std::string host = bytes(sock.hostName());
+  const std::string host = toCp1252(sock.hostName());
   if (match.hasMatch() && match.captured(1).toInt() == int(QAbstractSocket::HostNotFoundError))
     client_->hostNotFound(host);
   else
-    client_->connectFailed(host, sock.portName().toInt(), bytes(match.hasMatch() ? match.captured(2) : text));
+    client_->connectFailed(host, sock.portName().toInt(),
+                           toCp1252(match.hasMatch() ? match.captured(2) : text));
 }
 
 // ---- Chat input ------------------------------------------------------------------------------
@@ -449,6 +451,11 @@ void Tchat::sockInfo(Sock::SocketInfo kind, const QString& text) {
 bool Tchat::eventFilter(QObject* watched, QEvent* event) {
   if (watched == mychat_ && event->type() == QEvent::KeyPress) {
     if (mychat_->text() == kEnterChatHere) mychat_->clear();
+    // The input's own paste would insert at the cursor; ours replaces the text.
+    if (static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste)) {
+      Paste1_->trigger();
+      return true;
+    }
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
       sendit();
@@ -459,7 +466,7 @@ bool Tchat::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Tchat::sendit() {
-  if (client_->sendit(bytes(mychat_->text()))) mychat_->clear();
+  if (client_->sendit(toCp1252(mychat_->text()))) mychat_->clear();
 }
 
 void Tchat::smileyChosen(int tag) {
@@ -472,7 +479,7 @@ void Tchat::smileyChosen(int tag) {
 void Tchat::mainchatJump(int link) {
   const auto target = client_->mainchatJump(link);
   if (!target) return;
-  const QUrl url(latin1(*target), QUrl::StrictMode);
+  const QUrl url(fromCp1252(*target), QUrl::StrictMode);
   const QString scheme = url.scheme().toLower();
   if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) return;
   if (!openUrl(url)) messageBox(QStringLiteral("Cannot open Webpage"));
@@ -524,11 +531,11 @@ void Tchat::setJustWatchChecked(bool checked) { JustWatch1_->setChecked(checked)
 void Tchat::setSpies(const std::vector<std::string>& entries) {
   if (!spylist_) return;
   QStringList list;
-  for (const auto& e : entries) list << latin1(e);
+  for (const auto& e : entries) list << fromCp1252(e);
   spylist_->setEntries(list);
 }
 
-void Tchat::playSound(const std::string& name) { sounds_->play(latin1(name)); }
+void Tchat::playSound(const std::string& name) { sounds_->play(fromCp1252(name)); }
 
 void Tchat::showSettings(const Settings& s) {
   PlaySounds1_->setChecked(s.playSounds);
@@ -548,7 +555,7 @@ void Tchat::showSettings(const Settings& s) {
   QPalette pal = mychat_->palette();
   pal.setColor(QPalette::Text, ChatDisplay::toQColor(s.textColour, pal));
   mychat_->setPalette(pal);
-  for (int n = 1; n <= 9; ++n) b_phrase_[std::size_t(n)]->setToolTip(latin1(client_->phrase(n)));
+  for (int n = 1; n <= 9; ++n) b_phrase_[std::size_t(n)]->setToolTip(fromCp1252(client_->phrase(n)));
   if (host_ && client_->hosting()) host_->server().setBotSpeed(s.botSpeed);
   if (gamestart_) gamestart_->load(client_->gameOptions());
 }
@@ -560,7 +567,7 @@ void Tchat::setGeometry(const Geometry& g) {
 
 Geometry Tchat::geometry() const { return Geometry{x(), y(), width(), height()}; }
 
-void Tchat::message(const std::string& text) { messageBox(latin1(text)); }
+void Tchat::message(const std::string& text) { messageBox(fromCp1252(text)); }
 
 void Tchat::closeWindow() {
   // A message shown just before ("Game is full") is read first; the window

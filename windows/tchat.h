@@ -36,6 +36,8 @@ struct StartOptions {
   QString hostAddress;
   bool host = true;  // run the host in this copy
   bool solo = true;  // started without parameters
+  // False with fewer than the three parameters: only the loading line shows.
+  bool connect = true;
   quint16 port = 7772;
   std::string settingsPath;
 };
@@ -48,7 +50,7 @@ class Tchat : public QMainWindow, private ClientView {
   ~Tchat() override;
 
   // The host window and the spy list, created after this window.
-  void setHost(HostService* host) { host_ = host; }
+  void setHost(HostService* host);
   void setSpyList(Tspylist* spylist);
 
   TClient& client() { return *client_; }
@@ -105,7 +107,7 @@ class Tchat : public QMainWindow, private ClientView {
 
   StartOptions options_;
   LogFn log_;
-  HostService* host_ = nullptr;
+  QPointer<HostService> host_;  // may go before this window does
   QPointer<Tspylist> spylist_;
   Sock sock;
   QtTimer Timer1;
@@ -148,6 +150,7 @@ class Tchat : public QMainWindow, private ClientView {
   QMenu* popup_smilies_ = nullptr;
   QMenu* popup_chat_ = nullptr;
   QMenu* popup_input_ = nullptr;
+  QAction* Paste1_ = nullptr;
 };
 
 }  // namespace tw

@@ -69,6 +69,28 @@ TEST(ChatLayout, TheSeatMustBeAStyleNumber) {
   EXPECT_NO_THROW(layoutChatLine("0+"));
 }
 
+TEST(ChatLayout, AnAbsurdlyLongLineIsCut) {
+  // The longest line the host passes, made of what costs a display most.
+  std::string line = "2+Bob chats: ";
+  while (line.size() < 64 * 1024) line += ":)#12 www.x.org ";
+  const ChatLine l = layoutChatLine(line);
+  std::size_t shown = l.prefix.size(), smilies = 0;
+  for (const auto& p : l.pieces) {
+    shown += p.text.size();
+    smilies += p.kind == Kind::Smiley;
+  }
+  EXPECT_LE(shown + smilies * 5, kMaxShownLineBytes + 2 * l.pieces.size());
+  EXPECT_GT(smilies, 10u);
+  EXPECT_EQ(l.pieces.back(), text("... ", 2));
+  // One word with no blank at all: one piece, cut.
+  const ChatLine word = layoutChatLine("2+" + std::string(60000, 'w'));
+  ASSERT_EQ(word.pieces.size(), 1u);
+  EXPECT_EQ(word.pieces[0].text, std::string(kMaxShownLineBytes, 'w') + "... ");
+  // A line of the shown length is left whole.
+  const ChatLine whole = layoutChatLine("2+" + std::string(kMaxShownLineBytes, 'w'));
+  EXPECT_EQ(whole.pieces[0].text, std::string(kMaxShownLineBytes, 'w') + " ");
+}
+
 TEST(ChatLayout, PiecesEndWithTheirBlank) {
   EXPECT_EQ(splitPieces(" a  b"), (std::vector<std::string>{" ", "a ", " ", "b"}));
   EXPECT_TRUE(splitPieces("").empty());

@@ -1,6 +1,8 @@
 // The settings file: INI rules, the keys' defaults and fallbacks, round trips.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
@@ -177,6 +179,50 @@ TEST(SettingsFile, LoadAndSaveOnDisk) {
   ASSERT_TRUE(f.save(path.string()));
   EXPECT_EQ(IniFile::load(path.string()).text(), "[S]\r\nk=1\r\nj=2\r\n");
   fs::remove(path);
+}
+
+// A full disk, as the file size limit makes it: the save fails part way.
+TEST(SettingsFile, ASaveThatFailsLeavesTheOldFileWhole) {
+  namespace fs = std::filesystem;
+  const fs::path dir =
+      fs::temp_directory_path() / ("tw-ini-full-" + std::to_string(reinterpret_cast<std::uintptr_t>(&dir)));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const fs::path path = dir / "veltrixlobby.ini";
+  std::string old = "[Lobby]\nServer=x\n[Tilewhirl]\n";
+  for (int i = 1; i <= 9; ++i)
+    old += "Phrase" + std::to_string(i) + "=" + std::string(250, char('a' + i)) + "\n";
+  ASSERT_TRUE(IniFile::parse(old).save(path.string()));
+  ASSERT_GT(fs::file_size(path), 2048u);
+  fs::permissions(path, fs::perms(0600));
+
+  IniFile changed = IniFile::parse(old);
+  changed.writeString("Tilewhirl", "Textsize", "12");
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit full = before;
+  full.rlim_cur = 2048;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
+  std::string why;
+  const bool saved = changed.save(path.string(), &why);
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, oldSignal);
+  EXPECT_FALSE(saved);
+  EXPECT_FALSE(why.empty());
+  EXPECT_EQ(IniFile::load(path.string()).text(), old);
+  // No half-written file is left beside it.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+
+  // A save that works replaces the file whole, keeps its permissions and a link to it.
+  const fs::path link = dir / "link.ini";
+  fs::create_symlink(path, link);
+  ASSERT_TRUE(changed.save(link.string()));
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(IniFile::load(path.string()).value("Tilewhirl", "Textsize"), "12");
+  EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms(0600));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
+  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -253,6 +253,46 @@ TEST_F(Session, NothingIsWrittenBeforeTheSettingsWereRead) {
   EXPECT_FALSE(std::filesystem::exists(path));
 }
 
+TEST_F(Session, OptionsChangedBeforeTheLoginOutliveTheFile) {
+  ASSERT_TRUE(
+      IniFile::parse("[Tilewhirl]\nTextsize=12\nPlaysounds=true\nBotspeed=1000\nTurnsound=1\n").save(path));
+  client.setPlaySounds(false);
+  client.setBotSpeed(250);
+  client.setTextSize(14);
+  EXPECT_FALSE(view.shown.playSounds);
+  login(1);
+  EXPECT_FALSE(client.settings().playSounds);
+  EXPECT_EQ(client.settings().botSpeed, 250);
+  EXPECT_EQ(client.settings().textSize, 14);
+  EXPECT_EQ(view.styles[5].size, 14);
+  EXPECT_EQ(client.settings().turnSound, 1);  // untouched: the file's value
+  EXPECT_EQ(view.shown.botSpeed, 250);
+  // The changes are options like any other: saved at once.
+  const IniFile f = IniFile::load(path);
+  EXPECT_EQ(f.value("Tilewhirl", "Playsounds"), "false");
+  EXPECT_EQ(f.value("Tilewhirl", "Botspeed"), "250");
+  EXPECT_EQ(f.value("Tilewhirl", "Textsize"), "14");
+  EXPECT_EQ(f.value("Tilewhirl", "Turnsound"), "1");
+  // After the login a new change is not replayed by anything.
+  client.setPlaySounds(true);
+  EXPECT_EQ(IniFile::load(path).value("Tilewhirl", "Playsounds"), "true");
+}
+
+TEST_F(Session, AFailedSaveKeepsTheFileAndSaysSo) {
+  // The folder of the settings file vanishes: nothing can be written there.
+  TClient lost(view, ClientTimers{timer1, phrasetimer, turntime}, nullptr, path + ".d/none/veltrixlobby.ini",
+               [this](const std::string& l) { log.push_back(l); });
+  lost.sockConnected();
+  lost.sockRead(
+      "CMD_sendlogininfo+1\xFF"
+      "CMD_newplayerinfo+1+Ann\xFF");
+  for (int i = 0; i < 10; ++i) lost.Timer1Timer();
+  view.lines.clear();
+  lost.setBotSpeed(250);
+  ASSERT_EQ(view.lines.size(), 1u);
+  EXPECT_NE(view.lines[0].find("options were not saved"), std::string::npos);
+}
+
 TEST_F(Session, ClosingSavesOnlyAMovedWindowShrunkToTheWorkArea) {
   ASSERT_TRUE(IniFile::parse("[Tilewhirl]\nLeft=10\nTop=20\nWidth=700\nHeight=500\n").save(path));
   login(1);

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,6 +45,7 @@ class FakeHost {
     });
   }
   quint16 port() const { return server_.serverPort(); }
+  bool hasClient() const { return socket_ != nullptr; }
   bool waitForClient() {
     return waitUntil([this] { return socket_ != nullptr; });
   }
@@ -74,8 +76,8 @@ class Window : public ::testing::Test {
     std::filesystem::remove(settings);
   }
 
-  Tchat& open(const QString& name, quint16 port, bool hosting = false,
-              const QString& address = QStringLiteral("127.0.0.1"), HostService* hostService = nullptr) {
+  StartOptions options(const QString& name, quint16 port, bool hosting = false,
+                       const QString& address = QStringLiteral("127.0.0.1")) const {
     StartOptions o;
     o.playerName = name;
     o.hostAddress = address;
@@ -83,6 +85,11 @@ class Window : public ::testing::Test {
     o.solo = name.isEmpty();
     o.port = port;
     o.settingsPath = settings;
+    return o;
+  }
+  Tchat& open(const QString& name, quint16 port, bool hosting = false,
+              const QString& address = QStringLiteral("127.0.0.1"), HostService* hostService = nullptr) {
+    const StartOptions o = options(name, port, hosting, address);
     auto w = std::make_unique<Tchat>(o, [this](const std::string& l) { log.push_back(l); });
     Tchat& chat = *w;
     chat.messageBox = [this](const QString& t) { boxes.push_back(t.toStdString()); };
@@ -433,14 +440,8 @@ TEST_F(Window, AFullGameSaysSoAndEnds) {
 
 TEST_F(Window, TheHostsMessageNeverBlocksTheWindow) {
   FakeHost fake;
-  StartOptions o;
-  o.playerName = QStringLiteral("Ann");
-  o.hostAddress = QStringLiteral("127.0.0.1");
-  o.solo = false;
-  o.host = false;
-  o.port = fake.port();
-  o.settingsPath = settings;
-  Tchat chat(o, [](const std::string&) {});  // the program's own message boxes
+  Tchat chat(options(QStringLiteral("Ann"), fake.port()),
+             [](const std::string&) {});  // the program's own boxes
   bool closed = false;
   QObject::connect(&chat, &Tchat::closed, [&] { closed = true; });
   chat.show();
@@ -498,6 +499,93 @@ TEST_F(Window, TheSpyListRemovesSpectatorsForTheHostOnly) {
   spies.front()->removeFromGame(0);
   ASSERT_TRUE(waitUntil([&] { return peers.back()->closed; }));
   ASSERT_TRUE(chatHas(ann, QStringLiteral("P7 has left.")));
+}
+
+TEST_F(Window, PasteReplacesTheWholeInputFromMenuAndKeyboard) {
+  FakeHost fake;
+  Tchat& ann = open(QStringLiteral("Ann"), fake.port());
+  auto* input = child<QLineEdit>(ann, "mychat");
+  input->setText(QStringLiteral("typed text"));
+  input->setCursorPosition(5);
+  QApplication::clipboard()->setText(QStringLiteral("from the clipboard"));
+  QKeyEvent ctrlV(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier, QStringLiteral("\x16"));
+  QCoreApplication::sendEvent(input, &ctrlV);
+  EXPECT_EQ(input->text(), QStringLiteral("from the clipboard"));
+  QApplication::clipboard()->setText(QStringLiteral("again"));
+  trigger(ann, "Paste1");
+  EXPECT_EQ(input->text(), QStringLiteral("again"));
+  // An empty clipboard leaves the input alone.
+  QApplication::clipboard()->clear();
+  QCoreApplication::sendEvent(input, &ctrlV);
+  EXPECT_EQ(input->text(), QStringLiteral("again"));
+}
+
+TEST_F(Window, TextCrossesTheWidgetEdgeAsWindows1252) {
+  Tchat& ann = login(QStringLiteral("Ann"));
+  auto bob = join("Bob\x96Jr");
+  bob->say(
+      "CMD_chat+2+\x80"
+      "5 \x93quoted\x94 \x85|clBlack");
+  ASSERT_TRUE(chatHas(ann, QString::fromUtf8("Bob–Jr chats:  €5 “quoted” … ")));
+  EXPECT_EQ(child<QLabel>(ann, "label_playername2")->text(), QString::fromUtf8("Bob–Jr"));
+  type(ann, QString::fromUtf8("€ — “ok” 漢"));
+  EXPECT_TRUE(received(*bob, "CMD_chat+1+Ann chats: \x80 \x97 \x93ok\x94 ?|clBlack"));
+}
+
+TEST_F(Window, FewerThanThreeParametersOnlyShowTheLoadingLine) {
+  FakeHost fake;
+  StartOptions o = options(QStringLiteral("Ann"), fake.port());
+  o.connect = false;
+  Tchat chat(o, [](const std::string&) {});
+  chat.show();
+  ASSERT_TRUE(chatHas(chat, QStringLiteral("Loading Multi-player Game.. Please Wait.")));
+  spin(100);
+  EXPECT_FALSE(fake.hasClient());
+  EXPECT_EQ(chatText(chat), QStringLiteral(" Loading Multi-player Game.. Please Wait. "));
+}
+
+TEST_F(Window, AWindowThatOutlivesItsHostLetsItGo) {
+  auto own = std::make_unique<HostService>([](const std::string&) {});
+  Tchat& ann = open(QString(), 0, true, QString(), own.get());
+  own.reset();  // gone before the window starts hosting
+  ASSERT_TRUE(waitUntil([&] { return !boxes.empty(); }));
+  EXPECT_FALSE(child<QPushButton>(ann, "button_start")->isVisible());
+  trigger(ann, "Fast1");
+  spin(50);
+  EXPECT_FALSE(ann.client().loggedIn());
+}
+
+// Long lines in changing colours, more of them than the history keeps: the
+// window keeps up, holds a bounded history and still sends what is typed.
+TEST_F(Window, AFloodOfLongRecolouredLinesStaysBoundedAndTheInputWorks) {
+  FakeHost fake;
+  Tchat& ann = open(QStringLiteral("Ann"), fake.port());
+  ASSERT_TRUE(fake.waitForClient());
+  fake.say("CMD_sendlogininfo+1");
+  fake.say("CMD_newplayerinfo+1+Ann");
+  ASSERT_TRUE(waitUntil([&] { return ann.client().settingsLoaded(); }));
+  std::string words;
+  while (words.size() < 60000) words += "ab :)#12 www.x.org ";
+  for (int i = 0; i < 20; ++i) {
+    fake.say("CMD_chat+2+Bob chats: " + words + (i % 2 ? "|clRed" : "|x|clNavy"));
+    fake.say("CMD_chat+2+Bob chats: " + std::string(60000, 'w') + "|$00" + std::to_string(10 + i) + "0000");
+  }
+  for (int i = 0; i < ChatDisplay::kMaxLines; ++i)
+    fake.say("CMD_action+" + std::to_string(1 + i % 6) + "+P waves " + std::to_string(i) + "|clGreen");
+  fake.say("CMD_chat+3+Cid chats: the end|clBlack");
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("Cid chats:  the end")));
+  QTextDocument* doc = ann.mainchat()->document();
+  EXPECT_LE(doc->blockCount(), ChatDisplay::kMaxLines);
+  EXPECT_TRUE(doc->firstBlock().text().contains(QStringLiteral("waves")));
+  type(ann, QStringLiteral("still here"));
+  EXPECT_TRUE(waitUntil([&] {
+    return std::find(fake.received.begin(), fake.received.end(), "CMD_chat+1+still here|clBlack") !=
+           fake.received.end();
+  }));
+  // A long line shows its start and where it was cut.
+  fake.say("CMD_chat+2+Bob chats: " + std::string(60000, 'w') + "|clRed");
+  ASSERT_TRUE(waitUntil([&] { return doc->lastBlock().text().endsWith(QStringLiteral("w... ")); }));
+  EXPECT_LT(doc->lastBlock().length(), int(kMaxShownLineBytes) + 8);
 }
 
 }  // namespace

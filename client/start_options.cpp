@@ -1,0 +1,87 @@
+// The game window's command line, read without any toolkit so that it can be
+// tested as a plain function.
+#include "start_options.h"
+
+#include <charconv>
+
+#include "commands.h"
+
+namespace tw {
+
+namespace {
+
+constexpr std::size_t kParamCount = 3;
+
+bool readPort(std::string_view text, int& port) {
+  int value = -1;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < 0 || value > 65535)
+    return false;
+  port = value;
+  return true;
+}
+
+}  // namespace
+
+StartArgs parseStartArgs(const std::vector<std::string>& args) {
+  StartArgs out;
+  out.port = kGamePort;
+  bool help = false, version = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (arg == "--help") {
+      help = true;
+    } else if (arg == "--version") {
+      version = true;
+    } else if (arg == "--new-instance") {
+      out.newInstance = true;
+    } else if (arg == "--port" || arg.substr(0, 7) == "--port=") {
+      std::string_view value;
+      if (arg == "--port") {
+        if (i + 1 == args.size()) {
+          out.action = StartArgs::Action::Error;
+          out.error = "--port needs a number from 0 to 65535";
+          continue;
+        }
+        value = args[++i];
+      } else {
+        value = arg.substr(7);
+      }
+      if (!readPort(value, out.port)) {
+        out.action = StartArgs::Action::Error;
+        out.error = "--port needs a number from 0 to 65535, not \"" + std::string(value) + "\"";
+      }
+    } else if (out.params.size() < kParamCount) {
+      out.params.emplace_back(arg);
+    }
+  }
+  // Asking for help always gets it, even beside a mistake.
+  if (help)
+    out.action = StartArgs::Action::Help;
+  else if (version && out.action != StartArgs::Action::Error)
+    out.action = StartArgs::Action::Version;
+  return out;
+}
+
+std::string startHelp(std::string_view settingsPath) {
+  return "Usage: tilewhirl [options] [NAME HOST HOSTING]\n"
+         "Tilewhirl, a word game for up to six players.\n\n"
+         "Without parameters: a solo game hosted on this copy, played as \"You\".\n"
+         "With parameters: NAME HOST HOSTING, where HOSTING \"true\" hosts the game on\n"
+         "this copy (HOST is then not used) and anything else joins the game at HOST.\n"
+         "With fewer than three parameters the window shows its loading line and\n"
+         "connects nowhere; parameters after the third are ignored. A parameter that\n"
+         "begins with \"-\" is still a parameter (\"-Bob\" is a name).\n\n"
+         "Options:\n"
+         "  --port N         TCP port to host or join on (default " +
+         std::to_string(kGamePort) +
+         ").\n"
+         "  --new-instance   Start even when a copy already runs (tests, or two copies\n"
+         "                   side by side).\n"
+         "  --help           Show this text.\n"
+         "  --version        Show the version.\n\n"
+         "Settings file: " +
+         std::string(settingsPath) + "\n";
+}
+
+}  // namespace tw
