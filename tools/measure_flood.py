@@ -63,7 +63,10 @@ class Chatter:
 
     def read(self):
         while True:
-            data = self.sock.recv(1 << 20)
+            try:
+                data = self.sock.recv(1 << 20)
+            except OSError:
+                data = b""
             if not data:
                 with self.lock:
                     self.closed = True
