@@ -234,19 +234,23 @@ bool TDictn::writeBuiltinList(std::string& error) {
     error = std::strerror(errno);
     return false;
   }
-  lockAsOwner(fd);
+  (void)lockAsOwner(fd);
   std::size_t done = 0;
+  int writeErrno = ENOSPC;  // a write that takes nothing: the disk is full
   while (done < records.size()) {
     const ssize_t n = ::write(fd, records.data() + done, records.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    if (n <= 0) {
+      if (n < 0) writeErrno = errno;
+      break;
+    }
     done += static_cast<std::size_t>(n);
   }
   if (done == records.size()) {
     lockFd_ = fd;
     return true;
   }
-  error = std::strerror(errno);
+  error = std::strerror(writeErrno);
   ::close(fd);
   // A cut-short file would be taken for a player's list at the next start.
   std::error_code ec;
