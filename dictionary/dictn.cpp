@@ -3,10 +3,13 @@
 
 #include "word_lists.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <bit>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -112,6 +115,34 @@ std::size_t normaliseKey(std::string_view word, RecordText& key) {
 
 std::string quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
 
+// The built-in lists of earlier releases, by size and FNV-1a digest: a copy
+// of one that a stopped host left behind is ours too, and is brought up to date.
+struct ListPrint {
+  std::size_t size;
+  std::uint64_t digest;
+};
+constexpr ListPrint kEarlierBuiltinLists[] = {
+    {3592875, 0x7d079ee12487c538ull},  // 239,525 words, before the variant spellings
+};
+
+std::uint64_t digestOf(std::string_view bytes) {
+  std::uint64_t hash = 0xcbf29ce484222325ull;
+  for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+  return hash;
+}
+
+bool isEarlierBuiltinList(std::string_view image) {
+  for (const ListPrint& print : kEarlierBuiltinLists)
+    if (image.size() == print.size && digestOf(image) == print.digest) return true;
+  return false;
+}
+
+// The owner of "English" holds a lock on it for as long as it runs, and the
+// system drops the lock when a copy dies; so a copy starting beside a running
+// one can tell that one's file from a file left behind. False only when
+// another copy holds the lock (a file system without locks counts as free).
+bool lockAsOwner(int fd) { return ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK; }
+
 }  // namespace
 
 void TDictn::logToStderr(const std::string& line) { std::cerr << line << '\n'; }
@@ -136,10 +167,12 @@ TDictn::TDictn(MemoryImage image, LogFn log) : log_(log ? std::move(log) : LogFn
 }
 
 TDictn::~TDictn() {
-  if (!createdFile_) return;
-  std::error_code ec;
-  fs::remove(filePath_, ec);
-  if (ec) log_("Dictionary: cannot delete " + quoted(filePath_) + ": " + ec.message());
+  if (createdFile_) {
+    std::error_code ec;
+    fs::remove(filePath_, ec);
+    if (ec) log_("Dictionary: cannot delete " + quoted(filePath_) + ": " + ec.message());
+  }
+  if (lockFd_ >= 0) ::close(lockFd_);
 }
 
 void TDictn::openWorkingFile() {
@@ -166,6 +199,7 @@ void TDictn::openWorkingFile() {
 
   std::string image;
   std::string fault = readWorkingFile(image);
+  if (fault.empty() && takeOverLeftover(image)) return;
   if (fault.empty()) fault = prepareImage(image);
   if (!fault.empty()) {
     log_("Dictionary: " + quoted(filePath_) + " " + fault + "; left as it is, using the built-in word list");
@@ -192,21 +226,72 @@ std::string TDictn::readWorkingFile(std::string& image) const {
 
 bool TDictn::writeBuiltinList(std::string& error) {
   const std::string_view records = builtinWordRecords();
-  // "x": never overwrite a list that appeared since the check above.
-  std::FILE* file = std::fopen(filePath_.c_str(), "wbx");
-  if (!file) {
+  // O_EXCL: never overwrite a list that appeared since the check above. The
+  // lock is taken before the first byte, so no copy takes a half-written
+  // file for one left behind.
+  const int fd = ::open(filePath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
     error = std::strerror(errno);
     return false;
   }
-  const bool written = std::fwrite(records.data(), 1, records.size(), file) == records.size();
-  const int writeErrno = errno;
-  const bool closed = std::fclose(file) == 0;
-  if (written && closed) return true;
-  error = std::strerror(written ? errno : writeErrno);
+  (void)lockAsOwner(fd);
+  std::size_t done = 0;
+  int writeErrno = ENOSPC;  // a write that takes nothing: the disk is full
+  while (done < records.size()) {
+    const ssize_t n = ::write(fd, records.data() + done, records.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n < 0) writeErrno = errno;
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (done == records.size()) {
+    lockFd_ = fd;
+    return true;
+  }
+  error = std::strerror(writeErrno);
+  ::close(fd);
   // A cut-short file would be taken for a player's list at the next start.
   std::error_code ec;
   fs::remove(filePath_, ec);
   return false;
+}
+
+bool TDictn::takeOverLeftover(const std::string& image) {
+  const bool current = image == builtinWordRecords();
+  if (!current && !isEarlierBuiltinList(image)) return false;  // a player's own list
+  const int fd = ::open(filePath_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  if (!lockAsOwner(fd)) {
+    // A running copy's file: used as it is and left to that copy.
+    ::close(fd);
+    return false;
+  }
+  if (current) {
+    lockFd_ = fd;
+    createdFile_ = true;
+    log_("Dictionary: " + quoted(filePath_) +
+         " is the built-in word list left by a copy that stopped; used and removed at the end");
+    serveBuiltin(Source::LeftoverWorkingFile);
+    return true;
+  }
+  std::error_code ec;
+  fs::remove(filePath_, ec);
+  ::close(fd);
+  std::string error = ec ? ec.message() : std::string();
+  if (!ec && writeBuiltinList(error)) {
+    createdFile_ = true;
+    log_("Dictionary: " + quoted(filePath_) +
+         " held an earlier built-in word list left by a copy that stopped; replaced with this one and "
+         "removed at the end");
+    serveBuiltin(Source::LeftoverWorkingFile);
+  } else {
+    log_("Dictionary: cannot replace the earlier built-in word list in " + quoted(filePath_) + ": " + error +
+         "; using the built-in word list");
+    serveBuiltin(Source::Builtin);
+  }
+  return true;
 }
 
 void TDictn::serve(std::string image, Source source) {

@@ -22,10 +22,11 @@ class TDictn {
 
   // Where the words being served came from.
   enum class Source {
-    WorkingFile,         // an "English" found in the working directory
-    CreatedWorkingFile,  // "English" was missing; this instance wrote it from the built-in list
-    Builtin,             // "English" was unusable; the built-in list is served from memory
-    Memory,              // a record image handed to the constructor
+    WorkingFile,          // an "English" found in the working directory
+    CreatedWorkingFile,   // "English" was missing; this instance wrote it from the built-in list
+    LeftoverWorkingFile,  // a built-in list that a copy stopped hard left behind; taken over
+    Builtin,              // "English" was unusable; the built-in list is served from memory
+    Memory,               // a record image handed to the constructor
   };
 
   // A record image held in memory, in the format of "English".
@@ -38,11 +39,13 @@ class TDictn {
   static void logToStderr(const std::string& line);
 
   // Uses "English" in workDir (the current directory when empty), writing it
-  // from the built-in list when it is missing.
+  // from the built-in list when it is missing. A built-in list that no
+  // running copy holds was left by one that stopped hard: it is taken over
+  // (brought up to date) and removed at the end like a file written here.
   explicit TDictn(const std::filesystem::path& workDir = {}, LogFn log = logToStderr);
   // Serves the given image without touching any file.
   explicit TDictn(MemoryImage image, LogFn log = logToStderr);
-  // Deletes "English" when this instance created it.
+  // Deletes "English" when this instance created or took it over.
   ~TDictn();
 
   TDictn(const TDictn&) = delete;
@@ -63,12 +66,15 @@ class TDictn {
   void openWorkingFile();
   std::string readWorkingFile(std::string& image) const;
   bool writeBuiltinList(std::string& error);
+  bool takeOverLeftover(const std::string& image);
   void serve(std::string image, Source source);
   void serveBuiltin(Source source);
 
   LogFn log_;
   std::filesystem::path filePath_;
   bool createdFile_ = false;
+  // Open while this instance owns "English"; its lock tells other copies so.
+  int lockFd_ = -1;
   Source source_ = Source::Builtin;
   std::string owned_;
   std::string_view image_;

@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The same bytes from two logged-in seats, split at an arbitrary point,
   // with the turn clock and the computer player ticking between messages.
-  NullTimer socktimer, timer1, computertimer;
+  NullTimer socktimer, timer1, computertimer, logintimer;
   NullTransport transport;
   tw::HostRules rules;
   rules.checkWord = [](const std::string& word) { return word.size() % 2 == 0; };
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                          "u",    "v",    "w",    "x",     "y",    "z",    "zz"};
   rules.seed = size;
   tw::TServer host(
-      transport, tw::HostTimers{socktimer, timer1, computertimer}, [](const std::string&) {},
+      transport, tw::HostTimers{socktimer, timer1, computertimer, logintimer}, [](const std::string&) {},
       std::move(rules));
   host.Sock1Accept();
   host.Sock1Accept();
@@ -82,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (socktimer.running()) host.socktimerTimer();
     if (timer1.running()) host.timer1Timer();
     if (computertimer.running()) host.computertimerTimer();
+    if (logintimer.running()) host.logintimerTimer();
   }
   return 0;
 }

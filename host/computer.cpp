@@ -26,6 +26,7 @@ void TServer::armBot(int step, int ticks) {
 }
 
 void TServer::computertimerTimer() {
+  Settle settle(*this);
   if (--botCountdown_ > 0) return;
   computertimer_.stop();
   if (currentSeat_ < 1 || !playedByComputer(currentSeat_)) return;

@@ -53,9 +53,13 @@ int main(int argc, char* argv[]) {
       QStringLiteral("Hosts a Tilewhirl game without a window. Players join with the game's\n"
                      "join command; the first to connect holds seat 1 and with it the host's\n"
                      "rights (removing players, starting games).\n\n"
-      "While it runs, the word list lies in the file \"English\" in the current\n"
-      "folder: written at start and removed at the end, or, when a file of that\n"
-      "name is already there (a list of your own), used and left as it is."));
+                     "While it runs, the word list lies in the file \"English\" in the current\n"
+                     "folder: written at start and removed at the end, or, when a file of that\n"
+                     "name is already there (a list of your own), used and left as it is. The\n"
+                     "built-in list left there by a host that was stopped hard is taken over\n"
+                     "and removed at the end.\n\n"
+                     "A connection that has not logged in 30 seconds after it was accepted is\n"
+                     "closed, and so is one that stops reading what is sent to it."));
   parser.addHelpOption();
   parser.addVersionOption();
   QCommandLineOption portOption(QStringList{QStringLiteral("p"), QStringLiteral("port")},

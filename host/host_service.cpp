@@ -19,8 +19,9 @@ HostService::HostService(HostRules rules, LogFn log, QObject* parent)
       socktimer_([this] { server_->socktimerTimer(); }),
       timer1_([this] { server_->timer1Timer(); }, timeScale_),
       computertimer_([this] { server_->computertimerTimer(); }, timeScale_),
+      logintimer_([this] { server_->logintimerTimer(); }),
       server_(std::make_unique<TServer>(static_cast<HostTransport&>(*this),
-                                        HostTimers{socktimer_, timer1_, computertimer_}, log_,
+                                        HostTimers{socktimer_, timer1_, computertimer_, logintimer_}, log_,
                                         std::move(rules))) {
   connect(&Sock1_, &Sock::onAccept, this, [this] { Sock1Accept(); });
 }
@@ -81,6 +82,11 @@ void HostService::tempsockDisconnect(Sock* sock) {
 
 void HostService::send(int slot, const std::string& bytes) {
   if (Sock* sock = socks_[slot]) sock->send(QByteArray(bytes.data(), qsizetype(bytes.size())));
+}
+
+std::size_t HostService::unsent(int slot) const {
+  const Sock* sock = socks_[slot];
+  return sock ? std::size_t(sock->unsentBytes()) : 0;
 }
 
 void HostService::close(int slot) { release(slot); }

@@ -51,6 +51,7 @@ class HostService : public QObject, private HostTransport {
   void send(int slot, const std::string& bytes) override;
   void close(int slot) override;
   void take(int slot) override;
+  std::size_t unsent(int slot) const override;
 
   void Sock1Accept();
   void Sock1Read(Sock* sock);
@@ -65,6 +66,7 @@ class HostService : public QObject, private HostTransport {
   QtTimer socktimer_;
   ScaledTimer timer1_;
   ScaledTimer computertimer_;
+  QtTimer logintimer_;
   std::unique_ptr<TServer> server_;
 };
 

@@ -30,14 +30,17 @@ class HostTransport {
   // Drops the connection in `slot` after what was sent to it has gone out.
   // The host has already forgotten the slot; no closed event is expected.
   virtual void close(int slot) = 0;
+  // Bytes written to the connection in `slot` that it has not taken yet.
+  virtual std::size_t unsent(int /*slot*/) const { return 0; }
 };
 
-// The host's three timers: the message pump, the turn clock and the computer
-// player's pacing.
+// The host's timers: the message pump, the turn clock, the computer player's
+// pacing and the deadline of connections that have not logged in.
 struct HostTimers {
   Timer& socktimer;
   Timer& timer1;
   Timer& computertimer;
+  Timer& logintimer;
 };
 
 // What the host needs to judge words and to play for empty seats. The program
@@ -90,6 +93,12 @@ class TServer {
   // Limits on what one connection may make the host hold.
   static constexpr std::size_t kMaxPendingBytes = 64 * 1024;
   static constexpr std::size_t kMaxQueuedMessages = 256;
+  // A peer that stops reading is dropped once this much waits to go to it.
+  static constexpr std::size_t kMaxUnsentBytes = 4 * 1024 * 1024;
+  // A connection that has not logged in this long after it was accepted is
+  // closed, at most a tenth of the deadline later: it is checked ten times.
+  static constexpr int kLoginDeadlineMs = 30000;
+  static constexpr int kLoginChecks = 10;
 
   static constexpr int kBarSize = rules::kBarSize;
   static constexpr int kMaxFlips = rules::kMaxFlips;
@@ -121,6 +130,7 @@ class TServer {
   void socktimerTimer();
   void timer1Timer();
   void computertimerTimer();
+  void logintimerTimer();
 
   // The letter supply and values.
   int getletter();
@@ -134,6 +144,9 @@ class TServer {
   std::size_t queuedMessages() const { return queued_; }
   int botSpeed() const { return botSpeed_; }
   void setBotSpeed(int ms) { botSpeed_ = ms; }
+  int loginDeadline() const { return loginDeadlineMs_; }
+  // Applies to connections accepted from now on.
+  void setLoginDeadline(int ms) { loginDeadlineMs_ = ms > 0 ? ms : kLoginDeadlineMs; }
   bool gameRunning() const { return gameRunning_; }
   int currentSeat() const { return currentSeat_; }
   int phase() const { return phase_; }
@@ -164,6 +177,20 @@ class TServer {
   };
   static const Route kRoutes[];
   bool allowed(const Route& route, int from, std::string_view body);
+  // Held by every event from outside. When the outermost one ends, the
+  // connections that fell too far behind are dropped: a seat never vanishes
+  // half-way through a handler or a broadcast.
+  class Settle {
+   public:
+    explicit Settle(TServer& host) : host_(host) { ++host_.depth_; }
+    ~Settle();
+    Settle(const Settle&) = delete;
+    Settle& operator=(const Settle&) = delete;
+
+   private:
+    TServer& host_;
+  };
+  void dropLagging();
   void dispatch(int from, std::string_view line);
 
   // Session handlers.
@@ -234,6 +261,7 @@ class TServer {
   Timer& socktimer_;
   Timer& timer1_;
   Timer& computertimer_;
+  Timer& logintimer_;
   LogFn log_;
   HostRules rules_;
   std::mt19937 rng_;
@@ -250,6 +278,13 @@ class TServer {
   std::array<Inbox, kRefusedSlot + 1> inboxes_{};
   std::size_t queued_ = 0;
   int lastServed_ = 0;
+
+  // Per slot: checks of the login deadline left (0 once logged in), and
+  // whether the peer has fallen too far behind in reading.
+  std::array<int, kRefusedSlot + 1> loginChecksLeft_{};
+  std::array<bool, kRefusedSlot + 1> lagging_{};
+  int loginDeadlineMs_ = kLoginDeadlineMs;
+  int depth_ = 0;
 
   // Game state.
   bool gameRunning_ = false;

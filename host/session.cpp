@@ -9,7 +9,20 @@ namespace tw {
 
 namespace {
 const char* const kComputerNames[] = {"", "", "Klot", "Klock", "Kling", "Klick", "Krazy"};
+
+// Receivers cut chat and action lines at the first '|' (the colour follows),
+// so a name holding one would spoil every line of its player.
+std::string cleanName(std::string_view text) {
+  std::string name = cleanField(text);
+  for (char& c : name)
+    if (c == '|') c = '!';
+  return name;
 }
+
+std::string duration(int ms) {
+  return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+}
+}  // namespace
 
 const TServer::Route TServer::kRoutes[] = {
     {cmd::logininfo, Guard::OwnSeat, &TServer::receivedlogininfo},
@@ -33,6 +46,7 @@ TServer::TServer(HostTransport& transport, HostTimers timers, LogFn log, HostRul
       socktimer_(timers.socktimer),
       timer1_(timers.timer1),
       computertimer_(timers.computertimer),
+      logintimer_(timers.logintimer),
       log_(log ? std::move(log) : LogFn(logLine)),
       rules_(std::move(rules)),
       rng_(rules_.seed) {
@@ -44,7 +58,29 @@ TServer::TServer(HostTransport& transport, HostTimers timers, LogFn log, HostRul
 
 // ---- Connections -----------------------------------------------------------
 
+TServer::Settle::~Settle() {
+  if (--host_.depth_ == 0) host_.dropLagging();
+}
+
+void TServer::dropLagging() {
+  ++depth_;
+  // Each drop announces the departure to the others, which may find another.
+  for (bool again = true; again;) {
+    again = false;
+    for (int slot = 1; slot <= kSlots; ++slot) {
+      if (!lagging_[slot]) continue;
+      lagging_[slot] = false;
+      again = true;
+      log_("seat " + std::to_string(slot) + ": more than " + std::to_string(kMaxUnsentBytes) +
+           " bytes wait to be sent (it reads nothing); closing the connection");
+      disconnectsock(slot);
+    }
+  }
+  --depth_;
+}
+
 int TServer::Sock1Accept(std::string_view peer) {
+  Settle settle(*this);
   int slot = 0;
   for (int s = 1; s <= slotCount_; ++s) {
     if (!seats_[s].connected) {
@@ -64,12 +100,16 @@ int TServer::Sock1Accept(std::string_view peer) {
   transport_.take(slot);
   seats_[slot].connected = true;
   inboxes_[slot] = Inbox{};
+  lagging_[slot] = false;
+  loginChecksLeft_[slot] = kLoginChecks + 1;
+  if (!logintimer_.running()) logintimer_.start(std::max(1, loginDeadlineMs_ / kLoginChecks));
   log_("seat " + std::to_string(slot) + ": connected from " + std::string(peer));
   sendTo(slot, MessageBuilder(cmd::sendlogininfo).field(slot).done());
   return slot;
 }
 
 void TServer::Sock1Read(int slot, std::string_view bytes) {
+  Settle settle(*this);
   if (slot < 1 || slot > kSlots || !seats_[slot].connected) return;
   Inbox& inbox = inboxes_[slot];
   std::vector<std::string> messages;
@@ -94,6 +134,7 @@ void TServer::Sock1Read(int slot, std::string_view bytes) {
 }
 
 void TServer::tempsockInfo(int slot) {
+  Settle settle(*this);
   if (slot < 1 || slot > kSlots || !seats_[slot].connected) return;
   const std::string name = seats_[slot].name;
   const std::string message = MessageBuilder(cmd::playerdisconnected).field(slot).field(name).done();
@@ -114,6 +155,8 @@ void TServer::forget(int slot) {
   seat.connected = false;
   seat.name.clear();
   seat.justWatching = false;
+  loginChecksLeft_[slot] = 0;
+  lagging_[slot] = false;
   queued_ -= inboxes_[slot].queue.size();
   inboxes_[slot] = Inbox{};
 }
@@ -121,7 +164,9 @@ void TServer::forget(int slot) {
 // ---- Sending -----------------------------------------------------------------
 
 void TServer::sendTo(int slot, const std::string& message) {
-  if (slot >= 1 && slot <= kSlots && seats_[slot].connected) transport_.send(slot, message);
+  if (slot < 1 || slot > kSlots || !seats_[slot].connected || lagging_[slot]) return;
+  transport_.send(slot, message);
+  if (transport_.unsent(slot) > kMaxUnsentBytes) lagging_[slot] = true;
 }
 
 void TServer::broadcast(const std::string& message) {
@@ -136,6 +181,7 @@ void TServer::sendToAllBut(int slot, const std::string& message) {
 // ---- The pump ------------------------------------------------------------------
 
 void TServer::socktimerTimer() {
+  Settle settle(*this);
   if (queued_ == 0) {
     socktimer_.stop();
     return;
@@ -152,6 +198,22 @@ void TServer::socktimerTimer() {
     dispatch(slot, line);
     return;
   }
+}
+
+void TServer::logintimerTimer() {
+  Settle settle(*this);
+  bool waiting = false;
+  for (int slot = 1; slot <= kSlots; ++slot) {
+    if (loginChecksLeft_[slot] == 0 || !seats_[slot].connected) continue;
+    if (--loginChecksLeft_[slot] > 0) {
+      waiting = true;
+      continue;
+    }
+    log_("seat " + std::to_string(slot) + ": no login within " + duration(loginDeadlineMs_) +
+         "; closing the connection");
+    disconnectsock(slot);
+  }
+  if (!waiting) logintimer_.stop();
 }
 
 bool TServer::allowed(const Route& route, int from, std::string_view body) {
@@ -192,8 +254,9 @@ void TServer::receivedlogininfo(int, FieldReader& body) {
   const int seat = body.nextInt();
   const std::string version(body.next());
   Seat& s = seats_[seat];
-  s.name = cleanField(body.rest());
+  s.name = cleanName(body.rest());
   s.connected = true;
+  loginChecksLeft_[seat] = 0;
 
   broadcast(MessageBuilder(cmd::newplayerinfo).field(seat).field(s.name).done());
   for (int i = 1; i <= slotCount_; ++i) {

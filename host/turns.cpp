@@ -14,6 +14,7 @@ void TServer::enterPhase(int phase, int ticks) {
 }
 
 void TServer::timer1Timer() {
+  Settle settle(*this);
   if (--countdown_ >= 1) return;
   timer1_.stop();
   switch (phase_) {

@@ -48,8 +48,9 @@ void Sock::adopt(QTcpSocket* socket) {
   connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
     if (error == QAbstractSocket::RemoteHostClosedError) return;  // reported as a close
     report(SocketInfo::Error, QStringLiteral("Error #%1 (%2)").arg(int(error)).arg(socket_->errorString()));
-    // A connect that fails leaves the component without a connection.
-    if (!connected_) close();
+    // A connect that fails leaves the component without a connection and
+    // reports only its error: it never was open, so nothing closed.
+    if (!connected_ && socket_) release();
   });
 }
 
@@ -76,6 +77,12 @@ bool Sock::close() {
     return true;
   }
   if (!socket_) return false;
+  release();
+  report(SocketInfo::Close, QStringLiteral("Socket Closed"));
+  return true;
+}
+
+void Sock::release() {
   QTcpSocket* socket = socket_;
   socket_ = nullptr;
   connected_ = false;
@@ -94,8 +101,6 @@ bool Sock::close() {
       socket->deleteLater();
     });
   }
-  report(SocketInfo::Close, QStringLiteral("Socket Closed"));
-  return true;
 }
 
 bool Sock::setListen(bool on) {
@@ -167,6 +172,8 @@ bool Sock::send(const QByteArray& bytes) {
 }
 
 QByteArray Sock::receive() { return socket_ ? socket_->readAll() : QByteArray(); }
+
+qint64 Sock::unsentBytes() const { return socket_ ? socket_->bytesToWrite() : 0; }
 
 QString Sock::peerAddress() const { return socket_ ? socket_->peerAddress().toString() : hostName_; }
 

@@ -53,6 +53,8 @@ class Sock : public QObject {
   bool send(const QByteArray& bytes);
   // Takes every byte received so far.
   QByteArray receive();
+  // Bytes queued by send() that the system has not taken yet.
+  qint64 unsentBytes() const;
 
   bool connected() const { return connected_; }
   QString peerAddress() const;
@@ -69,6 +71,8 @@ class Sock : public QObject {
 
  private:
   void adopt(QTcpSocket* socket);
+  // Lets go of the socket: what was queued still goes out, for a while.
+  void release();
   void report(SocketInfo kind, const QString& message) { emit onInfo(this, kind, message); }
 
   QString hostName_;

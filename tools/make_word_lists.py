@@ -16,6 +16,15 @@ OUT_DIR = sys.argv[2] if len(sys.argv) > 2 else os.path.join(
 # Every regional spelling counts, so players from any English-speaking
 # country find their spelling accepted.
 SPELLINGS = ["english", "american", "british", "canadian", "australian"]
+# Each spelling's accepted variants ("abaci", "adieux", "judgement"): level 1
+# holds the common ones, level 2 the less common but still correct ones; level
+# 3 is seldom-used forms. The American variants carry no prefix. Only the
+# "-words" files are read, so abbreviations, contractions and proper names
+# stay out as they do for the main spellings.
+VARIANTS = ["variant_1", "variant_2",
+            "british_variant_1", "british_variant_2",
+            "canadian_variant_1", "canadian_variant_2",
+            "australian_variant_1", "australian_variant_2"]
 # Size 70 holds about 113,000 usable words, too few for a fair game; size 80
 # adds the rarer but genuine words found in large dictionaries; size 95 is
 # mostly obscure and misspelling-prone entries.
@@ -66,7 +75,7 @@ def write_list(name, words):
 def main():
     if not os.path.isdir(SCOWL_DIR):
         sys.exit(f"{SCOWL_DIR} not found: install Debian's scowl package")
-    main_words = read_words(SPELLINGS, MAIN_SIZES, re.compile("[a-z]{2,14}"))
+    main_words = read_words(SPELLINGS + VARIANTS, MAIN_SIZES, re.compile("[a-z]{2,14}"))
 
     short = re.compile("[a-z]{1,7}")
     base = read_words(["english", "american"], COMPUTER_BASE_SIZES, short)

@@ -270,6 +270,43 @@ TEST(DictnWorkingFile, OnlyTheInstanceThatWroteTheFileRemovesIt) {
   EXPECT_TRUE(log.lines.empty());
 }
 
+TEST(DictnWorkingFile, ABuiltInListLeftBehindIsTakenOverAndRemovedAtTheEnd) {
+  TempDir dir;
+  const fs::path english = dir.path / "English";
+  const std::string builtin(builtinWordRecords());
+  writeFile(english, builtin);  // as a host killed before its end leaves it
+  {
+    Log log;
+    TDictn d(dir.path, log.fn());
+    EXPECT_EQ(d.source(), TDictn::Source::LeftoverWorkingFile);
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_NE(log.lines[0].find("English"), std::string::npos) << log.lines[0];
+    EXPECT_TRUE(d.CheckWord("running"));
+    {
+      // A copy started beside it leaves the file to the one that took it over.
+      TDictn beside(dir.path, log.fn());
+      EXPECT_EQ(beside.source(), TDictn::Source::WorkingFile);
+    }
+    EXPECT_EQ(readFile(english), builtin);
+  }
+  EXPECT_FALSE(fs::exists(english));
+
+  // Lists that differ from the built-in one by a single record are a player's.
+  std::string changed = builtin;
+  changed.replace(changed.size() - 14, 14, "ZZZZZZZZZZZZZZ");
+  const std::string shorter = builtin.substr(0, builtin.size() - 15);
+  for (const std::string& own : {changed, shorter}) {
+    writeFile(english, own);
+    {
+      Log log;
+      TDictn d(dir.path, log.fn());
+      EXPECT_EQ(d.source(), TDictn::Source::WorkingFile);
+      EXPECT_TRUE(log.lines.empty());
+    }
+    EXPECT_EQ(readFile(english), own);
+  }
+}
+
 TEST(DictnWorkingFile, MalformedFileIsRefusedAndLeftUntouched) {
   const std::string cases[] = {
       std::string(),  // no records

@@ -42,6 +42,13 @@ TEST(BuiltinWordList, HoldsCommonInflectionsAndNoUnitSymbols) {
     EXPECT_FALSE(d.CheckWord(w)) << w;
 }
 
+TEST(BuiltinWordList, HoldsTheAcceptedVariantSpellingsButNoAbbreviations) {
+  TDictn d(TDictn::MemoryImage{std::string(builtinWordRecords())});
+  for (const char* w : {"abaci", "abided", "abscissae", "acanthi", "adieux", "despatches", "rostra"})
+    EXPECT_TRUE(d.CheckWord(w)) << w;
+  for (const char* w : {"abbr", "acct", "adj", "etc", "mph", "xiv"}) EXPECT_FALSE(d.CheckWord(w)) << w;
+}
+
 TEST(ComputerWordList, ShortCommonWordsMostlyInTheMainList) {
   const std::vector<std::string>& words = computerWords();
   ASSERT_GE(words.size(), 7000u);

@@ -1,5 +1,11 @@
 // The host over real loopback sockets: what a protocol-speaking client sees.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include "host_service.h"
 #include "loopback.h"
@@ -17,6 +23,11 @@ class Loopback : public ::testing::Test {
     EXPECT_TRUE(host.listen(0));
   }
   std::unique_ptr<Peer> join(const std::string& name) { return Peer::join(host.port(), name); }
+  bool logged(const std::string& text) const {
+    for (const auto& line : log)
+      if (line.find(text) != std::string::npos) return true;
+    return false;
+  }
   std::vector<std::string> log;
   HostService host;
 };
@@ -80,6 +91,79 @@ TEST_F(Loopback, AHostilePeerIsCutOffAndTheOthersPlayOn) {
   ASSERT_TRUE(waitUntil([&] { return bad->closed; }));
   ann->say("CMD_chat+1+still fine|clBlack");
   ASSERT_TRUE(waitUntil([&] { return ann->received.back() == "CMD_chat+1+Ann chats: still fine|clBlack"; }));
+}
+
+TEST_F(Loopback, AConnectionThatNeverLogsInIsClosedAtTheDeadline) {
+  host.server().setLoginDeadline(300);
+  auto ann = join("Ann");
+  Peer idle(host.port());
+  EXPECT_EQ(idle.seat(), 2);
+  ASSERT_TRUE(waitUntil([&] { return idle.closed; }));
+  EXPECT_TRUE(logged("seat 2: no login within 300 ms"));
+  spin(400);
+  EXPECT_FALSE(ann->closed);
+  ann->say("CMD_chat+1+still here|clBlack");
+  ASSERT_TRUE(waitUntil([&] { return ann->received.back() == "CMD_chat+1+Ann chats: still here|clBlack"; }));
+  Peer next(host.port());
+  EXPECT_EQ(next.seat(), 2);
+}
+
+// A peer that never reads: a raw socket with a small receive buffer.
+class Mute {
+ public:
+  explicit Mute(quint16 port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    const int size = 4096;
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    connected = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~Mute() { ::close(fd_); }
+  void say(const std::string& message) {
+    const std::string bytes = message + '\xFF';
+    EXPECT_EQ(::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
+  }
+  bool connected = false;
+
+ private:
+  int fd_;
+};
+
+TEST_F(Loopback, APeerThatNeverReadsIsDroppedAndTheOthersPlayOn) {
+  auto ann = join("Ann");
+  Mute mute(host.port());
+  ASSERT_TRUE(mute.connected);
+  mute.say("CMD_logininfo+2+1.0.4+Mute");
+  ASSERT_TRUE(waitUntil([&] { return host.server().seat(2).name == "Mute"; }));
+  auto bob = join("Bob");
+
+  // Ann chats the longest lines the host passes; Bob reads every one.
+  const std::string line = "CMD_chat+1+" + std::string(60000, 'x') + "|clBlack";
+  const std::string leave = "CMD_playerdisconnected+2+Mute";
+  bool told = false;
+  auto tell = [&] {
+    told = told || std::find(bob->received.begin(), bob->received.end(), leave) != bob->received.end();
+    return told;
+  };
+  for (int batch = 0; batch < 40 && !logged("seat 2: more than"); ++batch) {
+    bob->received.clear();
+    ann->received.clear();
+    for (int i = 0; i < 10; ++i) ann->say(line);
+    ASSERT_TRUE(waitUntil([&] { return bob->received.size() >= 10; })) << batch;
+    tell();
+  }
+  ASSERT_TRUE(logged("seat 2: more than"));
+  EXPECT_FALSE(host.server().seat(2).connected);
+  ASSERT_TRUE(waitUntil(tell));
+  ann->received.clear();
+
+  bob->say("CMD_chat+3+still playing|clBlack");
+  ASSERT_TRUE(waitUntil([&] {
+    return !ann->received.empty() && ann->received.back() == "CMD_chat+3+Bob chats: still playing|clBlack";
+  }));
+  EXPECT_FALSE(ann->closed || bob->closed);
 }
 
 TEST_F(Loopback, AClientStartsAGameAndReceivesTheBoardAndItsTiles) {

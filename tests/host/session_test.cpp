@@ -2,6 +2,8 @@
 // relays, kicks, "just watch", the pump and its guards against hostile peers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "host_fixture.h"
 
 namespace tw::test {
@@ -56,6 +58,19 @@ TEST_F(Session, ANameCannotSmuggleAFieldSeparator) {
   pump();
   EXPECT_EQ(host.seat(1).name, "A-B");
   EXPECT_EQ(take(1), Messages({"CMD_sendlogininfo+1", "CMD_newplayerinfo+1+A-B"}));
+}
+
+TEST_F(Session, ANameCannotSmuggleAColourIntoChatLines) {
+  const int slot = connect();
+  say(slot, "CMD_logininfo+1+1.0.4+Al|clRed");
+  pump();
+  EXPECT_EQ(host.seat(1).name, "Al!clRed");
+  clearAll();
+  say(1, "CMD_chat+1+hi|clBlack");
+  say(1, "CMD_action+1+waves|clBlack");
+  pump();
+  EXPECT_EQ(take(1),
+            (Messages{"CMD_chat+1+Al!clRed chats: hi|clBlack", "CMD_action+1+Al!clRed waves|clBlack"}));
 }
 
 TEST_F(Session, AWrongVersionIsToldToBothButNotRefused) {
@@ -237,6 +252,85 @@ TEST_F(Session, OversizedInputClosesOnlyThatConnection) {
   say(1, "CMD_chat+1+fine|clBlack");
   pump();
   EXPECT_EQ(take(1), Messages{"CMD_chat+1+Ann chats: fine|clBlack"});
+}
+
+TEST_F(Session, ConnectionsThatNeverLogInAreClosedAtTheDeadlineAndFreeTheirSeats) {
+  join("Ann");
+  for (int slot = 2; slot <= 9; ++slot) EXPECT_EQ(connect(), slot);
+  ASSERT_TRUE(logintimer.running());
+  const int check = TServer::kLoginDeadlineMs / TServer::kLoginChecks;
+  EXPECT_EQ(logintimer.interval(), check);
+  EXPECT_EQ(connect(), TServer::kRefusedSlot);  // the idle nine hold every seat
+
+  // Seat 3 logs in late but in time; seat 4 only claims another seat's login.
+  for (int i = 0; i < 5; ++i) host.logintimerTimer();
+  say(3, "CMD_logininfo+3+1.0.4+Cy");
+  say(4, "CMD_logininfo+1+1.0.4+Mal");
+  pump();
+  for (int i = 0; i < 5; ++i) host.logintimerTimer();
+  for (int slot = 1; slot <= 9; ++slot) EXPECT_TRUE(host.seat(slot).connected) << slot;  // 30 s: not yet
+
+  clearAll();
+  host.logintimerTimer();  // at most a tenth later, the idle ones are gone
+  for (int slot : {2, 4, 5, 6, 7, 8, 9}) {
+    EXPECT_FALSE(host.seat(slot).connected) << slot;
+    EXPECT_TRUE(transport.closed[slot]) << slot;
+  }
+  EXPECT_TRUE(host.seat(1).connected);
+  EXPECT_TRUE(host.seat(3).connected);
+  EXPECT_FALSE(transport.closed[1] || transport.closed[3]);
+  EXPECT_TRUE(logged("seat 2: no login within 30 s"));
+  EXPECT_FALSE(logintimer.running());
+
+  // The freed seats take players again, under a fresh deadline.
+  EXPECT_EQ(connect(), 2);
+  EXPECT_TRUE(logintimer.running());
+  say(2, "CMD_logininfo+2+1.0.4+Bob");
+  pump();
+  for (int i = 0; i <= TServer::kLoginChecks; ++i) host.logintimerTimer();
+  EXPECT_TRUE(host.seat(2).connected);
+  EXPECT_FALSE(logintimer.running());
+}
+
+TEST_F(Session, APeerThatStopsReadingIsDroppedOnceTheMessageIsHandled) {
+  join("Ann");
+  join("Bob");
+  join("Cy");
+  clearAll();
+  transport.backlog[3] = TServer::kMaxUnsentBytes;  // at the bound: kept
+  transport.backlog[2] = TServer::kMaxUnsentBytes + 1;
+  say(1, "CMD_chat+1+hello|clBlack");
+  pump();
+  // The line reaches every seat, then the others learn that seat 2 left.
+  EXPECT_EQ(take(2), Messages{"CMD_chat+1+Ann chats: hello|clBlack"});
+  const Messages others{"CMD_chat+1+Ann chats: hello|clBlack", "CMD_playerdisconnected+2+Bob"};
+  EXPECT_EQ(take(1), others);
+  EXPECT_EQ(take(3), others);
+  EXPECT_TRUE(transport.closed[2]);
+  EXPECT_FALSE(host.seat(2).connected);
+  EXPECT_TRUE(host.seat(3).connected);
+  EXPECT_TRUE(logged("seat 2: more than"));
+
+  // On turn and lagging: the turn passes on once the move is handled.
+  transport.backlog.clear();
+  EXPECT_EQ(connect(), 2);
+  say(2, "CMD_logininfo+2+1.0.4+Bob");
+  pump();
+  start("Ann+100+60+f+1+0+");
+  say(1, "CMD_hepass+1+");
+  pump();
+  tick1(10);
+  ASSERT_EQ(host.currentSeat(), 2);
+  clearAll();
+  transport.backlog[2] = TServer::kMaxUnsentBytes + 1;
+  say(2, "CMD_iflip+2+1+1+");
+  pump();
+  EXPECT_FALSE(host.seat(2).connected);
+  const Messages toAnn = take(1);
+  ASSERT_FALSE(toAnn.empty());
+  EXPECT_EQ(toAnn.front().rfind("CMD_heflip+2+1+1+", 0), 0u) << toAnn.front();
+  EXPECT_NE(std::find(toAnn.begin(), toAnn.end(), "CMD_playerdisconnected+2+Bob"), toAnn.end());
+  EXPECT_EQ(host.currentSeat(), 3);
 }
 
 }  // namespace

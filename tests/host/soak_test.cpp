@@ -54,15 +54,16 @@ class Soak : public HostTransport {
     rules.checkWord = supplyLikeWordAccepted;
     rules.computerWords = supplyLikeWords();
     rules.seed = seed_;
-    ManualTimer socktimer, timer1, computertimer;
+    ManualTimer socktimer, timer1, computertimer, logintimer;
     TServer host(
-        *this, HostTimers{socktimer, timer1, computertimer}, [](const std::string&) {}, rules);
+        *this, HostTimers{socktimer, timer1, computertimer, logintimer}, [](const std::string&) {}, rules);
     host.setBotSpeed(game % 3 == 0 ? 250 : 750);
     host_ = &host;
     VirtualClock clock;
     clock.add(socktimer, [&] { host.socktimerTimer(); });
     clock.add(timer1, [&] { host.timer1Timer(); });
     clock.add(computertimer, [&] { host.computertimerTimer(); });
+    clock.add(logintimer, [&] { host.logintimerTimer(); });
 
     const int connections = spectator ? 7 : players;
     for (int s = 1; s <= connections; ++s) {

@@ -53,12 +53,20 @@ TEST(Sock, AConnectToAClosedPortReportsAnErrorWithoutThrowing) {
   client.setHostName(QStringLiteral("127.0.0.1"));
   client.setPortName(QString::number(port));
   bool error = false;
-  QObject::connect(&client, &Sock::onInfo, [&](Sock*, Sock::SocketInfo kind, const QString&) {
+  QStringList closes;
+  bool disconnected = false;
+  QObject::connect(&client, &Sock::onInfo, [&](Sock*, Sock::SocketInfo kind, const QString& message) {
     if (kind == Sock::SocketInfo::Error) error = true;
+    if (kind == Sock::SocketInfo::Close) closes << message;
   });
+  QObject::connect(&client, &Sock::onDisconnect, [&](Sock*) { disconnected = true; });
   client.open();
   ASSERT_TRUE(waitUntil([&] { return error; }));
   EXPECT_FALSE(client.connected());
+  // Only the error: a connection that never opened reports no close.
+  spin(50);
+  EXPECT_TRUE(closes.isEmpty()) << closes.join(QStringLiteral(", ")).toStdString();
+  EXPECT_FALSE(disconnected);
   // A closed component can be opened again.
   EXPECT_FALSE(client.open());
 }

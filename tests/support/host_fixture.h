@@ -23,10 +23,15 @@ class RecordingTransport final : public HostTransport {
     for (auto& m : messages) sent[slot].push_back(m);
   }
   void close(int slot) override { closed[slot] = true; }
+  std::size_t unsent(int slot) const override {
+    const auto it = backlog.find(slot);
+    return it == backlog.end() ? 0 : it->second;
+  }
 
   std::map<int, std::vector<std::string>> sent;  // complete messages, terminator removed
   std::map<int, MessageSplitter> splitters;
   std::map<int, bool> closed;
+  std::map<int, std::size_t> backlog;  // unsent bytes a test makes a slot report
 };
 
 // Reaches into the host to lay out letters and scores a test needs.
@@ -66,7 +71,7 @@ class HostFixture : public ::testing::Test {
   HostFixture() : HostFixture(HostRules{}) {}
   explicit HostFixture(HostRules rules)
       : host(
-            transport, HostTimers{socktimer, timer1, computertimer},
+            transport, HostTimers{socktimer, timer1, computertimer, logintimer},
             [this](const std::string& l) { log.push_back(l); }, std::move(rules)) {}
 
   // Sends raw bytes from the connection in `slot`.
@@ -116,7 +121,7 @@ class HostFixture : public ::testing::Test {
   }
 
   RecordingTransport transport;
-  ManualTimer socktimer, timer1, computertimer;
+  ManualTimer socktimer, timer1, computertimer, logintimer;
   std::vector<std::string> log;
   TServer host;
 };
