@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 #include <cstdio>
 #include <cstring>
 
 #include "commands.h"
 #include "host_service.h"
+#include "pictures.h"
 #include "standard_rules.h"
 #include "previnst.h"
 #include "settings.h"
@@ -17,6 +19,9 @@
 
 namespace {
 
+// The desktop entry's name; the desktop groups the window with it.
+constexpr auto kDesktopId = "org.tilewhirl.Tilewhirl";
+
 bool wantsTextOnly(int argc, char* argv[]) {
   for (int i = 1; i < argc; ++i)
     for (const char* flag : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
@@ -24,10 +29,17 @@ bool wantsTextOnly(int argc, char* argv[]) {
   return false;
 }
 
+// An installed copy (its desktop entry beside it) keeps the user's files in
+// the user's folders even when its own folder is writable, as it is for root.
+bool installedCopy() {
+  return QFile::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/applications/") +
+                       QLatin1String(kDesktopId) + QStringLiteral(".desktop"));
+}
+
 std::string findSettings() {
-  const QString exeDir = QCoreApplication::applicationDirPath();
   QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
   if (config.isEmpty()) config = QDir::homePath() + QStringLiteral("/.config/Tilewhirl");
+  const QString exeDir = installedCopy() ? config : QCoreApplication::applicationDirPath();
   return tw::settingsPath(exeDir.toStdString(), config.toStdString());
 }
 
@@ -80,6 +92,8 @@ int main(int argc, char* argv[]) {
   QCoreApplication::setOrganizationName(QStringLiteral("Tilewhirl"));
   QCoreApplication::setApplicationVersion(version);
   QApplication::setApplicationDisplayName(QStringLiteral("Tilewhirl"));
+  QGuiApplication::setDesktopFileName(QLatin1String(kDesktopId));
+  QApplication::setWindowIcon(tw::pictures::appIcon(256));
   const std::string settings = findSettings();
   QCommandLineParser parser;
   describe(parser, port, newInstance, settings);
