@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "commands.h"
 #include "host_service.h"
@@ -34,6 +35,16 @@ bool wantsTextOnly(int argc, char* argv[]) {
 bool installedCopy() {
   return QFile::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/applications/") +
                        QLatin1String(kDesktopId) + QStringLiteral(".desktop"));
+}
+
+// Where the hosting copy keeps its working word list: the folder it was started
+// from, but the user's data folder for an installed copy (started from the
+// menu, that would be the home folder).
+std::filesystem::path wordListFolder() {
+  if (!installedCopy()) return {};
+  const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  if (data.isEmpty() || !QDir().mkpath(data)) return {};
+  return data.toStdString();
 }
 
 std::string findSettings() {
@@ -126,7 +137,7 @@ int main(int argc, char* argv[]) {
 
   // Windows in their order of creation; each lives until the program ends.
   tw::Tchat chat(options);
-  tw::TDictn spell({}, tw::logLine);
+  tw::TDictn spell(wordListFolder(), tw::logLine);
   tw::HostService host(tw::standardRules(spell), tw::logLine);
   tw::Tspylist spylist(&chat);
   chat.setHost(&host);
