@@ -17,8 +17,8 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/tilewhirl bin/tilewhirl-host bin/tilewhirl-codec \
          share/applications/$app_id.desktop share/metainfo/$app_id.metainfo.xml \
          share/icons/hicolor/scalable/apps/$app_id.svg share/icons/hicolor/48x48/apps/$app_id.png \
-         share/icons/hicolor/256x256/apps/$app_id.png share/man/man6/tilewhirl.6 \
-         share/man/man6/tilewhirl-host.6 share/man/man1/tilewhirl-codec.1 \
+         share/icons/hicolor/256x256/apps/$app_id.png share/man/man6/tilewhirl.6.gz \
+         share/man/man6/tilewhirl-host.6.gz share/man/man1/tilewhirl-codec.1.gz \
          "lib/systemd/system/tilewhirl-host@.service"; do
   [ -s "$prefix/$f" ] || fail "not installed: $f"
 done
@@ -70,4 +70,6 @@ for lib in libqt6widgets6 libqt6network6 libqt6multimedia6 libc6 qt6-qpa-plugins
 done
 contents=$(dpkg-deb -c "$deb")
 grep -q "/usr/share/applications/$app_id.desktop" <<<"$contents" || fail "the package lacks the desktop entry"
+control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -tv)
+grep -q 'rwxr-xr-x.* ./prerm$' <<<"$control" || fail "the package lacks its prerm script: $control"
 echo "install checks passed"
