@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
 app_id=org.tilewhirl.Tilewhirl
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+window=
+trap '[ -z "$window" ] || kill "$window" 2>/dev/null; rm -rf "$scratch"' EXIT
 prefix=$scratch/prefix
 fail() { echo "check_install: $*" >&2; exit 1; }
 
@@ -41,6 +42,23 @@ cmp "$scratch/plain" "$scratch/unpacked" || fail "tilewhirl-codec round trip cha
 help=$(HOME=$scratch/home XDG_CONFIG_HOME=$scratch/config QT_QPA_PLATFORM=offscreen "$prefix/bin/tilewhirl" --help)
 grep -q "Settings file: $scratch/config/" <<<"$help" ||
   fail "tilewhirl --help does not name a settings file in the configuration folder: $help"
+
+# The installed window starts a solo game, and keeps its working word list
+# with the user's data rather than in the folder it was started from.
+mkdir -p "$scratch/cwd"
+(cd "$scratch/cwd" && HOME=$scratch/home XDG_CONFIG_HOME=$scratch/config XDG_DATA_HOME=$scratch/data \
+  QT_QPA_PLATFORM=offscreen exec "$prefix/bin/tilewhirl" --new-instance --port 0 >"$scratch/window.log" 2>&1) &
+window=$!
+for _ in $(seq 100); do
+  grep -q "logged in as You" "$scratch/window.log" && break
+  sleep 0.1
+done
+grep -q "logged in as You" "$scratch/window.log" || fail "the installed window did not start a solo game: $(cat "$scratch/window.log")"
+[ -s "$scratch/data/Tilewhirl/tilewhirl/English" ] || fail "the installed window's word list is not in the data folder"
+[ -z "$(ls -A "$scratch/cwd")" ] || fail "the installed window wrote into the folder it was started from"
+kill "$window"
+wait "$window" || true
+window=
 
 if command -v man >/dev/null; then
   echo "-- manual pages"
