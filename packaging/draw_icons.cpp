@@ -40,7 +40,8 @@ int main(int argc, char* argv[]) {
     const QString folder = root + QStringLiteral("%1x%1/apps").arg(size);
     if (!write(folder, name + QStringLiteral(".png"), png)) return 1;
   }
-  if (!write(root + QStringLiteral("scalable/apps"), name + QStringLiteral(".svg"), tw::pictures::appIconSvg()))
+  if (!write(root + QStringLiteral("scalable/apps"), name + QStringLiteral(".svg"),
+             tw::pictures::appIconSvg()))
     return 1;
   return 0;
 }
