@@ -2,13 +2,16 @@
 // without parameters, or hosts or joins as its parameters say.
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "commands.h"
 #include "host_service.h"
+#include "pictures.h"
 #include "standard_rules.h"
 #include "previnst.h"
 #include "settings.h"
@@ -18,10 +21,30 @@
 
 namespace {
 
+// The desktop entry's name; the desktop groups the window with it.
+constexpr auto kDesktopId = "org.tilewhirl.Tilewhirl";
+
+// An installed copy (its desktop entry beside it) keeps the user's files in
+// the user's folders even when its own folder is writable, as it is for root.
+bool installedCopy() {
+  return QFile::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/applications/") +
+                       QLatin1String(kDesktopId) + QStringLiteral(".desktop"));
+}
+
+// Where the hosting copy keeps its working word list: the folder it was started
+// from, but the user's data folder for an installed copy (started from the
+// menu, that would be the home folder).
+std::filesystem::path wordListFolder() {
+  if (!installedCopy()) return {};
+  const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  if (data.isEmpty() || !QDir().mkpath(data)) return {};
+  return data.toStdString();
+}
+
 std::string findSettings() {
-  const QString exeDir = QCoreApplication::applicationDirPath();
   QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
   if (config.isEmpty()) config = QDir::homePath() + QStringLiteral("/.config/Tilewhirl");
+  const QString exeDir = installedCopy() ? config : QCoreApplication::applicationDirPath();
   return tw::settingsPath(exeDir.toStdString(), config.toStdString());
 }
 
@@ -60,6 +83,8 @@ int main(int argc, char* argv[]) {
   QApplication app(qtArgc, argv);
   setNames();
   QApplication::setApplicationDisplayName(QStringLiteral("Tilewhirl"));
+  QGuiApplication::setDesktopFileName(QLatin1String(kDesktopId));
+  QApplication::setWindowIcon(tw::pictures::appIcon(256));
 
   tw::PREVINST previnst(tw::PREVINST::defaultName());
   if (!start.newInstance && !previnst.claim()) return 0;
@@ -77,7 +102,7 @@ int main(int argc, char* argv[]) {
 
   // Windows in their order of creation; each lives until the program ends.
   tw::Tchat chat(options);
-  tw::TDictn spell({}, tw::logLine);
+  tw::TDictn spell(wordListFolder(), tw::logLine);
   tw::HostService host(tw::standardRules(spell), tw::logLine);
   tw::Tspylist spylist(&chat);
   chat.setHost(&host);

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Tilewhirl needs,
-# skipping the ones already present. Usage: tools/deps.sh [build|ci]
+# skipping the ones already present. Usage: tools/deps.sh [build|package|ci]
+# (package: also what building and checking the Debian package needs).
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgtest-dev libgmock-dev
           libbenchmark-dev zlib1g-dev)
-if [ "${1:-build}" = ci ]; then
-  packages+=(clang libclang-rt-dev lld)
-fi
+case "${1:-build}" in
+  package) packages+=(dpkg-dev file desktop-file-utils appstream) ;;
+  ci) packages+=(dpkg-dev file desktop-file-utils appstream clang libclang-rt-dev lld) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -39,6 +39,14 @@ QFont boldFont(int pixelSize) {
   return f;
 }
 
+// A tile face's colours; the scalable app icon repeats them.
+const QColor kFaceLight(0xff, 0xf6, 0xdc);
+const QColor kFaceDark(0xe8, 0xd2, 0x9a);
+const QColor kFaceEdge(0x7a, 0x62, 0x30);
+const QColor kFaceInk(0x30, 0x20, 0x10);
+// The letter on the app icon's tile: T.
+constexpr int kIconLetter = 20;
+
 void drawTile(QPainter& p, int size, int code, bool faded, bool back) {
   const QRectF r(0.5, 0.5, size - 1.0, size - 1.0);
   const qreal radius = size / 8.0;
@@ -47,10 +55,10 @@ void drawTile(QPainter& p, int size, int code, bool faded, bool back) {
     g.setColorAt(0, QColor(0x2c, 0x5a, 0x9e));
     g.setColorAt(1, QColor(0x16, 0x2f, 0x5c));
   } else {
-    g.setColorAt(0, faded ? QColor(0xd8, 0xd3, 0xc4) : QColor(0xff, 0xf6, 0xdc));
-    g.setColorAt(1, faded ? QColor(0xb4, 0xae, 0x9c) : QColor(0xe8, 0xd2, 0x9a));
+    g.setColorAt(0, faded ? QColor(0xd8, 0xd3, 0xc4) : kFaceLight);
+    g.setColorAt(1, faded ? QColor(0xb4, 0xae, 0x9c) : kFaceDark);
   }
-  p.setPen(QPen(back ? QColor(0x0c, 0x1c, 0x3a) : QColor(0x7a, 0x62, 0x30), 1));
+  p.setPen(QPen(back ? QColor(0x0c, 0x1c, 0x3a) : kFaceEdge, 1));
   p.setBrush(g);
   p.drawRoundedRect(r, radius, radius);
   if (back) {
@@ -68,7 +76,7 @@ void drawTile(QPainter& p, int size, int code, bool faded, bool back) {
     p.drawPath(path);
     return;
   }
-  const QColor ink = faded ? QColor(0x80, 0x78, 0x68) : QColor(0x30, 0x20, 0x10);
+  const QColor ink = faded ? QColor(0x80, 0x78, 0x68) : kFaceInk;
   p.setPen(ink);
   p.setFont(boldFont(int(size * 0.58)));
   p.drawText(QRectF(0, 0, size * 0.92, size * 0.98), Qt::AlignCenter, QString(QChar('A' + code - 1)));
@@ -367,14 +375,43 @@ QPixmap background(int width, int height) {
   return pm;
 }
 
-QPixmap appIcon() {
-  QPixmap pm(64, 64);
+QPixmap appIcon(int size) {
+  QPixmap pm(size, size);
   pm.fill(Qt::transparent);
   QPainter p(&pm);
   setup(p);
-  p.scale(64.0 / kTileSize, 64.0 / kTileSize);
-  drawTile(p, kTileSize, 20, false, false);
+  p.scale(qreal(size) / kTileSize, qreal(size) / kTileSize);
+  drawTile(p, kTileSize, kIconLetter, false, false);
   return pm;
+}
+
+// The same tile as drawTile paints, in the tile's own units, so that it scales
+// without a raster step (the desktop's scalable icon).
+QByteArray appIconSvg() {
+  const qreal s = kTileSize;
+  const auto num = [](qreal v) { return QByteArray::number(v, 'g', 4); };
+  const auto rgb = [](const QColor& c) { return c.name().toLatin1(); };
+  const int letterPx = int(s * 0.58);
+  const int valuePx = std::max(7, int(s * 0.24));
+  QByteArray svg;
+  svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + num(s) + "\" height=\"" + num(s) +
+         "\" viewBox=\"0 0 " + num(s) + " " + num(s) + "\">\n";
+  svg += "  <defs><linearGradient id=\"face\" gradientUnits=\"userSpaceOnUse\" x1=\"0.5\" y1=\"0.5\" x2=\"" +
+         num(s - 0.5) + "\" y2=\"" + num(s - 0.5) + "\"><stop offset=\"0\" stop-color=\"" + rgb(kFaceLight) +
+         "\"/><stop offset=\"1\" stop-color=\"" + rgb(kFaceDark) + "\"/></linearGradient></defs>\n";
+  svg += "  <rect x=\"0.5\" y=\"0.5\" width=\"" + num(s - 1) + "\" height=\"" + num(s - 1) + "\" rx=\"" +
+         num(s / 8) + "\" fill=\"url(#face)\" stroke=\"" + rgb(kFaceEdge) + "\" stroke-width=\"1\"/>\n";
+  svg +=
+      "  <g fill=\"" + rgb(kFaceInk) + "\" font-family=\"DejaVu Sans, sans-serif\" font-weight=\"bold\">\n";
+  svg += "    <text x=\"" + num(s * 0.46) + "\" y=\"" + num(s * 0.49 + letterPx * 0.36) + "\" font-size=\"" +
+         num(letterPx) + "\" text-anchor=\"middle\">" + QByteArray(1, char('A' + kIconLetter - 1)) +
+         "</text>\n";
+  svg += "    <text x=\"" + num(s * 0.91) + "\" y=\"" + num(s * 0.95 - valuePx * 0.24) + "\" font-size=\"" +
+         num(valuePx) + "\" text-anchor=\"end\">" + QByteArray::number(rules::letterValue(kIconLetter)) +
+         "</text>\n";
+  svg += "  </g>\n</svg>\n";
+  return svg;
 }
 
 }  // namespace tw::pictures

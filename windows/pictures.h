@@ -3,6 +3,7 @@
 // markers, backgrounds and check boxes.
 #pragma once
 
+#include <QByteArray>
 #include <QPixmap>
 #include <QString>
 
@@ -29,6 +30,7 @@ QPixmap notPlaying();            // 234 × 20, over seats 5 and 6 in a four-play
 QPixmap logo();                  // 153 × 30
 QPixmap checkBox(bool checked);  // 13 × 13
 QPixmap background(int width, int height);
-QPixmap appIcon();
+QPixmap appIcon(int size = 64);  // size × size, the tile the menu and task bar show
+QByteArray appIconSvg();         // the same tile, scalable
 
 }  // namespace tw::pictures

@@ -1,0 +1,83 @@
+// The installed host program as an operator meets it: a clear refusal when
+// its port is taken, and a clean stop on SIGTERM that leaves no word list behind.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <csignal>
+
+#include "loopback.h"
+
+namespace {
+
+using tw::test::Peer;
+using tw::test::waitUntil;
+
+struct HostRun {
+  QTemporaryDir folder;
+  QProcess process;
+  QByteArray log;
+
+  void start(const QStringList& args) {
+    tw::test::qtApp();
+    process.setWorkingDirectory(folder.path());
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    QObject::connect(&process, &QProcess::readyReadStandardError,
+                     [this] { log += process.readAllStandardError(); });
+    process.start(QStringLiteral(TW_HOST_PROGRAM), args);
+    ASSERT_TRUE(process.waitForStarted(5000));
+  }
+  bool finished(int ms = 10000) {
+    return waitUntil([this] { return process.state() == QProcess::NotRunning; }, ms);
+  }
+  bool wordListLeft() const { return QDir(folder.path()).exists(QStringLiteral("English")); }
+};
+
+TEST(HostProgram, RefusesATakenPortOrABadOneWithAMessageAndAFailureStatus) {
+  tw::test::qtApp();
+  QTcpServer holder;
+  ASSERT_TRUE(holder.listen(QHostAddress::Any, 0));
+  const QString port = QString::number(holder.serverPort());
+
+  HostRun taken;
+  taken.start({QStringLiteral("--port"), port});
+  ASSERT_TRUE(taken.finished());
+  EXPECT_EQ(taken.process.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(taken.process.exitCode(), 1);
+  EXPECT_TRUE(taken.log.contains(("cannot listen on port " + port).toLatin1())) << taken.log.constData();
+  EXPECT_FALSE(taken.wordListLeft());
+
+  for (const char* bad : {"70000", "-1", "seven"}) {
+    HostRun run;
+    run.start({QStringLiteral("--port"), QString::fromLatin1(bad)});
+    ASSERT_TRUE(run.finished()) << bad;
+    EXPECT_EQ(run.process.exitCode(), 2) << bad;
+    EXPECT_TRUE(run.log.contains("--port needs a number")) << run.log.constData();
+  }
+}
+
+TEST(HostProgram, ServesAClientThenStopsCleanlyOnSigterm) {
+  HostRun host;
+  host.start({QStringLiteral("--port"), QStringLiteral("0")});
+  ASSERT_TRUE(waitUntil([&] { return host.log.contains("listening on port "); })) << host.log.constData();
+  const int at = host.log.indexOf("listening on port ") + 18;
+  const quint16 port = quint16(host.log.mid(at, host.log.indexOf('\n', at) - at).toUInt());
+  ASSERT_NE(port, 0);
+  EXPECT_TRUE(host.wordListLeft());
+
+  Peer peer(port);
+  ASSERT_TRUE(peer.waitFor(1));
+  EXPECT_EQ(peer.received.front(), "CMD_sendlogininfo+1");
+
+  ::kill(pid_t(host.process.processId()), SIGTERM);
+  ASSERT_TRUE(host.finished());
+  EXPECT_EQ(host.process.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(host.process.exitCode(), 0);
+  EXPECT_TRUE(host.log.contains("stopping")) << host.log.constData();
+  EXPECT_TRUE(waitUntil([&] { return peer.closed; }));
+  EXPECT_FALSE(host.wordListLeft());
+}
+
+}  // namespace

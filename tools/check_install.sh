@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Installs a built tree into a scratch prefix and checks what a player and an
+# operator would get: the installed programs run, the desktop entry and the
+# metainfo validate, the host's unit verifies, and the Debian package carries
+# its library dependencies. Usage: tools/check_install.sh [BUILD_FOLDER]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=$(realpath "${1:-build}")
+app_id=org.tilewhirl.Tilewhirl
+scratch=$(mktemp -d)
+window=
+trap '[ -z "$window" ] || kill "$window" 2>/dev/null; rm -rf "$scratch"' EXIT
+prefix=$scratch/prefix
+fail() { echo "check_install: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+for f in bin/tilewhirl bin/tilewhirl-host bin/tilewhirl-codec \
+         share/applications/$app_id.desktop share/metainfo/$app_id.metainfo.xml \
+         share/icons/hicolor/scalable/apps/$app_id.svg share/icons/hicolor/48x48/apps/$app_id.png \
+         share/icons/hicolor/256x256/apps/$app_id.png share/man/man6/tilewhirl.6.gz \
+         share/man/man6/tilewhirl-host.6.gz share/man/man1/tilewhirl-codec.1.gz \
+         "lib/systemd/system/tilewhirl-host@.service"; do
+  [ -s "$prefix/$f" ] || fail "not installed: $f"
+done
+
+echo "-- desktop entry and metainfo"
+desktop-file-validate "$prefix/share/applications/$app_id.desktop"
+appstreamcli validate --no-net "$prefix/share/metainfo/$app_id.metainfo.xml"
+
+echo "-- installed programs"
+version=$("$prefix/bin/tilewhirl-host" --version)
+echo "$version"
+grep -q "<release version=\"${version##* }\"" "$prefix/share/metainfo/$app_id.metainfo.xml" ||
+  fail "the metainfo has no release entry for $version"
+seq 1 40000 >"$scratch/plain"
+"$prefix/bin/tilewhirl-codec" compress "$scratch/plain" "$scratch/packed"
+"$prefix/bin/tilewhirl-codec" decompress "$scratch/packed" "$scratch/unpacked"
+cmp "$scratch/plain" "$scratch/unpacked" || fail "tilewhirl-codec round trip changed the file"
+[ "$(stat -c %s "$scratch/packed")" -lt "$(stat -c %s "$scratch/plain")" ] || fail "tilewhirl-codec did not pack"
+# An installed copy keeps its settings in the user's configuration folder.
+help=$(HOME=$scratch/home XDG_CONFIG_HOME=$scratch/config QT_QPA_PLATFORM=offscreen "$prefix/bin/tilewhirl" --help)
+grep -q "Settings file: $scratch/config/" <<<"$help" ||
+  fail "tilewhirl --help does not name a settings file in the configuration folder: $help"
+
+# The installed window starts a solo game, and keeps its working word list
+# with the user's data rather than in the folder it was started from.
+mkdir -p "$scratch/cwd"
+(cd "$scratch/cwd" && HOME=$scratch/home XDG_CONFIG_HOME=$scratch/config XDG_DATA_HOME=$scratch/data \
+  QT_QPA_PLATFORM=offscreen exec "$prefix/bin/tilewhirl" --new-instance --port 0 >"$scratch/window.log" 2>&1) &
+window=$!
+for _ in $(seq 100); do
+  grep -q "logged in as You" "$scratch/window.log" && break
+  sleep 0.1
+done
+grep -q "logged in as You" "$scratch/window.log" || fail "the installed window did not start a solo game: $(cat "$scratch/window.log")"
+[ -s "$scratch/data/Tilewhirl/tilewhirl/English" ] || fail "the installed window's word list is not in the data folder"
+[ -z "$(ls -A "$scratch/cwd")" ] || fail "the installed window wrote into the folder it was started from"
+kill "$window"
+wait "$window" || true
+window=
+
+if command -v man >/dev/null; then
+  echo "-- manual pages"
+  for page in "$prefix"/share/man/man*/*; do
+    warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
+  done
+fi
+
+echo "-- systemd unit"
+if command -v systemd-analyze >/dev/null; then
+  # A template verifies as one of its instances; the manual page is checked above.
+  cp "$prefix/lib/systemd/system/tilewhirl-host@.service" "$scratch/tilewhirl-host@7772.service"
+  systemd-analyze verify --man=no "$scratch/tilewhirl-host@7772.service"
+  echo "tilewhirl-host@.service verifies"
+else
+  echo "skipped: systemd-analyze is not installed on this machine"
+fi
+
+echo "-- Debian package"
+(cd "$scratch" && cpack --config "$build/CPackConfig.cmake" -G DEB >/dev/null)
+deb=$(ls "$scratch"/tilewhirl_*.deb)
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "$(basename "$deb"): Depends: $depends"
+for lib in libqt6widgets6 libqt6network6 libqt6multimedia6 libc6 qt6-qpa-plugins; do
+  grep -q "$lib" <<<"$depends" || fail "the package does not depend on $lib"
+done
+contents=$(dpkg-deb -c "$deb")
+grep -q "/usr/share/applications/$app_id.desktop" <<<"$contents" || fail "the package lacks the desktop entry"
+control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -tv)
+grep -q 'rwxr-xr-x.* ./prerm$' <<<"$control" || fail "the package lacks its prerm script: $control"
+echo "install checks passed"
