@@ -1,6 +1,8 @@
 // The settings file: line-preserving INI reading and writing.
 #include "ini_file.h"
 
+#include "atomic_file.h"
+
 #include <charconv>
 #include <fstream>
 #include <sstream>
@@ -113,14 +115,7 @@ IniFile IniFile::load(const std::string& path) {
   return parse(text.str());
 }
 
-bool IniFile::save(const std::string& path) const {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  const std::string t = text();
-  out.write(t.data(), std::streamsize(t.size()));
-  out.close();
-  return bool(out);
-}
+bool IniFile::save(const std::string& path) const { return writeFileAtomically(path, text()); }
 
 std::string IniFile::text() const {
   std::string out;

@@ -19,7 +19,8 @@ class IniFile {
   static IniFile parse(std::string_view text);
   // Reads the file at `path`; a missing or unreadable file reads as empty.
   static IniFile load(const std::string& path);
-  // Writes the whole text to `path`; gives false when that fails.
+  // Writes the whole text to `path` through a new file renamed over the old
+  // one; gives false (the old file untouched) when that fails.
   bool save(const std::string& path) const;
 
   std::string text() const;
