@@ -41,6 +41,9 @@ Tabout::Tabout(QWidget* parent)
   QPushButton* done = button(QStringLiteral("Done"), "button_done", true);
   connect(done, &QPushButton::clicked, this, &QDialog::accept);
   layout->addWidget(done, 3, 0, 1, 3, Qt::AlignRight);
+  layout->setColumnStretch(2, 1);
+  layout->setSpacing(10);
+  resize(320, 180);
 }
 
 }  // namespace tw

@@ -73,6 +73,12 @@ Tdownload::Tdownload(Places places, QWidget* parent)
   infolabel2_ = label(QString(), "infolabel2");
   infolabel2_->hide();
   infolabel3_ = label(QString(), "infolabel3");
+  QLabel* intro =
+      label(QStringLiteral("The Veltrix Lobby is where players meet and start games together. "
+                           "Download and install it now, go on with your solo game, or play "
+                           "with others."));
+  intro->setWordWrap(true);
+  layout->addWidget(intro);
   layout->addWidget(getbutton_);
   layout->addWidget(abortbutton_);
   layout->addWidget(infolabel_);

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStackedWidget>
 #include <QTextBrowser>
 #include <QVBoxLayout>
@@ -108,11 +109,21 @@ QString historyPage() {
       .arg(QString::fromLatin1(kVersion.data(), qsizetype(kVersion.size())));
 }
 
+// Plain licence text as flowing paragraphs, so that the page wraps.
+QString paragraphs(const QString& text) {
+  QString html;
+  const QStringList blocks = QString(text)
+                                 .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                                 .split(QRegularExpression(QStringLiteral("\n\\s*\n")), Qt::SkipEmptyParts);
+  for (const QString& block : blocks)
+    html += QStringLiteral("<p>") + block.simplified().toHtmlEscaped() + QStringLiteral("</p>");
+  return html;
+}
+
 QString licencePage() {
-  return QStringLiteral("<p><b>Tilewhirl</b></p><pre>") +
-         resourceText(QStringLiteral(":/texts/LICENSE")).toHtmlEscaped() +
-         QStringLiteral("</pre><p><b>The word list</b> comes from SCOWL, under these terms:</p><pre>") +
-         resourceText(QStringLiteral(":/texts/SCOWL-LICENSE")).toHtmlEscaped() + QStringLiteral("</pre>");
+  return QStringLiteral("<h3>Tilewhirl</h3>") + paragraphs(resourceText(QStringLiteral(":/texts/LICENSE"))) +
+         QStringLiteral("<h3>The word list</h3><p>The word list comes from SCOWL, under these terms:</p>") +
+         paragraphs(resourceText(QStringLiteral(":/texts/SCOWL-LICENSE")));
 }
 
 QString lobbyPage() {
