@@ -30,6 +30,7 @@
 #include "ini_file.h"
 #include "loopback.h"
 #include "phrases.h"
+#include "spy_list.h"
 #include "tally_list.h"
 #include "ui_app.h"
 
@@ -80,6 +81,7 @@ TEST(SecondaryWindows, EscapeClosesWithoutActingAndEnterPressesTheMainAction) {
       {[&] { return std::make_unique<Tdownload>(Tdownload::Places{}); }, "Download The Veltrix Lobby",
        "getbutton"},
       {[&] { return std::make_unique<Tconnect>(ini); }, "Tilewhirl - Host or Join", "button_start"},
+      {[] { return std::make_unique<Tspylist>(); }, "Tilewhirl - Spys", "button_done"},
   };
   for (const Case& c : cases) {
     std::unique_ptr<SecondaryWindow> w = c.make();
