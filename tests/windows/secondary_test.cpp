@@ -49,6 +49,11 @@ T* child(QObject* parent, const char* name) {
   return found;
 }
 
+bool writeFile(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
 QString text(QObject* parent, const char* name) { return child<QLabel>(parent, name)->text(); }
 
 // The open question box of a window, answered by clicking one of its buttons.
@@ -179,11 +184,7 @@ TEST(TallyWindow, ADamagedFileIsReportedOnceWithoutBlocking) {
   uiApp();
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("Tilewhirltally.tld"));
-  {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("WRZL\xff\xff\xff\xff garbage");
-  }
+  ASSERT_TRUE(writeFile(path, "WRZL\xff\xff\xff\xff garbage"));
   Ttallylist window(path.toStdString());
   QMessageBox* notice = nullptr;
   ASSERT_TRUE(waitUntil([&] {
@@ -202,11 +203,7 @@ TEST(PhrasesWindow, DoneStoresTheNinePhrasesAndHandsThemOver) {
   uiApp();
   QTemporaryDir dir;
   const QString ini = dir.filePath(QStringLiteral("veltrixlobby.ini"));
-  {
-    QFile f(ini);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[Tilewhirl]\r\nTextsize=12\r\nPhrase2=Old\r\n[Other]\r\nx=1\r\n");
-  }
+  ASSERT_TRUE(writeFile(ini, "[Tilewhirl]\r\nTextsize=12\r\nPhrase2=Old\r\n[Other]\r\nx=1\r\n"));
   Tphrases window(ini.toStdString());
   QStringList handed;
   QObject::connect(&window, &Tphrases::phrasesChanged, [&](const QStringList& p) { handed = p; });
@@ -442,9 +439,8 @@ TEST(DownloadWindow, PlayWithOthersOpensTheLobbyOrOffersHostOrJoin) {
   EXPECT_TRUE(rig.started.isEmpty());
   EXPECT_FALSE(rig.window.isVisible());
 
-  QFile lobby(rig.dir.filePath(QStringLiteral("lobby")));
-  ASSERT_TRUE(lobby.open(QIODevice::WriteOnly));
-  lobby.close();
+  const QString lobby = rig.dir.filePath(QStringLiteral("lobby"));
+  ASSERT_TRUE(writeFile(lobby, ""));
   rig.window.show();
   rig.startWorks = false;
   child<QPushButton>(&rig.window, "button_others")->click();
@@ -452,7 +448,7 @@ TEST(DownloadWindow, PlayWithOthersOpensTheLobbyOrOffersHostOrJoin) {
   rig.startWorks = true;
   child<QPushButton>(&rig.window, "button_others")->click();
   EXPECT_EQ(rig.closeRequests, 1);
-  EXPECT_EQ(rig.started.last(), lobby.fileName() + QLatin1Char(' '));
+  EXPECT_EQ(rig.started.last(), lobby + QLatin1Char(' '));
   EXPECT_EQ(hostOrJoin, 1);
 }
 
