@@ -33,6 +33,7 @@ Tabout::Tabout(QWidget* parent)
   QLabel* web =
       label(QStringLiteral("<a href=\"%1\" style=\"color: #a0d0ff\">%1</a>").arg(address.toHtmlEscaped()),
             "label_web");
+  web->setTextFormat(Qt::RichText);
   web->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
   connect(web, &QLabel::linkActivated, this, [this](const QString& link) {
     if (openUrl && !openUrl(QUrl(link))) tell(QStringLiteral("Cannot open Webpage"));

@@ -20,6 +20,8 @@ SecondaryWindow::SecondaryWindow(QWidget* parent, const char* objectName, const 
 QLabel* SecondaryWindow::label(const QString& text, const char* name) {
   auto* l = new QLabel(text, this);
   if (name) l->setObjectName(QString::fromLatin1(name));
+  // Names and words come from other players: never read them as markup.
+  l->setTextFormat(Qt::PlainText);
   lightText(l);
   return l;
 }
@@ -43,6 +45,7 @@ void SecondaryWindow::ask(const QString& question, std::function<void(bool)> ans
   auto* box = new QMessageBox(QMessageBox::Question, windowTitle(), question,
                               QMessageBox::Yes | QMessageBox::No, this);
   box->setObjectName(QStringLiteral("question"));
+  box->setTextFormat(Qt::PlainText);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setDefaultButton(QMessageBox::No);
   box->setEscapeButton(QMessageBox::No);
@@ -56,6 +59,7 @@ void SecondaryWindow::ask(const QString& question, std::function<void(bool)> ans
 void SecondaryWindow::tell(const QString& text) {
   auto* box = new QMessageBox(QMessageBox::Information, windowTitle(), text, QMessageBox::Ok, this);
   box->setObjectName(QStringLiteral("notice"));
+  box->setTextFormat(Qt::PlainText);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setModal(false);
   box->show();

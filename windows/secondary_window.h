@@ -20,7 +20,7 @@ class SecondaryWindow : public QDialog {
 
   // A push button of this window; the main action is made the default.
   QPushButton* button(const QString& caption, const char* name, bool mainAction = false);
-  // A label in light text, readable on the background.
+  // A label of plain text in a light colour, readable on the background.
   QLabel* label(const QString& text, const char* name = nullptr);
   static void lightText(QWidget* widget);
 

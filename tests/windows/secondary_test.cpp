@@ -135,13 +135,13 @@ TEST(TallyWindow, ChecksTalliesAndAsksBeforeDeleting) {
   QTemporaryDir dir;
   const std::string path = dir.filePath(QStringLiteral("Tilewhirltally.tld")).toStdString();
   Ttallylist window(path);
-  window.viewTally({"Bob", "<Waiting>", "Cy"});
+  window.viewTally({"Bob", "<Waiting>", "<b>Cy"});
   auto* checklist = child<QListWidget>(&window, "checklist");
   auto* tallied = child<QListWidget>(&window, "listbox_tally");
   ASSERT_TRUE(waitUntil([&] { return checklist->count() == 2; }));
   checklist->item(0)->setCheckState(Qt::Checked);
   ASSERT_TRUE(waitUntil([&] { return tallied->count() == 1; }));
-  window.tally().addgame(std::string(GameTally::kOwnWin), {"Bob", "Cy"});
+  window.tally().addgame(std::string(GameTally::kOwnWin), {"Bob", "<b>Cy"});
   window.tally().addtomineincrease(3);
   window.tally().addtomineset(4, 14, "quartz");
   ASSERT_TRUE(waitUntil([&] { return text(&window, "mylabel_1") == QStringLiteral("1"); }));
@@ -153,6 +153,16 @@ TEST(TallyWindow, ChecksTalliesAndAsksBeforeDeleting) {
   EXPECT_EQ(text(&window, "label_1"), QStringLiteral("1"));
   EXPECT_EQ(text(&window, "label_3"), QStringLiteral("1"));
   EXPECT_EQ(text(&window, "label_7"), QStringLiteral("1"));
+
+  // A name with markup in it is shown as it is.
+  tallied->setCurrentRow(-1);
+  checklist->item(1)->setCheckState(Qt::Checked);
+  ASSERT_TRUE(waitUntil([&] { return tallied->count() == 2; }));
+  tallied->setCurrentRow(1);
+  EXPECT_EQ(text(&window, "label_caption"), QStringLiteral("<b>Cy's Tally"));
+  EXPECT_EQ(child<QLabel>(&window, "label_caption")->textFormat(), Qt::PlainText);
+  window.tally().untallyPlayer(1);
+  ASSERT_TRUE(waitUntil([&] { return tallied->count() == 1; }));
 
   // Unchecking in the game list removes nothing.
   checklist->item(0)->setCheckState(Qt::Unchecked);
