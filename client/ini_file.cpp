@@ -1,18 +1,11 @@
 // The settings file: line-preserving INI reading and writing.
 #include "ini_file.h"
 
-#include <atomic>
-#include <cerrno>
 #include <charconv>
-#include <chrono>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-#if __has_include(<unistd.h>)
-#include <unistd.h>
-#endif
+
+#include "atomic_file.h"
 
 namespace tw {
 
@@ -123,47 +116,7 @@ IniFile IniFile::load(const std::string& path) {
 }
 
 bool IniFile::save(const std::string& path, std::string* why) const {
-  namespace fs = std::filesystem;
-  const auto fail = [why](const std::string& reason) {
-    if (why) *why = reason;
-    return false;
-  };
-  std::error_code ec;
-  fs::path target(path);
-  // A linked settings file stays linked: the new file replaces its target.
-  if (fs::is_symlink(target, ec)) {
-    const fs::path real = fs::canonical(target, ec);
-    if (!ec) target = real;
-  }
-  static std::atomic<unsigned> counter{0};
-  fs::path temp = target;
-  temp += ".new" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() % 1000000) +
-          "-" + std::to_string(counter++);
-  // "x": never write into a file that is already there.
-  std::FILE* out = std::fopen(temp.string().c_str(), "wbx");
-  if (!out) return fail(temp.string() + ": " + std::strerror(errno));
-  const std::string t = text();
-  errno = 0;
-  bool ok = std::fwrite(t.data(), 1, t.size(), out) == t.size() && std::fflush(out) == 0;
-#if __has_include(<unistd.h>)
-  ok = ok && ::fsync(::fileno(out)) == 0;
-#endif
-  const int writeError = errno;
-  ok = std::fclose(out) == 0 && ok;
-  if (!ok) {
-    const std::string reason = std::strerror(writeError ? writeError : errno);
-    fs::remove(temp, ec);
-    return fail(temp.string() + ": " + reason);
-  }
-  const auto old = fs::status(target, ec);
-  if (!ec && fs::exists(old)) fs::permissions(temp, old.permissions(), ec);
-  fs::rename(temp, target, ec);
-  if (ec) {
-    const std::string reason = ec.message();
-    fs::remove(temp, ec);
-    return fail(target.string() + ": " + reason);
-  }
-  return true;
+  return writeFileAtomically(path, text(), why);
 }
 
 std::string IniFile::text() const {

@@ -101,25 +101,31 @@ void writeSettings(IniFile& f, std::string_view s, const Settings& v) {
 }
 
 std::string settingsPath(const std::string& exeDir, const std::string& fallbackDir) {
+  return dataFilePath(exeDir, fallbackDir, kSettingsFile);
+}
+
+std::string dataFilePath(const std::string& exeDir, const std::string& fallbackDir,
+                         std::string_view fileName) {
   namespace fs = std::filesystem;
-  const fs::path beside = fs::path(exeDir) / std::string(kSettingsFile);
+  const fs::path beside = fs::path(exeDir) / std::string(fileName);
   std::error_code ec;
+  // The file is replaced by renaming a new one over it, so the folder itself
+  // must take new files; an existing file must also be open to update.
+  const fs::path probePath = fs::path(exeDir) / ".tilewhirl-write-probe";
   bool writable = false;
-  if (fs::exists(beside, ec)) {
+  {
+    std::ofstream probe(probePath, std::ios::binary);
+    writable = bool(probe);
+  }
+  fs::remove(probePath, ec);
+  if (writable && fs::exists(beside, ec)) {
     // Opening for update neither creates nor truncates.
     std::fstream probe(beside, std::ios::in | std::ios::out | std::ios::binary);
     writable = bool(probe);
-  } else {
-    const fs::path probePath = fs::path(exeDir) / ".tilewhirl-write-probe";
-    {
-      std::ofstream probe(probePath, std::ios::binary);
-      writable = bool(probe);
-    }
-    fs::remove(probePath, ec);
   }
   if (writable) return beside.string();
   fs::create_directories(fallbackDir, ec);
-  return (fs::path(fallbackDir) / std::string(kSettingsFile)).string();
+  return (fs::path(fallbackDir) / std::string(fileName)).string();
 }
 
 }  // namespace tw

@@ -62,8 +62,11 @@ Settings readSettings(const IniFile& file, std::string_view section, const Setti
 // Writes every key but the phrases, in the file's order of keys.
 void writeSettings(IniFile& file, std::string_view section, const Settings& settings);
 
-// Where the settings file lies: beside the executable when that folder can
-// be written, else in `fallbackDir` (created when missing).
+// Where a file of the player's lies: beside the executable when that folder
+// (or the file) can be written, else in `fallbackDir` (created when missing).
+std::string dataFilePath(const std::string& exeDir, const std::string& fallbackDir,
+                         std::string_view fileName);
+// The settings file's place, as dataFilePath gives it.
 std::string settingsPath(const std::string& exeDir, const std::string& fallbackDir);
 
 }  // namespace tw

@@ -9,11 +9,10 @@
 
 namespace tw {
 
-Tspylist::Tspylist(QWidget* parent) : QWidget(parent, Qt::Window) {
-  setObjectName(QStringLiteral("spylistform"));
-  setWindowTitle(QStringLiteral("Tilewhirl - Spys"));
+Tspylist::Tspylist(QWidget* parent)
+    : SecondaryWindow(parent, "spylistform", QStringLiteral("Tilewhirl - Spys")) {
   auto* layout = new QVBoxLayout(this);
-  auto* heading = new QLabel(QStringLiteral("Spy List"), this);
+  QLabel* heading = label(QStringLiteral("Spy List"));
   QFont f = heading->font();
   f.setBold(true);
   heading->setFont(f);
@@ -22,10 +21,9 @@ Tspylist::Tspylist(QWidget* parent) : QWidget(parent, Qt::Window) {
   listbox_spys_->setObjectName(QStringLiteral("listbox_spys"));
   listbox_spys_->setContextMenuPolicy(Qt::CustomContextMenu);
   layout->addWidget(listbox_spys_);
-  auto* done = new QPushButton(QStringLiteral("Done"), this);
-  done->setObjectName(QStringLiteral("button_done"));
+  QPushButton* done = button(QStringLiteral("Done"), "button_done", true);
   layout->addWidget(done, 0, Qt::AlignRight);
-  connect(done, &QPushButton::clicked, this, &QWidget::close);
+  connect(done, &QPushButton::clicked, this, &QDialog::accept);
 
   popup_kickhim_ = new QMenu(this);
   popup_kickhim_->setObjectName(QStringLiteral("popup_kickhim"));

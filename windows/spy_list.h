@@ -1,7 +1,7 @@
 // Tspylist: the list of spectators, with "Remove From Game" for the host.
 #pragma once
 
-#include <QWidget>
+#include "secondary_window.h"
 
 class QListWidget;
 class QMenu;
@@ -9,7 +9,7 @@ class QAction;
 
 namespace tw {
 
-class Tspylist : public QWidget {
+class Tspylist : public SecondaryWindow {
   Q_OBJECT
 
  public:

@@ -1,11 +1,10 @@
 // The settings file: INI rules, the keys' defaults and fallbacks, round trips.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 
+#include "full_disk.h"
 #include "ini_file.h"
 #include "settings.h"
 
@@ -198,16 +197,13 @@ TEST(SettingsFile, ASaveThatFailsLeavesTheOldFileWhole) {
 
   IniFile changed = IniFile::parse(old);
   changed.writeString("Tilewhirl", "Textsize", "12");
-  rlimit before{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
-  const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit full = before;
-  full.rlim_cur = 2048;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &full), 0);
   std::string why;
-  const bool saved = changed.save(path.string(), &why);
-  setrlimit(RLIMIT_FSIZE, &before);
-  std::signal(SIGXFSZ, oldSignal);
+  bool saved = true;
+  {
+    test::FullDisk full(2048);
+    ASSERT_TRUE(full.ok());
+    saved = changed.save(path.string(), &why);
+  }
   EXPECT_FALSE(saved);
   EXPECT_FALSE(why.empty());
   EXPECT_EQ(IniFile::load(path.string()).text(), old);

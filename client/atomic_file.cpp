@@ -1,0 +1,88 @@
+// Whole-file reading and the write-then-rename of the player's files.
+#include "atomic_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace tw {
+
+namespace {
+
+bool flushToDisk(std::FILE* file) {
+  if (std::fflush(file) != 0) return false;
+#if defined(_WIN32)
+  return _commit(_fileno(file)) == 0;
+#else
+  return ::fsync(fileno(file)) == 0;
+#endif
+}
+
+}  // namespace
+
+bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
+  namespace fs = std::filesystem;
+  const auto fail = [error](const std::string& why) {
+    if (error) *error = why;
+    return false;
+  };
+  std::error_code ec;
+  fs::path target(path);
+  // A linked file stays linked: the new file replaces its target.
+  if (fs::is_symlink(target, ec)) {
+    const fs::path real = fs::canonical(target, ec);
+    if (!ec) target = real;
+  }
+  // A name of its own for every write, so that two copies saving at once, or
+  // a file left by a crash, never mix into this one; "x" never writes into a
+  // file that is already there.
+  static std::atomic<unsigned> counter{0};
+  fs::path temp = target;
+  temp += ".new" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() % 1000000) + "-" +
+          std::to_string(counter++);
+  std::FILE* file = std::fopen(temp.string().c_str(), "wbx");
+  if (!file) return fail("cannot create " + temp.string() + ": " + std::strerror(errno));
+  errno = 0;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && flushToDisk(file);
+  const int writeError = errno;
+  const bool closed = std::fclose(file) == 0;
+  if (!written || !closed) {
+    const std::string reason = std::strerror(writeError ? writeError : errno);
+    fs::remove(temp, ec);
+    return fail("cannot write " + temp.string() + ": " + reason);
+  }
+  const auto old = fs::status(target, ec);
+  if (!ec && fs::exists(old)) fs::permissions(temp, old.permissions(), ec);
+  fs::rename(temp, target, ec);
+  if (ec) {
+    const std::string reason = ec.message();
+    fs::remove(temp, ec);
+    return fail("cannot replace " + target.string() + ": " + reason);
+  }
+  return true;
+}
+
+bool readWholeFile(const std::string& path, std::size_t limit, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size < 0 || std::uintmax_t(size) > limit) return false;
+  in.seekg(0, std::ios::beg);
+  out.assign(std::size_t(size), '\0');
+  in.read(out.data(), size);
+  return in.gcount() == size;
+}
+
+}  // namespace tw

@@ -1,0 +1,50 @@
+// The about window.
+#include "about.h"
+
+#include <QDesktopServices>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+
+#include "commands.h"
+#include "pictures.h"
+#include "web_addresses.h"
+
+namespace tw {
+
+QUrl Tabout::makerPage() {
+  return QUrl(QString::fromLatin1(kMakerWebPage.data(), qsizetype(kMakerWebPage.size())));
+}
+
+Tabout::Tabout(QWidget* parent)
+    : SecondaryWindow(parent, "aboutform", QStringLiteral("Tilewhirl - About")),
+      openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
+  auto* layout = new QGridLayout(this);
+  auto* picture = new QLabel(this);
+  picture->setObjectName(QStringLiteral("image_logo"));
+  picture->setPixmap(pictures::logo());
+  layout->addWidget(picture, 0, 0, 1, 3, Qt::AlignCenter);
+  layout->addWidget(label(QStringLiteral("Version")), 1, 0);
+  // Login sends the same constant as its version.
+  QLabel* version = label(QString::fromLatin1(kVersion.data(), qsizetype(kVersion.size())), "version");
+  layout->addWidget(version, 1, 1);
+  layout->addWidget(label(QStringLiteral(".4"), "label_minor"), 1, 2);
+  const QString address = makerPage().toString();
+  QLabel* web =
+      label(QStringLiteral("<a href=\"%1\" style=\"color: #a0d0ff\">%1</a>").arg(address.toHtmlEscaped()),
+            "label_web");
+  web->setTextFormat(Qt::RichText);
+  web->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+  connect(web, &QLabel::linkActivated, this, [this](const QString& link) {
+    if (openUrl && !openUrl(QUrl(link))) tell(QStringLiteral("Cannot open Webpage"));
+  });
+  layout->addWidget(web, 2, 0, 1, 3, Qt::AlignCenter);
+  QPushButton* done = button(QStringLiteral("Done"), "button_done", true);
+  connect(done, &QPushButton::clicked, this, &QDialog::accept);
+  layout->addWidget(done, 3, 0, 1, 3, Qt::AlignRight);
+  layout->setColumnStretch(2, 1);
+  layout->setSpacing(10);
+  resize(320, 180);
+}
+
+}  // namespace tw

@@ -1,0 +1,230 @@
+// The help pages. The scoring page is written from the shared rules, so what
+// it promises is what the host counts.
+#include "help.h"
+
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStackedWidget>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+#include "commands.h"
+#include "game_rules.h"
+
+// The licence texts are linked in a static library; nothing else would pull
+// them in.
+static void loadTexts() { Q_INIT_RESOURCE(texts); }
+
+namespace tw {
+
+namespace {
+
+QString resourceText(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return QString();
+  return QString::fromUtf8(file.readAll());
+}
+
+QString overviewPage() {
+  return QStringLiteral(
+             "<p>Tilewhirl is a memory game with words for up to six players, with up to three more watching "
+             "as "
+             "spectators and a chat beside the game.</p>"
+             "<p>The board holds %1 &times; %2 face-down letter tiles and every player holds %3 letter tiles "
+             "on his "
+             "bar. On your turn you turn over %4 board tiles, build a word from them and from your bar, and "
+             "score "
+             "it. At the end of every turn the board goes face down again and the used tiles are replaced, "
+             "so "
+             "remember where the letters lie.</p>"
+             "<p>When a round ends with a player at or above the play-to score, the highest score wins.</p>")
+      .arg(rules::kBoardWidth)
+      .arg(rules::kBoardHeight)
+      .arg(rules::kBarSize)
+      .arg(rules::kMaxFlips);
+}
+
+QString connectingPage() {
+  return QStringLiteral(
+             "<p><b>Solo games.</b> Started without parameters, Tilewhirl hosts a game on this computer, "
+             "where you "
+             "play as \"You\" against the computer player. Press <i>Start Game</i> to begin. A solo game "
+             "needs no "
+             "internet connection, but your firewall must let the game use the network on this computer.</p>"
+             "<p><b>Hosting.</b> The host's copy runs the game; the others connect to it. Other players must "
+             "be able "
+             "to reach your computer on TCP port %1, so a router or firewall must let incoming connections "
+             "through "
+             "on that port.</p>"
+             "<p><b>Joining.</b> To join, you need the host's address (a name or an IP address).</p>"
+             "<p><b>Without the lobby.</b> Choose <i>Host or Join</i> in the Game menu (or <i>Play with "
+             "Others</i> "
+             "when no lobby program is installed): enter your name, choose to host or to join, give the "
+             "host's "
+             "address and the port (%1 unless the host chose another). The game starts again with these "
+             "choices. "
+             "From the command line: <tt>tilewhirl NAME HOST true</tt> hosts, <tt>tilewhirl NAME HOST "
+             "false</tt> "
+             "joins, and <tt>--port N</tt> picks another port.</p>"
+             "<p>When the host leaves, the game ends for everybody.</p>")
+      .arg(kGamePort);
+}
+
+QString gamePlayPage() {
+  return QStringLiteral(
+             "<p>Every player has %1 tiles on his bar. The player on turn turns over %2 tiles of the board, "
+             "one click each, then builds a word of up to %3 letters from the tiles he turned over and the "
+             "tiles of his bar, clicking them in order.</p>"
+             "<ul><li><b>Done</b> submits the word. A word that is not in the word list is refused and you "
+             "may try again while your time lasts.</li>"
+             "<li><b>Clear</b> takes all letters back; clicking the last letter of the word takes just "
+             "that one back.</li>"
+             "<li><b>Buy</b> gives you a new bar for %4 points, and your turn goes on.</li>"
+             "<li><b>Pass</b> ends your turn without a word.</li></ul>"
+             "<p>When someone reaches the play-to score, play continues until everyone has had the same "
+             "number of turns; then the highest score wins. A shared top score plays another round.</p>"
+             "<p><b>Game modes.</b></p><ul>"
+             "<li><b>Blind</b>: nobody sees the board except the tiles turned over.</li>"
+             "<li><b>Helper</b>: in every round the player with the lowest score above 0 gets a short look "
+             "at the whole board before his turn.</li>"
+             "<li><b>Sneak Peek</b>: every player gets a short look at the whole board before his turn.</li>"
+             "</ul>")
+      .arg(rules::kBarSize)
+      .arg(rules::kMaxFlips)
+      .arg(rules::kWordPositions)
+      .arg(rules::kBuyPrice);
+}
+
+QString historyPage() {
+  return QStringLiteral(
+             "<p><b>%1</b></p><ul>"
+             "<li>Host or join a game from the Game menu, without the lobby program.</li>"
+             "<li>The tally is saved after every game and every word, so a crash loses nothing; a damaged "
+             "tally file is kept aside and a new tally started.</li>"
+             "<li>The lobby download runs in the background and can be stopped.</li>"
+             "<li>Phrase buttons change as soon as you press Done in the phrase list.</li></ul>")
+      .arg(QString::fromLatin1(kVersion.data(), qsizetype(kVersion.size())));
+}
+
+// Plain licence text as flowing paragraphs, so that the page wraps.
+QString paragraphs(const QString& text) {
+  QString html;
+  const QStringList blocks = QString(text)
+                                 .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                                 .split(QRegularExpression(QStringLiteral("\n\\s*\n")), Qt::SkipEmptyParts);
+  for (const QString& block : blocks)
+    html += QStringLiteral("<p>") + block.simplified().toHtmlEscaped() + QStringLiteral("</p>");
+  return html;
+}
+
+QString licencePage() {
+  return QStringLiteral("<h3>Tilewhirl</h3>") + paragraphs(resourceText(QStringLiteral(":/texts/LICENSE"))) +
+         QStringLiteral("<h3>The word list</h3><p>The word list comes from SCOWL, under these terms:</p>") +
+         paragraphs(resourceText(QStringLiteral(":/texts/SCOWL-LICENSE")));
+}
+
+QString lobbyPage() {
+  return QStringLiteral(
+      "<p>The Veltrix Lobby is a separate program where players meet and arrange games. When a game is "
+      "arranged, it starts Tilewhirl for every player, with the player's name and the host's address.</p>"
+      "<p>When Tilewhirl starts without parameters it offers to download and install the lobby. "
+      "<i>Play with Others</i> opens an installed lobby program, or, when there is none, the window to host "
+      "or join a game directly.</p>");
+}
+
+}  // namespace
+
+QString Thelp::scoringPage() {
+  QString letters = QStringLiteral("<table cellspacing=\"2\" cellpadding=\"3\"><tr>");
+  for (int code = 1; code <= rules::kLetterCount; ++code) {
+    letters +=
+        QStringLiteral("<td><b>%1</b>&nbsp;%2</td>").arg(QChar('A' + code - 1)).arg(rules::letterValue(code));
+    if (code % 9 == 0) letters += QStringLiteral("</tr><tr>");
+  }
+  letters += QStringLiteral("</tr></table>");
+  QString bonuses;
+  for (int length = rules::kMinBonusLength; length <= rules::kWordPositions; ++length)
+    bonuses += QStringLiteral("<li>%1 letters: %2 points</li>")
+                   .arg(length)
+                   .arg(rules::lengthBonus(std::size_t(length)));
+  return QStringLiteral(
+             "<p>A word scores the value of each of its letters:</p>%1"
+             "<p>Letters taken from the board count %2 times their value.</p>"
+             "<p>Long words earn a bonus:</p><ul>%3</ul>"
+             "<p>Using all %4 tiles you turned over adds %5 points; using all %6 tiles of your bar adds %7 "
+             "points.</p><p>A new bar costs %8 points.</p>")
+      .arg(letters)
+      .arg(rules::kBoardLetterFactor)
+      .arg(bonuses)
+      .arg(rules::kMaxFlips)
+      .arg(rules::kAllFlipsBonus)
+      .arg(rules::kBarSize)
+      .arg(rules::kWholeBarBonus)
+      .arg(rules::kBuyPrice);
+}
+
+Thelp::Thelp(QWidget* parent) : SecondaryWindow(parent, "helpform", QStringLiteral("Tilewhirl - Help File")) {
+  loadTexts();
+  auto* layout = new QHBoxLayout(this);
+  auto* panel = new QVBoxLayout;
+  auto* right = new QVBoxLayout;
+  label_caption_ = label(QString(), "label_caption");
+  QFont big = label_caption_->font();
+  big.setBold(true);
+  big.setPointSizeF(big.pointSizeF() * 1.4);
+  label_caption_->setFont(big);
+  pages_ = new QStackedWidget(this);
+  right->addWidget(label_caption_);
+  right->addWidget(pages_, 1);
+
+  struct Page {
+    int number;
+    const char* button;
+    const char* caption;
+    QString html;
+  };
+  const Page pages[] = {
+      {1, "Overview", "Overview", overviewPage()},    {2, "Connecting", "Connecting", connectingPage()},
+      {3, "Game Play", "Game Play", gamePlayPage()},  {4, "Scoring", "Scoring", scoringPage()},
+      {5, "Documentation", "History", historyPage()}, {6, "License", "License", licencePage()},
+      {11, "The Lobby", "The Lobby", lobbyPage()},
+  };
+  for (const Page& page : pages) {
+    auto* memo = new QTextBrowser(pages_);
+    memo->setObjectName(QStringLiteral("memo%1").arg(page.number));
+    memo->setOpenExternalLinks(false);
+    memo->setHtml(page.html);
+    pages_->addWidget(memo);
+    QPushButton* b = button(QString::fromLatin1(page.button),
+                            QStringLiteral("button_page%1").arg(page.number).toLatin1().constData());
+    panel->addWidget(b);
+    const int number = page.number;
+    const QString caption = QString::fromLatin1(page.caption);
+    connect(b, &QPushButton::clicked, this, [this, number, caption] { showPage(number, caption); });
+  }
+  panel->addStretch();
+  QPushButton* about = button(QStringLiteral("About"), "button_about");
+  QPushButton* done = button(QStringLiteral("Done"), "button_done", true);
+  panel->addWidget(about);
+  panel->addWidget(done);
+  connect(about, &QPushButton::clicked, this, &Thelp::aboutRequested);
+  connect(done, &QPushButton::clicked, this, &QDialog::accept);
+  layout->addLayout(panel);
+  layout->addLayout(right, 1);
+  showPage(1, QStringLiteral("Overview"));
+  resize(620, 440);
+}
+
+void Thelp::showPage(int number, const QString& caption) {
+  auto* memo = pages_->findChild<QTextBrowser*>(QStringLiteral("memo%1").arg(number));
+  if (!memo) return;
+  pages_->setCurrentWidget(memo);
+  label_caption_->setText(caption);
+}
+
+int Thelp::currentPage() const { return pages_->currentWidget()->objectName().mid(4).toInt(); }
+
+}  // namespace tw

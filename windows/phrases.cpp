@@ -1,0 +1,60 @@
+// The phrases editor.
+#include "phrases.h"
+
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "ini_file.h"
+#include "settings.h"
+
+namespace tw {
+
+Tphrases::Tphrases(std::string settingsPath, QWidget* parent)
+    : SecondaryWindow(parent, "phrasesform", QStringLiteral("Tilewhirl - Phrase Buttons ")),
+      settingsPath_(std::move(settingsPath)) {
+  auto* layout = new QVBoxLayout(this);
+  auto* form = new QFormLayout;
+  for (int i = 0; i < kPhraseCount; ++i) {
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(QStringLiteral("phrase%1").arg(i + 1));
+    edit->setMaxLength(kMaxLength);
+    form->addRow(label(QStringLiteral("Phrase Button %1:").arg(i + 1)), edit);
+    phrase_[std::size_t(i)] = edit;
+  }
+  layout->addLayout(form);
+  layout->addWidget(label(QStringLiteral("Buttons can only be used once every 2 seconds")));
+  QPushButton* done = button(QStringLiteral("Done"), "button_done", true);
+  layout->addWidget(done, 0, Qt::AlignRight);
+  connect(done, &QPushButton::clicked, this, &Tphrases::done_);
+  resize(380, 0);
+}
+
+void Tphrases::showPhrases(const QStringList& phrases) {
+  for (int i = 0; i < kPhraseCount; ++i) phrase_[std::size_t(i)]->setText(phrases.value(i));
+  show();
+  raise();
+  activateWindow();
+}
+
+QStringList Tphrases::phrases() const {
+  QStringList out;
+  for (const QLineEdit* edit : phrase_) out << edit->text();
+  return out;
+}
+
+void Tphrases::done_() {
+  const QStringList texts = phrases();
+  emit phrasesChanged(texts);
+  IniFile file = IniFile::load(settingsPath_);
+  for (int i = 0; i < kPhraseCount; ++i)
+    file.writeString(kSettingsSection, "Phrase" + std::to_string(i + 1), texts[i].toLatin1().toStdString());
+  accept();
+  if (!file.save(settingsPath_))
+    tell(QStringLiteral("The phrases are on the buttons, but they could not be saved in %1.")
+             .arg(QString::fromStdString(settingsPath_)));
+}
+
+}  // namespace tw

@@ -1,0 +1,39 @@
+// Tphrases: the editor of the nine quick phrases. "Done" stores them in the
+// settings file and hands them to the main window's buttons at once.
+#pragma once
+
+#include <QStringList>
+#include <array>
+#include <string>
+
+#include "secondary_window.h"
+
+class QLineEdit;
+
+namespace tw {
+
+class Tphrases final : public SecondaryWindow {
+  Q_OBJECT
+
+ public:
+  static constexpr int kPhraseCount = 9;
+  static constexpr int kMaxLength = 50;
+
+  explicit Tphrases(std::string settingsPath, QWidget* parent = nullptr);
+
+  // "Phrase List": the buttons' phrases into the fields, then the window.
+  void showPhrases(const QStringList& phrases);
+  QStringList phrases() const;
+
+ signals:
+  // After "Done": the nine phrases, in button order.
+  void phrasesChanged(const QStringList& phrases);
+
+ private:
+  void done_();
+
+  std::string settingsPath_;
+  std::array<QLineEdit*, kPhraseCount> phrase_{};
+};
+
+}  // namespace tw

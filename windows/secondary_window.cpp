@@ -1,0 +1,75 @@
+// The shared look and manners of the secondary windows.
+#include "secondary_window.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+
+#include "pictures.h"
+
+namespace tw {
+
+SecondaryWindow::SecondaryWindow(QWidget* parent, const char* objectName, const QString& title)
+    : QDialog(parent) {
+  setObjectName(QString::fromLatin1(objectName));
+  setWindowTitle(title);
+  setModal(false);
+}
+
+QLabel* SecondaryWindow::label(const QString& text, const char* name) {
+  auto* l = new QLabel(text, this);
+  if (name) l->setObjectName(QString::fromLatin1(name));
+  // Names and words come from other players: never read them as markup.
+  l->setTextFormat(Qt::PlainText);
+  lightText(l);
+  return l;
+}
+
+void SecondaryWindow::lightText(QWidget* widget) {
+  QPalette p = widget->palette();
+  p.setColor(QPalette::WindowText, Qt::white);
+  widget->setPalette(p);
+}
+
+QPushButton* SecondaryWindow::button(const QString& caption, const char* name, bool mainAction) {
+  auto* b = new QPushButton(caption, this);
+  b->setObjectName(QString::fromLatin1(name));
+  // Only the main action answers Enter, whichever button has the focus.
+  b->setAutoDefault(false);
+  b->setDefault(mainAction);
+  return b;
+}
+
+void SecondaryWindow::ask(const QString& question, std::function<void(bool)> answer) {
+  auto* box = new QMessageBox(QMessageBox::Question, windowTitle(), question,
+                              QMessageBox::Yes | QMessageBox::No, this);
+  box->setObjectName(QStringLiteral("question"));
+  box->setTextFormat(Qt::PlainText);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setDefaultButton(QMessageBox::No);
+  box->setEscapeButton(QMessageBox::No);
+  box->setWindowModality(Qt::WindowModal);
+  connect(box, &QMessageBox::finished, this, [box, answer = std::move(answer)](int) {
+    answer(box->clickedButton() == box->button(QMessageBox::Yes));
+  });
+  box->open();
+}
+
+void SecondaryWindow::tell(const QString& text) {
+  auto* box = new QMessageBox(QMessageBox::Information, windowTitle(), text, QMessageBox::Ok, this);
+  box->setObjectName(QStringLiteral("notice"));
+  box->setTextFormat(Qt::PlainText);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setModal(false);
+  box->show();
+}
+
+void SecondaryWindow::paintEvent(QPaintEvent*) {
+  if (background_.deviceIndependentSize().toSize() != size())
+    background_ = pictures::background(width(), height());
+  QPainter painter(this);
+  painter.drawPixmap(rect(), background_);
+}
+
+}  // namespace tw

@@ -1,0 +1,52 @@
+// Ttallylist: the tally window over the tally core; it shows the own totals
+// and the record against each tallied opponent, and asks before it deletes.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "log.h"
+#include "secondary_window.h"
+#include "tally.h"
+
+class QListWidget;
+class QListWidgetItem;
+
+namespace tw {
+
+class Ttallylist final : public SecondaryWindow {
+  Q_OBJECT
+
+ public:
+  // Loads the tally file at `path` (empty: a tally in memory only); a damaged
+  // file is reported to the player once the event loop runs.
+  explicit Ttallylist(const std::string& path, QWidget* parent = nullptr, LogFn log = logLine);
+  ~Ttallylist() override;
+
+  // The record the game mirror feeds.
+  Tally& tally() { return *tally_; }
+  // "View Tally": the names in the other playing seats, then the window.
+  void viewTally(const std::vector<std::string>& players);
+
+ private:
+  void queueRefresh();
+  void refresh();
+  void showSelected();
+  void checklistChanged(QListWidgetItem* item);
+  void tallyChanged(QListWidgetItem* item);
+  void resetTally();
+
+  std::unique_ptr<Tally> tally_;
+  QListWidget* checklist_ = nullptr;
+  QListWidget* listbox_tally_ = nullptr;
+  std::array<QLabel*, 5> mylabel_{};
+  std::array<QLabel*, 9> label_{};
+  QLabel* label_caption_ = nullptr;
+  QLabel* label_wins_ = nullptr;
+  bool refreshing_ = false;
+  bool refreshQueued_ = false;
+};
+
+}  // namespace tw
