@@ -9,14 +9,21 @@
 #include <string>
 #include <vector>
 
+#include "about.h"
 #include "commands.h"
+#include "download.h"
+#include "help.h"
+#include "host_or_join.h"
 #include "host_service.h"
+#include "phrases.h"
 #include "pictures.h"
 #include "standard_rules.h"
 #include "previnst.h"
 #include "settings.h"
 #include "spy_list.h"
 #include "start_options.h"
+#include "tally.h"
+#include "tally_list.h"
 #include "tchat.h"
 
 namespace {
@@ -48,6 +55,13 @@ std::string findSettings() {
   return tw::settingsPath(exeDir.toStdString(), config.toStdString());
 }
 
+std::string findTally() {
+  QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  if (data.isEmpty()) data = QDir::homePath() + QStringLiteral("/.local/share/Tilewhirl");
+  const QString exeDir = installedCopy() ? data : QCoreApplication::applicationDirPath();
+  return tw::tallyPath(exeDir.toStdString(), data.toStdString());
+}
+
 void setNames() {
   QCoreApplication::setApplicationName(QStringLiteral("tilewhirl"));
   QCoreApplication::setOrganizationName(QStringLiteral("Tilewhirl"));
@@ -69,7 +83,7 @@ int main(int argc, char* argv[]) {
     setNames();
     switch (start.action) {
       case tw::StartArgs::Action::Help:
-        std::fputs(tw::startHelp(findSettings()).c_str(), stdout);
+        std::fputs(tw::startHelp(findSettings(), findTally()).c_str(), stdout);
         return 0;
       case tw::StartArgs::Action::Version:
         std::printf("tilewhirl %s\n", std::string(tw::kVersion).c_str());
@@ -102,11 +116,18 @@ int main(int argc, char* argv[]) {
 
   // Windows in their order of creation; each lives until the program ends.
   tw::Tchat chat(options);
+  tw::Tdownload download(tw::Tdownload::defaultPlaces(options.settingsPath), &chat);
+  tw::Thelp help(&chat);
+  tw::Tphrases phrases(options.settingsPath, &chat);
   tw::TDictn spell(wordListFolder(), tw::logLine);
   tw::HostService host(tw::standardRules(spell), tw::logLine);
   tw::Tspylist spylist(&chat);
+  tw::Ttallylist tallylist(findTally(), &chat);
+  tw::Tabout about(&chat);
+  tw::Tconnect hostOrJoin(options.settingsPath, &chat);
   chat.setHost(&host);
   chat.setSpyList(&spylist);
+  chat.setWindows({&download, &help, &phrases, &tallylist, &about, &hostOrJoin});
 
   QObject::connect(&previnst, &tw::PREVINST::raiseRequested, &chat, &tw::Tchat::bringForward);
   QObject::connect(&chat, &tw::Tchat::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);

@@ -280,6 +280,11 @@ std::string TClient::phrase(int button) const {
   return stored.empty() ? std::string(defaultPhrase(button)) : stored;
 }
 
+void TClient::setPhrases(const std::array<std::string, kPhraseCount>& phrases) {
+  settings_.phrases = phrases;
+  view_.showSettings(settings_);
+}
+
 void TClient::phraseClick(int button) {
   if (!phraseReady_ || button < 1 || button > kPhraseCount) return;
   const std::string text = phrase(button);

@@ -150,6 +150,8 @@ class TClient {
   void setSeeTheirs(bool on);
   // Phrases edited elsewhere; empty keeps the built-in phrase.
   std::string phrase(int button) const;
+  // The phrases window saved new phrases: the buttons use them at once.
+  void setPhrases(const std::array<std::string, kPhraseCount>& phrases);
   // Closing the window: saves when the geometry moved since the last save.
   void FormClose(const Geometry& workArea);
 

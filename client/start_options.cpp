@@ -63,7 +63,7 @@ StartArgs parseStartArgs(const std::vector<std::string>& args) {
   return out;
 }
 
-std::string startHelp(std::string_view settingsPath) {
+std::string startHelp(std::string_view settingsPath, std::string_view tallyPath) {
   return "Usage: tilewhirl [options] [NAME HOST HOSTING]\n"
          "Tilewhirl, a word game for up to six players.\n\n"
          "Without parameters: a solo game hosted on this copy, played as \"You\".\n"
@@ -81,7 +81,9 @@ std::string startHelp(std::string_view settingsPath) {
          "  --help           Show this text.\n"
          "  --version        Show the version.\n\n"
          "Settings file: " +
-         std::string(settingsPath) + "\n";
+         std::string(settingsPath) + "\nTally of games: " + std::string(tallyPath) +
+         "\n(beside the program when its folder can be written, else in your own folders;\n"
+         "downloads go to the program's folder or your download folder)\n";
 }
 
 }  // namespace tw

@@ -28,7 +28,8 @@ struct StartArgs {
 // "-Bob" too, is a parameter, and parameters after the third are ignored.
 StartArgs parseStartArgs(const std::vector<std::string>& args);
 
-// The --help text; `settingsPath` is where this copy keeps its settings.
-std::string startHelp(std::string_view settingsPath);
+// The --help text, with the places where this copy keeps its settings and
+// its tally of games.
+std::string startHelp(std::string_view settingsPath, std::string_view tallyPath);
 
 }  // namespace tw

@@ -43,6 +43,8 @@ class HostService : public QObject, private HostTransport {
   // Starts listening; port 0 picks a free port. Gives false (and logs why)
   // when the port cannot be taken.
   bool listen(quint16 port);
+  // Lets the port go at once; the seats already connected stay.
+  void stopListening() { Sock1_.setListen(false); }
   quint16 port() const { return Sock1_.localPort(); }
 
   TServer& server() { return *server_; }

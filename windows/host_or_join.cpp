@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "commands.h"
+#include "cp1252.h"
 #include "ini_file.h"
 #include "settings.h"
 
@@ -21,8 +22,6 @@ namespace tw {
 namespace {
 
 constexpr int kMaxName = 30;
-
-std::string latin1(const QString& text) { return text.toLatin1().toStdString(); }
 
 // Text the wire and the command line carry whole: 8-bit, without the field
 // separator, the message end or a line break.
@@ -82,8 +81,8 @@ Tconnect::Tconnect(std::string settingsPath, QWidget* parent)
 
 void Tconnect::load() {
   const IniFile file = IniFile::load(settingsPath_);
-  edit_name_->setText(QString::fromLatin1(file.readString(kSettingsSection, "Joinname", "")));
-  edit_host_->setText(QString::fromLatin1(file.readString(kSettingsSection, "Joinhost", "")));
+  edit_name_->setText(fromCp1252(file.readString(kSettingsSection, "Joinname", "")));
+  edit_host_->setText(fromCp1252(file.readString(kSettingsSection, "Joinhost", "")));
   const int port = file.readInteger(kSettingsSection, "Joinport", kGamePort);
   edit_port_->setValue(port >= 1 && port <= 65535 ? port : kGamePort);
   const bool hosting = file.readString(kSettingsSection, "Joinhosting", "false") == "true";
@@ -126,8 +125,8 @@ void Tconnect::start() {
   }
   label_error_->clear();
   IniFile file = IniFile::load(settingsPath_);
-  file.writeString(kSettingsSection, "Joinname", latin1(edit_name_->text().trimmed()));
-  file.writeString(kSettingsSection, "Joinhost", latin1(edit_host_->text().trimmed()));
+  file.writeString(kSettingsSection, "Joinname", toCp1252(edit_name_->text().trimmed()));
+  file.writeString(kSettingsSection, "Joinhost", toCp1252(edit_host_->text().trimmed()));
   file.writeString(kSettingsSection, "Joinport", std::to_string(edit_port_->value()));
   file.writeString(kSettingsSection, "Joinhosting", radio_host_->isChecked() ? "true" : "false");
   file.save(settingsPath_);

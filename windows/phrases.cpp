@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "cp1252.h"
 #include "ini_file.h"
 #include "settings.h"
 
@@ -50,7 +51,7 @@ void Tphrases::done_() {
   emit phrasesChanged(texts);
   IniFile file = IniFile::load(settingsPath_);
   for (int i = 0; i < kPhraseCount; ++i)
-    file.writeString(kSettingsSection, "Phrase" + std::to_string(i + 1), texts[i].toLatin1().toStdString());
+    file.writeString(kSettingsSection, "Phrase" + std::to_string(i + 1), toCp1252(texts[i]));
   accept();
   if (!file.save(settingsPath_))
     tell(QStringLiteral("The phrases are on the buttons, but they could not be saved in %1.")

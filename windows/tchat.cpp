@@ -23,13 +23,19 @@
 #include <QToolButton>
 
 #include "chat_display.h"
+#include "about.h"
 #include "cp1252.h"
+#include "download.h"
 #include "game_area.h"
 #include "game_start.h"
+#include "help.h"
+#include "host_or_join.h"
 #include "host_service.h"
+#include "phrases.h"
 #include "pictures.h"
 #include "sounds.h"
 #include "spy_list.h"
+#include "tally_list.h"
 
 namespace tw {
 
@@ -128,6 +134,38 @@ Tchat::~Tchat() {
 
 void Tchat::setHost(HostService* host) { host_ = host; }
 
+void Tchat::setWindows(const Windows& windows) {
+  windows_ = windows;
+  if (windows_.tally) client_->game().setTally(&windows_.tally->tally());
+  if (windows_.phrases)
+    connect(windows_.phrases, &Tphrases::phrasesChanged, this, [this](const QStringList& phrases) {
+      std::array<std::string, TClient::kPhraseCount> texts;
+      for (int n = 0; n < TClient::kPhraseCount && n < phrases.size(); ++n)
+        texts[std::size_t(n)] = toCp1252(phrases[n]);
+      client_->setPhrases(texts);
+    });
+  if (windows_.help && windows_.about)
+    connect(windows_.help, &Thelp::aboutRequested, this, [this] { bringUp(windows_.about); });
+  if (windows_.download) {
+    connect(windows_.download, &Tdownload::closeGameRequested, this, &QWidget::close);
+    connect(windows_.download, &Tdownload::hostOrJoinRequested, this,
+            [this] { bringUp(windows_.hostOrJoin); });
+  }
+  if (windows_.hostOrJoin)
+    connect(windows_.hostOrJoin, &Tconnect::closeGameRequested, this, [this] {
+      // The copy started in this one's place may want the port at once.
+      if (host_) host_->stopListening();
+      close();
+    });
+}
+
+void Tchat::bringUp(QWidget* window) {
+  if (!window) return;
+  window->show();
+  window->raise();
+  window->activateWindow();
+}
+
 void Tchat::setSpyList(Tspylist* spylist) {
   spylist_ = spylist;
   if (spylist_)
@@ -208,6 +246,9 @@ void Tchat::buildMenus() {
   StartGame1_ = action(game, QStringLiteral("Start Game"), "StartGame1");
   StartGame1_->setEnabled(false);
   connect(StartGame1_, &QAction::triggered, this, &Tchat::button_startClick);
+  // Without the lobby program, the way to host or join friends.
+  connect(action(game, QStringLiteral("Host or Join..."), "HostOrJoin1"), &QAction::triggered, this,
+          [this] { bringUp(windows_.hostOrJoin); });
   JustWatch1_ = action(game, QStringLiteral("Just Watch"), "JustWatch1", true);
   connect(JustWatch1_, &QAction::triggered, this, [this] {
     // The mark follows the host's answer, not the click.
@@ -277,20 +318,28 @@ void Tchat::buildMenus() {
           });
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-  // The tally and phrases windows come with their own features.
-  action(view, QStringLiteral("View Tally"), "ViewTally1")->setEnabled(false);
-  connect(action(view, QStringLiteral("Spy List"), "SpyList1"), &QAction::triggered, this, [this] {
-    if (!spylist_) return;
-    spylist_->show();
-    spylist_->raise();
+  connect(action(view, QStringLiteral("View Tally"), "ViewTally1"), &QAction::triggered, this, [this] {
+    if (!windows_.tally) return;
+    std::vector<std::string> players;
+    for (int s = 1; s <= TClient::seatCount; ++s)
+      if (s != client_->ownSeat() && !client_->roster().empty(s)) players.push_back(client_->seatName(s));
+    windows_.tally->viewTally(players);
   });
-  action(view, QStringLiteral("Phrase List"), "PhraseList1")->setEnabled(false);
+  connect(action(view, QStringLiteral("Spy List"), "SpyList1"), &QAction::triggered, this,
+          [this] { bringUp(spylist_); });
+  connect(action(view, QStringLiteral("Phrase List"), "PhraseList1"), &QAction::triggered, this, [this] {
+    if (!windows_.phrases) return;
+    QStringList phrases;
+    for (int n = 1; n <= TClient::kPhraseCount; ++n) phrases << fromCp1252(client_->phrase(n));
+    windows_.phrases->showPhrases(phrases);
+  });
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   QAction* content = action(help, QStringLiteral("Content"), "Content1");
   content->setShortcut(QKeySequence(Qt::Key_F1));
-  content->setEnabled(false);
-  action(help, QStringLiteral("About"), "About1")->setEnabled(false);
+  connect(content, &QAction::triggered, this, [this] { bringUp(windows_.help); });
+  connect(action(help, QStringLiteral("About"), "About1"), &QAction::triggered, this,
+          [this] { bringUp(windows_.about); });
 
   popup_chat_ = new QMenu(this);
   popup_chat_->setObjectName(QStringLiteral("popup_chat"));
@@ -358,6 +407,9 @@ void Tchat::connectGameArea() {
   connect(gameArea_, &GameArea::doneClicked, this, [&game] { game.clickdone(); });
   connect(gameArea_, &GameArea::shuffleClicked, this, [&game] { game.shuffle(); });
   connect(gameArea_, &GameArea::startClicked, this, &Tchat::button_startClick);
+  connect(gameArea_, &GameArea::logoClicked, this, [this] {
+    if (!openUrl(Tabout::makerPage())) messageBox(QStringLiteral("Cannot open Webpage"));
+  });
   connect(gameArea_, &GameArea::seatMenuRequested, this,
           [this](int seat, const QPoint& at) { label_playername1ContextPopup(seat, at); });
 }
@@ -367,9 +419,7 @@ void Tchat::button_startClick() {
     messageBox(QStringLiteral("You are not connected"));
     return;
   }
-  gamestart_->show();
-  gamestart_->raise();
-  gamestart_->activateWindow();
+  bringUp(gamestart_);
 }
 
 // ---- Start-up and the connection ----------------------------------------------------
@@ -387,6 +437,7 @@ void Tchat::processparams() {
   StartGame1_->setEnabled(false);
   if (options_.solo) {
     client_->status("Loading Solo Game..Please wait.");
+    bringUp(windows_.download);
     options_.hostAddress = QStringLiteral("127.0.0.1");
     options_.playerName = QStringLiteral("You");
     client_->setPlayerName("You");

@@ -26,7 +26,13 @@ namespace tw {
 class ChatDisplay;
 class GameArea;
 class HostService;
+class Tabout;
+class Tconnect;
+class Tdownload;
 class Tgamestart;
+class Thelp;
+class Tphrases;
+class Ttallylist;
 class Sounds;
 class Tspylist;
 
@@ -52,6 +58,16 @@ class Tchat : public QMainWindow, private ClientView {
   // The host window and the spy list, created after this window.
   void setHost(HostService* host);
   void setSpyList(Tspylist* spylist);
+  // The other secondary windows, created after this one; the menus open them.
+  struct Windows {
+    Tdownload* download = nullptr;
+    Thelp* help = nullptr;
+    Tphrases* phrases = nullptr;
+    Ttallylist* tally = nullptr;
+    Tabout* about = nullptr;
+    Tconnect* hostOrJoin = nullptr;
+  };
+  void setWindows(const Windows& windows);
 
   TClient& client() { return *client_; }
   Sounds& sounds() { return *sounds_; }
@@ -94,6 +110,7 @@ class Tchat : public QMainWindow, private ClientView {
 
   void buildChat(QWidget* panel);
   void connectGameArea();
+  static void bringUp(QWidget* window);
   void button_startClick();
   void buildMenus();
   void hostpress();
@@ -109,6 +126,7 @@ class Tchat : public QMainWindow, private ClientView {
   LogFn log_;
   QPointer<HostService> host_;  // may go before this window does
   QPointer<Tspylist> spylist_;
+  Windows windows_;
   Sock sock;
   QtTimer Timer1;
   QtTimer phrasetimer;

@@ -64,9 +64,11 @@ TEST(StartArgs, OnlyTheProgramsOwnOptionsAreOptions) {
   }
 }
 
-TEST(StartArgs, HelpSaysWhereTheSettingsAre) {
-  const std::string help = startHelp("/home/ann/.config/Tilewhirl/veltrixlobby.ini");
+TEST(StartArgs, HelpSaysWhereTheSettingsAndTheTallyAre) {
+  const std::string help =
+      startHelp("/home/ann/.config/Tilewhirl/veltrixlobby.ini", "/home/ann/.local/share/Tilewhirltally.tld");
   EXPECT_NE(help.find("/home/ann/.config/Tilewhirl/veltrixlobby.ini"), std::string::npos);
+  EXPECT_NE(help.find("/home/ann/.local/share/Tilewhirltally.tld"), std::string::npos);
   EXPECT_NE(help.find("--port N"), std::string::npos);
 }
 

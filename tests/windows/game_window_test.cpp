@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractSpinBox>
+#include <QAction>
+#include <QLineEdit>
+#include <QToolButton>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,10 +16,17 @@
 #include <QTcpSocket>
 #include <filesystem>
 
+#include "about.h"
+#include "download.h"
 #include "game_area.h"
 #include "game_start.h"
+#include "help.h"
+#include "host_or_join.h"
 #include "host_service.h"
 #include "loopback.h"
+#include "phrases.h"
+#include "tally_list.h"
+#include "ini_file.h"
 #include "tchat.h"
 #include "ui_app.h"
 
@@ -189,6 +199,54 @@ TEST_F(GameWindow, TwoWindowsPlayATurnEach) {
   EXPECT_TRUE(waitUntil([&] {
     return child<QLabel>(ann, "label_status")->text() == child<QLabel>(bob, "label_status")->text();
   }));
+}
+
+TEST_F(GameWindow, EveryMenuItemOpensItsWindowAndTheTallyHearsTheGame) {
+  HostService own(anyWord(), [](const std::string&) {});
+  own.setTimeScale(50);
+  Tchat& chat = open(QString(), true, &own);
+  const std::string tallyFile = settings + ".tld";
+  Tdownload download(Tdownload::defaultPlaces(settings), &chat);
+  Thelp help(&chat);
+  Tphrases phrases(settings, &chat);
+  Ttallylist tally(tallyFile, &chat);
+  Tabout about(&chat);
+  Tconnect hostOrJoin(settings, &chat);
+  chat.setWindows({&download, &help, &phrases, &tally, &about, &hostOrJoin});
+  const std::pair<const char*, QWidget*> items[] = {{"ViewTally1", &tally},
+                                                    {"PhraseList1", &phrases},
+                                                    {"Content1", &help},
+                                                    {"About1", &about},
+                                                    {"HostOrJoin1", &hostOrJoin}};
+  for (auto [item, window] : items) {
+    child<QAction>(chat, item)->trigger();
+    EXPECT_TRUE(window->isVisible()) << item;
+    key(window, Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible()) << item;
+  }
+
+  child<QAction>(chat, "PhraseList1")->trigger();
+  EXPECT_EQ(child<QLineEdit>(phrases, "phrase2")->text(), QStringLiteral("Good One!"));
+  child<QLineEdit>(phrases, "phrase2")->setText(QStringLiteral("Nice \u20AC!"));  // a euro sign
+  key(&phrases, Qt::Key_Return);
+  EXPECT_FALSE(phrases.isVisible());
+  EXPECT_EQ(child<QToolButton>(chat, "b_phrase2")->toolTip(), QStringLiteral("Nice \u20AC!"));
+  EXPECT_EQ(IniFile::load(settings).value("Tilewhirl", "Phrase2"), "Nice \x80!");
+
+  startGame(chat, 100);
+  auto* winner = child<QWidget>(chat, "panel_winner");
+  for (int turn = 0; turn < 10 && !winner->isVisible(); ++turn) {
+    ASSERT_TRUE(waitUntil([&] { return state(chat).seatOnTurn == 1 || winner->isVisible(); }, 20000));
+    if (!winner->isVisible()) playATurn(chat);
+  }
+  ASSERT_TRUE(waitUntil([&] { return winner->isVisible(); }, 20000));
+  EXPECT_EQ(tally.tally().mylabel(1), "1");  // one game
+  EXPECT_EQ(tally.tally().mylabel(2), "1");  // won
+  EXPECT_NE(tally.tally().mylabel(3), "0");  // words made
+  // The record is on disk already, whatever happens to the program next.
+  Ttallylist again(tallyFile);
+  EXPECT_EQ(again.tally().mylabel(2), "1");
+  std::filesystem::remove(tallyFile);
 }
 
 }  // namespace
