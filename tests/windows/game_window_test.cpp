@@ -225,6 +225,9 @@ TEST_F(GameWindow, EveryMenuItemOpensItsWindowAndTheTallyHearsTheGame) {
     EXPECT_FALSE(window->isVisible()) << item;
   }
 
+  child<QAction>(chat, "Fast1")->trigger();  // the in-process host takes the pace at once
+  EXPECT_EQ(own.server().botSpeed(), 250);
+
   child<QAction>(chat, "PhraseList1")->trigger();
   EXPECT_EQ(child<QLineEdit>(phrases, "phrase2")->text(), QStringLiteral("Good One!"));
   child<QLineEdit>(phrases, "phrase2")->setText(QStringLiteral("Nice \u20AC!"));  // a euro sign
