@@ -63,14 +63,13 @@ void GameMirror::barClick(int slot, Button button) {
     return;
   }
   lowerBar();
-  changed(kBarChanged);
-  if (state_.wordLength >= GameState::kWordPositions) return;
+  if (state_.wordLength >= GameState::kWordPositions) return changed(kBarChanged);
   const int n = ++state_.wordLength;
   tile.tag = 0;
   GameState::WordPosition& p = state_.word[std::size_t(n)];
   p.cell = formatCell({0, slot});
   p.face = tile.code;
-  changed(kWordRowChanged);
+  changed(kBarChanged | kWordRowChanged);
   session_.sendMove(MessageBuilder(cmd::usebarletter).field(ownSeat()).field(slot).field(n).done(true));
   playsounds("puttile");
 }

@@ -122,6 +122,14 @@ class GameWindow : public ::testing::Test {
     for (auto [x, y] : flipped) clickCell(chat, x, y);
     for (int slot = 1; slot <= 5; ++slot) clickSlot(chat, slot);
     EXPECT_EQ(state(chat).wordLength, 10);
+    // What the player sees: the used tiles have left the bar for the word row.
+    for (int n = 1; n <= 10; ++n) {
+      const char* name = n <= 5 ? "letters_%1" : "word_%1";
+      const int number = n <= 5 ? n : n - 5;
+      const QPixmap shown =
+          child<QLabel>(chat, QString::fromLatin1(name).arg(number).toLatin1().constData())->pixmap();
+      EXPECT_EQ(shown.isNull(), n <= 5) << name << number;
+    }
     child<QPushButton>(chat, "button_done")->click();
   }
 
