@@ -136,7 +136,10 @@ void Tchat::setHost(HostService* host) { host_ = host; }
 
 void Tchat::setWindows(const Windows& windows) {
   windows_ = windows;
-  if (windows_.tally) client_->game().setTally(&windows_.tally->tally());
+  if (windows_.tally) {
+    client_->game().setTally(&windows_.tally->tally());
+    connect(windows_.tally, &QObject::destroyed, this, [this] { client_->game().setTally(nullptr); });
+  }
   if (windows_.phrases)
     connect(windows_.phrases, &Tphrases::phrasesChanged, this, [this](const QStringList& phrases) {
       std::array<std::string, TClient::kPhraseCount> texts;

@@ -58,14 +58,15 @@ class Tchat : public QMainWindow, private ClientView {
   // The host window and the spy list, created after this window.
   void setHost(HostService* host);
   void setSpyList(Tspylist* spylist);
-  // The other secondary windows, created after this one; the menus open them.
+  // The other secondary windows, created after this one (and so gone before
+  // it); the menus open them.
   struct Windows {
-    Tdownload* download = nullptr;
-    Thelp* help = nullptr;
-    Tphrases* phrases = nullptr;
-    Ttallylist* tally = nullptr;
-    Tabout* about = nullptr;
-    Tconnect* hostOrJoin = nullptr;
+    QPointer<Tdownload> download;
+    QPointer<Thelp> help;
+    QPointer<Tphrases> phrases;
+    QPointer<Ttallylist> tally;
+    QPointer<Tabout> about;
+    QPointer<Tconnect> hostOrJoin;
   };
   void setWindows(const Windows& windows);
 
