@@ -7,6 +7,7 @@
 #include "full_disk.h"
 #include "ini_file.h"
 #include "settings.h"
+#include "scratch.h"
 
 namespace tw {
 namespace {
@@ -154,9 +155,7 @@ TEST(SettingsWrite, RoundTripKeepsOtherSectionsAndThePhrases) {
 
 TEST(SettingsPath, BesideTheExecutableUnlessThatFolderIsReadOnly) {
   namespace fs = std::filesystem;
-  const fs::path root = fs::temp_directory_path() /
-                        ("tw-settings-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                         std::to_string(reinterpret_cast<std::uintptr_t>(&root)));
+  const fs::path root = test::scratchPath("tw-settings");
   fs::create_directories(root / "bin");
   EXPECT_EQ(settingsPath((root / "bin").string(), (root / "config").string()),
             (root / "bin" / "veltrixlobby.ini").string());
@@ -170,8 +169,7 @@ TEST(SettingsPath, BesideTheExecutableUnlessThatFolderIsReadOnly) {
 
 TEST(SettingsFile, LoadAndSaveOnDisk) {
   namespace fs = std::filesystem;
-  const fs::path path = fs::temp_directory_path() /
-                        ("tw-ini-" + std::to_string(reinterpret_cast<std::uintptr_t>(&path)) + ".ini");
+  const fs::path path = test::scratchPath("tw-ini", ".ini");
   EXPECT_EQ(IniFile::load(path.string()).text(), "");
   IniFile f = IniFile::parse("[S]\r\nk=1\r\n");
   f.writeString("S", "j", "2");
@@ -183,8 +181,7 @@ TEST(SettingsFile, LoadAndSaveOnDisk) {
 // A full disk, as the file size limit makes it: the save fails part way.
 TEST(SettingsFile, ASaveThatFailsLeavesTheOldFileWhole) {
   namespace fs = std::filesystem;
-  const fs::path dir =
-      fs::temp_directory_path() / ("tw-ini-full-" + std::to_string(reinterpret_cast<std::uintptr_t>(&dir)));
+  const fs::path dir = test::scratchPath("tw-ini-full");
   fs::remove_all(dir);
   fs::create_directories(dir);
   const fs::path path = dir / "veltrixlobby.ini";

@@ -11,6 +11,7 @@
 
 #include "client_session.h"
 #include "manual_timer.h"
+#include "scratch.h"
 
 namespace tw::test {
 
@@ -58,9 +59,7 @@ class FakeView final : public ClientView {
 class Session : public ::testing::Test {
  protected:
   Session()
-      : path((std::filesystem::temp_directory_path() /
-              ("tw-session-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".ini"))
-                 .string()),
+      : path(scratchPath("tw-session", ".ini").string()),
         client(
             view, ClientTimers{timer1, phrasetimer, turntime},
             [this](const std::string& b) { sent.push_back(b); }, path,

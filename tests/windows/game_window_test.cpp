@@ -28,6 +28,7 @@
 #include "tally_list.h"
 #include "ini_file.h"
 #include "tchat.h"
+#include "scratch.h"
 #include "ui_app.h"
 
 namespace tw::test {
@@ -45,9 +46,7 @@ class GameWindow : public ::testing::Test {
  protected:
   GameWindow() {
     uiApp();
-    const auto dir = std::filesystem::temp_directory_path();
-    settings =
-        (dir / ("tw-game-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".ini")).string();
+    settings = scratchPath("tw-game", ".ini").string();
     std::filesystem::remove(settings);
   }
   ~GameWindow() override {

@@ -25,6 +25,7 @@
 #include "spy_list.h"
 #include "tchat.h"
 #include "ui_app.h"
+#include "scratch.h"
 
 namespace tw::test {
 namespace {
@@ -67,8 +68,7 @@ class Window : public ::testing::Test {
   Window() : host([](const std::string&) {}) {
     uiApp();
     EXPECT_TRUE(host.listen(0));
-    const auto dir = std::filesystem::temp_directory_path();
-    settings = (dir / ("tw-ui-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".ini")).string();
+    settings = scratchPath("tw-ui", ".ini").string();
     std::filesystem::remove(settings);
   }
   ~Window() override {
