@@ -51,6 +51,7 @@ for f in games/tilewhirl games/tilewhirl-host bin/tilewhirl-codec \
          share/icons/hicolor/scalable/apps/$app_id.svg share/icons/hicolor/48x48/apps/$app_id.png \
          share/icons/hicolor/256x256/apps/$app_id.png share/man/man6/tilewhirl.6.gz \
          share/man/man6/tilewhirl-host.6.gz share/man/man1/tilewhirl-codec.1.gz \
+         share/doc/tilewhirl/copyright share/doc/tilewhirl/changelog.gz \
          "lib/systemd/system/tilewhirl-host@.service"; do
   [ -s "$prefix/$f" ] || fail "not installed: $f"
 done
@@ -66,6 +67,8 @@ version=$("$prefix/games/tilewhirl-host" --version)
 echo "$version"
 grep -q "<release version=\"${version##* }\"" "$prefix/share/metainfo/$app_id.metainfo.xml" ||
   fail "the metainfo has no release entry for $version"
+zcat "$prefix/share/doc/tilewhirl/changelog.gz" | head -n 1 | grep -q "^tilewhirl (${version##* }) " ||
+  fail "the changelog does not begin with $version"
 seq 1 40000 >"$scratch/plain"
 "$prefix/bin/tilewhirl-codec" compress "$scratch/plain" "$scratch/packed"
 "$prefix/bin/tilewhirl-codec" decompress "$scratch/packed" "$scratch/unpacked"
@@ -100,7 +103,8 @@ for lib in libqt6widgets6 libqt6network6 libqt6multimedia6 libc6 qt6-qpa-plugins
   grep -q "$lib" <<<"$depends" || fail "the package does not depend on $lib"
 done
 contents=$(dpkg-deb -c "$deb")
-for f in games/tilewhirl games/tilewhirl-host bin/tilewhirl-codec share/applications/$app_id.desktop; do
+for f in games/tilewhirl games/tilewhirl-host bin/tilewhirl-codec share/applications/$app_id.desktop \
+         share/doc/tilewhirl/copyright share/doc/tilewhirl/changelog.gz; do
   grep -q " \./usr/$f\$" <<<"$contents" || fail "the package lacks /usr/$f"
 done
 dpkg-deb -x "$deb" "$scratch/deb"
