@@ -2,14 +2,18 @@
 # Installs a built tree into a scratch prefix and checks what a player and an
 # operator would get: the installed programs run, the desktop entry and the
 # metainfo validate, the host's unit verifies, and the Debian package carries
-# its library dependencies. Usage: tools/check_install.sh [BUILD_FOLDER]
+# its library dependencies, passes lintian without an error or a warning, and,
+# run as root on a machine without Tilewhirl, installs, plays and purges
+# cleanly. Usage: tools/check_install.sh [BUILD_FOLDER]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
 app_id=org.tilewhirl.Tilewhirl
 scratch=$(mktemp -d)
 window=
-trap '[ -z "$window" ] || kill "$window" 2>/dev/null; rm -rf "$scratch"' EXIT
+installed=
+trap '[ -z "$window" ] || kill "$window" 2>/dev/null; [ -z "$installed" ] || dpkg --purge tilewhirl >/dev/null
+      rm -rf "$scratch"' EXIT
 prefix=$scratch/prefix
 fail() { echo "check_install: $*" >&2; exit 1; }
 
@@ -113,4 +117,31 @@ names_programs "$scratch/deb/usr/share/applications/$app_id.desktop" \
 control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -tv)
 grep -q 'rwxr-xr-x.* ./prerm$' <<<"$control" || fail "the package lacks its prerm script: $control"
 
+echo "-- lintian"
+# Information tags may stay. The spelling notes are words of the word list and
+# of the game's own texts, so they are counted, not shown.
+clean=yes
+lintian --pedantic -I --fail-on error,warning "$deb" >"$scratch/lintian" 2>&1 || clean=
+grep -v -e spelling-error-in-binary -e 'root privileges' "$scratch/lintian" || true
+echo "($(grep -c spelling-error-in-binary "$scratch/lintian" || true) spelling notes)"
+[ -n "$clean" ] || fail "lintian found errors or warnings"
+echo "overridden on purpose: $(grep -v '^#' "$scratch/deb/usr/share/lintian/overrides/tilewhirl")"
+
+echo "-- installing the package"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "skipped: needs root"
+elif dpkg-query -W -f='${Status}' tilewhirl 2>/dev/null | grep -q installed; then
+  echo "skipped: a tilewhirl package is installed on this machine already"
+else
+  installed=yes
+  dpkg -i "$deb" >/dev/null
+  [ "$(/usr/games/tilewhirl-host --version)" = "$version" ] || fail "the installed host is not $version"
+  plays /usr/games/tilewhirl
+  dpkg --purge tilewhirl >/dev/null
+  installed=
+  left=$(ls -d /usr/games/tilewhirl* /usr/bin/tilewhirl* /usr/share/doc/tilewhirl /usr/share/lintian/overrides/tilewhirl \
+           "/usr/lib/systemd/system/tilewhirl-host@.service" 2>/dev/null || true)
+  [ -z "$left" ] || fail "purging the package left: $left"
+  echo "installed, played and purged"
+fi
 echo "install checks passed"
