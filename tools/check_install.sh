@@ -2,63 +2,83 @@
 # Installs a built tree into a scratch prefix and checks what a player and an
 # operator would get: the installed programs run, the desktop entry and the
 # metainfo validate, the host's unit verifies, and the Debian package carries
-# its library dependencies. Usage: tools/check_install.sh [BUILD_FOLDER]
+# its library dependencies, passes lintian without an error or a warning, and,
+# run as root on a machine without Tilewhirl, installs, plays and purges
+# cleanly. Usage: tools/check_install.sh [BUILD_FOLDER]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
 app_id=org.tilewhirl.Tilewhirl
 scratch=$(mktemp -d)
 window=
-trap '[ -z "$window" ] || kill "$window" 2>/dev/null; rm -rf "$scratch"' EXIT
+installed=
+trap '[ -z "$window" ] || kill "$window" 2>/dev/null; [ -z "$installed" ] || dpkg --purge tilewhirl >/dev/null
+      rm -rf "$scratch"' EXIT
 prefix=$scratch/prefix
 fail() { echo "check_install: $*" >&2; exit 1; }
 
+# The window, installed at $1, starts a solo game and keeps its settings and
+# working word list with the user's files, not in the folder it was started from.
+plays() {
+  local home=$scratch/player-$RANDOM
+  mkdir -p "$home/cwd"
+  local help
+  help=$(HOME=$home XDG_CONFIG_HOME=$home/config QT_QPA_PLATFORM=offscreen "$1" --help)
+  grep -q "Settings file: $home/config/" <<<"$help" ||
+    fail "$1 --help does not name a settings file in the configuration folder: $help"
+  (cd "$home/cwd" && HOME=$home XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data \
+    QT_QPA_PLATFORM=offscreen exec "$1" --new-instance --port 0 >"$home/window.log" 2>&1) &
+  window=$!
+  for _ in $(seq 100); do
+    grep -q "logged in as You" "$home/window.log" && break
+    sleep 0.1
+  done
+  grep -q "logged in as You" "$home/window.log" || fail "$1 did not start a solo game: $(cat "$home/window.log")"
+  [ -s "$home/data/Tilewhirl/tilewhirl/English" ] || fail "$1 keeps its word list elsewhere than in the data folder"
+  [ -z "$(ls -A "$home/cwd")" ] || fail "$1 wrote into the folder it was started from"
+  kill "$window"
+  wait "$window" || true
+  window=
+}
+
+# The desktop entry ($1) starts, and the unit ($2) runs, the programs in $3.
+names_programs() {
+  grep -qx "Exec=$3/tilewhirl" "$1" || fail "the desktop entry does not start $3/tilewhirl: $(grep Exec "$1")"
+  grep -q "^ExecStart=$3/tilewhirl-host " "$2" ||
+    fail "the unit does not run $3/tilewhirl-host: $(grep ExecStart "$2")"
+}
+
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-for f in bin/tilewhirl bin/tilewhirl-host bin/tilewhirl-codec \
+for f in games/tilewhirl games/tilewhirl-host bin/tilewhirl-codec \
          share/applications/$app_id.desktop share/metainfo/$app_id.metainfo.xml \
          share/icons/hicolor/scalable/apps/$app_id.svg share/icons/hicolor/48x48/apps/$app_id.png \
          share/icons/hicolor/256x256/apps/$app_id.png share/man/man6/tilewhirl.6.gz \
          share/man/man6/tilewhirl-host.6.gz share/man/man1/tilewhirl-codec.1.gz \
+         share/doc/tilewhirl/copyright share/doc/tilewhirl/changelog.gz \
          "lib/systemd/system/tilewhirl-host@.service"; do
   [ -s "$prefix/$f" ] || fail "not installed: $f"
 done
+names_programs "$prefix/share/applications/$app_id.desktop" "$prefix/lib/systemd/system/tilewhirl-host@.service" \
+  "$prefix/games"
 
 echo "-- desktop entry and metainfo"
 desktop-file-validate "$prefix/share/applications/$app_id.desktop"
 appstreamcli validate --no-net "$prefix/share/metainfo/$app_id.metainfo.xml"
 
 echo "-- installed programs"
-version=$("$prefix/bin/tilewhirl-host" --version)
+version=$("$prefix/games/tilewhirl-host" --version)
 echo "$version"
 grep -q "<release version=\"${version##* }\"" "$prefix/share/metainfo/$app_id.metainfo.xml" ||
   fail "the metainfo has no release entry for $version"
+zcat "$prefix/share/doc/tilewhirl/changelog.gz" | head -n 1 | grep -q "^tilewhirl (${version##* }) " ||
+  fail "the changelog does not begin with $version"
 seq 1 40000 >"$scratch/plain"
 "$prefix/bin/tilewhirl-codec" compress "$scratch/plain" "$scratch/packed"
 "$prefix/bin/tilewhirl-codec" decompress "$scratch/packed" "$scratch/unpacked"
 cmp "$scratch/plain" "$scratch/unpacked" || fail "tilewhirl-codec round trip changed the file"
 [ "$(stat -c %s "$scratch/packed")" -lt "$(stat -c %s "$scratch/plain")" ] || fail "tilewhirl-codec did not pack"
-# An installed copy keeps its settings in the user's configuration folder.
-help=$(HOME=$scratch/home XDG_CONFIG_HOME=$scratch/config QT_QPA_PLATFORM=offscreen "$prefix/bin/tilewhirl" --help)
-grep -q "Settings file: $scratch/config/" <<<"$help" ||
-  fail "tilewhirl --help does not name a settings file in the configuration folder: $help"
-
-# The installed window starts a solo game, and keeps its working word list
-# with the user's data rather than in the folder it was started from.
-mkdir -p "$scratch/cwd"
-(cd "$scratch/cwd" && HOME=$scratch/home XDG_CONFIG_HOME=$scratch/config XDG_DATA_HOME=$scratch/data \
-  QT_QPA_PLATFORM=offscreen exec "$prefix/bin/tilewhirl" --new-instance --port 0 >"$scratch/window.log" 2>&1) &
-window=$!
-for _ in $(seq 100); do
-  grep -q "logged in as You" "$scratch/window.log" && break
-  sleep 0.1
-done
-grep -q "logged in as You" "$scratch/window.log" || fail "the installed window did not start a solo game: $(cat "$scratch/window.log")"
-[ -s "$scratch/data/Tilewhirl/tilewhirl/English" ] || fail "the installed window's word list is not in the data folder"
-[ -z "$(ls -A "$scratch/cwd")" ] || fail "the installed window wrote into the folder it was started from"
-kill "$window"
-wait "$window" || true
-window=
+plays "$prefix/games/tilewhirl"
 
 if command -v man >/dev/null; then
   echo "-- manual pages"
@@ -87,7 +107,41 @@ for lib in libqt6widgets6 libqt6network6 libqt6multimedia6 libc6 qt6-qpa-plugins
   grep -q "$lib" <<<"$depends" || fail "the package does not depend on $lib"
 done
 contents=$(dpkg-deb -c "$deb")
-grep -q "/usr/share/applications/$app_id.desktop" <<<"$contents" || fail "the package lacks the desktop entry"
+for f in games/tilewhirl games/tilewhirl-host bin/tilewhirl-codec share/applications/$app_id.desktop \
+         share/doc/tilewhirl/copyright share/doc/tilewhirl/changelog.gz; do
+  grep -q " \./usr/$f\$" <<<"$contents" || fail "the package lacks /usr/$f"
+done
+dpkg-deb -x "$deb" "$scratch/deb"
+names_programs "$scratch/deb/usr/share/applications/$app_id.desktop" \
+  "$scratch/deb/usr/lib/systemd/system/tilewhirl-host@.service" /usr/games
 control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -tv)
 grep -q 'rwxr-xr-x.* ./prerm$' <<<"$control" || fail "the package lacks its prerm script: $control"
+
+echo "-- lintian"
+# Information tags may stay. The spelling notes are words of the word list and
+# of the game's own texts, so they are counted, not shown.
+clean=yes
+lintian --pedantic -I --fail-on error,warning "$deb" >"$scratch/lintian" 2>&1 || clean=
+grep -v -e spelling-error-in-binary -e 'root privileges' "$scratch/lintian" || true
+echo "($(grep -c spelling-error-in-binary "$scratch/lintian" || true) spelling notes)"
+[ -n "$clean" ] || fail "lintian found errors or warnings"
+echo "overridden on purpose: $(grep -v '^#' "$scratch/deb/usr/share/lintian/overrides/tilewhirl")"
+
+echo "-- installing the package"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "skipped: needs root"
+elif dpkg-query -W -f='${Status}' tilewhirl 2>/dev/null | grep -q installed; then
+  echo "skipped: a tilewhirl package is installed on this machine already"
+else
+  installed=yes
+  dpkg -i "$deb" >/dev/null
+  [ "$(/usr/games/tilewhirl-host --version)" = "$version" ] || fail "the installed host is not $version"
+  plays /usr/games/tilewhirl
+  dpkg --purge tilewhirl >/dev/null
+  installed=
+  left=$(ls -d /usr/games/tilewhirl* /usr/bin/tilewhirl* /usr/share/doc/tilewhirl /usr/share/lintian/overrides/tilewhirl \
+           "/usr/lib/systemd/system/tilewhirl-host@.service" 2>/dev/null || true)
+  [ -z "$left" ] || fail "purging the package left: $left"
+  echo "installed, played and purged"
+fi
 echo "install checks passed"

@@ -7,8 +7,8 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgtest-dev libgmock-dev
           libbenchmark-dev zlib1g-dev)
 case "${1:-build}" in
-  package) packages+=(dpkg-dev file desktop-file-utils appstream) ;;
-  ci) packages+=(dpkg-dev file desktop-file-utils appstream clang libclang-rt-dev lld) ;;
+  package) packages+=(dpkg-dev file desktop-file-utils appstream lintian) ;;
+  ci) packages+=(dpkg-dev file desktop-file-utils appstream lintian clang libclang-rt-dev lld) ;;
 esac
 
 missing=()
