@@ -7,6 +7,7 @@
 #include "client_session.h"
 #include "commands.h"
 #include "game_tally.h"
+#include "system_seed.h"
 
 namespace tw {
 
@@ -26,7 +27,9 @@ std::string upper(std::string_view text) {
 }  // namespace
 
 GameMirror::GameMirror(TClient& session, GameView& view, Timer& turntime, LogFn log)
-    : session_(session), view_(view), turntime_(turntime), log_(log ? std::move(log) : LogFn(logLine)) {}
+    : session_(session), view_(view), turntime_(turntime), log_(log ? std::move(log) : LogFn(logLine)) {
+  seedFromSystem(rng_);
+}
 
 // ---- Helpers ---------------------------------------------------------------------
 

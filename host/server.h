@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -50,8 +51,9 @@ struct HostRules {
   std::function<bool(const std::string&)> checkWord;
   // The computer player's vocabulary, sorted, lower case, 1 to 7 letters.
   std::vector<std::string> computerWords;
-  // Seed of the host's one random generator.
-  std::uint32_t seed = 0;
+  // A fixed seed for the host's one random generator (tests); unset, its whole
+  // state comes from the system's random source.
+  std::optional<std::uint32_t> seed;
 };
 
 namespace test {

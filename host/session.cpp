@@ -4,6 +4,7 @@
 
 #include "commands.h"
 #include "server.h"
+#include "system_seed.h"
 
 namespace tw {
 
@@ -48,8 +49,11 @@ TServer::TServer(HostTransport& transport, HostTimers timers, LogFn log, HostRul
       computertimer_(timers.computertimer),
       logintimer_(timers.logintimer),
       log_(log ? std::move(log) : LogFn(logLine)),
-      rules_(std::move(rules)),
-      rng_(rules_.seed) {
+      rules_(std::move(rules)) {
+  if (rules_.seed)
+    rng_.seed(*rules_.seed);
+  else
+    seedFromSystem(rng_);
   for (int s = 2; s <= seatCount; ++s) seats_[s].computerName = kComputerNames[s];
   const auto& words = rules_.computerWords;
   for (std::size_t i = 0; i + 10 < words.size(); ++i)

@@ -8,7 +8,6 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QColorDialog>
-#include <QDateTime>
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QLabel>
@@ -120,7 +119,6 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
           [this](const GameOptions& options) { client_->startGame(options); });
   // Closing the window keeps its changes for the next start and the next save.
   connect(gamestart_, &QDialog::rejected, this, [this] { client_->keepGameOptions(gamestart_->options()); });
-  client_->game().seed(std::uint32_t(QDateTime::currentMSecsSinceEpoch()));
   buildMenus();
   resize(720, 535);
   showSettings(client_->settings());
