@@ -82,6 +82,7 @@ struct BoardCell {
   int code = 0;
   bool faceUp = false;
   bool used = false;
+  bool seen = false;  // turned up in view of everyone since it was laid
 };
 
 class TServer {
@@ -146,6 +147,10 @@ class TServer {
   std::size_t queuedMessages() const { return queued_; }
   int botSpeed() const { return botSpeed_; }
   void setBotSpeed(int ms) { botSpeed_ = ms; }
+  // An open board tells every seat every letter, as hosts did before the
+  // board was made fair.
+  bool openBoard() const { return openBoard_; }
+  void setOpenBoard(bool open) { openBoard_ = open; }
   int loginDeadline() const { return loginDeadlineMs_; }
   // Applies to connections accepted from now on.
   void setLoginDeadline(int ms) { loginDeadlineMs_ = ms > 0 ? ms : kLoginDeadlineMs; }
@@ -249,6 +254,13 @@ class TServer {
   void computerword(int seat);
   void computerdone(int seat);
 
+  // What each seat is told of the board (board_view.cpp).
+  int toldCode(int seat, int x, int y) const;
+  void sendBoard(int slot, const std::vector<CellRef>& cells);
+  void broadcastBoard(const std::vector<CellRef>& cells);
+  void revealFlip(int x, int y);
+  void giveLook(int seat);
+
   // A uniform draw from 0..n-1.
   int randomBelow(int n);
 
@@ -304,6 +316,8 @@ class TServer {
   std::string fourPlayer_;
   bool viewable_ = false;
   int sneakerSeat_ = 0;
+  int lookSeat_ = 0;  // the seat that looks at the whole board this turn; 0 none
+  bool openBoard_ = false;
   int botSpeed_ = 750;
   // Indexes of the computer's words it may choose: at least 4 letters, not
   // among the last ten.

@@ -159,6 +159,8 @@ void TServer::forget(int slot) {
   seat.connected = false;
   seat.name.clear();
   seat.justWatching = false;
+  // Whoever comes next to this slot is told what the others were told.
+  if (lookSeat_ == slot) lookSeat_ = 0;
   loginChecksLeft_[slot] = 0;
   lagging_[slot] = false;
   queued_ -= inboxes_[slot].queue.size();
@@ -300,20 +302,20 @@ void TServer::bringUpToDate(int seat) {
     if (any) sendTo(seat, tiles.done());
   }
 
-  MessageBuilder board(cmd::theboard);
+  std::vector<CellRef> all;
   MessageBuilder flipped(cmd::isflipped);
   flipped.field(seat);
   bool anyFlipped = false;
   for (int x = 1; x <= kBoardWidth; ++x) {
     for (int y = 1; y <= kBoardHeight; ++y) {
-      board.field(x).field(y).field(board_[x][y].code);
+      all.push_back(CellRef{x, y});
       if (board_[x][y].faceUp) {
         flipped.field(x).field(y);
         anyFlipped = true;
       }
     }
   }
-  sendTo(seat, board.done());
+  sendBoard(seat, all);
   if (anyFlipped) sendTo(seat, flipped.done());
 }
 

@@ -22,14 +22,14 @@ TEST_F(Setup, StartSendsOptionsBoardBarsAndTheFirstTurn) {
   ASSERT_EQ(ann.size(), 4u);
   EXPECT_EQ(ann[0], "CMD_startgame+Ann+250+60+1+0+");
 
-  // The whole board, x outer and y inner, as the host holds it.
+  // The whole board, x outer and y inner, face down: no letter is told.
   std::string board = "CMD_theboard";
   for (int x = 1; x <= 10; ++x)
     for (int y = 1; y <= 8; ++y) {
       const int code = host.cell(x, y).code;
       EXPECT_TRUE(code >= 1 && code <= 26);
       EXPECT_FALSE(host.cell(x, y).faceUp);
-      board += "+" + std::to_string(x) + "+" + std::to_string(y) + "+" + std::to_string(code);
+      board += "+" + std::to_string(x) + "+" + std::to_string(y) + "+0";
     }
   EXPECT_EQ(ann[1], board);
 
