@@ -148,9 +148,10 @@ class TServer {
   int botSpeed() const { return botSpeed_; }
   void setBotSpeed(int ms) { botSpeed_ = ms; }
   // An open board tells every seat every letter, as hosts did before the
-  // board was made fair.
-  bool openBoard() const { return openBoard_; }
-  void setOpenBoard(bool open) { openBoard_ = open; }
+  // board was made fair. A change holds from the next game on: letters kept
+  // back in this one would not reach the players with their flips.
+  bool openBoard() const { return openBoardNext_; }
+  void setOpenBoard(bool open) { openBoardNext_ = open; }
   int loginDeadline() const { return loginDeadlineMs_; }
   // Applies to connections accepted from now on.
   void setLoginDeadline(int ms) { loginDeadlineMs_ = ms > 0 ? ms : kLoginDeadlineMs; }
@@ -316,8 +317,9 @@ class TServer {
   std::string fourPlayer_;
   bool viewable_ = false;
   int sneakerSeat_ = 0;
-  int lookSeat_ = 0;  // the seat that looks at the whole board this turn; 0 none
-  bool openBoard_ = false;
+  int lookSeat_ = 0;        // the seat that looks at the whole board this turn; 0 none
+  bool openBoard_ = false;  // this game's
+  bool openBoardNext_ = false;
   int botSpeed_ = 750;
   // Indexes of the computer's words it may choose: at least 4 letters, not
   // among the last ten.

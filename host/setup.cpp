@@ -96,6 +96,7 @@ void TServer::startgame(int, FieldReader& body) {
 }
 
 void TServer::makeboard() {
+  openBoard_ = openBoardNext_;
   lookSeat_ = 0;
   std::vector<CellRef> all;
   for (int x = 1; x <= kBoardWidth; ++x) {

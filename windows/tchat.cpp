@@ -309,7 +309,8 @@ void Tchat::buildMenus() {
     connect(a, &QAction::triggered, this, [this, ms = ms] { client_->setBotSpeed(ms); });
   }
   OpenBoard1_ = action(options, QStringLiteral("Open Board"), "OpenBoard1", true);
-  OpenBoard1_->setToolTip(QStringLiteral("Tell every player every letter, as older hosts did"));
+  OpenBoard1_->setToolTip(
+      QStringLiteral("From the next game, tell every player every letter, as older hosts did"));
   options->setToolTipsVisible(true);
   OpenBoard1_->setVisible(false);
   connect(OpenBoard1_, &QAction::triggered, this, [this](bool on) { client_->setOpenBoard(on); });

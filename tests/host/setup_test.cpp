@@ -50,6 +50,21 @@ TEST_F(Setup, StartSendsOptionsBoardBarsAndTheFirstTurn) {
   EXPECT_EQ(bob[2].rfind("CMD_mytiles+2+1+", 0), 0u);
   EXPECT_TRUE(host.gameRunning());
   EXPECT_EQ(host.countdown(), 64);
+
+  // An open board holds from the next game: this one's flips still bring their letters.
+  host.setOpenBoard(true);
+  say(1, "CMD_iflip+1+2+2+");
+  pump();
+  EXPECT_EQ(take(2).front(), "CMD_theboard+2+2+" + std::to_string(host.cell(2, 2).code));
+  start("Ann+250+60+f+1+0+");
+  const Messages laid = take(2);
+  FieldReader open(splitCommand(laid.at(1)).body);
+  const auto cells = open.groups(3);
+  ASSERT_EQ(cells.size(), 80u);
+  for (const auto& cell : cells) EXPECT_EQ(toInt(cell[2]), host.cell(toInt(cell[0]), toInt(cell[1])).code);
+  say(1, "CMD_iflip+1+2+2+");
+  pump();
+  EXPECT_EQ(take(2), Messages{"CMD_heflip+1+2+2+f+4+"});  // nothing more than before
 }
 
 TEST_F(Setup, UnreadableOrOutOfRangeOptionsFallBackAndTheBroadcastSaysSo) {
