@@ -460,6 +460,10 @@ void TClient::setBotSpeed(int ms) {
   changeSetting([ms](Settings& s) { s.botSpeed = ms == 1000 || ms == 250 ? ms : 750; });
 }
 
+void TClient::setOpenBoard(bool on) {
+  changeSetting([on](Settings& s) { s.openBoard = on; });
+}
+
 void TClient::setClearWord(bool on) {
   changeSetting([on](Settings& s) { s.clearWord = on; });
 }

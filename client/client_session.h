@@ -146,6 +146,7 @@ class TClient {
   void setTextSize(int size);
   void setTextColour(Colour colour);
   void setBotSpeed(int ms);
+  void setOpenBoard(bool on);
   void setClearWord(bool on);
   void setSeeTheirs(bool on);
   // Phrases edited elsewhere; empty keeps the built-in phrase.

@@ -7,6 +7,7 @@
 #include "client_session.h"
 #include "commands.h"
 #include "game_tally.h"
+#include "system_seed.h"
 
 namespace tw {
 
@@ -26,7 +27,9 @@ std::string upper(std::string_view text) {
 }  // namespace
 
 GameMirror::GameMirror(TClient& session, GameView& view, Timer& turntime, LogFn log)
-    : session_(session), view_(view), turntime_(turntime), log_(log ? std::move(log) : LogFn(logLine)) {}
+    : session_(session), view_(view), turntime_(turntime), log_(log ? std::move(log) : LogFn(logLine)) {
+  seedFromSystem(rng_);
+}
 
 // ---- Helpers ---------------------------------------------------------------------
 
@@ -170,12 +173,20 @@ void GameMirror::theboard(std::string_view body) {
     const int y = toInt(group[1]);
     int code = toInt(group[2]);
     if (!onBoard(x, y, "theboard")) continue;
-    if (!validCode(code)) {
+    if (code == 0) {
+      // A face-down cell whose letter the host keeps back until it is turned up.
+      code = GameState::kBack;
+    } else if (!validCode(code)) {
       log_("client: theboard: tile code " + std::to_string(code) + " at " + std::to_string(x) + "," +
            std::to_string(y) + " shown as no tile");
       code = 0;
     }
-    state_.cell(x, y) = GameState::Cell{code};
+    GameState::Cell& cell = state_.cell(x, y);
+    // The user's own flip shows face up at the click; its letter comes just
+    // before the host's answer.
+    const bool awaited = cell.faceUp && cell.code == GameState::kBack && !cell.inWord && validCode(code);
+    cell = GameState::Cell{code};
+    cell.faceUp = awaited;
     changed(kBoardChanged);  // a bad group further on stops the handler with the board as far as it went
   }
 }

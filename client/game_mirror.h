@@ -47,6 +47,7 @@ class GameMirror {
 
   const GameState& state() const { return state_; }
   void setTally(GameTally* tally) { tally_ = tally; }
+  // Shuffles draw from the system's random source unless a test fixes the seed.
   void seed(std::uint32_t seed) { rng_.seed(seed); }
 
   // The host's game messages, each given its body.

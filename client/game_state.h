@@ -25,7 +25,7 @@ struct GameState {
   static constexpr int kTimeBarSpan = 224;
 
   struct Cell {
-    int code = 0;
+    int code = 0;  // kBack while the letter is not known
     bool faceUp = false;
     bool inWord = false;  // some player took it into the word row: shown faded
     bool picked = false;  // the user took it into their own word this turn
@@ -59,6 +59,7 @@ struct GameState {
   int cellImage(int x, int y) const {
     const Cell& c = cell(x, y);
     if (c.code == 0) return 0;
+    if (c.code == kBack) return kBack;  // its letter is not known here
     if (c.inWord || (sneakPeek && c.faceUp)) return c.code + kFaded;
     return c.faceUp ? c.code : kBack;
   }

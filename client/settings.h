@@ -47,6 +47,8 @@ struct Settings {
   bool fourPlayer = false;
   int gameMode = 1;
   int botSpeed = 750;
+  // The hosting copy tells every seat every letter, as before the fair board.
+  bool openBoard = false;
   // Empty keeps the button's built-in phrase.
   std::array<std::string, 9> phrases{};
   bool playSounds = true;

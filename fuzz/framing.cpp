@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   rules.computerWords = {"at",   "ate",  "dear", "east",  "eats", "idea", "into", "note",
                          "rate", "read", "seat", "stone", "tea",  "tear", "tone", "trade",
                          "u",    "v",    "w",    "x",     "y",    "z",    "zz"};
-  rules.seed = size;
+  rules.seed = std::uint32_t(size);
   tw::TServer host(
       transport, tw::HostTimers{socktimer, timer1, computertimer, logintimer}, [](const std::string&) {},
       std::move(rules));

@@ -69,8 +69,13 @@ int main(int argc, char* argv[]) {
       QStringLiteral("bot-speed"),
       QStringLiteral("Pace of the computer player: slow, normal or fast (default normal)."),
       QStringLiteral("speed"), QStringLiteral("normal"));
+  QCommandLineOption openBoardOption(
+      QStringLiteral("open-board"),
+      QStringLiteral("Tell every player every letter, face down or not, as older hosts did\n"
+                     "(by default a letter is told only once its tile is turned over)."));
   parser.addOption(portOption);
   parser.addOption(speedOption);
+  parser.addOption(openBoardOption);
   parser.process(app);
 
   bool portOk = false;
@@ -95,6 +100,7 @@ int main(int argc, char* argv[]) {
   tw::TDictn spell({}, tw::logLine);
   tw::HostService host(tw::standardRules(spell), tw::logLine);
   host.server().setBotSpeed(botSpeed);
+  host.server().setOpenBoard(parser.isSet(openBoardOption));
   if (!host.listen(quint16(port))) return 1;
   quitOnSignals(app);
   return app.exec();

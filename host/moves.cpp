@@ -46,6 +46,7 @@ void TServer::iflip(int seat, int x, int y) {
   }
   ++flipsThisTurn_;
   cell.faceUp = true;
+  revealFlip(x, y);
   broadcast(MessageBuilder(cmd::heflip)
                 .field(seat)
                 .field(x)
@@ -103,6 +104,12 @@ void TServer::useboardletter(int seat, int x, int y, int wordpos) {
     return;
   }
   if (!wordPositionOk(wordpos, seat, log_)) return;
+  if (!board_[x][y].faceUp) {
+    // Its letter goes to the others with the move; a face-down one is not theirs to learn.
+    log_("seat " + std::to_string(seat) + ": cell " + std::to_string(x) + "," + std::to_string(y) +
+         " is face down and cannot go into the word; ignored");
+    return;
+  }
   relayMove(seat, MessageBuilder(cmd::heuseboardletter)
                       .field(seat)
                       .field(x)

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -50,8 +51,9 @@ struct HostRules {
   std::function<bool(const std::string&)> checkWord;
   // The computer player's vocabulary, sorted, lower case, 1 to 7 letters.
   std::vector<std::string> computerWords;
-  // Seed of the host's one random generator.
-  std::uint32_t seed = 0;
+  // A fixed seed for the host's one random generator (tests); unset, its whole
+  // state comes from the system's random source.
+  std::optional<std::uint32_t> seed;
 };
 
 namespace test {
@@ -80,6 +82,7 @@ struct BoardCell {
   int code = 0;
   bool faceUp = false;
   bool used = false;
+  bool seen = false;  // turned up in view of everyone since it was laid
 };
 
 class TServer {
@@ -144,6 +147,11 @@ class TServer {
   std::size_t queuedMessages() const { return queued_; }
   int botSpeed() const { return botSpeed_; }
   void setBotSpeed(int ms) { botSpeed_ = ms; }
+  // An open board tells every seat every letter, as hosts did before the
+  // board was made fair. A change holds from the next game on: letters kept
+  // back in this one would not reach the players with their flips.
+  bool openBoard() const { return openBoardNext_; }
+  void setOpenBoard(bool open) { openBoardNext_ = open; }
   int loginDeadline() const { return loginDeadlineMs_; }
   // Applies to connections accepted from now on.
   void setLoginDeadline(int ms) { loginDeadlineMs_ = ms > 0 ? ms : kLoginDeadlineMs; }
@@ -247,6 +255,13 @@ class TServer {
   void computerword(int seat);
   void computerdone(int seat);
 
+  // What each seat is told of the board (board_view.cpp).
+  int toldCode(int seat, int x, int y) const;
+  void sendBoard(int slot, const std::vector<CellRef>& cells);
+  void broadcastBoard(const std::vector<CellRef>& cells);
+  void revealFlip(int x, int y);
+  void giveLook(int seat);
+
   // A uniform draw from 0..n-1.
   int randomBelow(int n);
 
@@ -302,6 +317,9 @@ class TServer {
   std::string fourPlayer_;
   bool viewable_ = false;
   int sneakerSeat_ = 0;
+  int lookSeat_ = 0;        // the seat that looks at the whole board this turn; 0 none
+  bool openBoard_ = false;  // this game's
+  bool openBoardNext_ = false;
   int botSpeed_ = 750;
   // Indexes of the computer's words it may choose: at least 4 letters, not
   // among the last ten.

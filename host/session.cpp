@@ -4,6 +4,7 @@
 
 #include "commands.h"
 #include "server.h"
+#include "system_seed.h"
 
 namespace tw {
 
@@ -48,8 +49,11 @@ TServer::TServer(HostTransport& transport, HostTimers timers, LogFn log, HostRul
       computertimer_(timers.computertimer),
       logintimer_(timers.logintimer),
       log_(log ? std::move(log) : LogFn(logLine)),
-      rules_(std::move(rules)),
-      rng_(rules_.seed) {
+      rules_(std::move(rules)) {
+  if (rules_.seed)
+    rng_.seed(*rules_.seed);
+  else
+    seedFromSystem(rng_);
   for (int s = 2; s <= seatCount; ++s) seats_[s].computerName = kComputerNames[s];
   const auto& words = rules_.computerWords;
   for (std::size_t i = 0; i + 10 < words.size(); ++i)
@@ -155,6 +159,8 @@ void TServer::forget(int slot) {
   seat.connected = false;
   seat.name.clear();
   seat.justWatching = false;
+  // Whoever comes next to this slot is told what the others were told.
+  if (lookSeat_ == slot) lookSeat_ = 0;
   loginChecksLeft_[slot] = 0;
   lagging_[slot] = false;
   queued_ -= inboxes_[slot].queue.size();
@@ -296,20 +302,20 @@ void TServer::bringUpToDate(int seat) {
     if (any) sendTo(seat, tiles.done());
   }
 
-  MessageBuilder board(cmd::theboard);
+  std::vector<CellRef> all;
   MessageBuilder flipped(cmd::isflipped);
   flipped.field(seat);
   bool anyFlipped = false;
   for (int x = 1; x <= kBoardWidth; ++x) {
     for (int y = 1; y <= kBoardHeight; ++y) {
-      board.field(x).field(y).field(board_[x][y].code);
+      all.push_back(CellRef{x, y});
       if (board_[x][y].faceUp) {
         flipped.field(x).field(y);
         anyFlipped = true;
       }
     }
   }
-  sendTo(seat, board.done());
+  sendBoard(seat, all);
   if (anyFlipped) sendTo(seat, flipped.done());
 }
 

@@ -96,14 +96,16 @@ void TServer::startgame(int, FieldReader& body) {
 }
 
 void TServer::makeboard() {
-  MessageBuilder message(cmd::theboard);
+  openBoard_ = openBoardNext_;
+  lookSeat_ = 0;
+  std::vector<CellRef> all;
   for (int x = 1; x <= kBoardWidth; ++x) {
     for (int y = 1; y <= kBoardHeight; ++y) {
-      board_[x][y] = BoardCell{getletter(), false, false};
-      message.field(x).field(y).field(board_[x][y].code);
+      board_[x][y] = BoardCell{getletter(), false, false, false};
+      all.push_back(CellRef{x, y});
     }
   }
-  broadcast(message.done());
+  broadcastBoard(all);
 }
 
 void TServer::dealtiles() {

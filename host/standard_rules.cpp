@@ -1,8 +1,6 @@
 // Binds the word list and the computer's vocabulary into the host's rules.
 #include "standard_rules.h"
 
-#include <chrono>
-
 #include "word_lists.h"
 
 namespace tw {
@@ -11,7 +9,6 @@ HostRules standardRules(const TDictn& spell) {
   HostRules rules;
   rules.checkWord = [&spell](const std::string& word) { return spell.CheckWord(word); };
   rules.computerWords = computerWords();
-  rules.seed = std::uint32_t(std::chrono::steady_clock::now().time_since_epoch().count());
   return rules;
 }
 

@@ -1,5 +1,6 @@
 // The rules a real game runs with: words judged by the host's word list, the
-// built-in vocabulary for the computer player, and a seed from the clock.
+// built-in vocabulary for the computer player; no fixed seed, so the host's
+// draws come from the system's random source.
 #pragma once
 
 #include "dictn.h"

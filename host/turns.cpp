@@ -37,6 +37,7 @@ void TServer::findplayer() {
   // Whatever the computer had planned for the turn that ends is void.
   computertimer_.stop();
   flipsThisTurn_ = 0;
+  lookSeat_ = 0;
   flipthem();
 
   if (currentSeat_ != 0) {
@@ -69,34 +70,25 @@ void TServer::findplayer() {
 
   if (gameMode_ == "help") {
     if (currentSeat_ == 1) chooseSneaker();
-    if (currentSeat_ == sneakerSeat_) {
-      sendTo(currentSeat_, MessageBuilder(cmd::sneak).field(currentSeat_).done(true));
-      enterPhase(kPhaseSneak, 5);
-      return;
-    }
+    if (currentSeat_ == sneakerSeat_) return giveLook(currentSeat_);
   } else if (gameMode_ == "sneak") {
-    sendTo(currentSeat_, MessageBuilder(cmd::sneak).field(currentSeat_).done(true));
-    enterPhase(kPhaseSneak, 5);
-    return;
+    return giveLook(currentSeat_);
   }
   finishfindplayer();
 }
 
 void TServer::flipthem() {
-  MessageBuilder refilled(cmd::theboard);
-  bool any = false;
+  std::vector<CellRef> refilled;
   for (int x = 1; x <= kBoardWidth; ++x) {
     for (int y = 1; y <= kBoardHeight; ++y) {
       BoardCell& cell = board_[x][y];
       cell.faceUp = false;
       if (!cell.used) continue;
-      cell.code = getletter();
-      cell.used = false;
-      refilled.field(x).field(y).field(cell.code);
-      any = true;
+      cell = BoardCell{getletter(), false, false, false};
+      refilled.push_back(CellRef{x, y});
     }
   }
-  if (any) broadcast(refilled.done());
+  broadcastBoard(refilled);
 }
 
 void TServer::chooseSneaker() {

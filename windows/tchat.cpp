@@ -8,7 +8,6 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QColorDialog>
-#include <QDateTime>
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QLabel>
@@ -120,7 +119,6 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
           [this](const GameOptions& options) { client_->startGame(options); });
   // Closing the window keeps its changes for the next start and the next save.
   connect(gamestart_, &QDialog::rejected, this, [this] { client_->keepGameOptions(gamestart_->options()); });
-  client_->game().seed(std::uint32_t(QDateTime::currentMSecsSinceEpoch()));
   buildMenus();
   resize(720, 535);
   showSettings(client_->settings());
@@ -310,6 +308,12 @@ void Tchat::buildMenus() {
     speedGroup->addAction(a);
     connect(a, &QAction::triggered, this, [this, ms = ms] { client_->setBotSpeed(ms); });
   }
+  OpenBoard1_ = action(options, QStringLiteral("Open Board"), "OpenBoard1", true);
+  OpenBoard1_->setToolTip(
+      QStringLiteral("From the next game, tell every player every letter, as older hosts did"));
+  options->setToolTipsVisible(true);
+  OpenBoard1_->setVisible(false);
+  connect(OpenBoard1_, &QAction::triggered, this, [this](bool on) { client_->setOpenBoard(on); });
   ClearWord_ = action(options, QStringLiteral("Clear Word"), "ClearWord", true);
   connect(ClearWord_, &QAction::triggered, this, [this](bool on) { client_->setClearWord(on); });
   seetheirs_ = action(options, QStringLiteral("See Other Player's Tiles"), "seetheirs", true);
@@ -473,6 +477,8 @@ void Tchat::hostpress() {
   StartGame1_->setEnabled(true);
   if (spylist_) spylist_->setKickEnabled(true);
   host_->server().setBotSpeed(client_->settings().botSpeed);
+  host_->server().setOpenBoard(client_->settings().openBoard);
+  OpenBoard1_->setVisible(true);
 }
 
 void Tchat::joinpress() {
@@ -610,7 +616,11 @@ void Tchat::showSettings(const Settings& s) {
   pal.setColor(QPalette::Text, ChatDisplay::toQColor(s.textColour, pal));
   mychat_->setPalette(pal);
   for (int n = 1; n <= 9; ++n) b_phrase_[std::size_t(n)]->setToolTip(fromCp1252(client_->phrase(n)));
-  if (host_ && client_->hosting()) host_->server().setBotSpeed(s.botSpeed);
+  OpenBoard1_->setChecked(s.openBoard);
+  if (host_ && client_->hosting()) {
+    host_->server().setBotSpeed(s.botSpeed);
+    host_->server().setOpenBoard(s.openBoard);
+  }
   if (gamestart_) gamestart_->load(client_->gameOptions());
 }
 

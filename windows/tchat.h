@@ -159,6 +159,7 @@ class Tchat : public QMainWindow, private ClientView {
   QAction* Slow1_ = nullptr;
   QAction* Normal1_ = nullptr;
   QAction* Fast1_ = nullptr;
+  QAction* OpenBoard1_ = nullptr;  // the hosting copy's only
   QAction* ClearWord_ = nullptr;
   QAction* seetheirs_ = nullptr;
   QMenu* popup_kick_ = nullptr;

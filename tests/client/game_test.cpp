@@ -397,6 +397,28 @@ TEST_F(Game, AJoinerCatchesUpAndSneakPeeksAreLooksOnly) {
   EXPECT_EQ(state().cellImage(1, 1), GameState::kBack);
 }
 
+TEST_F(Game, LettersTheHostKeepsBackShowFaceDownUntilTheirCellIsTurnedUp) {
+  play(3);
+  log.clear();
+  hear("CMD_theboard+2+7+0+3+7+0+4+7+0");
+  EXPECT_EQ(state().cellImage(2, 7), GameState::kBack);
+  game().boardClick(2, 7, Button::Left);  // face up at the click, its letter still to come
+  EXPECT_EQ(state().cellImage(2, 7), GameState::kBack);
+  hear("CMD_theboard+2+7+9");
+  hear("CMD_heflip+3+2+7+f+4+");
+  EXPECT_EQ(state().cellImage(2, 7), 9);
+  game().boardClick(3, 7, Button::Left);
+  hear("CMD_theboard+3+7+12");  // its letter, before the host's answer
+  EXPECT_EQ(state().cellImage(3, 7), 12);
+  game().boardClick(3, 7, Button::Left);  // still a flip of its own: not sent twice
+  EXPECT_EQ(state().flipsMade, 2);
+  hear("CMD_sneak+3+");  // a look that misses a letter shows that cell's back
+  EXPECT_EQ(state().cellImage(4, 7), GameState::kBack);
+  EXPECT_EQ(state().cellImage(3, 7), 12 + GameState::kFaded);
+  EXPECT_TRUE(log.empty());
+  EXPECT_TRUE(view.messages.empty());
+}
+
 TEST_F(Game, HostileFieldsNeverReachTheMirror) {
   play(3);
   hear("CMD_mytiles+3+1+0+2+30+9+5+3+-1");

@@ -48,7 +48,7 @@ TEST_F(Computer, StepsComeOneFourAndThreeTicksApartAtTheBotSpeed) {
   while (host.currentSeat() == 2 && clock.step())
     for (auto& m : take(1)) at[clock.now].push_back(m);
   ASSERT_EQ(at.size(), 4u);
-  EXPECT_EQ(at[750].size(), 5u);
+  EXPECT_EQ(at[750].size(), 10u);  // five flips, each after its letter
   EXPECT_EQ(at[750].back().substr(0, 13), "CMD_heflip+2+");
   EXPECT_NE(at[750].back().find("+t+0+"), std::string::npos);
   EXPECT_EQ(at[3750], (Messages{"CMD_heusebarletter+2+1+3+", "CMD_heusebarletter+2+2+1+",

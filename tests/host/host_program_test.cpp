@@ -58,9 +58,9 @@ TEST(HostProgram, RefusesATakenPortOrABadOneWithAMessageAndAFailureStatus) {
   }
 }
 
-TEST(HostProgram, ServesAClientThenStopsCleanlyOnSigterm) {
+TEST(HostProgram, ServesAClientAnOpenBoardThenStopsCleanlyOnSigterm) {
   HostRun host;
-  host.start({QStringLiteral("--port"), QStringLiteral("0")});
+  host.start({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--open-board")});
   ASSERT_TRUE(waitUntil([&] { return host.log.contains("listening on port "); })) << host.log.constData();
   const int at = host.log.indexOf("listening on port ") + 18;
   const quint16 port = quint16(host.log.mid(at, host.log.indexOf('\n', at) - at).toUInt());
@@ -70,6 +70,15 @@ TEST(HostProgram, ServesAClientThenStopsCleanlyOnSigterm) {
   Peer peer(port);
   ASSERT_TRUE(peer.waitFor(1));
   EXPECT_EQ(peer.received.front(), "CMD_sendlogininfo+1");
+  // Every letter, as older hosts sent them.
+  peer.say("CMD_logininfo+1+1.0.4+Ann");
+  peer.say("CMD_startgame+Ann+100+60+f+1+0+");
+  ASSERT_TRUE(peer.waitFor(4));
+  ASSERT_EQ(peer.received[3].rfind("CMD_theboard+", 0), 0u) << peer.received[3];
+  tw::FieldReader board(tw::splitCommand(peer.received[3]).body);
+  const auto cells = board.groups(3);
+  EXPECT_EQ(cells.size(), 80u);
+  for (const auto& cell : cells) EXPECT_NE(tw::toInt(cell[2]), 0);
 
   ::kill(pid_t(host.process.processId()), SIGTERM);
   ASSERT_TRUE(host.finished());

@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 
+#include "commands.h"
 #include "host_service.h"
 #include "loopback.h"
 #include "test_words.h"
@@ -177,7 +179,7 @@ TEST_F(Loopback, AClientStartsAGameAndReceivesTheBoardAndItsTiles) {
   EXPECT_EQ(cells.front()[0], "1");
   EXPECT_EQ(cells.back()[0], "10");
   EXPECT_EQ(cells.back()[1], "8");
-  EXPECT_EQ(host.server().cell(10, 8).code, toInt(cells.back()[2]));
+  EXPECT_EQ(cells.back()[2], "0");  // face down: its letter is not told
   FieldReader tiles(splitCommand(ann->received[4]).body);
   EXPECT_EQ(tiles.next(), "1");
   EXPECT_EQ(tiles.groups(2).size(), 7u);
@@ -223,6 +225,69 @@ TEST_F(LoopbackGame, ASoloPlayerWatchesTheComputerPlayAndSeesTheWinner) {
   ASSERT_TRUE(waitUntil([&] { return has(ann, "CMD_winner+"); }, 30000));
   EXPECT_TRUE(has(ann, "CMD_hisword+"));
   EXPECT_FALSE(host.server().gameRunning());
+}
+
+// What a peer knows of the board: 0 where a letter was kept back.
+using Board = std::map<std::pair<int, int>, int>;
+
+// Replays a peer's messages into `board`. Gives the letters it learned early:
+// any but a flip's own (one group just before its CMD_heflip) and those of its
+// own look (just before its CMD_sneak, which leaves no letter unknown).
+int earlyLetters(const Messages& got, int seat, Board& board) {
+  int early = 0;
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    const std::string next = i + 1 < got.size() ? got[i + 1] : std::string();
+    const Command c = splitCommand(got[i]);
+    const std::string ownLook = "CMD_sneak+" + std::to_string(seat) + "+";
+    if (c.name == cmd::heflip || got[i] == ownLook) {
+      EXPECT_TRUE(i > 0 && splitCommand(got[i - 1]).name == cmd::theboard) << got[i];
+    }
+    if (c.name != cmd::theboard) continue;
+    const bool look = next == ownLook;
+    FieldReader f(c.body);
+    const auto groups = f.groups(3);
+    for (const auto& g : groups) {
+      const std::pair cell{toInt(g[0]), toInt(g[1])};
+      const std::string at = "+" + std::string(g[0]) + "+" + std::string(g[1]) + "+";
+      const bool flip =
+          groups.size() == 1 && next.rfind("CMD_heflip+", 0) == 0 && next.find(at, 11) == next.find('+', 11);
+      const int code = toInt(g[2]);
+      if (code != 0 && board[cell] != code && !look && !flip) ++early;
+      board[cell] = code;
+    }
+    for (const auto& [cell, code] : board) EXPECT_TRUE(!look || code != 0);
+  }
+  return early;
+}
+
+TEST_F(LoopbackGame, NoPeerLearnsALetterBeforeItsCellIsTurnedUpButTheOneWhoLooks) {
+  // A blind game the computer plays for both seats; Bob comes in part-way.
+  Peer ann(host.port());
+  ASSERT_EQ(ann.seat(), 1);
+  ann.say("CMD_logininfo+1+1.0.4+Ann");
+  ann.say("CMD_startgame+Ann+100+60+f+1+0+");
+  ann.say("CMD_justwatch+1+1");
+  ASSERT_TRUE(waitUntil([&] {
+    return std::count_if(ann.received.begin(), ann.received.end(),
+                         [](const std::string& m) { return m.rfind("CMD_heflip+", 0) == 0; }) >= 7;
+  }));
+  auto bob = Peer::join(host.port(), "Bob");
+  bob->say("CMD_justwatch+2+1");
+  ASSERT_TRUE(waitUntil([&] { return has(ann, "CMD_winner+"); }, 30000));
+  // Then turns of a game where each player first looks at the whole board.
+  ann.say("CMD_startgame+Ann+100+60+f+3+0+");
+  ASSERT_TRUE(waitUntil([&] { return has(ann, "CMD_sneak+1+") && has(*bob, "CMD_sneak+2+"); }));
+
+  const auto came = std::find(ann.received.begin(), ann.received.end(), "CMD_newplayerinfo+2+Bob");
+  Board annBoard, bobBoard;
+  EXPECT_EQ(earlyLetters(Messages(ann.received.begin(), came), 1, annBoard), 0);
+  const auto catchUp = std::find_if(bob->received.begin(), bob->received.end(),
+                                    [](const std::string& m) { return m.rfind("CMD_theboard+", 0) == 0; });
+  ASSERT_NE(catchUp, bob->received.end());
+  earlyLetters({*catchUp}, 2, bobBoard);
+  EXPECT_EQ(bobBoard, annBoard);  // told just what Ann had been told
+  EXPECT_EQ(earlyLetters(Messages(came, ann.received.end()), 1, annBoard), 0);
+  EXPECT_EQ(earlyLetters(Messages(catchUp + 1, bob->received.end()), 2, bobBoard), 0);
 }
 
 TEST_F(Loopback, ASecondHostCannotTakeAPortInUse) {

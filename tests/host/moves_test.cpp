@@ -135,7 +135,10 @@ TEST_F(Moves, AnEmptyDoneIsAPassWithAThreeTickPause) {
 TEST_F(Moves, FlipsAreRelayedAndTheFifthIsMarkedLast) {
   say(1, "CMD_iflip+1+4+2+");
   pump();
-  EXPECT_EQ(take(3), Messages{"CMD_heflip+1+4+2+f+4+"});
+  // Its letter first, to everyone alike.
+  const std::string letter = "CMD_theboard+4+2+" + std::to_string(host.cell(4, 2).code);
+  EXPECT_EQ(take(3), (Messages{letter, "CMD_heflip+1+4+2+f+4+"}));
+  EXPECT_EQ(take(1), (Messages{letter, "CMD_heflip+1+4+2+f+4+"}));
   clearAll();
   say(1, "CMD_iflip+1+4+2+");
   say(1, "CMD_iflip+1+11+2+");
@@ -173,9 +176,11 @@ TEST_F(Moves, BuildingStepsOutsideTheBarBoardOrWordAreRefused) {
   say(1, "CMD_usebarletter+1+0+1+");
   say(1, "CMD_usebarletter+1+1+11+");
   say(1, "CMD_useboardletter+1+1+9+1+");
+  say(1, "CMD_useboardletter+1+3+3+1+");  // face down: the others would learn its letter
   say(1, "CMD_usebarletter+1+99999999999+1+");
   pump();
   EXPECT_TRUE(nothingSent());
+  EXPECT_TRUE(logged("cell 3,3 is face down"));
   EXPECT_TRUE(logged("bar slot 8 is out of range"));
   EXPECT_TRUE(logged("word position 11 is out of range"));
   EXPECT_TRUE(logged("'99999999999' is not a valid integer"));
@@ -234,7 +239,7 @@ TEST_F(Moves, AnAcceptedWordsLettersAreReplacedAtTheNextTurn) {
   tick1(4);
   const Messages mine = take(1);
   ASSERT_EQ(mine.size(), 4u);
-  EXPECT_EQ(mine[1], "CMD_theboard+6+6+" + std::to_string(host.cell(6, 6).code));
+  EXPECT_EQ(mine[1], "CMD_theboard+6+6+0");  // a new letter, face down
   EXPECT_EQ(mine[2], "CMD_mytiles+1+1+" + std::to_string(host.seat(1).letters[1].code) + "+2+" +
                          std::to_string(host.seat(1).letters[2].code));
   EXPECT_EQ(mine[3], "CMD_nextplayer+2+");

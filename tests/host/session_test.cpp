@@ -328,7 +328,8 @@ TEST_F(Session, APeerThatStopsReadingIsDroppedOnceTheMessageIsHandled) {
   EXPECT_FALSE(host.seat(2).connected);
   const Messages toAnn = take(1);
   ASSERT_FALSE(toAnn.empty());
-  EXPECT_EQ(toAnn.front().rfind("CMD_heflip+2+1+1+", 0), 0u) << toAnn.front();
+  EXPECT_EQ(toAnn.front().rfind("CMD_theboard+1+1+", 0), 0u) << toAnn.front();
+  EXPECT_EQ(toAnn.at(1).rfind("CMD_heflip+2+1+1+", 0), 0u) << toAnn.at(1);
   EXPECT_NE(std::find(toAnn.begin(), toAnn.end(), "CMD_playerdisconnected+2+Bob"), toAnn.end());
   EXPECT_EQ(host.currentSeat(), 3);
 }

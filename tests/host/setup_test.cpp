@@ -22,14 +22,14 @@ TEST_F(Setup, StartSendsOptionsBoardBarsAndTheFirstTurn) {
   ASSERT_EQ(ann.size(), 4u);
   EXPECT_EQ(ann[0], "CMD_startgame+Ann+250+60+1+0+");
 
-  // The whole board, x outer and y inner, as the host holds it.
+  // The whole board, x outer and y inner, face down: no letter is told.
   std::string board = "CMD_theboard";
   for (int x = 1; x <= 10; ++x)
     for (int y = 1; y <= 8; ++y) {
       const int code = host.cell(x, y).code;
       EXPECT_TRUE(code >= 1 && code <= 26);
       EXPECT_FALSE(host.cell(x, y).faceUp);
-      board += "+" + std::to_string(x) + "+" + std::to_string(y) + "+" + std::to_string(code);
+      board += "+" + std::to_string(x) + "+" + std::to_string(y) + "+0";
     }
   EXPECT_EQ(ann[1], board);
 
@@ -50,6 +50,21 @@ TEST_F(Setup, StartSendsOptionsBoardBarsAndTheFirstTurn) {
   EXPECT_EQ(bob[2].rfind("CMD_mytiles+2+1+", 0), 0u);
   EXPECT_TRUE(host.gameRunning());
   EXPECT_EQ(host.countdown(), 64);
+
+  // An open board holds from the next game: this one's flips still bring their letters.
+  host.setOpenBoard(true);
+  say(1, "CMD_iflip+1+2+2+");
+  pump();
+  EXPECT_EQ(take(2).front(), "CMD_theboard+2+2+" + std::to_string(host.cell(2, 2).code));
+  start("Ann+250+60+f+1+0+");
+  const Messages laid = take(2);
+  FieldReader open(splitCommand(laid.at(1)).body);
+  const auto cells = open.groups(3);
+  ASSERT_EQ(cells.size(), 80u);
+  for (const auto& cell : cells) EXPECT_EQ(toInt(cell[2]), host.cell(toInt(cell[0]), toInt(cell[1])).code);
+  say(1, "CMD_iflip+1+2+2+");
+  pump();
+  EXPECT_EQ(take(2), Messages{"CMD_heflip+1+2+2+f+4+"});  // nothing more than before
 }
 
 TEST_F(Setup, UnreadableOrOutOfRangeOptionsFallBackAndTheBroadcastSaysSo) {

@@ -100,7 +100,14 @@ TEST_F(Turns, HelperModeGivesTheLookToTheLowestNonZeroScore) {
   EXPECT_EQ(take(1), (Messages{"CMD_hepasses+3+", "CMD_sneaker+2+", "CMD_nextplayer+1+"}));
   clearAll();
   passTurn();
-  EXPECT_EQ(take(2), (Messages{"CMD_hepasses+1+", "CMD_sneak+2+"}));
+  // The looker alone is told the letters nobody has turned up, just before.
+  std::string hidden = "CMD_theboard";
+  for (int x = 1; x <= 10; ++x)
+    for (int y = 1; y <= 8; ++y)
+      hidden +=
+          "+" + std::to_string(x) + "+" + std::to_string(y) + "+" + std::to_string(host.cell(x, y).code);
+  EXPECT_EQ(take(2), (Messages{"CMD_hepasses+1+", hidden, "CMD_sneak+2+"}));
+  EXPECT_EQ(take(3), (Messages{"CMD_hepasses+1+"}));
   EXPECT_EQ(host.phase(), TServer::kPhaseSneak);
   tick1(5);
   EXPECT_EQ(take(2), Messages{"CMD_nextplayer+2+"});

@@ -194,6 +194,8 @@ TEST_F(GameWindow, TwoWindowsPlayATurnEach) {
   Tchat& ann = open(QStringLiteral("Ann"), true, &own);
   Tchat& bob = open(QStringLiteral("Bob"), false, nullptr, own.port());
   ASSERT_TRUE(waitUntil([&] { return ann.client().seatName(2) == "Bob"; }));
+  EXPECT_TRUE(child<QAction>(ann, "OpenBoard1")->isVisible());  // the hosting copy's choice only
+  EXPECT_FALSE(child<QAction>(bob, "OpenBoard1")->isVisible());
   startGame(ann, 100);
   ASSERT_TRUE(waitUntil([&] { return state(ann).seatOnTurn == 1; }));
   EXPECT_TRUE(waitUntil([&] { return state(bob).status == "Ann's turn."; }));
@@ -238,6 +240,9 @@ TEST_F(GameWindow, EveryMenuItemOpensItsWindowAndTheTallyHearsTheGame) {
 
   child<QAction>(chat, "Fast1")->trigger();  // the in-process host takes the pace at once
   EXPECT_EQ(own.server().botSpeed(), 250);
+  child<QAction>(chat, "OpenBoard1")->trigger();  // and this game goes out with every letter
+  EXPECT_TRUE(own.server().openBoard());
+  EXPECT_EQ(IniFile::load(settings).value("Tilewhirl", "Openboard"), "true");
 
   child<QAction>(chat, "PhraseList1")->trigger();
   EXPECT_EQ(child<QLineEdit>(phrases, "phrase2")->text(), QStringLiteral("Good One!"));
