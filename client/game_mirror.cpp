@@ -400,7 +400,7 @@ void GameMirror::tie(std::string_view) { setStatus("There is a tie"); }
 
 void GameMirror::winner(std::string_view body) {
   FieldReader f(body);
-  const std::string name(f.next());
+  const std::string name = blankControls(f.next());
   playsounds("gameover");
   // The game is over: the clock has nothing left to count.
   turntime_.stop();

@@ -3,12 +3,14 @@
 // display, phrases, chatter sounds, settings and the ways a session ends.
 #include <gtest/gtest.h>
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTcpServer>
@@ -19,10 +21,13 @@
 #include <filesystem>
 
 #include "chat_display.h"
+#include "game_start.h"
 #include "host_service.h"
 #include "loopback.h"
+#include "phrases.h"
 #include "sounds.h"
 #include "spy_list.h"
+#include "tally_list.h"
 #include "tchat.h"
 #include "ui_app.h"
 #include "scratch.h"
@@ -383,6 +388,36 @@ TEST_F(Window, ChatLinesShowPrefixSmiliesLinksAndOnlyText) {
   bob->say("CMD_chat+2+again|clGreen");
   ASSERT_TRUE(chatHas(ann, QStringLiteral("again")));
   EXPECT_EQ(line.begin().fragment().charFormat().foreground().color(), QColor(0, 0x80, 0));
+}
+
+// One message is one line under its sender's name, in a colour that is not
+// the blue of this copy's own lines; control characters show as blanks.
+TEST_F(Window, APeerCannotForgeStatusLines) {
+  FakeHost fake;
+  Tchat& ann = open(QStringLiteral("Ann"), fake.port());
+  ASSERT_TRUE(fake.waitForClient());
+  fake.say("CMD_sendlogininfo+1");
+  fake.say("CMD_newplayerinfo+1+Ann");
+  fake.say("CMD_newplayerinfo+2+Bob\r\nBob disconnected.");
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("Bob  Bob disconnected. is Connected.")));
+  EXPECT_EQ(child<QLabel>(ann, "label_playername2")->text(), QStringLiteral("Bob  Bob disconnected."));
+  QTextDocument* doc = ann.mainchat()->document();
+  const int lines = doc->blockCount();
+  const auto colour = [&](int line) {
+    return doc->findBlockByNumber(lines + line).begin().fragment().charFormat().foreground().color();
+  };
+  fake.say("CMD_chat+2+Bob chats: hi\nBob disconnected.\x7f|clBlue");
+  fake.say("CMD_action+3+Bob disconnected.|$00FE0101");
+  fake.say("CMD_chat+0+Bob disconnected.|clBlue");  // the system's own style is not for peers
+  fake.say("CMD_chat+4+Cid chats: a|b :|) c|clGreen");
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("a|b")));
+  EXPECT_EQ(doc->blockCount(), lines + 3);
+  EXPECT_EQ(doc->findBlockByNumber(lines).text(), QStringLiteral("Bob chats:  hi Bob disconnected.  "));
+  EXPECT_EQ(colour(0), QColor(0, 0, 0x80));  // blue and near-blue show as navy
+  EXPECT_EQ(colour(1), QColor(0, 0, 0x80));
+  EXPECT_EQ(doc->findBlockByNumber(lines + 2).text(), QStringLiteral("Cid chats:  a|b :|) c "));
+  EXPECT_EQ(colour(2), QColor(0, 0x80, 0));
+  EXPECT_EQ(ann.mainchat()->style(0).colour, kBlue);
 }
 
 TEST_F(Window, ChatterSoundsPlayOrShowAsText) {
