@@ -531,12 +531,12 @@ void Tchat::smileyChosen(int tag) {
 }
 
 void Tchat::mainchatJump(int link) {
+  // A link that has left the table, or is no web address, cannot be opened either.
   const auto target = client_->mainchatJump(link);
-  if (!target) return;
-  const QUrl url(fromCp1252(*target), QUrl::StrictMode);
+  const QUrl url(target ? fromCp1252(*target) : QString(), QUrl::StrictMode);
   const QString scheme = url.scheme().toLower();
-  if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) return;
-  if (!openUrl(url)) messageBox(QStringLiteral("Cannot open Webpage"));
+  const bool web = url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+  if (!web || !openUrl(url)) messageBox(QStringLiteral("Cannot open Webpage"));
 }
 
 void Tchat::label_playername1ContextPopup(int seat, const QPoint& at) {

@@ -383,6 +383,17 @@ TEST_F(Window, ChatLinesShowPrefixSmiliesLinksAndOnlyText) {
     if (it.fragment().charFormat().isAnchor())
       emit ann.mainchat()->anchorClicked(QUrl(it.fragment().charFormat().anchorHref()));
   EXPECT_EQ(opened, Messages{"http://www.example.org"});
+  // A link gone from the table, or one that does not parse, says so as every
+  // failed link does.
+  emit ann.mainchat()->anchorClicked(QUrl(QStringLiteral("tw-link:99999")));
+  EXPECT_EQ(boxes, Messages{"Cannot open Webpage"});
+  bob->say("CMD_chat+2+http://[bad|clNavy");
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("http://[bad")));
+  for (auto it = doc->lastBlock().begin(); !it.atEnd(); ++it)
+    if (it.fragment().charFormat().isAnchor())
+      emit ann.mainchat()->anchorClicked(QUrl(it.fragment().charFormat().anchorHref()));
+  EXPECT_EQ(boxes, Messages(2, "Cannot open Webpage"));
+  EXPECT_EQ(opened.size(), 1u);
 
   // The next line in green turns every earlier line of seat 2 green.
   bob->say("CMD_chat+2+again|clGreen");
