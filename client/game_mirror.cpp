@@ -417,7 +417,7 @@ void GameMirror::winner(std::string_view body) {
   std::vector<std::string> players;
   for (int s = 1; s <= GameState::kSeatCount; ++s)
     if (s != own && !session_.roster().empty(s)) players.push_back(seatName(s));
-  tally_->addgame(won ? std::string(GameTally::kOwnWin) : name, players);
+  tally_->addgame(GameResult{won, name}, players);
 }
 
 void GameMirror::stats(std::string_view body) {
