@@ -401,15 +401,21 @@ void TClient::loadinifile() {
   for (const auto& change : early) change(settings_);
   applyTextSize();
   savedGeometry_ = settings_.geometry;
+  savedOptions_ = gameOptions();
   view_.setGeometry(settings_.geometry);
   view_.showSettings(settings_);
+  view_.showGameOptions(savedOptions_);
   if (!early.empty()) saveinifile();
 }
 
 bool TClient::writeinifile(std::string* why) {
+  keepGameOptions(view_.shownGameOptions());
   IniFile file = IniFile::load(settingsPath_);
   writeSettings(file, kSettingsSection, settings_);
-  if (file.save(settingsPath_, why)) return true;
+  if (file.save(settingsPath_, why)) {
+    savedOptions_ = gameOptions();
+    return true;
+  }
   log_("client: cannot write the settings file " + (why ? *why : settingsPath_));
   return false;
 }
@@ -425,7 +431,7 @@ void TClient::saveinifile() {
 
 void TClient::FormClose(const Geometry& workArea) {
   Geometry g = view_.geometry();
-  if (g == savedGeometry_ || !settingsLoaded_) return;
+  if (!settingsLoaded_ || (g == savedGeometry_ && view_.shownGameOptions() == savedOptions_)) return;
   if (g.width > workArea.width) g.width -= 15;
   if (g.height > workArea.height) g.height -= 15;
   savedGeometry_ = g;

@@ -118,8 +118,6 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
   gamestart_ = new Tgamestart(this);
   connect(gamestart_, &Tgamestart::startRequested, this,
           [this](const GameOptions& options) { client_->startGame(options); });
-  // Closing the window keeps its changes for the next start and the next save.
-  connect(gamestart_, &QDialog::rejected, this, [this] { client_->keepGameOptions(gamestart_->options()); });
   client_->game().seed(std::uint32_t(QDateTime::currentMSecsSinceEpoch()));
   buildMenus();
   resize(720, 535);
@@ -611,8 +609,11 @@ void Tchat::showSettings(const Settings& s) {
   mychat_->setPalette(pal);
   for (int n = 1; n <= 9; ++n) b_phrase_[std::size_t(n)]->setToolTip(fromCp1252(client_->phrase(n)));
   if (host_ && client_->hosting()) host_->server().setBotSpeed(s.botSpeed);
-  if (gamestart_) gamestart_->load(client_->gameOptions());
 }
+
+void Tchat::showGameOptions(const GameOptions& options) { gamestart_->load(options); }
+
+GameOptions Tchat::shownGameOptions() const { return gamestart_->options(); }
 
 void Tchat::setGeometry(const Geometry& g) {
   move(g.left, g.top);

@@ -465,6 +465,76 @@ TEST_F(Window, SettingsAreReadAtLoginAndWrittenKeyByKey) {
   EXPECT_EQ(file.value("tilewhirl", "Playsounds"), "true");
 }
 
+// The options window holds what was typed into it for the whole run: saves
+// of other settings store it instead of overwriting it, and so does the close.
+TEST_F(Window, TheOptionsWindowKeepsWhatWasTypedThroughEverySave) {
+  FakeHost fake;
+  Tchat& ann = open(QStringLiteral("Ann"), fake.port());
+  Tphrases phrases(settings, &ann);
+  Tchat::Windows secondary;
+  secondary.phrases = &phrases;
+  ann.setWindows(secondary);
+  ASSERT_TRUE(fake.waitForClient());
+  fake.say("CMD_sendlogininfo+1");
+  fake.say("CMD_newplayerinfo+1+Ann");
+  ASSERT_TRUE(waitUntil([&] { return ann.client().settingsLoaded(); }));
+  child<QPushButton>(ann, "button_start")->show();
+  child<QPushButton>(ann, "button_start")->click();
+  auto* playTo = ann.gamestart()->findChild<QAbstractSpinBox*>(QStringLiteral("edit_playtoscore"));
+  const auto up = [&](int times) {
+    for (int i = 0; i < times; ++i) {
+      QKeyEvent key(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
+      QCoreApplication::sendEvent(playTo, &key);
+    }
+  };
+  up(10);
+  trigger(ann, "PlaySounds1");
+  trigger(ann, "PhraseList1");
+  QKeyEvent done(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QCoreApplication::sendEvent(&phrases, &done);  // the phrases are saved
+  EXPECT_FALSE(phrases.isVisible());
+  EXPECT_EQ(playTo->text(), QStringLiteral("300"));
+  EXPECT_EQ(IniFile::load(settings).value("Tilewhirl", "Playtoscore"), "300");
+  ann.gamestart()->findChild<QPushButton*>(QStringLiteral("BUTTON_START"))->click();
+  ASSERT_TRUE(waitUntil([&] { return fake.received.size() == 2; }));
+  EXPECT_EQ(fake.received[1], "CMD_startgame+Ann+300+60+f+1+0+");
+
+  child<QPushButton>(ann, "button_start")->click();
+  up(1);
+  ann.close();
+  EXPECT_EQ(IniFile::load(settings).value("Tilewhirl", "Playtoscore"), "305");
+}
+
+// An opponent who calls himself by the name the own win once travelled under
+// wins as himself, in the window and in the file.
+TEST_F(Window, AnOpponentNamedAddtomineWinsAsHimself) {
+  FakeHost fake;
+  Tchat& ann = open(QStringLiteral("Ann"), fake.port());
+  const std::string file = settings + ".tld";
+  auto tally = std::make_unique<Ttallylist>(file, &ann);
+  Tchat::Windows secondary;
+  secondary.tally = tally.get();
+  ann.setWindows(secondary);
+  ASSERT_TRUE(fake.waitForClient());
+  fake.say("CMD_sendlogininfo+1");
+  fake.say("CMD_newplayerinfo+1+Ann");
+  fake.say("CMD_newplayerinfo+2+addtomine");
+  ASSERT_TRUE(waitUntil([&] { return ann.client().seatName(2) == "addtomine"; }));
+  trigger(ann, "ViewTally1");
+  auto* checklist = tally->findChild<QListWidget*>(QStringLiteral("checklist"));
+  ASSERT_TRUE(waitUntil([&] { return checklist->count() == 1; }));
+  checklist->item(0)->setCheckState(Qt::Checked);
+  fake.say("CMD_winner+addtomine+");
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("addtomine has Won the Game!")));
+  tally.reset();
+  Ttallylist again(file);
+  EXPECT_EQ(again.tally().mylabel(1), "1");
+  EXPECT_EQ(again.tally().mylabel(2), "0");
+  EXPECT_EQ(again.tally().talliedRow(0)[1], "1");  // addtomine's wins
+  std::filesystem::remove(file);
+  std::filesystem::remove(file + ".lock");
+}
+
 TEST_F(Window, TheWindowClosesWhenTheHostGoes) {
   auto own = std::make_unique<HostService>([](const std::string&) {});
   ASSERT_TRUE(own->listen(0));
