@@ -294,6 +294,10 @@ TEST(HelpAndAbout, PagesCaptionsScoringLicenceAndVersion) {
   EXPECT_TRUE(scoring.contains(QStringLiteral("count 2 times")));
   EXPECT_TRUE(scoring.contains(QStringLiteral("10 letters: 30 points")));
   EXPECT_TRUE(scoring.contains(QStringLiteral("adds 5 points")));
+  // Closing the download window stops the download; the history says so.
+  const QString history = child<QTextBrowser>(&help, "memo5")->toPlainText();
+  EXPECT_TRUE(history.contains(QStringLiteral("closing its window stops it"))) << history.toStdString();
+  EXPECT_FALSE(history.contains(QStringLiteral("background")));
   const QString licence = child<QTextBrowser>(&help, "memo6")->toPlainText();
   EXPECT_TRUE(licence.contains(QStringLiteral("MIT License")));
   EXPECT_TRUE(licence.contains(QStringLiteral("The Tilewhirl developers")));
