@@ -117,6 +117,15 @@ class Window : public ::testing::Test {
     EXPECT_TRUE(waitUntil([&] { return chat.client().settingsLoaded(); }));
     return chat;
   }
+  // Ann in seat 1 of a host that says what the test tells it.
+  Tchat& loginTo(FakeHost& fake) {
+    Tchat& chat = open(QStringLiteral("Ann"), fake.port());
+    EXPECT_TRUE(fake.waitForClient());
+    fake.say("CMD_sendlogininfo+1");
+    fake.say("CMD_newplayerinfo+1+Ann");
+    EXPECT_TRUE(waitUntil([&] { return chat.client().settingsLoaded(); }));
+    return chat;
+  }
   std::unique_ptr<Peer> join(const std::string& name) { return Peer::join(host.port(), name); }
   static QString chatText(Tchat& chat) { return chat.mainchat()->toPlainText(); }
   static bool chatHas(Tchat& chat, const QString& text) {
@@ -405,10 +414,7 @@ TEST_F(Window, ChatLinesShowPrefixSmiliesLinksAndOnlyText) {
 // the blue of this copy's own lines; control characters show as blanks.
 TEST_F(Window, APeerCannotForgeStatusLines) {
   FakeHost fake;
-  Tchat& ann = open(QStringLiteral("Ann"), fake.port());
-  ASSERT_TRUE(fake.waitForClient());
-  fake.say("CMD_sendlogininfo+1");
-  fake.say("CMD_newplayerinfo+1+Ann");
+  Tchat& ann = loginTo(fake);
   fake.say("CMD_newplayerinfo+2+Bob\r\nBob disconnected.");
   ASSERT_TRUE(chatHas(ann, QStringLiteral("Bob  Bob disconnected. is Connected.")));
   EXPECT_EQ(child<QLabel>(ann, "label_playername2")->text(), QStringLiteral("Bob  Bob disconnected."));
@@ -469,30 +475,20 @@ TEST_F(Window, SettingsAreReadAtLoginAndWrittenKeyByKey) {
 // of other settings store it instead of overwriting it, and so does the close.
 TEST_F(Window, TheOptionsWindowKeepsWhatWasTypedThroughEverySave) {
   FakeHost fake;
-  Tchat& ann = open(QStringLiteral("Ann"), fake.port());
+  Tchat& ann = loginTo(fake);
   Tphrases phrases(settings, &ann);
   Tchat::Windows secondary;
   secondary.phrases = &phrases;
   ann.setWindows(secondary);
-  ASSERT_TRUE(fake.waitForClient());
-  fake.say("CMD_sendlogininfo+1");
-  fake.say("CMD_newplayerinfo+1+Ann");
-  ASSERT_TRUE(waitUntil([&] { return ann.client().settingsLoaded(); }));
   child<QPushButton>(ann, "button_start")->show();
   child<QPushButton>(ann, "button_start")->click();
   auto* playTo = ann.gamestart()->findChild<QAbstractSpinBox*>(QStringLiteral("edit_playtoscore"));
-  const auto up = [&](int times) {
-    for (int i = 0; i < times; ++i) {
-      QKeyEvent key(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
-      QCoreApplication::sendEvent(playTo, &key);
-    }
-  };
-  up(10);
+  QKeyEvent up(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
+  for (int i = 0; i < 10; ++i) QCoreApplication::sendEvent(playTo, &up);
   trigger(ann, "PlaySounds1");
   trigger(ann, "PhraseList1");
   QKeyEvent done(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
   QCoreApplication::sendEvent(&phrases, &done);  // the phrases are saved
-  EXPECT_FALSE(phrases.isVisible());
   EXPECT_EQ(playTo->text(), QStringLiteral("300"));
   EXPECT_EQ(IniFile::load(settings).value("Tilewhirl", "Playtoscore"), "300");
   ann.gamestart()->findChild<QPushButton*>(QStringLiteral("BUTTON_START"))->click();
@@ -500,7 +496,7 @@ TEST_F(Window, TheOptionsWindowKeepsWhatWasTypedThroughEverySave) {
   EXPECT_EQ(fake.received[1], "CMD_startgame+Ann+300+60+f+1+0+");
 
   child<QPushButton>(ann, "button_start")->click();
-  up(1);
+  QCoreApplication::sendEvent(playTo, &up);
   ann.close();
   EXPECT_EQ(IniFile::load(settings).value("Tilewhirl", "Playtoscore"), "305");
 }
@@ -509,15 +505,12 @@ TEST_F(Window, TheOptionsWindowKeepsWhatWasTypedThroughEverySave) {
 // wins as himself, in the window and in the file.
 TEST_F(Window, AnOpponentNamedAddtomineWinsAsHimself) {
   FakeHost fake;
-  Tchat& ann = open(QStringLiteral("Ann"), fake.port());
+  Tchat& ann = loginTo(fake);
   const std::string file = settings + ".tld";
   auto tally = std::make_unique<Ttallylist>(file, &ann);
   Tchat::Windows secondary;
   secondary.tally = tally.get();
   ann.setWindows(secondary);
-  ASSERT_TRUE(fake.waitForClient());
-  fake.say("CMD_sendlogininfo+1");
-  fake.say("CMD_newplayerinfo+1+Ann");
   fake.say("CMD_newplayerinfo+2+addtomine");
   ASSERT_TRUE(waitUntil([&] { return ann.client().seatName(2) == "addtomine"; }));
   trigger(ann, "ViewTally1");
@@ -675,11 +668,7 @@ TEST_F(Window, AWindowThatOutlivesItsHostLetsItGo) {
 // window keeps up, holds a bounded history and still sends what is typed.
 TEST_F(Window, AFloodOfLongRecolouredLinesStaysBoundedAndTheInputWorks) {
   FakeHost fake;
-  Tchat& ann = open(QStringLiteral("Ann"), fake.port());
-  ASSERT_TRUE(fake.waitForClient());
-  fake.say("CMD_sendlogininfo+1");
-  fake.say("CMD_newplayerinfo+1+Ann");
-  ASSERT_TRUE(waitUntil([&] { return ann.client().settingsLoaded(); }));
+  Tchat& ann = loginTo(fake);
   std::string words;
   while (words.size() < 60000) words += "ab :)#12 www.x.org ";
   for (int i = 0; i < 20; ++i) {
