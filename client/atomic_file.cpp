@@ -9,10 +9,16 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <thread>
 
 #if defined(_WIN32)
+#include <fcntl.h>
 #include <io.h>
+#include <sys/locking.h>
+#include <sys/stat.h>
 #else
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 #endif
 
@@ -71,6 +77,41 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
     return fail("cannot replace " + target.string() + ": " + reason);
   }
   return true;
+}
+
+FileLock::FileLock(const std::string& path) {
+#if defined(_WIN32)
+  if (_sopen_s(&fd_, path.c_str(), _O_RDWR | _O_CREAT | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE) != 0)
+    fd_ = -1;
+  const auto tryLock = [this] { return _locking(fd_, _LK_NBLCK, 1) == 0; };
+#else
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  const auto tryLock = [this] { return ::flock(fd_, LOCK_EX | LOCK_NB) == 0; };
+#endif
+  if (fd_ < 0) return;
+  // Another copy holds the lock for one read and one write; one that holds
+  // it for longer has hung, and must not hang this one too.
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    if (tryLock()) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+#if defined(_WIN32)
+  _close(fd_);
+#else
+  ::close(fd_);
+#endif
+  fd_ = -1;
+}
+
+FileLock::~FileLock() {
+  if (fd_ < 0) return;
+#if defined(_WIN32)
+  _lseek(fd_, 0, SEEK_SET);
+  _locking(fd_, _LK_UNLCK, 1);
+  _close(fd_);
+#else
+  ::close(fd_);  // closing releases the lock
+#endif
 }
 
 bool readWholeFile(const std::string& path, std::size_t limit, std::string& out) {

@@ -37,12 +37,27 @@ std::array<TextStyle, kStyleCount> initialStyles() {
   std::array<TextStyle, kStyleCount> s{};
   s[0] = {kBlue, false, false, false, 10};
   s[1] = {kBlue, true, false, false, 10};
-  s[2] = {0x800000, true, false, false, 10};
+  s[2] = {kNavy, true, false, false, 10};
   s[3] = {0x000080, false, true, false, 10};
   s[4] = {0x008000, false, false, true, 10};
   s[5] = {0x008000, false, false, true, 10};
   s[6] = s[7] = {0xC0C0C0, false, false, false, 10};
   return s;
+}
+
+std::string blankControls(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  return out;
+}
+
+Colour peerColour(Colour colour) {
+  const auto channel = [colour](int shift) { return int((colour >> shift) & 0xFF); };
+  // Within this distance of every channel, two colours look alike in a line of text.
+  constexpr int kNear = 0x60;
+  const bool nearBlue = channel(0) < kNear && channel(8) < kNear && 0xFF - channel(16) < kNear;
+  return nearBlue ? kNavy : colour;
 }
 
 std::vector<std::string> splitPieces(std::string_view text) {
@@ -80,11 +95,10 @@ ChatLine layoutChatLine(std::string_view line) {
   if (style < 0 || style >= kStyleCount) throw BadNumber(std::to_string(style));
   out.style = style;
   std::string_view rest = line.substr(plus + 1);
-  std::string cut;
-  if (rest.size() > kMaxShownLineBytes) {
-    cut = std::string(rest.substr(0, kMaxShownLineBytes)) + "...";
-    rest = cut;
-  }
+  std::string shown = rest.size() > kMaxShownLineBytes
+                          ? blankControls(rest.substr(0, kMaxShownLineBytes)) + "..."
+                          : blankControls(rest);
+  rest = shown;
 
   const auto colon = rest.find(':');
   if (colon != std::string_view::npos) {

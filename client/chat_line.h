@@ -51,9 +51,18 @@ struct ChatLine {
   std::vector<ChatPiece> pieces;
 };
 
+// Text from the network as it may be shown: every control character (line
+// breaks among them) becomes a blank, so one message stays one line.
+std::string blankControls(std::string_view text);
+
+// A peer's chat colour as shown: one a reader could take for the blue of
+// this copy's own status lines becomes navy.
+Colour peerColour(Colour colour);
+
 // Lays out "seat+text". Raises BadNumber when the part before the first '+'
 // is not a style number (0 to 14). Link pieces keep link -1: the link table
-// numbers them. Text past kMaxShownLineBytes is cut and marked "...".
+// numbers them. Text past kMaxShownLineBytes is cut and marked "...";
+// control characters show as blanks.
 ChatLine layoutChatLine(std::string_view line);
 
 // Cuts text after each blank, so every piece but perhaps the last ends with

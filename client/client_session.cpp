@@ -156,7 +156,7 @@ void TClient::newplayerinfo(std::string_view body) {
   FieldReader f(body);
   const int seat = toInt(f.next());
   if (seat < 1 || seat > kSlots) throw BadNumber(std::to_string(seat));
-  const std::string name(f.rest());
+  const std::string name = blankControls(f.rest());
   if (seat == ownSeat_) {
     status("You are Connected.");
     loadinifile();
@@ -185,7 +185,7 @@ void TClient::wrongversion(std::string_view) {
 void TClient::playerdisconnected(std::string_view body) {
   FieldReader f(body);
   const int seat = toInt(f.next());
-  const std::string name(f.rest());
+  const std::string name = blankControls(f.rest());
   if (Roster::playingSeat(seat)) {
     const std::string& label = roster_.name(seat);
     if (label != kWaiting && label != computerName(seat)) status(label + " disconnected.");
@@ -235,10 +235,16 @@ void TClient::playasound(std::string_view body) {
 }
 
 void TClient::chatrecieved(std::string_view body) {
-  const auto bar = body.find('|');
+  // A colour never holds a '|'; the text may.
+  const auto bar = body.rfind('|');
   Colour colour = kRed;
   if (bar != std::string_view::npos) colour = textToColour(body.substr(bar + 1)).value_or(kRed);
-  addlinetochat(body.substr(0, bar), colour);
+  // Style 0 and its blue are this copy's own lines; no peer may write in them.
+  if (toIntOr(body.substr(0, body.find('+')), 0) == 0) {
+    log_("client: chat line without a sender's seat ignored");
+    return;
+  }
+  addlinetochat(body.substr(0, bar), peerColour(colour));
 }
 
 void TClient::addlinetochat(std::string_view line, Colour colour) {
@@ -395,15 +401,21 @@ void TClient::loadinifile() {
   for (const auto& change : early) change(settings_);
   applyTextSize();
   savedGeometry_ = settings_.geometry;
+  savedOptions_ = gameOptions();
   view_.setGeometry(settings_.geometry);
   view_.showSettings(settings_);
+  view_.showGameOptions(savedOptions_);
   if (!early.empty()) saveinifile();
 }
 
 bool TClient::writeinifile(std::string* why) {
+  keepGameOptions(view_.shownGameOptions());
   IniFile file = IniFile::load(settingsPath_);
   writeSettings(file, kSettingsSection, settings_);
-  if (file.save(settingsPath_, why)) return true;
+  if (file.save(settingsPath_, why)) {
+    savedOptions_ = gameOptions();
+    return true;
+  }
   log_("client: cannot write the settings file " + (why ? *why : settingsPath_));
   return false;
 }
@@ -419,7 +431,7 @@ void TClient::saveinifile() {
 
 void TClient::FormClose(const Geometry& workArea) {
   Geometry g = view_.geometry();
-  if (g == savedGeometry_ || !settingsLoaded_) return;
+  if (!settingsLoaded_ || (g == savedGeometry_ && view_.shownGameOptions() == savedOptions_)) return;
   if (g.width > workArea.width) g.width -= 15;
   if (g.height > workArea.height) g.height -= 15;
   savedGeometry_ = g;

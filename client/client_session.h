@@ -21,6 +21,16 @@
 
 namespace tw {
 
+// The options a hosting player starts a game with.
+struct GameOptions {
+  int playToScore = 250;
+  int timePerTurn = 60;
+  bool viewable = false;
+  int gameMode = 1;  // 1 Blind, 2 Helper, 3 Sneak Peek
+  bool fourPlayer = false;
+  friend bool operator==(const GameOptions&, const GameOptions&) = default;
+};
+
 // What the session shows; the main window implements it. The game's part
 // of the window is redrawn from the mirror when it says what changed.
 class ClientView : public GameView {
@@ -35,18 +45,14 @@ class ClientView : public GameView {
   virtual void playSound(const std::string& name) = 0;
   // Shows the options' check marks and applies the text colour and phrases.
   virtual void showSettings(const Settings& settings) = 0;
+  // The game options window: it is given the stored options when the file is
+  // read, holds what the player makes of them for the rest of the run, and
+  // is asked for them at every save.
+  virtual void showGameOptions(const GameOptions& options) = 0;
+  virtual GameOptions shownGameOptions() const = 0;
   virtual void setGeometry(const Geometry& geometry) = 0;
   virtual Geometry geometry() const = 0;
   virtual void closeWindow() = 0;
-};
-
-// The options a hosting player starts a game with.
-struct GameOptions {
-  int playToScore = 250;
-  int timePerTurn = 60;
-  bool viewable = false;
-  int gameMode = 1;  // 1 Blind, 2 Helper, 3 Sneak Peek
-  bool fourPlayer = false;
 };
 
 struct ClientTimers {
@@ -130,8 +136,6 @@ class TClient {
   // the options in the settings file.
   void startGame(const GameOptions& options);
   GameOptions gameOptions() const;
-  // Options changed in the window but not started: kept for the next save.
-  void keepGameOptions(const GameOptions& options);
 
   // ---- Options and settings ----------------------------------------------------
   const Settings& settings() const { return settings_; }
@@ -153,7 +157,8 @@ class TClient {
   std::string phrase(int button) const;
   // The phrases window saved new phrases: the buttons use them at once.
   void setPhrases(const std::array<std::string, kPhraseCount>& phrases);
-  // Closing the window: saves when the geometry moved since the last save.
+  // Closing the window: saves when the geometry or the game options window
+  // changed since the last save.
   void FormClose(const Geometry& workArea);
 
   void playsounds(const std::string& name);
@@ -203,6 +208,7 @@ class TClient {
   // One option command: change, show, save; kept for the login's load when
   // the file has not been read yet.
   void changeSetting(const std::function<void(Settings&)>& change);
+  void keepGameOptions(const GameOptions& options);
   bool writeinifile(std::string* why);
 
   ClientView& view_;
@@ -232,6 +238,7 @@ class TClient {
   bool settingsLoaded_ = false;
   std::vector<std::function<void(Settings&)>> earlyChanges_;
   Geometry savedGeometry_;
+  GameOptions savedOptions_;
 
   GameMirror game_;
 };

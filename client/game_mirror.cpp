@@ -411,7 +411,7 @@ void GameMirror::tie(std::string_view) { setStatus("There is a tie"); }
 
 void GameMirror::winner(std::string_view body) {
   FieldReader f(body);
-  const std::string name(f.next());
+  const std::string name = blankControls(f.next());
   playsounds("gameover");
   // The game is over: the clock has nothing left to count.
   turntime_.stop();
@@ -428,7 +428,7 @@ void GameMirror::winner(std::string_view body) {
   std::vector<std::string> players;
   for (int s = 1; s <= GameState::kSeatCount; ++s)
     if (s != own && !session_.roster().empty(s)) players.push_back(seatName(s));
-  tally_->addgame(won ? std::string(GameTally::kOwnWin) : name, players);
+  tally_->addgame(GameResult{won, name}, players);
 }
 
 void GameMirror::stats(std::string_view body) {

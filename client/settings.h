@@ -17,6 +17,7 @@ using Colour = std::uint32_t;
 inline constexpr Colour kBlack = 0x000000;
 inline constexpr Colour kRed = 0x0000FF;
 inline constexpr Colour kBlue = 0xFF0000;
+inline constexpr Colour kNavy = 0x800000;
 // The system's window text colour, resolved by the window.
 inline constexpr Colour kWindowText = 0x80000008;
 

@@ -2,6 +2,7 @@
 // and the tally window perform on it.
 #include "tally.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <limits>
@@ -22,6 +23,9 @@ unsigned char foldCase(unsigned char c) {
   if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
   // Latin-1 capitals, but not the multiplication sign.
   if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 32);
+  // The capitals Windows-1252 adds: S, OE and Z with their marks, and Y diaeresis.
+  if (c == 0x8A || c == 0x8C || c == 0x8E) return static_cast<unsigned char>(c + 16);
+  if (c == 0x9F) return 0xFF;
   return c;
 }
 
@@ -57,6 +61,19 @@ std::uint64_t readCount(std::string_view& rest, const char* what) {
   if (line.empty() || ec != std::errc() || end != line.data() + line.size())
     throw TallyError(std::string("tally grid: ") + what + " is not a number");
   return value;
+}
+
+// The grid row of a tallied name, or -1.
+int rowOf(const TallyGrid& grid, std::string_view name) {
+  for (int row = 1; row < grid.rowCount(); ++row)
+    if (sameName(grid.cell(0, row), name)) return row;
+  return -1;
+}
+
+void increase(TallyGrid& grid, int column, int row) {
+  const long long value = cellNumber(grid.cell(column, row));
+  grid.setCell(column, row,
+               std::to_string(value < std::numeric_limits<long long>::max() ? value + 1 : value));
 }
 
 std::string damagedName(const std::string& path) {
@@ -142,10 +159,11 @@ std::string tallyPath(const std::string& exeDir, const std::string& fallbackDir)
 
 Tally::Tally(std::string path, LogFn log) : path_(std::move(path)), log_(std::move(log)) {
   if (!path_.empty()) load();
+  onDisk_ = grid_;
 }
 
 Tally::~Tally() {
-  if (unsaved_) save();
+  if (!unsaved_.empty()) save();
 }
 
 void Tally::load() {
@@ -159,8 +177,7 @@ void Tally::load() {
       throw TallyError("the file cannot be read or is too large");
     grid_ = decodeTally(bytes);
     // The session columns count from the start of this run.
-    for (int row = 1; row < grid_.rowCount(); ++row)
-      for (int column = 5; column <= 8; ++column) grid_.setCell(column, row, "0");
+    showSession(grid_);
     return;
   } catch (const std::exception& e) {
     why = e.what();
@@ -181,27 +198,72 @@ void Tally::load() {
   if (log_) log_("tally: " + loadNotice_);
 }
 
-bool Tally::save() {
-  if (path_.empty() || !saving_) return true;
-  std::string error;
-  if (writeFileAtomically(path_, encodeTally(grid_), &error)) {
-    unsaved_ = false;
-    return true;
+void Tally::readFile() {
+  std::error_code ec;
+  if (!std::filesystem::exists(path_, ec)) return;
+  try {
+    std::string bytes;
+    if (!readWholeFile(path_, kTallyFileLimit, bytes))
+      throw TallyError("the file cannot be read or is too large");
+    onDisk_ = decodeTally(bytes);
+  } catch (const std::exception& e) {
+    // What this copy knows is written over it.
+    if (log_) log_("tally: the file changed into one that cannot be read (" + std::string(e.what()) + ")");
   }
-  if (!unsaved_ && log_) log_("tally: not saved: " + error);
-  unsaved_ = true;
-  return false;
+}
+
+void Tally::merge() {
+  if (!path_.empty() && saving_) readFile();
+  TallyGrid next = onDisk_;
+  for (const Change& c : unsaved_) c(next);
+  showSession(next);
+  grid_ = std::move(next);
+}
+
+void Tally::apply(Change change) {
+  if (change) unsaved_.push_back(std::move(change));
+  if (path_.empty() || !saving_) {
+    merge();
+    onDisk_ = grid_;
+    unsaved_.clear();
+    return;
+  }
+  const FileLock lock(path_ + ".lock");
+  if (!lock.locked() && !toldFailure_ && log_)
+    log_("tally: the file's lock cannot be had; changed without it");
+  merge();
+  std::string error;
+  if (!writeFileAtomically(path_, encodeTally(grid_), &error)) {
+    if (!toldFailure_ && log_) log_("tally: not saved: " + error);
+    toldFailure_ = true;
+    return;
+  }
+  onDisk_ = grid_;
+  unsaved_.clear();
+  toldFailure_ = false;
+}
+
+void Tally::refresh() {
+  merge();
+  changed();
+}
+
+bool Tally::save() {
+  if (!unsaved_.empty()) apply({});
+  return unsaved_.empty();
+}
+
+void Tally::showSession(TallyGrid& grid) const {
+  for (int row = 1; row < grid.rowCount(); ++row) {
+    const auto it = std::find_if(session_.begin(), session_.end(),
+                                 [&](const SessionCounts& s) { return sameName(s.name, grid.cell(0, row)); });
+    for (int n = 0; n < 4; ++n)
+      grid.setCell(5 + n, row, it == session_.end() ? "0" : std::to_string(it->counts[std::size_t(n)]));
+  }
 }
 
 void Tally::changed() {
-  save();
   if (changed_) changed_();
-}
-
-void Tally::increase(int column, int row) {
-  const long long value = cellNumber(grid_.cell(column, row));
-  grid_.setCell(column, row,
-                std::to_string(value < std::numeric_limits<long long>::max() ? value + 1 : value));
 }
 
 std::string Tally::mylabel(int n) const {
@@ -215,7 +277,7 @@ void Tally::loadchecklist(const std::vector<std::string>& seatNames) {
   checklist_.clear();
   for (const std::string& name : seatNames)
     if (name != kWaiting) checklist_.push_back(name);
-  if (changed_) changed_();
+  changed();
 }
 
 std::vector<Tally::Entry> Tally::checklist() const {
@@ -231,20 +293,24 @@ std::vector<std::string> Tally::talliedNames() const {
 }
 
 int Tally::talliedIndex(std::string_view name) const {
-  for (int row = 1; row < grid_.rowCount(); ++row)
-    if (sameName(grid_.cell(0, row), name)) return row - 1;
-  return -1;
+  const int row = rowOf(grid_, name);
+  return row < 0 ? -1 : row - 1;
 }
 
 void Tally::tallyPlayer(std::string_view name) {
   if (talliedIndex(name) >= 0) return;
-  grid_.appendRow({std::string(name), "0", "0", "0", "0", "0", "0", "0", "0"});
+  apply([name = std::string(name)](TallyGrid& g) {
+    if (rowOf(g, name) < 0) g.appendRow({name, "0", "0", "0", "0", "0", "0", "0", "0"});
+  });
   changed();
 }
 
 void Tally::untallyPlayer(int index) {
   if (index < 0 || index + 1 >= grid_.rowCount()) return;
-  grid_.removeRow(index + 1);
+  // By name: in the file the row may have moved.
+  const std::string name = grid_.cell(0, index + 1);
+  std::erase_if(session_, [&](const SessionCounts& s) { return sameName(s.name, name); });
+  apply([name](TallyGrid& g) { g.removeRow(rowOf(g, name)); });
   changed();
 }
 
@@ -255,49 +321,65 @@ std::array<std::string, 8> Tally::talliedRow(int index) const {
 }
 
 void Tally::reset() {
-  for (int column = 1; column <= 5; ++column) grid_.setCell(column, 0, "0");
-  grid_.setCell(4, 0, "-");
-  if (grid_.rowCount() > 1)
-    for (int row = 0; row < grid_.rowCount(); ++row)
-      for (int column = 0; column < kTallyColumns; ++column) grid_.setCell(column, row, "0");
-  grid_.keepOnlyRowZero();
+  session_.clear();
+  apply([](TallyGrid& g) {
+    for (int column = 1; column <= 5; ++column) g.setCell(column, 0, "0");
+    g.setCell(4, 0, "-");
+    if (g.rowCount() > 1)
+      for (int row = 0; row < g.rowCount(); ++row)
+        for (int column = 0; column < kTallyColumns; ++column) g.setCell(column, row, "0");
+    g.keepOnlyRowZero();
+  });
   changed();
 }
 
 void Tally::addtomineincrease(int column) {
   if (column < 1 || column >= kTallyColumns) return;
-  increase(column, 0);
+  apply([column](TallyGrid& g) { increase(g, column, 0); });
   changed();
 }
 
 void Tally::addtomineset(int column, int points, const std::string& word) {
   if (column < 1 || column + 1 >= kTallyColumns) return;
-  // A tie keeps the older best word.
-  if (points <= cellNumber(grid_.cell(column + 1, 0))) return;
-  grid_.setCell(column, 0, word);
-  grid_.setCell(column + 1, 0, std::to_string(points));
+  apply([=](TallyGrid& g) {
+    // A tie keeps the older best word.
+    if (points <= cellNumber(g.cell(column + 1, 0))) return;
+    g.setCell(column, 0, word);
+    g.setCell(column + 1, 0, std::to_string(points));
+  });
   changed();
 }
 
-void Tally::addgame(const std::string& winner, const std::vector<std::string>& players) {
+void Tally::addgame(const GameResult& result, const std::vector<std::string>& players) {
   loadchecklist(players);
-  const bool ownWin = winner == kOwnWin;
-  increase(1, 0);
-  if (ownWin) increase(2, 0);
-  for (const std::string& name : checklist_) {
-    const int index = talliedIndex(name);
-    if (index < 0) continue;
-    const int row = index + 1;
-    for (int column = 1; column <= 8; ++column)
-      if (grid_.cell(column, row).empty()) grid_.setCell(column, row, "0");
-    increase(1, row);
-    increase(5, row);
-    // The own win is decided first, so an opponent who calls himself by the
-    // marker's name is not credited with it.
-    const int won = ownWin ? 3 : grid_.cell(0, row) == winner ? 2 : 4;
-    increase(won, row);
-    increase(won + 4, row);
+  const std::vector<std::string> inGame = checklist_;
+  // Column 2 the opponent won, 3 the player, 4 somebody else.
+  const auto won = [result](const std::string& tallied) {
+    return result.ownWin ? 3 : sameName(tallied, result.winner) ? 2 : 4;
+  };
+  apply([=](TallyGrid& g) {
+    increase(g, 1, 0);
+    if (result.ownWin) increase(g, 2, 0);
+    for (const std::string& name : inGame) {
+      const int row = rowOf(g, name);
+      if (row < 0) continue;
+      for (int column = 1; column <= 4; ++column)
+        if (g.cell(column, row).empty()) g.setCell(column, row, "0");
+      increase(g, 1, row);
+      increase(g, won(g.cell(0, row)), row);
+    }
+  });
+  for (const std::string& name : inGame) {
+    const int row = rowOf(grid_, name);
+    if (row < 0) continue;
+    const std::string& tallied = grid_.cell(0, row);
+    auto it = std::find_if(session_.begin(), session_.end(),
+                           [&](const SessionCounts& s) { return sameName(s.name, tallied); });
+    if (it == session_.end()) it = session_.insert(session_.end(), SessionCounts{tallied, {}});
+    ++it->counts[0];
+    ++it->counts[std::size_t(won(tallied) - 1)];
   }
+  showSession(grid_);
   changed();
 }
 

@@ -1,6 +1,7 @@
 // The tally of games: the player's own totals and the record against each
 // opponent the player chose to tally, kept as a grid of text cells and saved
-// to "Tilewhirltally.tld" after every change.
+// to "Tilewhirltally.tld" after every change. Each change is made to the file
+// as it is at that moment, so copies of the program sharing it all count.
 #pragma once
 
 #include <array>
@@ -74,7 +75,7 @@ class Tally final : public GameTally {
   // Loads `path` (empty: a tally in memory only). A file that cannot be read
   // is renamed aside and a fresh tally starts; loadNotice() then says so.
   explicit Tally(std::string path = {}, LogFn log = {});
-  // Saves once more when the last save failed.
+  // Writes once more what earlier writes could not.
   ~Tally() override;
 
   const TallyGrid& grid() const { return grid_; }
@@ -108,28 +109,50 @@ class Tally final : public GameTally {
   // GameTally.
   void addtomineincrease(int column) override;
   void addtomineset(int column, int points, const std::string& word) override;
-  void addgame(const std::string& winner, const std::vector<std::string>& players) override;
+  void addgame(const GameResult& result, const std::vector<std::string>& players) override;
 
-  // Writes the file now; false when that failed (the tally tries again at
-  // the next change and at the end).
+  // Writes what is not in the file yet; false when that failed (the tally
+  // tries again at the next change and at the end).
   bool save();
+  // Shows the record as the file holds it now, with the games other copies
+  // of the program added to it.
+  void refresh();
 
  private:
+  using Change = std::function<void(TallyGrid&)>;
+  // This run's counts under "Session" for one tallied name (columns 5..8).
+  struct SessionCounts {
+    std::string name;
+    std::array<long long, 4> counts{};
+  };
+
   void load();
+  // Applies `change` to the record as the file holds it now, under the
+  // file's lock, and writes the record back: another copy of the program
+  // sharing the file may have added games since this copy last looked.
+  void apply(Change change);
+  void readFile();
+  // The record from the file, with the changes not in it yet.
+  void merge();
+  void showSession(TallyGrid& grid) const;
   void changed();
-  void increase(int column, int row);
 
   std::string path_;
   LogFn log_;
   TallyGrid grid_;
+  // The record as the file last held it, and the changes made since that
+  // are not in the file yet.
+  TallyGrid onDisk_;
+  std::vector<Change> unsaved_;
+  std::vector<SessionCounts> session_;
   std::vector<std::string> checklist_;
   std::string loadNotice_;
   std::function<void()> changed_;
   bool saving_ = true;
-  bool unsaved_ = false;
+  bool toldFailure_ = false;
 };
 
-// Name comparison of the lists: ASCII and Latin-1 letters ignore case.
+// Name comparison of the lists: the letters of Windows-1252 ignore case.
 bool sameName(std::string_view a, std::string_view b);
 
 }  // namespace tw

@@ -104,7 +104,8 @@ QString historyPage() {
              "<li>Host or join a game from the Game menu, without the lobby program.</li>"
              "<li>The tally is saved after every game and every word, so a crash loses nothing; a damaged "
              "tally file is kept aside and a new tally started.</li>"
-             "<li>The lobby download runs in the background and can be stopped.</li>"
+             "<li>The lobby download shows its progress and can be stopped; closing its window stops it "
+             "too.</li>"
              "<li>Phrase buttons change as soon as you press Done in the phrase list.</li></ul>")
       .arg(QString::fromLatin1(kVersion.data(), qsizetype(kVersion.size())));
 }

@@ -10,11 +10,24 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "cp1252.h"
+
 namespace tw {
 
 namespace {
 
-QString latin1(const std::string& text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
+// A list entry keeps its name's bytes: the shown text may not give them back
+// (a byte the code page leaves undefined shows as "?").
+constexpr int kNameRole = Qt::UserRole;
+
+QListWidgetItem* nameItem(const std::string& name, QListWidget* list) {
+  auto* item = new QListWidgetItem(fromCp1252(name), list);
+  item->setData(kNameRole, QByteArray(name.data(), qsizetype(name.size())));
+  item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+  return item;
+}
+
+std::string nameOf(const QListWidgetItem* item) { return item->data(kNameRole).toByteArray().toStdString(); }
 
 }  // namespace
 
@@ -85,12 +98,13 @@ Ttallylist::Ttallylist(const std::string& path, QWidget* parent, LogFn log)
   resize(520, 360);
 
   if (!tally_->loadNotice().empty())
-    QTimer::singleShot(0, this, [this] { tell(latin1(tally_->loadNotice())); });
+    QTimer::singleShot(0, this, [this] { tell(QString::fromStdString(tally_->loadNotice())); });
 }
 
 Ttallylist::~Ttallylist() { tally_->setChanged({}); }
 
 void Ttallylist::viewTally(const std::vector<std::string>& players) {
+  tally_->refresh();
   tally_->loadchecklist(players);
   show();
   raise();
@@ -106,22 +120,20 @@ void Ttallylist::queueRefresh() {
 void Ttallylist::refresh() {
   refreshQueued_ = false;
   refreshing_ = true;
-  for (int i = 1; i <= 4; ++i) mylabel_[std::size_t(i)]->setText(latin1(tally_->mylabel(i)));
+  for (int i = 1; i <= 4; ++i) mylabel_[std::size_t(i)]->setText(fromCp1252(tally_->mylabel(i)));
 
   checklist_->clear();
   for (const Tally::Entry& entry : tally_->checklist()) {
-    auto* item = new QListWidgetItem(latin1(entry.name), checklist_);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+    QListWidgetItem* item = nameItem(entry.name, checklist_);
     item->setCheckState(entry.checked ? Qt::Checked : Qt::Unchecked);
   }
 
-  const QString selected = listbox_tally_->currentItem() ? listbox_tally_->currentItem()->text() : QString();
+  const std::string selected = listbox_tally_->currentItem() ? nameOf(listbox_tally_->currentItem()) : "";
   listbox_tally_->clear();
   for (const std::string& name : tally_->talliedNames()) {
-    auto* item = new QListWidgetItem(latin1(name), listbox_tally_);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+    QListWidgetItem* item = nameItem(name, listbox_tally_);
     item->setCheckState(Qt::Checked);
-    if (item->text() == selected) listbox_tally_->setCurrentItem(item);
+    if (name == selected) listbox_tally_->setCurrentItem(item);
   }
   refreshing_ = false;
   showSelected();
@@ -137,7 +149,7 @@ void Ttallylist::showSelected() {
     return;
   }
   const std::array<std::string, 8> row = tally_->talliedRow(index);
-  for (int n = 1; n <= 8; ++n) label_[std::size_t(n)]->setText(latin1(row[std::size_t(n - 1)]));
+  for (int n = 1; n <= 8; ++n) label_[std::size_t(n)]->setText(fromCp1252(row[std::size_t(n - 1)]));
   const QString name = listbox_tally_->item(index)->text();
   label_caption_->setText(name + QStringLiteral("'s Tally"));
   label_wins_->setText(name + QStringLiteral(" Wins:"));
@@ -146,7 +158,7 @@ void Ttallylist::showSelected() {
 void Ttallylist::checklistChanged(QListWidgetItem* item) {
   if (refreshing_) return;
   if (item->checkState() == Qt::Checked) {
-    tally_->tallyPlayer(item->text().toLatin1().toStdString());
+    tally_->tallyPlayer(nameOf(item));
   } else {
     // Unchecking removes nothing; the box shows the tally as it is.
     queueRefresh();
@@ -155,10 +167,11 @@ void Ttallylist::checklistChanged(QListWidgetItem* item) {
 
 void Ttallylist::tallyChanged(QListWidgetItem* item) {
   if (refreshing_ || item->checkState() == Qt::Checked) return;
-  const QString name = item->text();
-  ask(QStringLiteral("This will delete ") + name + QStringLiteral("'s Tally, Are you want to delete it?"),
+  const std::string name = nameOf(item);
+  ask(QStringLiteral("This will delete ") + item->text() +
+          QStringLiteral("'s Tally, Are you want to delete it?"),
       [this, name](bool yes) {
-        const int index = tally_->talliedIndex(name.toLatin1().toStdString());
+        const int index = tally_->talliedIndex(name);
         if (yes && index >= 0) {
           tally_->untallyPlayer(index);
         } else {

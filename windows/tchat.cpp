@@ -117,8 +117,6 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
   gamestart_ = new Tgamestart(this);
   connect(gamestart_, &Tgamestart::startRequested, this,
           [this](const GameOptions& options) { client_->startGame(options); });
-  // Closing the window keeps its changes for the next start and the next save.
-  connect(gamestart_, &QDialog::rejected, this, [this] { client_->keepGameOptions(gamestart_->options()); });
   buildMenus();
   resize(720, 535);
   showSettings(client_->settings());
@@ -537,12 +535,12 @@ void Tchat::smileyChosen(int tag) {
 }
 
 void Tchat::mainchatJump(int link) {
+  // A link that has left the table, or is no web address, cannot be opened either.
   const auto target = client_->mainchatJump(link);
-  if (!target) return;
-  const QUrl url(fromCp1252(*target), QUrl::StrictMode);
+  const QUrl url(target ? fromCp1252(*target) : QString(), QUrl::StrictMode);
   const QString scheme = url.scheme().toLower();
-  if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) return;
-  if (!openUrl(url)) messageBox(QStringLiteral("Cannot open Webpage"));
+  const bool web = url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+  if (!web || !openUrl(url)) messageBox(QStringLiteral("Cannot open Webpage"));
 }
 
 void Tchat::label_playername1ContextPopup(int seat, const QPoint& at) {
@@ -621,8 +619,11 @@ void Tchat::showSettings(const Settings& s) {
     host_->server().setBotSpeed(s.botSpeed);
     host_->server().setOpenBoard(s.openBoard);
   }
-  if (gamestart_) gamestart_->load(client_->gameOptions());
 }
+
+void Tchat::showGameOptions(const GameOptions& options) { gamestart_->load(options); }
+
+GameOptions Tchat::shownGameOptions() const { return gamestart_->options(); }
 
 void Tchat::setGeometry(const Geometry& g) {
   move(g.left, g.top);

@@ -104,6 +104,8 @@ class Tchat : public QMainWindow, private ClientView {
   void gameChanged(unsigned changes) override;
   void playSound(const std::string& name) override;
   void showSettings(const Settings& settings) override;
+  void showGameOptions(const GameOptions& options) override;
+  GameOptions shownGameOptions() const override;
   void setGeometry(const Geometry& geometry) override;
   Geometry geometry() const override;
   void message(const std::string& text) override;

@@ -16,8 +16,8 @@ struct RecordingTally final : GameTally {
   void addtomineset(int column, int points, const std::string& word) override {
     calls.push_back("set " + std::to_string(column) + " " + std::to_string(points) + " " + word);
   }
-  void addgame(const std::string& winner, const std::vector<std::string>& players) override {
-    std::string line = "game " + winner + ":";
+  void addgame(const GameResult& result, const std::vector<std::string>& players) override {
+    std::string line = std::string(result.ownWin ? "game won " : "game lost ") + result.winner + ":";
     for (const auto& p : players) line += " " + p;
     calls.push_back(line);
   }
@@ -350,7 +350,7 @@ TEST_F(Game, TheGameEndsWithTheWinnerAndTheTally) {
   EXPECT_EQ(state().winnerText, "You have Won the Game!");
   EXPECT_TRUE(state().winnerShown);
   EXPECT_FALSE(state().startButton);  // only the hosting copy offers a new game
-  EXPECT_EQ(tally.calls, Messages{"game addtomine: Bob Klot Cy"});
+  EXPECT_EQ(tally.calls, Messages{"game won Ann: Bob Klot Cy"});
   EXPECT_FALSE(turntime.running());
 
   tally.calls.clear();
@@ -358,7 +358,7 @@ TEST_F(Game, TheGameEndsWithTheWinnerAndTheTally) {
   hear("CMD_winner+Cy+");
   EXPECT_EQ(state().winnerText, "Cy has Won the Game!");
   EXPECT_TRUE(state().startButton);
-  EXPECT_EQ(tally.calls, Messages{"game Cy: Bob Klot Cy"});
+  EXPECT_EQ(tally.calls, Messages{"game lost Cy: Bob Klot Cy"});
   hear("CMD_startgame+Bob+100+60+3+1+");
   EXPECT_FALSE(state().winnerShown);
   EXPECT_FALSE(state().startButton);

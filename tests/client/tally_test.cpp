@@ -2,9 +2,12 @@
 // tally file both ways, and what happens to a damaged or half-written file.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "atomic_file.h"
 #include "full_disk.h"
@@ -54,27 +57,33 @@ TEST(TallyGame, OwnWinsOtherWinsAndWhoIsTouched) {
   EXPECT_EQ(t.talliedNames(), (std::vector<std::string>{"Bob", "Dee"}));
   EXPECT_TRUE(t.checklist()[0].checked);
 
-  t.addgame(std::string(GameTally::kOwnWin), {"Bob", "Cy"});
+  t.addgame({true, "Ann"}, {"Bob", "Cy"});
   EXPECT_EQ(t.mylabel(1), "1");
   EXPECT_EQ(t.mylabel(2), "1");
   EXPECT_EQ(t.talliedRow(0), (Row{"1", "0", "1", "0", "1", "0", "1", "0"}));
   EXPECT_EQ(t.talliedRow(1), (Row{"0", "0", "0", "0", "0", "0", "0", "0"}));  // Dee did not play
 
-  t.addgame("Cy", {"Bob", "Cy"});  // a third player won
+  t.addgame({false, "Cy"}, {"Bob", "Cy"});  // a third player won
   EXPECT_EQ(t.talliedRow(0), (Row{"2", "0", "1", "1", "2", "0", "1", "1"}));
-  t.addgame("Bob", {"Bob"});
+  t.addgame({false, "Bob"}, {"Bob"});
   EXPECT_EQ(t.talliedRow(0), (Row{"3", "1", "1", "1", "3", "1", "1", "1"}));
   EXPECT_EQ(t.mylabel(1), "3");
   EXPECT_EQ(t.mylabel(2), "1");
 
-  // The seat's "BOB" is the tallied Bob for the lists, but not the winner.
-  t.addgame("BOB", {"BOB"});
-  EXPECT_EQ(t.talliedRow(0), (Row{"4", "1", "1", "2", "4", "1", "1", "2"}));
+  // The seat's "BOB" is the tallied Bob, for the lists and as the winner.
+  t.addgame({false, "BOB"}, {"BOB"});
+  EXPECT_EQ(t.talliedRow(0), (Row{"4", "2", "1", "1", "4", "2", "1", "1"}));
+  // Windows-1252 capitals fold too: "\x8A\x8C\x8E\x9F\xC9" is "\x9A\x9C\x9E\xFF\xE9".
+  t.tallyPlayer("\x8A\x8C\x8E\x9F\xC9");
+  t.addgame({false, "\x9A\x9C\x9E\xFF\xE9"}, {"\x9A\x9C\x9E\xFF\xE9"});
+  EXPECT_EQ(t.talliedRow(2), (Row{"1", "1", "0", "0", "1", "1", "0", "0"}));
+  EXPECT_FALSE(sameName("\x8A", "\x9B"));
 
-  // An opponent named like the own-win marker does not get the own win.
-  t.tallyPlayer(GameTally::kOwnWin);
-  t.addgame(std::string(GameTally::kOwnWin), {std::string(GameTally::kOwnWin)});
-  EXPECT_EQ(t.talliedRow(2), (Row{"1", "0", "1", "0", "1", "0", "1", "0"}));
+  // An opponent named like the old own-win marker wins as himself.
+  t.tallyPlayer("addtomine");
+  t.addgame({false, "addtomine"}, {"addtomine"});
+  EXPECT_EQ(t.talliedRow(3), (Row{"1", "1", "0", "0", "1", "1", "0", "0"}));
+  EXPECT_EQ(t.mylabel(2), "1");
 }
 
 TEST(TallyGame, WordsBestWordRemovalAndReset) {
@@ -139,7 +148,7 @@ TEST_F(TallyFileTest, EverySaveIsOnDiskAndReadsBackWithFreshSessionColumns) {
   {
     Tally t(path());
     t.tallyPlayer("Bob");
-    t.addgame("Bob", {"Bob"});
+    t.addgame({false, "Bob"}, {"Bob"});
     t.addtomineincrease(3);
     t.addtomineset(4, 7, "jam");
     // A second copy reads the file while the first still runs, as after a
@@ -211,6 +220,26 @@ TEST_F(TallyFileTest, AFailedWriteIsToldOnceAndTriedAgainAtTheEnd) {
   }
   // The end of the run saved what the failed writes could not.
   EXPECT_EQ(Tally(path()).mylabel(1), "2");
+}
+
+// Another copy that holds the file's lock is waited for: its change is read
+// before this one is made, not written over.
+TEST_F(TallyFileTest, AChangeWaitsForTheCopyHoldingTheLock) {
+  Tally mine(path());
+  std::atomic<bool> held{false};
+  std::thread other([&] {
+    FileLock lock(path() + ".lock");
+    held = true;
+    TallyGrid theirs;
+    theirs.setCell(1, 0, "5");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    writeFileAtomically(path(), encodeTally(theirs));
+  });
+  while (!held) std::this_thread::yield();
+  mine.addtomineincrease(1);
+  other.join();
+  EXPECT_EQ(mine.mylabel(1), "6");
+  EXPECT_EQ(Tally(path()).mylabel(1), "6");
 }
 
 TEST_F(TallyFileTest, TheTallyLiesBesideTheProgramWhenThatFolderCanBeWritten) {

@@ -35,6 +35,8 @@ class FakeView final : public ClientView {
   void setSpies(const std::vector<std::string>& entries) override { spies = entries; }
   void playSound(const std::string& name) override { sounds.push_back(name); }
   void showSettings(const Settings& s) override { shown = s; }
+  void showGameOptions(const GameOptions& o) override { gameOptions = o; }
+  GameOptions shownGameOptions() const override { return gameOptions; }
   void setGeometry(const Geometry& g) override { geom = g; }
   Geometry geometry() const override { return geom; }
   void message(const std::string& text) override { messages.push_back(text); }
@@ -50,6 +52,7 @@ class FakeView final : public ClientView {
   Messages spies;
   Messages sounds;
   Settings shown;
+  GameOptions gameOptions;
   Geometry geom;
   Messages messages;
   bool closed = false;

@@ -266,6 +266,7 @@ TEST_F(GameWindow, EveryMenuItemOpensItsWindowAndTheTallyHearsTheGame) {
   Ttallylist again(tallyFile);
   EXPECT_EQ(again.tally().mylabel(2), "1");
   std::filesystem::remove(tallyFile);
+  std::filesystem::remove(tallyFile + ".lock");
 }
 
 }  // namespace

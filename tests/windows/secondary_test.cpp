@@ -141,7 +141,7 @@ TEST(TallyWindow, ChecksTalliesAndAsksBeforeDeleting) {
   ASSERT_TRUE(waitUntil([&] { return checklist->count() == 2; }));
   checklist->item(0)->setCheckState(Qt::Checked);
   ASSERT_TRUE(waitUntil([&] { return tallied->count() == 1; }));
-  window.tally().addgame(std::string(GameTally::kOwnWin), {"Bob", "<b>Cy"});
+  window.tally().addgame({true, "You"}, {"Bob", "<b>Cy"});
   window.tally().addtomineincrease(3);
   window.tally().addtomineset(4, 14, "quartz");
   ASSERT_TRUE(waitUntil([&] { return text(&window, "mylabel_1") == QStringLiteral("1"); }));
@@ -188,6 +188,41 @@ TEST(TallyWindow, ChecksTalliesAndAsksBeforeDeleting) {
   ASSERT_TRUE(answer(&window, QMessageBox::Yes));
   ASSERT_TRUE(waitUntil([&] { return text(&window, "mylabel_4") == QStringLiteral("-"); }));
   EXPECT_EQ(text(&window, "mylabel_1"), QStringLiteral("0"));
+}
+
+// Two copies of the program sharing one tally file (a second copy, or two
+// accounts on one folder): each change is made to the file as it is, so the
+// games of both count. Names show in Windows-1252, as in every other window.
+TEST(TallyWindow, TwoCopiesSharingTheFileBothCount) {
+  uiApp();
+  QTemporaryDir dir;
+  const std::string path = dir.filePath(QStringLiteral("Tilewhirltally.tld")).toStdString();
+  using Row = std::array<std::string, 8>;
+  Ttallylist first(path), second(path);
+  const std::string upper =
+                        "\x8A"
+                        "an\x80",
+                    lower =
+                        "\x9A"
+                        "an\x80";  // "Šan€", "šan€"
+  first.viewTally({upper});
+  auto* checklist = child<QListWidget>(&first, "checklist");
+  ASSERT_TRUE(waitUntil([&] { return checklist->count() == 1; }));
+  EXPECT_EQ(checklist->item(0)->text(), QString::fromUtf8("Šan€"));
+  checklist->item(0)->setCheckState(Qt::Checked);
+  first.tally().addgame({true, "You"}, {upper});
+  second.tally().addgame({false, lower}, {lower});
+  first.viewTally({upper});  // shows the other copy's game
+  EXPECT_EQ(first.tally().mylabel(1), "2");
+  first.tally().addtomineincrease(3);
+  // Each copy's session counts its own games.
+  EXPECT_EQ(first.tally().talliedRow(0), (Row{"2", "1", "1", "0", "1", "0", "1", "0"}));
+  EXPECT_EQ(second.tally().talliedRow(0), (Row{"2", "1", "1", "0", "1", "1", "0", "0"}));
+  Ttallylist third(path);
+  EXPECT_EQ(third.tally().mylabel(2), "1");
+  EXPECT_EQ(third.tally().mylabel(3), "1");
+  EXPECT_EQ(third.tally().talliedRow(0), (Row{"2", "1", "1", "0", "0", "0", "0", "0"}));
+  EXPECT_EQ(child<QListWidget>(&third, "listbox_tally")->item(0)->text(), QString::fromUtf8("Šan€"));
 }
 
 TEST(TallyWindow, ADamagedFileIsReportedOnceWithoutBlocking) {
@@ -259,6 +294,10 @@ TEST(HelpAndAbout, PagesCaptionsScoringLicenceAndVersion) {
   EXPECT_TRUE(scoring.contains(QStringLiteral("count 2 times")));
   EXPECT_TRUE(scoring.contains(QStringLiteral("10 letters: 30 points")));
   EXPECT_TRUE(scoring.contains(QStringLiteral("adds 5 points")));
+  // Closing the download window stops the download; the history says so.
+  const QString history = child<QTextBrowser>(&help, "memo5")->toPlainText();
+  EXPECT_TRUE(history.contains(QStringLiteral("closing its window stops it"))) << history.toStdString();
+  EXPECT_FALSE(history.contains(QStringLiteral("background")));
   const QString licence = child<QTextBrowser>(&help, "memo6")->toPlainText();
   EXPECT_TRUE(licence.contains(QStringLiteral("MIT License")));
   EXPECT_TRUE(licence.contains(QStringLiteral("The Tilewhirl developers")));

@@ -3,12 +3,14 @@
 // display, phrases, chatter sounds, settings and the ways a session ends.
 #include <gtest/gtest.h>
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTcpServer>
@@ -19,10 +21,13 @@
 #include <filesystem>
 
 #include "chat_display.h"
+#include "game_start.h"
 #include "host_service.h"
 #include "loopback.h"
+#include "phrases.h"
 #include "sounds.h"
 #include "spy_list.h"
+#include "tally_list.h"
 #include "tchat.h"
 #include "ui_app.h"
 #include "scratch.h"
@@ -109,6 +114,15 @@ class Window : public ::testing::Test {
   }
   Tchat& login(const QString& name) {
     Tchat& chat = open(name, host.port());
+    EXPECT_TRUE(waitUntil([&] { return chat.client().settingsLoaded(); }));
+    return chat;
+  }
+  // Ann in seat 1 of a host that says what the test tells it.
+  Tchat& loginTo(FakeHost& fake) {
+    Tchat& chat = open(QStringLiteral("Ann"), fake.port());
+    EXPECT_TRUE(fake.waitForClient());
+    fake.say("CMD_sendlogininfo+1");
+    fake.say("CMD_newplayerinfo+1+Ann");
     EXPECT_TRUE(waitUntil([&] { return chat.client().settingsLoaded(); }));
     return chat;
   }
@@ -378,11 +392,49 @@ TEST_F(Window, ChatLinesShowPrefixSmiliesLinksAndOnlyText) {
     if (it.fragment().charFormat().isAnchor())
       emit ann.mainchat()->anchorClicked(QUrl(it.fragment().charFormat().anchorHref()));
   EXPECT_EQ(opened, Messages{"http://www.example.org"});
+  // A link gone from the table, or one that does not parse, says so as every
+  // failed link does.
+  emit ann.mainchat()->anchorClicked(QUrl(QStringLiteral("tw-link:99999")));
+  EXPECT_EQ(boxes, Messages{"Cannot open Webpage"});
+  bob->say("CMD_chat+2+http://[bad|clNavy");
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("http://[bad")));
+  for (auto it = doc->lastBlock().begin(); !it.atEnd(); ++it)
+    if (it.fragment().charFormat().isAnchor())
+      emit ann.mainchat()->anchorClicked(QUrl(it.fragment().charFormat().anchorHref()));
+  EXPECT_EQ(boxes, Messages(2, "Cannot open Webpage"));
+  EXPECT_EQ(opened.size(), 1u);
 
   // The next line in green turns every earlier line of seat 2 green.
   bob->say("CMD_chat+2+again|clGreen");
   ASSERT_TRUE(chatHas(ann, QStringLiteral("again")));
   EXPECT_EQ(line.begin().fragment().charFormat().foreground().color(), QColor(0, 0x80, 0));
+}
+
+// One message is one line under its sender's name, in a colour that is not
+// the blue of this copy's own lines; control characters show as blanks.
+TEST_F(Window, APeerCannotForgeStatusLines) {
+  FakeHost fake;
+  Tchat& ann = loginTo(fake);
+  fake.say("CMD_newplayerinfo+2+Bob\r\nBob disconnected.");
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("Bob  Bob disconnected. is Connected.")));
+  EXPECT_EQ(child<QLabel>(ann, "label_playername2")->text(), QStringLiteral("Bob  Bob disconnected."));
+  QTextDocument* doc = ann.mainchat()->document();
+  const int lines = doc->blockCount();
+  const auto colour = [&](int line) {
+    return doc->findBlockByNumber(lines + line).begin().fragment().charFormat().foreground().color();
+  };
+  fake.say("CMD_chat+2+Bob chats: hi\nBob disconnected.\x7f|clBlue");
+  fake.say("CMD_action+3+Bob disconnected.|$00FE0101");
+  fake.say("CMD_chat+0+Bob disconnected.|clBlue");  // the system's own style is not for peers
+  fake.say("CMD_chat+4+Cid chats: a|b :|) c|clGreen");
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("a|b")));
+  EXPECT_EQ(doc->blockCount(), lines + 3);
+  EXPECT_EQ(doc->findBlockByNumber(lines).text(), QStringLiteral("Bob chats:  hi Bob disconnected.  "));
+  EXPECT_EQ(colour(0), QColor(0, 0, 0x80));  // blue and near-blue show as navy
+  EXPECT_EQ(colour(1), QColor(0, 0, 0x80));
+  EXPECT_EQ(doc->findBlockByNumber(lines + 2).text(), QStringLiteral("Cid chats:  a|b :|) c "));
+  EXPECT_EQ(colour(2), QColor(0, 0x80, 0));
+  EXPECT_EQ(ann.mainchat()->style(0).colour, kBlue);
 }
 
 TEST_F(Window, ChatterSoundsPlayOrShowAsText) {
@@ -417,6 +469,63 @@ TEST_F(Window, SettingsAreReadAtLoginAndWrittenKeyByKey) {
   EXPECT_EQ(file.value("tilewhirl", "Textsize"), "12");
   EXPECT_EQ(file.value("tilewhirl", "Phrase4"), "Hooray");
   EXPECT_EQ(file.value("tilewhirl", "Playsounds"), "true");
+}
+
+// The options window holds what was typed into it for the whole run: saves
+// of other settings store it instead of overwriting it, and so does the close.
+TEST_F(Window, TheOptionsWindowKeepsWhatWasTypedThroughEverySave) {
+  FakeHost fake;
+  Tchat& ann = loginTo(fake);
+  Tphrases phrases(settings, &ann);
+  Tchat::Windows secondary;
+  secondary.phrases = &phrases;
+  ann.setWindows(secondary);
+  child<QPushButton>(ann, "button_start")->show();
+  child<QPushButton>(ann, "button_start")->click();
+  auto* playTo = ann.gamestart()->findChild<QAbstractSpinBox*>(QStringLiteral("edit_playtoscore"));
+  QKeyEvent up(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
+  for (int i = 0; i < 10; ++i) QCoreApplication::sendEvent(playTo, &up);
+  trigger(ann, "PlaySounds1");
+  trigger(ann, "PhraseList1");
+  QKeyEvent done(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QCoreApplication::sendEvent(&phrases, &done);  // the phrases are saved
+  EXPECT_EQ(playTo->text(), QStringLiteral("300"));
+  EXPECT_EQ(IniFile::load(settings).value("Tilewhirl", "Playtoscore"), "300");
+  ann.gamestart()->findChild<QPushButton*>(QStringLiteral("BUTTON_START"))->click();
+  ASSERT_TRUE(waitUntil([&] { return fake.received.size() == 2; }));
+  EXPECT_EQ(fake.received[1], "CMD_startgame+Ann+300+60+f+1+0+");
+
+  child<QPushButton>(ann, "button_start")->click();
+  QCoreApplication::sendEvent(playTo, &up);
+  ann.close();
+  EXPECT_EQ(IniFile::load(settings).value("Tilewhirl", "Playtoscore"), "305");
+}
+
+// An opponent who calls himself by the name the own win once travelled under
+// wins as himself, in the window and in the file.
+TEST_F(Window, AnOpponentNamedAddtomineWinsAsHimself) {
+  FakeHost fake;
+  Tchat& ann = loginTo(fake);
+  const std::string file = settings + ".tld";
+  auto tally = std::make_unique<Ttallylist>(file, &ann);
+  Tchat::Windows secondary;
+  secondary.tally = tally.get();
+  ann.setWindows(secondary);
+  fake.say("CMD_newplayerinfo+2+addtomine");
+  ASSERT_TRUE(waitUntil([&] { return ann.client().seatName(2) == "addtomine"; }));
+  trigger(ann, "ViewTally1");
+  auto* checklist = tally->findChild<QListWidget*>(QStringLiteral("checklist"));
+  ASSERT_TRUE(waitUntil([&] { return checklist->count() == 1; }));
+  checklist->item(0)->setCheckState(Qt::Checked);
+  fake.say("CMD_winner+addtomine+");
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("addtomine has Won the Game!")));
+  tally.reset();
+  Ttallylist again(file);
+  EXPECT_EQ(again.tally().mylabel(1), "1");
+  EXPECT_EQ(again.tally().mylabel(2), "0");
+  EXPECT_EQ(again.tally().talliedRow(0)[1], "1");  // addtomine's wins
+  std::filesystem::remove(file);
+  std::filesystem::remove(file + ".lock");
 }
 
 TEST_F(Window, TheWindowClosesWhenTheHostGoes) {
@@ -559,11 +668,7 @@ TEST_F(Window, AWindowThatOutlivesItsHostLetsItGo) {
 // window keeps up, holds a bounded history and still sends what is typed.
 TEST_F(Window, AFloodOfLongRecolouredLinesStaysBoundedAndTheInputWorks) {
   FakeHost fake;
-  Tchat& ann = open(QStringLiteral("Ann"), fake.port());
-  ASSERT_TRUE(fake.waitForClient());
-  fake.say("CMD_sendlogininfo+1");
-  fake.say("CMD_newplayerinfo+1+Ann");
-  ASSERT_TRUE(waitUntil([&] { return ann.client().settingsLoaded(); }));
+  Tchat& ann = loginTo(fake);
   std::string words;
   while (words.size() < 60000) words += "ab :)#12 www.x.org ";
   for (int i = 0; i < 20; ++i) {
