@@ -163,6 +163,26 @@ TEST_F(Turns, TheComputerWinsUnderItsNameAndAnEmptySeatDoesNotCount) {
   EXPECT_EQ(take(1), (Messages{"CMD_playerdisconnected+3+Cy", "CMD_winner+Klot+"}));
 }
 
+TEST_F(Turns, AHeldSeatIsPlayedByTheComputerAndWinsUnderItsPlayersName) {
+  join("Ann");
+  join("Bob");
+  join("Cy");
+  start();
+  host.tempsockInfo(3);  // Cy's line drops
+  EXPECT_EQ(connect(), 4);  // his seat is not handed out
+  host.tempsockInfo(4);     // one that never logged in holds nothing
+  EXPECT_FALSE(host.held(4));
+  passTurn();
+  passTurn();
+  ASSERT_EQ(host.currentSeat(), 3);
+  HostProbe::seat(host, 3).score = 150;
+  clearAll();
+  computerTurn();
+  EXPECT_EQ(take(1).back(), "CMD_winner+Cy+");
+  EXPECT_FALSE(host.held(3));  // between games nothing is held
+  EXPECT_EQ(connect(), 3);
+}
+
 TEST_F(Turns, TheCurrentSeatLeavingOrWatchingMovesTheTurnAtOnce) {
   join("Ann");
   join("Bob");
