@@ -314,6 +314,58 @@ TEST_F(Session, TheGameIsFullOrTheConnectionCloses) {
   EXPECT_TRUE(view.closed);
 }
 
+TEST_F(Session, ALostGameIsRejoinedByItselfUnlessRemovedOrGone) {
+  ManualTimer rejointimer;
+  int dials = 0;
+  client.enableRejoin(rejointimer, [&] { ++dials; });
+  login(3);
+  hear("CMD_existingplayers+5+Cy");
+  hear("CMD_startgame+Bob+100+60+f+1+0+");
+  client.sockClosed();
+  client.rejointimerTimer();
+  EXPECT_FALSE(view.closed);
+  EXPECT_EQ(dials, 1);
+  // Back: the seats are named again and the held seat is given after a login.
+  client.sockConnected();
+  EXPECT_EQ(client.seatName(5), "<Waiting>");
+  hear("CMD_sendlogininfo+6");
+  hear("CMD_sendlogininfo+3");
+  hear("CMD_newplayerinfo+3+Ann");
+  EXPECT_EQ(takeSent(), "CMD_logininfo+6+1.0.4+Ann#");
+  EXPECT_EQ(takeSent(), "CMD_logininfo+3+1.0.4+Ann#");
+  EXPECT_FALSE(client.rejoining());
+
+  // Lost again for good: tries wait longer each time, for two minutes.
+  view.lines.clear();
+  client.sockClosed();
+  std::vector<int> waits;
+  for (; rejointimer.running(); client.rejointimerTimer()) waits.push_back(rejointimer.interval());
+  EXPECT_EQ(waits, (std::vector<int>{0, 1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000}));
+  EXPECT_EQ(dials, 9);
+  EXPECT_EQ(view.lines[1], "0| Reconnecting, try 2 (119 s left)... ");
+  EXPECT_EQ(view.lines.back(), "0| Could not get back into the game. ");
+  EXPECT_TRUE(view.closed);
+
+  // Nobody listens any more: the host has ended.
+  view.closed = false;
+  client.sockConnected();
+  client.sockClosed();
+  client.rejoinFailed(false);
+  EXPECT_FALSE(view.closed);
+  client.rejoinFailed(true);
+  EXPECT_TRUE(view.closed);
+
+  // Removed from the game, or after its end: no coming back.
+  for (const char* last : {"CMD_playerdisconnected+3+Ann", "CMD_winner+Bob+"}) {
+    view.closed = false;
+    client.sockConnected();
+    hear(last);
+    client.sockClosed();
+    EXPECT_TRUE(view.closed);
+    EXPECT_FALSE(client.rejoining());
+  }
+}
+
 TEST_F(Session, FailuresToConnectSaySoAndNameTheHost) {
   client.hostNotFound("nowhere.invalid");
   client.connectFailed("10.1.2.3", 7772, "Connection refused");
