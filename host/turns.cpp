@@ -152,9 +152,8 @@ int TServer::checkforwin() {
   gameRunning_ = false;
   const Seat& winner = seats_[leader];
   // A player away from his held seat still wins under his own name.
-  const std::string& name = !winner.name.empty()      ? winner.name
-                            : held_.held(leader) ? held_.name(leader)
-                                                 : winner.computerName;
+  std::string name = winner.name;
+  if (name.empty()) name = held_.held(leader) ? held_.name(leader) : winner.computerName;
   broadcast(MessageBuilder(cmd::winner).field(name).done(true));
   log_("game over: " + name + " wins with " + std::to_string(winner.score));
   held_.clear();

@@ -118,7 +118,8 @@ TEST_F(Loopback, ADroppedPlayerGetsHisSeatBackOnlyFromHisOwnAddress) {
   ASSERT_TRUE(waitUntil([&] { return server.currentSeat() == 1; }));
   HostProbe::seat(server, 2).score = 37;
   std::string bar = "CMD_mytiles+2";
-  for (int n = 1; n <= 7; ++n) bar += "+" + std::to_string(n) + "+" + std::to_string(server.seat(2).letters[n].code);
+  for (int n = 1; n <= 7; ++n)
+    bar += "+" + std::to_string(n) + "+" + std::to_string(server.seat(2).letters[n].code);
 
   bob.reset();  // the line drops
   ASSERT_TRUE(waitUntil([&] { return server.held(2); }));

@@ -168,7 +168,7 @@ TEST_F(Turns, AHeldSeatIsPlayedByTheComputerAndWinsUnderItsPlayersName) {
   join("Bob");
   join("Cy");
   start();
-  host.tempsockInfo(3);  // Cy's line drops
+  host.tempsockInfo(3);     // Cy's line drops
   EXPECT_EQ(connect(), 4);  // his seat is not handed out
   host.tempsockInfo(4);     // one that never logged in holds nothing
   EXPECT_FALSE(host.held(4));
