@@ -139,9 +139,7 @@ void TClient::enableRejoin(Timer& timer, std::function<void()> dial) {
 
 void TClient::sockConnected() {
   connected_ = true;
-  if (!rejoining()) return;
-  rejoin_->connected();
-  forgetSeats();
+  if (rejoining()) rejoin_->connected();
 }
 
 void TClient::sockClosed() {
@@ -183,6 +181,7 @@ void TClient::sendloginfo(std::string_view body) {
   if (seat < 1 || seat > kSlots) throw BadNumber(std::to_string(seat));
   ownSeat_ = seat;
   loggedIn_ = true;
+  if (rejoining()) forgetSeats();
   send(MessageBuilder(cmd::logininfo).field(seat).field(kVersion).last(playerName_).done());
 }
 

@@ -212,8 +212,8 @@ class TClient {
   void send(const std::string& bytes) {
     if (send_) send_(bytes);
   }
-  // Before the host names everyone present again: who left meanwhile was
-  // never announced.
+  // Before the host names everyone present again on a rejoin: who left
+  // meanwhile was never announced.
   void forgetSeats();
   std::string colourText() const { return colourToText(settings_.textColour); }
   void applyTextSize();

@@ -327,8 +327,8 @@ TEST_F(Session, ALostGameIsRejoinedByItselfUnlessRemovedOrGone) {
   EXPECT_EQ(dials, 1);
   // Back: the seats are named again and the held seat is given after a login.
   client.sockConnected();
-  EXPECT_EQ(client.seatName(5), "<Waiting>");
   hear("CMD_sendlogininfo+6");
+  EXPECT_EQ(client.seatName(5), "<Waiting>");
   hear("CMD_sendlogininfo+3");
   hear("CMD_newplayerinfo+3+Ann");
   EXPECT_EQ(takeSent(), "CMD_logininfo+6+1.0.4+Ann#");
