@@ -60,6 +60,8 @@ void TServer::moveConnection(int from, int to) {
   if (!logintimer_.running()) logintimer_.start(std::max(1, loginDeadlineMs_ / kLoginChecks));
   log_("seat " + std::to_string(from) + ": " + seat.name + " returns to seat " + std::to_string(to));
   sendTo(to, MessageBuilder(cmd::sendlogininfo).field(to).done());
+  // A turn that reached the slot he passed through goes on to the next seat.
+  if (from == currentSeat_ && from != 1) findplayer();
 }
 
 }  // namespace tw
