@@ -119,6 +119,8 @@ void TClient::processsocktimer() {
     log_("client: unknown command ignored: " + line.substr(0, 40));
     return;
   }
+  if (command.name == cmd::startgame || command.name == cmd::stats) gameOn_ = true;
+  if (command.name == cmd::winner) gameOn_ = false;
   try {
     if (route->session)
       (this->*route->session)(command.body);
@@ -129,8 +131,38 @@ void TClient::processsocktimer() {
   }
 }
 
+void TClient::enableRejoin(Timer& timer, std::function<void()> dial) {
+  rejoin_ = std::make_unique<Rejoin>(
+      timer, Rejoin::Effects{std::move(dial), [this](const std::string& text) { status(text); },
+                             [this] { view_.closeWindow(); }});
+}
+
+void TClient::sockConnected() {
+  connected_ = true;
+  if (rejoining()) rejoin_->connected();
+}
+
 void TClient::sockClosed() {
-  if (connected_) view_.closeWindow();
+  if (!connected_) return;
+  if (!rejoin_ || hosting_ || !gameOn_ || removed_) {
+    view_.closeWindow();
+    return;
+  }
+  connected_ = false;
+  loggedIn_ = false;
+  splitter_.clear();  // the old connection's unfinished message
+  uncheckJustWatch();
+  rejoin_->lost();
+}
+
+void TClient::forgetSeats() {
+  for (int s = 1; s <= seatCount; ++s) {
+    roster_.setName(s, s == 2 ? std::string(computerName(2)) : std::string(kWaiting), roster_.visible(s));
+    view_.setSeat(s, roster_.name(s), roster_.visible(s));
+    setWatchMark(s, false);
+  }
+  roster_.clearSpies();
+  view_.setSpies(roster_.spies());
 }
 
 void TClient::connectFailed(std::string_view host, int port, std::string_view why) {
@@ -149,6 +181,7 @@ void TClient::sendloginfo(std::string_view body) {
   if (seat < 1 || seat > kSlots) throw BadNumber(std::to_string(seat));
   ownSeat_ = seat;
   loggedIn_ = true;
+  if (rejoining()) forgetSeats();
   send(MessageBuilder(cmd::logininfo).field(seat).field(kVersion).last(playerName_).done());
 }
 
@@ -159,7 +192,12 @@ void TClient::newplayerinfo(std::string_view body) {
   const std::string name = blankControls(f.rest());
   if (seat == ownSeat_) {
     status("You are Connected.");
-    loadinifile();
+    // Back in the game after a drop: the options are loaded already, and
+    // loading them again would move the window.
+    if (rejoining())
+      rejoin_->seated();
+    else
+      loadinifile();
   } else {
     status(name + " is Connected.");
   }
@@ -186,6 +224,8 @@ void TClient::playerdisconnected(std::string_view body) {
   FieldReader f(body);
   const int seat = toInt(f.next());
   const std::string name = blankControls(f.rest());
+  // Only a removed player hears of his own seat: his copy must not come back.
+  if (seat == ownSeat_) removed_ = true;
   if (Roster::playingSeat(seat)) {
     const std::string& label = roster_.name(seat);
     if (label != kWaiting && label != computerName(seat)) status(label + " disconnected.");

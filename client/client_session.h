@@ -7,6 +7,7 @@
 #include <array>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "framing.h"
 #include "game_mirror.h"
 #include "log.h"
+#include "rejoin.h"
 #include "roster.h"
 #include "settings.h"
 #include "timer.h"
@@ -83,10 +85,23 @@ class TClient {
   int ownSeat() const { return ownSeat_; }
   bool loggedIn() const { return loggedIn_; }
 
+  // A joined copy gets back into a running game by itself after its
+  // connection dropped: `dial` connects again, `timer` paces the tries.
+  void enableRejoin(Timer& timer, std::function<void()> dial);
+  bool rejoining() const { return rejoin_ && rejoin_->active(); }
+  void rejointimerTimer() {
+    if (rejoin_) rejoin_->timerTimer();
+  }
+  // An attempt to get back failed; refused: nobody listens there any more.
+  void rejoinFailed(bool refused) {
+    if (rejoin_) rejoin_->failed(refused);
+  }
+
   // Socket events from the glue.
-  void sockConnected() { connected_ = true; }
+  void sockConnected();
   void sockRead(std::string_view bytes);
-  // The connection closed: a session that had connected ends the window.
+  // The connection closed: a session that had connected ends the window,
+  // unless it gets back into its game.
   void sockClosed();
   // A connection could not be made; `why` is the system's reason.
   void connectFailed(std::string_view host, int port, std::string_view why);
@@ -203,6 +218,9 @@ class TClient {
   void send(const std::string& bytes) {
     if (send_) send_(bytes);
   }
+  // Before the host names everyone present again on a rejoin: who left
+  // meanwhile was never announced.
+  void forgetSeats();
   std::string colourText() const { return colourToText(settings_.textColour); }
   void applyTextSize();
   // One option command: change, show, save; kept for the login's load when
@@ -225,6 +243,11 @@ class TClient {
   bool loggedIn_ = false;
   bool justWatch_ = false;
   bool phraseReady_ = true;
+  // A game runs (from its start or catch-up to its winner), and whether the
+  // host has said that this copy was removed from it.
+  bool gameOn_ = false;
+  bool removed_ = false;
+  std::unique_ptr<Rejoin> rejoin_;
 
   MessageSplitter splitter_;
   std::deque<std::string> receivedlist_;

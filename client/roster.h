@@ -37,6 +37,7 @@ class Roster {
   static std::string spyEntry(int seat, std::string_view name);
   void addSpy(int seat, std::string_view name);
   bool removeSpy(int seat, std::string_view name);
+  void clearSpies() { spies_.clear(); }
 
  private:
   std::array<std::string, seatCount + 1> names_{};

@@ -52,7 +52,10 @@ int main(int argc, char* argv[]) {
   parser.setApplicationDescription(
       QStringLiteral("Hosts a Tilewhirl game without a window. Players join with the game's\n"
                      "join command; the first to connect holds seat 1 and with it the host's\n"
-                     "rights (removing players, starting games).\n\n"
+                     "rights (removing players, starting games). A player whose line drops\n"
+                     "during a game keeps his seat, score and bar until the game ends (the\n"
+                     "computer plays for him meanwhile); he gets them back by joining again\n"
+                     "with the same name from the same address.\n\n"
                      "While it runs, the word list lies in the file \"English\" in the current\n"
                      "folder: written at start and removed at the end, or, when a file of that\n"
                      "name is already there (a list of your own), used and left as it is. The\n"

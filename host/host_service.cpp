@@ -66,6 +66,13 @@ void HostService::take(int slot) {
   socks_[slot] = accepting_;
 }
 
+void HostService::move(int from, int to) {
+  Sock* sock = socks_[from];
+  socks_[from] = nullptr;
+  socks_[to] = sock;
+  if (sock) sock->tag = to;
+}
+
 void HostService::Sock1Read(Sock* sock) {
   const QByteArray bytes = sock->receive();
   if (socks_[sock->tag] != sock) return;

@@ -53,6 +53,7 @@ class HostService : public QObject, private HostTransport {
   void send(int slot, const std::string& bytes) override;
   void close(int slot) override;
   void take(int slot) override;
+  void move(int from, int to) override;
   std::size_t unsent(int slot) const override;
 
   void Sock1Accept();

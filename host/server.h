@@ -15,6 +15,7 @@
 
 #include "framing.h"
 #include "game_rules.h"
+#include "held_seats.h"
 #include "log.h"
 #include "timer.h"
 
@@ -31,6 +32,9 @@ class HostTransport {
   // Drops the connection in `slot` after what was sent to it has gone out.
   // The host has already forgotten the slot; no closed event is expected.
   virtual void close(int slot) = 0;
+  // The connection in slot `from` now sits in slot `to`, which is free.
+  // A transport that keeps nothing by slot has nothing to do.
+  virtual void move(int /*from*/, int /*to*/) {}
   // Bytes written to the connection in `slot` that it has not taken yet.
   virtual std::size_t unsent(int /*slot*/) const { return 0; }
 };
@@ -168,6 +172,8 @@ class TServer {
   int turnSeconds() const { return turnSeconds_; }
   const std::string& gameMode() const { return gameMode_; }
   const BoardCell& cell(int x, int y) const { return board_.at(x).at(y); }
+  // True while a playing seat waits for its dropped player to come back.
+  bool held(int seat) const { return held_.held(seat); }
 
  private:
   // Who may send a command, checked before its handler runs.
@@ -209,6 +215,12 @@ class TServer {
   void justwatch(int from, FieldReader& body);
   void playasound(int from, FieldReader& body);
   void bringUpToDate(int seat);
+
+  // Rejoining a running game (rejoin.cpp).
+  bool seated(int seat) const;
+  void holdSeat(int slot);
+  bool rejoin(int slot);
+  void moveConnection(int from, int to);
 
   // Game setup (setup.cpp).
   void startgame(int from, FieldReader& body);
@@ -283,6 +295,11 @@ class TServer {
 
   std::array<Seat, kRefusedSlot + 1> seats_{};  // by slot; 0 unused
   int slotCount_ = 0;
+  // The peer's address of each connection, and the seats kept for dropped
+  // players; a kicked player's seat is not kept.
+  std::array<std::string, kRefusedSlot + 1> peers_{};
+  HeldSeats held_;
+  int kicked_ = 0;
 
   // Each connection's unfinished bytes and waiting messages; the pump serves
   // the connections in turn so that one cannot starve the others.

@@ -87,7 +87,7 @@ int TServer::Sock1Accept(std::string_view peer) {
   Settle settle(*this);
   int slot = 0;
   for (int s = 1; s <= slotCount_; ++s) {
-    if (!seats_[s].connected) {
+    if (!seats_[s].connected && !held_.held(s)) {
       slot = s;
       break;
     }
@@ -103,6 +103,7 @@ int TServer::Sock1Accept(std::string_view peer) {
   }
   transport_.take(slot);
   seats_[slot].connected = true;
+  peers_[slot] = std::string(peer);
   inboxes_[slot] = Inbox{};
   lagging_[slot] = false;
   loginChecksLeft_[slot] = kLoginChecks + 1;
@@ -142,6 +143,7 @@ void TServer::tempsockInfo(int slot) {
   if (slot < 1 || slot > kSlots || !seats_[slot].connected) return;
   const std::string name = seats_[slot].name;
   const std::string message = MessageBuilder(cmd::playerdisconnected).field(slot).field(name).done();
+  holdSeat(slot);
   forget(slot);
   broadcast(message);
   log_("seat " + std::to_string(slot) + ": disconnected");
@@ -263,6 +265,7 @@ void TServer::receivedlogininfo(int, FieldReader& body) {
   s.name = cleanName(body.rest());
   s.connected = true;
   loginChecksLeft_[seat] = 0;
+  if (rejoin(seat)) return;
 
   broadcast(MessageBuilder(cmd::newplayerinfo).field(seat).field(s.name).done());
   for (int i = 1; i <= slotCount_; ++i) {
@@ -324,7 +327,11 @@ void TServer::kickhim(int from, FieldReader& body) {
   const int target = body.nextInt();
   if (target < 1 || target > kSlots || !seats_[target].connected) return;
   log_("seat " + std::to_string(from) + " removes seat " + std::to_string(target));
+  // Told first, so that his copy knows not to come back by itself.
+  sendTo(target, MessageBuilder(cmd::playerdisconnected).field(target).field(seats_[target].name).done());
+  kicked_ = target;
   disconnectsock(target);
+  kicked_ = 0;
 }
 
 void TServer::chat(int, FieldReader& body) {

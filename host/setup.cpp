@@ -50,6 +50,8 @@ std::string TServer::converttoletter(int code) {
 void TServer::startgame(int, FieldReader& body) {
   gameRunning_ = true;
   computertimer_.stop();
+  // A new game starts with whoever is there.
+  held_.clear();
 
   const std::string name(body.next());
   const std::string_view playTo = body.next();

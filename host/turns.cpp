@@ -59,7 +59,7 @@ void TServer::findplayer() {
   // Seat 2 always plays (the computer when nobody sits there), so this ends.
   do {
     currentSeat_ = currentSeat_ % seatCount + 1;
-  } while (!((seats_[currentSeat_].connected && seats_[currentSeat_].inGame) || currentSeat_ == 2));
+  } while (!((seated(currentSeat_) && seats_[currentSeat_].inGame) || currentSeat_ == 2));
 
   if (currentSeat_ == 1 && checkforwin()) {
     // The game is over: no turn begins and no timer runs on.
@@ -97,7 +97,7 @@ void TServer::chooseSneaker() {
   int candidate = 1;
   for (int s = 2; s <= seatCount; ++s) {
     const Seat& seat = seats_[s];
-    if (seat.score < seats_[candidate].score && seat.score != 0 && (seat.connected || s == 2)) candidate = s;
+    if (seat.score < seats_[candidate].score && seat.score != 0 && (seated(s) || s == 2)) candidate = s;
   }
   sneakerSeat_ = seats_[candidate].score != 0 ? candidate : 0;
   broadcast(MessageBuilder(cmd::sneaker).field(sneakerSeat_).done(true));
@@ -123,7 +123,7 @@ void TServer::timeup() {
   enterPhase(kPhasePause, 4);
 }
 
-bool TServer::countsForWin(int seat) const { return seats_[seat].connected || seat == 2; }
+bool TServer::countsForWin(int seat) const { return seated(seat) || seat == 2; }
 
 int TServer::checkforwin() {
   bool reached = false;
@@ -143,9 +143,12 @@ int TServer::checkforwin() {
   }
   gameRunning_ = false;
   const Seat& winner = seats_[leader];
-  const std::string& name = winner.name.empty() ? winner.computerName : winner.name;
+  // A player away from his held seat still wins under his own name.
+  std::string name = winner.name;
+  if (name.empty()) name = held_.held(leader) ? held_.name(leader) : winner.computerName;
   broadcast(MessageBuilder(cmd::winner).field(name).done(true));
   log_("game over: " + name + " wins with " + std::to_string(winner.score));
+  held_.clear();
   return 1;
 }
 

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QToolButton>
 
 #include "chat_display.h"
@@ -75,7 +76,8 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
       log_(log ? std::move(log) : LogFn(logLine)),
       Timer1([this] { client_->Timer1Timer(); }),
       phrasetimer([this] { client_->phrasetimerTimer(); }),
-      turntime([this] { client_->game().turntimeTimer(); }) {
+      turntime([this] { client_->game().turntimeTimer(); }),
+      rejointimer([this] { client_->rejointimerTimer(); }) {
   setObjectName(QStringLiteral("chatform"));
   setWindowTitle(QStringLiteral("Tilewhirl"));
   setWindowIcon(pictures::appIcon());
@@ -480,11 +482,21 @@ void Tchat::hostpress() {
 }
 
 void Tchat::joinpress() {
+  client_->enableRejoin(rejointimer, [this] { redial(); });
   sock.setHostName(options_.hostAddress);
   sock.setPortName(QString::number(options_.port));
   sock.open();
   client_->game().showStartButton(false);
   StartGame1_->setEnabled(false);
+}
+
+void Tchat::redial() {
+  // An attempt that has not got through by now makes way for a fresh one.
+  {
+    const QSignalBlocker quiet(&sock);
+    sock.close();
+  }
+  sock.open();
 }
 
 void Tchat::sockInfo(Sock::SocketInfo kind, const QString& text) {
@@ -496,6 +508,11 @@ void Tchat::sockInfo(Sock::SocketInfo kind, const QString& text) {
   // Errors read "Error #<QAbstractSocket::SocketError> (<reason>)".
   static const QRegularExpression pattern(QStringLiteral("^Error #(\\d+) \\((.*)\\)$"));
   const auto match = pattern.match(text);
+  if (client_->rejoining()) {
+    client_->rejoinFailed(match.hasMatch() &&
+                          match.captured(1).toInt() == int(QAbstractSocket::ConnectionRefusedError));
+    return;
+  }
   const std::string host = toCp1252(sock.hostName());
   if (match.hasMatch() && match.captured(1).toInt() == int(QAbstractSocket::HostNotFoundError))
     client_->hostNotFound(host);

@@ -118,6 +118,7 @@ class Tchat : public QMainWindow, private ClientView {
   void buildMenus();
   void hostpress();
   void joinpress();
+  void redial();
   void sockInfo(Sock::SocketInfo kind, const QString& text);
   void mainchatJump(int link);
   void label_playername1ContextPopup(int seat, const QPoint& at);
@@ -134,6 +135,7 @@ class Tchat : public QMainWindow, private ClientView {
   QtTimer Timer1;
   QtTimer phrasetimer;
   QtTimer turntime;
+  QtTimer rejointimer;
   std::unique_ptr<Sounds> sounds_;
   std::unique_ptr<TClient> client_;
   bool started_ = false;

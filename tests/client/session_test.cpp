@@ -314,6 +314,49 @@ TEST_F(Session, TheGameIsFullOrTheConnectionCloses) {
   EXPECT_TRUE(view.closed);
 }
 
+TEST_F(Session, ALostGameIsRejoinedByItselfUnlessRemovedOrGone) {
+  ManualTimer rejointimer;
+  int dials = 0;
+  client.enableRejoin(rejointimer, [&] { ++dials; });
+  login(3);
+  hear("CMD_existingplayers+5+Cy");
+  hear("CMD_startgame+Bob+100+60+f+1+0+");
+  client.sockClosed();
+  client.rejointimerTimer();
+  client.sockConnected();
+  hear("CMD_sendlogininfo+6");
+  EXPECT_EQ(client.seatName(5), "<Waiting>");  // until the host names him again
+  hear("CMD_sendlogininfo+3");
+  hear("CMD_newplayerinfo+3+Ann");
+  EXPECT_EQ(sent, (Messages{"CMD_logininfo+6+1.0.4+Ann\xFF", "CMD_logininfo+3+1.0.4+Ann\xFF"}));
+  EXPECT_FALSE(client.rejoining() || view.closed);
+
+  // Lost again for good: tries wait longer each time, for two minutes.
+  view.lines.clear();
+  client.sockClosed();
+  std::vector<int> waits;
+  for (; rejointimer.running(); client.rejointimerTimer()) waits.push_back(rejointimer.interval());
+  EXPECT_EQ(waits, (std::vector<int>{0, 1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000}));
+  EXPECT_EQ(dials, 1 + 8);
+  EXPECT_EQ(view.lines[1], "0| Reconnecting, try 2 (119 s left)... ");
+  EXPECT_TRUE(view.closed);
+
+  // A refused try means the host has gone; a removal or the game's end, no
+  // coming back at all.
+  for (const char* last : {"", "CMD_winner+Bob+",
+                           "CMD_startgame+Bob+100+60+f+1+0+\xFF"
+                           "CMD_playerdisconnected+3+Ann"}) {
+    view.closed = false;
+    client.sockConnected();
+    hear(last);
+    client.sockClosed();
+    client.rejoinFailed(false);
+    EXPECT_EQ(view.closed, *last != '\0') << last;
+    client.rejoinFailed(true);
+    EXPECT_TRUE(view.closed);
+  }
+}
+
 TEST_F(Session, FailuresToConnectSaySoAndNameTheHost) {
   client.hostNotFound("nowhere.invalid");
   client.connectFailed("10.1.2.3", 7772, "Connection refused");

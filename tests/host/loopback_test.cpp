@@ -9,6 +9,7 @@
 #include <map>
 
 #include "commands.h"
+#include "host_fixture.h"
 #include "host_service.h"
 #include "loopback.h"
 #include "test_words.h"
@@ -108,6 +109,48 @@ TEST_F(Loopback, AConnectionThatNeverLogsInIsClosedAtTheDeadline) {
   ASSERT_TRUE(waitUntil([&] { return ann->received.back() == "CMD_chat+1+Ann chats: still here|clBlack"; }));
   Peer next(host.port());
   EXPECT_EQ(next.seat(), 2);
+}
+
+TEST_F(Loopback, ADroppedPlayerGetsHisSeatBackOnlyFromHisOwnAddress) {
+  TServer& server = host.server();
+  auto ann = join("Ann");
+  auto bob = join("Bob");
+  auto cy = Peer::join(host.port(), "Cy", QStringLiteral("127.0.0.2"));
+  ann->say("CMD_startgame+Ann+100+60+f+1+0+");
+  ASSERT_TRUE(waitUntil([&] { return server.currentSeat() == 1; }));
+  HostProbe::seat(server, 2).score = 37;
+  std::string bar = "CMD_mytiles+2";
+  for (int n = 1; n <= 7; ++n)
+    bar += "+" + std::to_string(n) + "+" + std::to_string(server.seat(2).letters[n].code);
+
+  bob.reset();  // the line drops
+  ASSERT_TRUE(waitUntil([&] { return server.held(2); }));
+  auto dan = join("Dan");
+  auto impostor = Peer::join(host.port(), "Bob", QStringLiteral("127.0.0.2"));
+  EXPECT_EQ(dan->seat(), 4);
+  EXPECT_EQ(impostor->seat(), 5);
+
+  cy->received.clear();
+  bob = join("Bob");
+  ASSERT_EQ(bob->seat(), 2);
+  EXPECT_EQ(Messages(bob->received.begin(), bob->received.begin() + 3),
+            (Messages{"CMD_sendlogininfo+6", "CMD_sendlogininfo+2", "CMD_newplayerinfo+2+Bob"}));
+  ASSERT_TRUE(bob->waitFor(bob->find("CMD_theboard+") + 1));
+  EXPECT_NE(bob->received[bob->find("CMD_stats+2+")].find("+2+37+3+"), std::string::npos);
+  EXPECT_EQ(bob->received[bob->find("CMD_mytiles+")], bar);
+  ASSERT_TRUE(cy->waitFor(1));
+  EXPECT_EQ(cy->received, Messages{"CMD_newplayerinfo+2+Bob"});  // as any arrival
+
+  // A new line of his own wins over one whose drop the host has not seen.
+  auto again = join("Bob");
+  EXPECT_EQ(again->seat(), 2);
+  EXPECT_TRUE(waitUntil([&] { return bob->closed; }));
+
+  // A removed player is told so, and his seat is not held.
+  ann->say("CMD_kickhim+1+2+");
+  ASSERT_TRUE(waitUntil([&] { return again->closed; }));
+  EXPECT_EQ(again->received.back(), "CMD_playerdisconnected+2+Bob");
+  EXPECT_FALSE(server.held(2));
 }
 
 // A peer that never reads: a raw socket with a small receive buffer.

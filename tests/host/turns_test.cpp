@@ -165,8 +165,29 @@ TEST_F(Turns, TheComputerWinsUnderItsNameAndAnEmptySeatDoesNotCount) {
   passTurn();
   computerTurn();
   clearAll();
-  host.tempsockInfo(3);  // Cy leaves on his turn: the round is over at once
+  say(1, "CMD_kickhim+1+3+");  // Cy is removed on his turn: the round is over at once
+  pump();
   EXPECT_EQ(take(1), (Messages{"CMD_playerdisconnected+3+Cy", "CMD_winner+Klot+"}));
+}
+
+TEST_F(Turns, AHeldSeatIsPlayedByTheComputerAndWinsUnderItsPlayersName) {
+  join("Ann");
+  join("Bob");
+  join("Cy");
+  start();
+  host.tempsockInfo(3);     // Cy's line drops
+  EXPECT_EQ(connect(), 4);  // his seat is not handed out
+  host.tempsockInfo(4);     // one that never logged in holds nothing
+  EXPECT_FALSE(host.held(4));
+  passTurn();
+  passTurn();
+  ASSERT_EQ(host.currentSeat(), 3);
+  HostProbe::seat(host, 3).score = 150;
+  clearAll();
+  computerTurn();
+  EXPECT_EQ(take(1).back(), "CMD_winner+Cy+");
+  EXPECT_FALSE(host.held(3));  // between games nothing is held
+  EXPECT_EQ(connect(), 3);
 }
 
 TEST_F(Turns, TheCurrentSeatLeavingOrWatchingMovesTheTurnAtOnce) {
@@ -229,13 +250,21 @@ TEST_F(Turns, ALateJoinerIsCaughtUpAndLosesATurnThatIsHis) {
   EXPECT_EQ(got[5], "CMD_isflipped+2+3+4");
   EXPECT_EQ(host.currentSeat(), 1);
 
-  // Seat 1 drops and comes back during its own turn.
+  // Seat 1 drops and comes back during its own turn: its seat was held, so
+  // the new connection is moved there after its login and logs in again.
   host.tempsockInfo(1);
-  const int ann = connect();
+  EXPECT_TRUE(host.held(1));
   clearAll();
-  say(ann, "CMD_logininfo+1+1.0.4+Ann");
+  const int ann = connect();
+  EXPECT_EQ(ann, 3);
+  say(ann, "CMD_logininfo+3+1.0.4+Ann");
+  pump();
+  EXPECT_EQ(take(1), Messages{"CMD_sendlogininfo+1"});
+  clearAll();
+  say(1, "CMD_logininfo+1+1.0.4+Ann");
   pump();
   const Messages back = take(1);
+  EXPECT_EQ(back.front(), "CMD_newplayerinfo+1+Ann");
   EXPECT_EQ(back.back(), "CMD_hepasses+1+");
   EXPECT_EQ(take(2).back(), "CMD_hepasses+1+");
   EXPECT_EQ(host.phase(), TServer::kPhasePause);

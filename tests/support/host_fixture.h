@@ -23,6 +23,7 @@ class RecordingTransport final : public HostTransport {
     for (auto& m : messages) sent[slot].push_back(m);
   }
   void close(int slot) override { closed[slot] = true; }
+  void move(int from, int to) override { moves.emplace_back(from, to); }
   std::size_t unsent(int slot) const override {
     const auto it = backlog.find(slot);
     return it == backlog.end() ? 0 : it->second;
@@ -31,6 +32,7 @@ class RecordingTransport final : public HostTransport {
   std::map<int, std::vector<std::string>> sent;  // complete messages, terminator removed
   std::map<int, MessageSplitter> splitters;
   std::map<int, bool> closed;
+  std::vector<std::pair<int, int>> moves;
   std::map<int, std::size_t> backlog;  // unsent bytes a test makes a slot report
 };
 

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QTcpSocket>
 #include <functional>
 #include <memory>
@@ -40,23 +41,39 @@ inline void spin(int ms) {
 
 class Peer {
  public:
-  explicit Peer(quint16 port) {
+  // Connects from the loopback address `from`. With a name it answers every
+  // "CMD_sendlogininfo" with a login, as the game's client does.
+  explicit Peer(quint16 port, std::string name = {}, const QString& from = QStringLiteral("127.0.0.1"))
+      : name_(std::move(name)) {
     qtApp();
     QObject::connect(&socket_, &QTcpSocket::readyRead, [this] {
       const QByteArray bytes = socket_.readAll();
+      const std::size_t before = received.size();
       splitter_.feed(std::string_view(bytes.constData(), std::size_t(bytes.size())), received);
+      for (std::size_t i = before; i < received.size(); ++i) {
+        const Command c = splitCommand(received[i]);
+        if (!name_.empty() && c.name == "CMD_sendlogininfo")
+          say("CMD_logininfo+" + std::string(c.body) + "+1.0.4+" + name_);
+      }
     });
     QObject::connect(&socket_, &QTcpSocket::disconnected, [this] { closed = true; });
+    socket_.bind(QHostAddress(from));
     socket_.connectToHost(QStringLiteral("127.0.0.1"), port);
   }
   // Connects and logs in under `name`; gives the peer once the host has
   // announced it.
-  static std::unique_ptr<Peer> join(quint16 port, const std::string& name) {
-    auto peer = std::make_unique<Peer>(port);
-    const int seat = peer->seat();
-    peer->say("CMD_logininfo+" + std::to_string(seat) + "+1.0.4+" + name);
+  static std::unique_ptr<Peer> join(quint16 port, const std::string& name,
+                                    const QString& from = QStringLiteral("127.0.0.1")) {
+    auto peer = std::make_unique<Peer>(port, name, from);
     peer->waitFor(2);
+    waitUntil([&] { return peer->find("CMD_newplayerinfo+") < peer->received.size(); });
     return peer;
+  }
+  // The index of the first message starting with `prefix`; size() when none.
+  std::size_t find(const std::string& prefix) const {
+    std::size_t i = 0;
+    while (i < received.size() && received[i].rfind(prefix, 0) != 0) ++i;
+    return i;
   }
   void raw(const std::string& bytes) {
     socket_.write(bytes.data(), qint64(bytes.size()));
@@ -66,16 +83,18 @@ class Peer {
   bool waitFor(std::size_t count, int ms = 5000) {
     return waitUntil([&] { return received.size() >= count; }, ms);
   }
-  // The seat the host gave, from its first message.
+  // The seat the host gave last.
   int seat() {
     waitFor(1);
-    if (received.empty()) return 0;
-    return toIntOr(splitCommand(received.front()).body, 0);
+    for (auto it = received.rbegin(); it != received.rend(); ++it)
+      if (it->rfind("CMD_sendlogininfo+", 0) == 0) return toIntOr(splitCommand(*it).body, 0);
+    return 0;
   }
   std::vector<std::string> received;
   bool closed = false;
 
  private:
+  std::string name_;
   QTcpSocket socket_;
   MessageSplitter splitter_;
 };

@@ -11,16 +11,19 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <filesystem>
 
 #include "about.h"
+#include "chat_display.h"
 #include "download.h"
 #include "game_area.h"
 #include "game_start.h"
 #include "help.h"
+#include "host_fixture.h"
 #include "host_or_join.h"
 #include "host_service.h"
 #include "loopback.h"
@@ -45,6 +48,30 @@ HostRules anyWord() {
   rules.seed = 5;
   return rules;
 }
+
+// A line from a window to its host that the test can cut.
+class Line {
+ public:
+  explicit Line(quint16 host) {
+    server_.listen(QHostAddress::LocalHost, 0);
+    QObject::connect(&server_, &QTcpServer::newConnection, [this, host] {
+      QTcpSocket* near = server_.nextPendingConnection();
+      auto* far = new QTcpSocket(near);
+      far->connectToHost(QHostAddress::LocalHost, host);
+      QObject::connect(near, &QTcpSocket::readyRead, far, [=] { far->write(near->readAll()); });
+      QObject::connect(far, &QTcpSocket::readyRead, near, [=] { near->write(far->readAll()); });
+      ends_ = {near, far};
+    });
+  }
+  quint16 port() const { return server_.serverPort(); }
+  void cut() {
+    for (auto& end : ends_) end->abort();
+  }
+
+ private:
+  QTcpServer server_;
+  std::vector<QPointer<QTcpSocket>> ends_;
+};
 
 class GameWindow : public ::testing::Test {
  protected:
@@ -212,6 +239,28 @@ TEST_F(GameWindow, TwoWindowsPlayATurnEach) {
   EXPECT_TRUE(waitUntil([&] {
     return child<QLabel>(ann, "label_status")->text() == child<QLabel>(bob, "label_status")->text();
   }));
+}
+
+TEST_F(GameWindow, ACutLineMendsItselfAndTheWindowIsBackInItsSeat) {
+  HostService own(anyWord(), [](const std::string&) {});
+  Tchat& ann = open(QStringLiteral("Ann"), true, &own);
+  Line line(own.port());
+  Tchat& bob = open(QStringLiteral("Bob"), false, nullptr, line.port());
+  ASSERT_TRUE(waitUntil([&] { return ann.client().seatName(2) == "Bob"; }));
+  startGame(ann, 100);
+  ASSERT_TRUE(waitUntil([&] { return state(bob).seatOnTurn == 1; }));
+  HostProbe::seat(own.server(), 2).score = 37;
+
+  line.cut();
+  ASSERT_TRUE(waitUntil([&] { return bob.client().rejoining(); }));
+  ASSERT_TRUE(waitUntil([&] { return bob.client().loggedIn() && !bob.client().rejoining(); }));
+  EXPECT_TRUE(bob.isVisible());
+  EXPECT_EQ(bob.client().ownSeat(), 2);
+  EXPECT_TRUE(waitUntil([&] { return child<QLabel>(bob, "label_score2")->text() == QStringLiteral("37"); }));
+  for (int n = 1; n <= 7; ++n)
+    EXPECT_EQ(state(bob).bar[std::size_t(n)].code, own.server().seat(2).letters[n].code);
+  EXPECT_TRUE(
+      waitUntil([&] { return ann.mainchat()->toPlainText().contains(QStringLiteral("Bob disconnected.")); }));
 }
 
 TEST_F(GameWindow, EveryMenuItemOpensItsWindowAndTheTallyHearsTheGame) {

@@ -1,0 +1,54 @@
+// Rejoin: how a joined copy gets back into a running game after its
+// connection dropped. It dials again at once, then after waits that double up
+// to half a minute, for two minutes in all. The host gives the player his
+// held seat back after the login, so nothing else here knows about seats.
+// Paced by the core's timer, so tests tick it by hand.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "timer.h"
+
+namespace tw {
+
+class Rejoin {
+ public:
+  static constexpr int kGiveUpMs = 120000;
+  static constexpr int kFirstWaitMs = 1000;
+  static constexpr int kLongestWaitMs = 30000;
+
+  struct Effects {
+    std::function<void()> dial;  // drops an attempt under way and connects again
+    std::function<void(const std::string&)> status;
+    std::function<void()> giveUp;  // ends as a lost connection ends without rejoining
+  };
+
+  Rejoin(Timer& timer, Effects effects) : timer_(timer), fx_(std::move(effects)) {}
+
+  bool active() const { return active_; }
+  // The connection to a running game closed (again, if still trying).
+  void lost();
+  // An attempt got through; the tries stop unless it is lost before the host
+  // has seated this copy again.
+  void connected() { up_ = true; }
+  // An attempt failed. Refused means that nobody listens there any more: the
+  // host has ended, and there is nothing to come back to.
+  void failed(bool refused);
+  // The host has announced this copy again.
+  void seated();
+  void timerTimer();
+
+ private:
+  void stop();
+
+  Timer& timer_;
+  Effects fx_;
+  bool active_ = false;
+  bool up_ = false;
+  int tries_ = 0;
+  int waitedMs_ = 0;  // since the loss: the waits between tries so far
+  int waitMs_ = 0;
+};
+
+}  // namespace tw
