@@ -164,7 +164,6 @@ void GameArea::buildPlayingArea(QWidget* panel) {
 
   logo_ = label(panel, QStringLiteral("Image6"), {500, 18, 153, 30});
   logo_->setPixmap(pictures::logo());
-  logo_->setCursor(Qt::PointingHandCursor);
   logo_->installEventFilter(this);
   start_ = new QPushButton(QStringLiteral("Start Game"), panel);
   start_->setObjectName(QStringLiteral("button_start"));
@@ -198,6 +197,13 @@ void GameArea::buildSeats(QWidget* panel) {
     np->setPixmap(pictures::notPlaying());
     canPlay_[std::size_t(s - 4)] = np;
   }
+}
+
+void GameArea::setLogoLink(bool link) {
+  if (link)
+    logo_->setCursor(Qt::PointingHandCursor);
+  else
+    logo_->unsetCursor();
 }
 
 // ---- Clicks --------------------------------------------------------------------------------------

@@ -280,10 +280,16 @@ TEST(HelpAndAbout, PagesCaptionsScoringLicenceAndVersion) {
     opened << url;
     return false;
   };
-  emit child<QLabel>(&about, "label_web")->linkActivated(Tabout::makerPage().toString());
-  EXPECT_EQ(opened, QList<QUrl>{Tabout::makerPage()});
-  ASSERT_TRUE(waitUntil([&] { return about.findChild<QMessageBox*>(QStringLiteral("notice")) != nullptr; }));
-  EXPECT_EQ(about.findChild<QMessageBox*>(QStringLiteral("notice"))->text(),
+  // A build without a web page links to none.
+  EXPECT_TRUE(Tabout::makerPage().isEmpty());
+  EXPECT_EQ(about.findChild<QLabel*>(QStringLiteral("label_web")), nullptr);
+  const QUrl page(QStringLiteral("https://game.test/"));
+  Tabout linked(nullptr, page);
+  linked.openUrl = about.openUrl;
+  emit child<QLabel>(&linked, "label_web")->linkActivated(page.toString());
+  EXPECT_EQ(opened, QList<QUrl>{page});
+  ASSERT_TRUE(waitUntil([&] { return linked.findChild<QMessageBox*>(QStringLiteral("notice")) != nullptr; }));
+  EXPECT_EQ(linked.findChild<QMessageBox*>(QStringLiteral("notice"))->text(),
             QStringLiteral("Cannot open Webpage"));
 }
 
@@ -466,8 +472,9 @@ TEST(DownloadWindow, AnAddressInTheSettingsFileReplacesTheMakersServer) {
   uiApp();
   QTemporaryDir dir;
   const QString ini = dir.filePath(QStringLiteral("veltrixlobby.ini"));
-  EXPECT_EQ(Tdownload::defaultPlaces(ini.toStdString()).address.path(),
-            QStringLiteral("/lobby/vxlsetup.exe"));
+  // A build without an address offers no download.
+  EXPECT_TRUE(Tdownload::defaultPlaces(ini.toStdString()).address.isEmpty());
+  EXPECT_FALSE(Tdownload(Tdownload::defaultPlaces(ini.toStdString())).offered());
   IniFile file;
   file.writeString("Tilewhirl", "Lobbyaddress", "http://mirror.test/x/setup.exe");
   file.writeString("Tilewhirl", "Lobbyprogram", "/somewhere/lobby");
@@ -475,6 +482,7 @@ TEST(DownloadWindow, AnAddressInTheSettingsFileReplacesTheMakersServer) {
   const Tdownload::Places places = Tdownload::defaultPlaces(ini.toStdString());
   EXPECT_EQ(places.address, QUrl(QStringLiteral("http://mirror.test/x/setup.exe")));
   EXPECT_EQ(places.lobbyProgram, QStringLiteral("/somewhere/lobby"));
+  EXPECT_TRUE(Tdownload(places).offered());
 }
 
 TEST(HostOrJoinWindow, BuildsTheCommandLineRemembersItAndRefusesBadInput) {
