@@ -150,6 +150,21 @@ void TServer::disconnectsock(int slot) {
   tempsockInfo(slot);
 }
 
+void TServer::endSession() {
+  Settle settle(*this);
+  int closed = 0;
+  for (int slot = 1; slot <= slotCount_; ++slot) {
+    if (!seats_[slot].connected) continue;
+    sendTo(slot, MessageBuilder(cmd::hostended).done(true));
+    transport_.close(slot);
+    forget(slot);
+    ++closed;
+  }
+  gameRunning_ = false;
+  for (Timer* t : {&socktimer_, &timer1_, &computertimer_, &logintimer_}) t->stop();
+  if (closed > 0) log_("host ends: " + std::to_string(closed) + " connection(s) told and closed");
+}
+
 void TServer::forget(int slot) {
   Seat& seat = seats_[slot];
   seat.connected = false;
@@ -318,6 +333,7 @@ void TServer::kickhim(int from, FieldReader& body) {
   const int target = body.nextInt();
   if (target < 1 || target > kSlots || !seats_[target].connected) return;
   log_("seat " + std::to_string(from) + " removes seat " + std::to_string(target));
+  sendTo(target, MessageBuilder(cmd::kicked).done(true));
   disconnectsock(target);
 }
 
