@@ -90,6 +90,17 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
     box->show();
   };
   openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+  askYesNo = [this](const QString& question, std::function<void()> yes) {
+    auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Tilewhirl"), question,
+                                QMessageBox::Yes | QMessageBox::No, this);
+    box->setObjectName(QStringLiteral("question"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    // Enter keeps the game going; only a deliberate Yes ends it.
+    box->setDefaultButton(QMessageBox::No);
+    box->setEscapeButton(QMessageBox::No);
+    connect(box, &QMessageBox::accepted, this, std::move(yes));
+    box->open();
+  };
 
   sounds_ = std::make_unique<Sounds>(log_);
   client_ = std::make_unique<TClient>(
@@ -150,7 +161,7 @@ void Tchat::setWindows(const Windows& windows) {
   if (windows_.help && windows_.about)
     connect(windows_.help, &Thelp::aboutRequested, this, [this] { bringUp(windows_.about); });
   if (windows_.download) {
-    connect(windows_.download, &Tdownload::closeGameRequested, this, &QWidget::close);
+    connect(windows_.download, &Tdownload::closeGameRequested, this, &Tchat::endProgram);
     connect(windows_.download, &Tdownload::hostOrJoinRequested, this,
             [this] { bringUp(windows_.hostOrJoin); });
   }
@@ -158,7 +169,7 @@ void Tchat::setWindows(const Windows& windows) {
     connect(windows_.hostOrJoin, &Tconnect::closeGameRequested, this, [this] {
       // The copy started in this one's place may want the port at once.
       if (host_) host_->stopListening();
-      close();
+      endProgram();
     });
 }
 
@@ -410,8 +421,10 @@ void Tchat::connectGameArea() {
   connect(gameArea_, &GameArea::doneClicked, this, [&game] { game.clickdone(); });
   connect(gameArea_, &GameArea::shuffleClicked, this, [&game] { game.shuffle(); });
   connect(gameArea_, &GameArea::startClicked, this, &Tchat::button_startClick);
-  connect(gameArea_, &GameArea::logoClicked, this, [this] {
-    if (!openUrl(Tabout::makerPage())) messageBox(QStringLiteral("Cannot open Webpage"));
+  const QUrl page = Tabout::makerPage();
+  gameArea_->setLogoLink(!page.isEmpty());
+  connect(gameArea_, &GameArea::logoClicked, this, [this, page] {
+    if (!page.isEmpty() && !openUrl(page)) messageBox(QStringLiteral("Cannot open Webpage"));
   });
   connect(gameArea_, &GameArea::seatMenuRequested, this,
           [this](int seat, const QPoint& at) { label_playername1ContextPopup(seat, at); });
@@ -440,7 +453,8 @@ void Tchat::processparams() {
   StartGame1_->setEnabled(false);
   if (options_.solo) {
     client_->status("Loading Solo Game..Please wait.");
-    bringUp(windows_.download);
+    // Only an offer that can work is made; without one Host or Join is the way.
+    if (windows_.download && windows_.download->offered()) bringUp(windows_.download);
     options_.hostAddress = QStringLiteral("127.0.0.1");
     options_.playerName = QStringLiteral("You");
     client_->setPlayerName("You");
@@ -469,18 +483,14 @@ void Tchat::hostpress() {
   sock.setHostName(QStringLiteral("127.0.0.1"));
   sock.setPortName(QString::number(host_->port()));
   sock.open();
-  client_->game().showStartButton(true);
-  StartGame1_->setEnabled(true);
-  if (spylist_) spylist_->setKickEnabled(true);
   host_->server().setBotSpeed(client_->settings().botSpeed);
 }
 
+// The host's rights come with seat 1 at login, wherever the host runs.
 void Tchat::joinpress() {
   sock.setHostName(options_.hostAddress);
   sock.setPortName(QString::number(options_.port));
   sock.open();
-  client_->game().showStartButton(false);
-  StartGame1_->setEnabled(false);
 }
 
 void Tchat::sockInfo(Sock::SocketInfo kind, const QString& text) {
@@ -550,7 +560,28 @@ void Tchat::label_playername1ContextPopup(int seat, const QPoint& at) {
 
 // ---- Window life ----------------------------------------------------------------------------
 
+bool Tchat::othersPlaying() const {
+  if (!host_ || !client_->hosting() || !host_->server().gameRunning()) return false;
+  for (int s = 1; s <= TClient::seatCount; ++s)
+    if (s != client_->ownSeat() && host_->server().seat(s).connected) return true;
+  return false;
+}
+
+void Tchat::endProgram() {
+  endConfirmed_ = true;
+  close();
+}
+
 void Tchat::closeEvent(QCloseEvent* event) {
+  // Ending the host ends the game of everyone in it.
+  if (!closing_ && !endConfirmed_ && othersPlaying()) {
+    event->ignore();
+    if (!findChild<QMessageBox*>(QStringLiteral("question")))
+      askYesNo(QStringLiteral("Others are playing the game you host. If you exit, the game ends for "
+                              "everybody. Exit anyway?"),
+               [this] { endProgram(); });
+    return;
+  }
   if (!closing_) {
     closing_ = true;
     const QRect area = screen() ? screen()->availableGeometry() : QRect(0, 0, 1 << 15, 1 << 15);
@@ -578,7 +609,12 @@ void Tchat::setSeat(int seat, const std::string&, bool) { gameArea_->redrawSeat(
 
 void Tchat::setWatchMark(int seat, bool) { gameArea_->redrawSeat(seat); }
 
-void Tchat::gameChanged(unsigned changes) { gameArea_->redraw(changes); }
+void Tchat::gameChanged(unsigned changes) {
+  gameArea_->redraw(changes);
+  if (!(changes & kPanelsChanged) || !StartGame1_) return;
+  StartGame1_->setEnabled(client_->hostRights());
+  if (spylist_) spylist_->setKickEnabled(client_->hostRights());
+}
 
 void Tchat::setJustWatchChecked(bool checked) { JustWatch1_->setChecked(checked); }
 
@@ -627,11 +663,11 @@ void Tchat::closeWindow() {
   // A message shown just before ("Game is full") is read first; the window
   // closes when it is dismissed.
   if (auto* box = findChild<QMessageBox*>(); box && box->isVisible()) {
-    connect(box, &QMessageBox::finished, this, &QWidget::close);
+    connect(box, &QMessageBox::finished, this, &Tchat::endProgram);
     return;
   }
   QMetaObject::invokeMethod(
-      this, [this] { close(); }, Qt::QueuedConnection);
+      this, [this] { endProgram(); }, Qt::QueuedConnection);
 }
 
 }  // namespace tw

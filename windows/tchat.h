@@ -78,11 +78,15 @@ class Tchat : public QMainWindow, private ClientView {
   // Modal message boxes and the web browser, replaceable by tests.
   std::function<void(const QString&)> messageBox;
   std::function<bool(const QUrl&)> openUrl;
+  // A yes/no question that does not block; `yes` runs when it is answered yes.
+  std::function<void(const QString& question, std::function<void()> yes)> askYesNo;
 
   // Start-up once the window is shown: host or join as the options say.
   void processparams();
   void sendit();
   void bringForward();
+  // Closes the window without asking: the program ends.
+  void endProgram();
 
  signals:
   // The window closed; the program ends.
@@ -117,6 +121,8 @@ class Tchat : public QMainWindow, private ClientView {
   void hostpress();
   void joinpress();
   void sockInfo(Sock::SocketInfo kind, const QString& text);
+  // This copy hosts a game that other players are in.
+  bool othersPlaying() const;
   void mainchatJump(int link);
   void label_playername1ContextPopup(int seat, const QPoint& at);
   void smileyChosen(int tag);
@@ -136,6 +142,7 @@ class Tchat : public QMainWindow, private ClientView {
   std::unique_ptr<TClient> client_;
   bool started_ = false;
   bool closing_ = false;
+  bool endConfirmed_ = false;
   int kickSeat_ = 0;
 
   QWidget* panel_background_ = nullptr;

@@ -349,21 +349,31 @@ TEST_F(Game, TheGameEndsWithTheWinnerAndTheTally) {
   hear("CMD_winner+Ann+");
   EXPECT_EQ(state().winnerText, "You have Won the Game!");
   EXPECT_TRUE(state().winnerShown);
-  EXPECT_FALSE(state().startButton);  // only the hosting copy offers a new game
+  EXPECT_FALSE(state().startButton);  // only seat 1 is offered a new game
   EXPECT_EQ(tally.calls, Messages{"game addtomine: Bob Klot Cy"});
   EXPECT_FALSE(turntime.running());
 
   tally.calls.clear();
-  client.setHosting(true);
+  client.setHosting(true);  // hosting is not seat 1
   hear("CMD_winner+Cy+");
   EXPECT_EQ(state().winnerText, "Cy has Won the Game!");
-  EXPECT_TRUE(state().startButton);
+  EXPECT_FALSE(state().startButton);
   EXPECT_EQ(tally.calls, Messages{"game Cy: Bob Klot Cy"});
   hear("CMD_startgame+Bob+100+60+3+1+");
   EXPECT_FALSE(state().winnerShown);
   EXPECT_FALSE(state().startButton);
   EXPECT_EQ(state().gameMode, "Game Mode: Sneak Peek");
   EXPECT_TRUE(state().fourPlayer);
+}
+
+TEST_F(Game, SeatOneIsOfferedANewGameWhoeverHosts) {
+  login(1);
+  EXPECT_FALSE(client.hosting());
+  EXPECT_TRUE(state().startButton);
+  hear("CMD_stats+1+250+60+2+30+blind+0+1+0+2+0+3+0+4+0+5+0+6+0");  // a game runs
+  EXPECT_FALSE(state().startButton);
+  hear("CMD_winner+Bob+");
+  EXPECT_TRUE(state().startButton);
 }
 
 TEST_F(Game, ASpectatorIsNeverTallied) {

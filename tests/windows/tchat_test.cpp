@@ -19,6 +19,9 @@
 #include <filesystem>
 
 #include "chat_display.h"
+#include "download.h"
+#include "game_area.h"
+#include "ini_file.h"
 #include "host_service.h"
 #include "loopback.h"
 #include "sounds.h"
@@ -162,6 +165,27 @@ TEST_F(Window, ASoloStartHostsOnThisCopyAndLogsInAsYou) {
       chatText(chat).startsWith(QStringLiteral(" Loading Solo Game..Please wait. \n You are Connected.")));
   EXPECT_EQ(played, Messages{"entered"});
   EXPECT_EQ(own.server().seat(1).name, "You");
+}
+
+TEST_F(Window, ASoloStartOffersTheDownloadOnlyFromAConfiguredAddress) {
+  for (const bool configured : {false, true}) {
+    if (configured) {
+      IniFile file;
+      file.writeString("Tilewhirl", "Lobbyaddress", "https://lobby.test/setup.exe");
+      ASSERT_TRUE(file.save(settings));
+    }
+    HostService own([](const std::string&) {});
+    Tchat& chat = open(QString(), 0, true, QString(), &own);
+    Tdownload download(Tdownload::defaultPlaces(settings), &chat);
+    Tchat::Windows windows;
+    windows.download = &download;
+    chat.setWindows(windows);
+    ASSERT_TRUE(waitUntil([&] { return chat.client().settingsLoaded(); }));
+    EXPECT_EQ(download.isVisible(), configured);
+    emit chat.findChild<GameArea*>()->logoClicked();  // no page configured: nothing opens
+    EXPECT_TRUE(opened.empty());
+    EXPECT_EQ(std::count(boxes.begin(), boxes.end(), "Cannot open Webpage"), 0);
+  }
 }
 
 TEST_F(Window, TwoCopiesOneHostingChatWithEachOther) {
@@ -426,7 +450,33 @@ TEST_F(Window, TheWindowClosesWhenTheHostGoes) {
   ASSERT_TRUE(waitUntil([&] { return ann.client().loggedIn(); }));
   own.reset();
   ASSERT_TRUE(waitUntil([&] { return closedCount == 1; }));
+  EXPECT_EQ(boxes, Messages{"The host has ended the game."});
   EXPECT_FALSE(ann.isVisible());
+}
+
+TEST_F(Window, ARemovedPlayerIsToldWhyAndTheHostAsksBeforeEndingAGame) {
+  HostService own([](const std::string&) {});
+  Tchat& ann = open(QStringLiteral("Ann"), 0, true, QString(), &own);
+  ASSERT_TRUE(waitUntil([&] { return ann.client().loggedIn(); }));
+  Tchat& bob = open(QStringLiteral("Bob"), own.port());
+  Tchat& cy = open(QStringLiteral("Cy"), own.port());
+  ASSERT_TRUE(waitUntil([&] { return ann.client().seatName(3) == "Cy"; }));
+  ann.client().kicking(2);
+  ASSERT_TRUE(waitUntil([&] { return closedCount == 1; }));
+  EXPECT_EQ(boxes, Messages{"You were removed from the game."});
+  EXPECT_FALSE(bob.isVisible());
+
+  std::vector<std::function<void()>> asked;
+  ann.askYesNo = [&](const QString&, std::function<void()> yes) { asked.push_back(std::move(yes)); };
+  ann.client().startGame(GameOptions{});
+  ASSERT_TRUE(waitUntil([&] { return own.server().gameRunning(); }));
+  trigger(ann, "Exit1");
+  ASSERT_EQ(asked.size(), 1u);
+  spin(50);
+  EXPECT_TRUE(ann.isVisible());
+  EXPECT_TRUE(cy.isVisible());
+  asked.front()();
+  EXPECT_TRUE(waitUntil([&] { return closedCount == 2 && !ann.isVisible(); }));
 }
 
 TEST_F(Window, AFullGameSaysSoAndEnds) {
