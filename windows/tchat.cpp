@@ -12,6 +12,7 @@
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -42,8 +43,10 @@ namespace tw {
 namespace {
 
 const QString kEnterChatHere = QStringLiteral("<Enter Chat Here>");
-constexpr int kPanelWidth = 712;
-constexpr int kPanelHeight = 485;
+// The playing area is laid out pixel for pixel, so the window keeps one size:
+// this panel under the menu bar (720 by 535 with the usual menu bar).
+constexpr int kPanelWidth = 720;
+constexpr int kPanelHeight = 512;
 
 Colour fromQColor(const QColor& c) {
   return Colour(c.red()) | Colour(c.green()) << 8 | Colour(c.blue()) << 16;
@@ -120,7 +123,7 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
 
   auto* panel = new BackgroundPanel(this);
   panel->setObjectName(QStringLiteral("panel_background"));
-  panel->setMinimumSize(kPanelWidth, kPanelHeight);
+  panel->setFixedSize(kPanelWidth, kPanelHeight);
   panel_background_ = panel;
   setCentralWidget(panel);
   gameArea_ = new GameArea(panel, client_->game().state(), client_->roster());
@@ -133,7 +136,7 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
   connect(gamestart_, &QDialog::rejected, this, [this] { client_->keepGameOptions(gamestart_->options()); });
   client_->game().seed(std::uint32_t(QDateTime::currentMSecsSinceEpoch()));
   buildMenus();
-  resize(720, 535);
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
   showSettings(client_->settings());
 }
 

@@ -432,7 +432,8 @@ TEST_F(Window, SettingsAreReadAtLoginAndWrittenKeyByKey) {
   EXPECT_TRUE(child<QAction>(ann, "Normal1")->isChecked());
   EXPECT_EQ(ann.mainchat()->style(3).size, 12);
   EXPECT_EQ(child<QToolButton>(ann, "b_phrase4")->toolTip(), QStringLiteral("Hooray"));
-  EXPECT_EQ(ann.size(), QSize(760, 560));
+  EXPECT_EQ(ann.pos(), QPoint(30, 40));
+  EXPECT_EQ(ann.minimumSize(), ann.maximumSize());  // one size: the stored one only moves it
   trigger(ann, "Fast1");
   const std::string text = IniFile::load(settings).text();
   EXPECT_EQ(text.rfind("; mine\n[Lobby]\nx=1\n[TILEWHIRL]\n", 0), 0u);
@@ -441,6 +442,36 @@ TEST_F(Window, SettingsAreReadAtLoginAndWrittenKeyByKey) {
   EXPECT_EQ(file.value("tilewhirl", "Textsize"), "12");
   EXPECT_EQ(file.value("tilewhirl", "Phrase4"), "Hooray");
   EXPECT_EQ(file.value("tilewhirl", "Playsounds"), "true");
+}
+
+TEST_F(Window, EveryCaptionShowsWholeInItsBox) {
+  FakeHost fake;
+  Tchat& ann = open(QStringLiteral("Ann"), fake.port());
+  ASSERT_TRUE(fake.waitForClient());
+  const std::string longest(30, 'W');
+  fake.say("CMD_sendlogininfo+1");
+  for (int s = 1; s <= 6; ++s)
+    fake.say("CMD_newplayerinfo+" + std::to_string(s) + "+" + (s == 3 ? longest : "Bartholomew"));
+  fake.say("CMD_startgame+Ann+500+120+3+0+");
+  fake.say("CMD_nextplayer+1+");
+  for (int s = 2; s <= 6; ++s) fake.say("CMD_hisword+" + std::to_string(s) + "+mammograms+1150+150+1");
+  fake.say("CMD_sneaker+4+");
+  fake.say("CMD_justwatching+5+1");
+  fake.say("CMD_winner+" + longest + "+");
+  auto* winner = child<QLabel>(ann, "label_winner1");
+  ASSERT_TRUE(waitUntil([&] { return winner->isVisible(); }));
+  EXPECT_EQ(child<QLabel>(ann, "label_bonus4")->text(), QStringLiteral("+150 mammograms"));
+  QWidget* panel = child<QWidget>(ann, "panel_background");
+  for (QLabel* l : panel->findChildren<QLabel*>()) {
+    if (!l->isVisible()) continue;
+    const QString name = l->objectName();
+    EXPECT_TRUE(l->parentWidget()->rect().contains(l->geometry())) << name.toStdString();
+    EXPECT_LE(l->fontMetrics().horizontalAdvance(l->text()), l->contentsRect().width()) << name.toStdString();
+    if (!l->text().isEmpty() && (name.startsWith("label_bonus") || name.startsWith("label_playername"))) {
+      EXPECT_FALSE(l->geometry().intersects(child<QLabel>(ann, "image_sneaker")->geometry()))
+          << name.toStdString();
+    }
+  }
 }
 
 TEST_F(Window, TheWindowClosesWhenTheHostGoes) {
