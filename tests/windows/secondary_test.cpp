@@ -17,6 +17,7 @@
 #include <QStackedWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <functional>
@@ -250,7 +251,16 @@ TEST(HelpAndAbout, PagesCaptionsScoringLicenceAndVersion) {
     EXPECT_EQ(help.currentPage(), page);
   }
   child<QPushButton>(&help, "button_page5")->click();
-  EXPECT_EQ(text(&help, "label_caption"), QStringLiteral("History"));
+  EXPECT_EQ(text(&help, "label_caption"), QStringLiteral("Documentation"));
+  const QString docs = child<QTextBrowser>(&help, "memo5")->toPlainText();
+  for (const char* option : {"Tiles Viewable", "4 Player Max", "Creation Time", "Clear Word", "Spy List",
+                             "Bot Speed", "Just Watch"})
+    EXPECT_TRUE(docs.contains(QLatin1String(option))) << option;
+  EXPECT_TRUE(child<QTextBrowser>(&help, "memo3")->toPlainText().contains(QStringLiteral("Buy costs 20")));
+  for (int page : {1, 2, 3, 4, 5, 11}) {
+    const QString text = help.findChild<QTextBrowser*>(QStringLiteral("memo%1").arg(page))->toPlainText();
+    EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("\\bhis\\b")))) << page;
+  }
   child<QPushButton>(&help, "button_page3")->click();
   EXPECT_EQ(text(&help, "label_caption"), QStringLiteral("Game Play"));
 
