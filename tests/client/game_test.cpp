@@ -366,16 +366,6 @@ TEST_F(Game, TheGameEndsWithTheWinnerAndTheTally) {
   EXPECT_TRUE(state().fourPlayer);
 }
 
-TEST_F(Game, SeatOneIsOfferedANewGameWhoeverHosts) {
-  login(1);
-  EXPECT_FALSE(client.hosting());
-  EXPECT_TRUE(state().startButton);
-  hear("CMD_stats+1+250+60+2+30+blind+0+1+0+2+0+3+0+4+0+5+0+6+0");  // a game runs
-  EXPECT_FALSE(state().startButton);
-  hear("CMD_winner+Bob+");
-  EXPECT_TRUE(state().startButton);
-}
-
 TEST_F(Game, ASpectatorIsNeverTallied) {
   login(7);
   hear("CMD_newplayerinfo+1+Bob");

@@ -107,12 +107,10 @@ TEST_F(Session, RosterCommandsNeedLoginAndSeatOne) {
   client.kicking(3);
   client.setJustWatch(3, true);
   EXPECT_TRUE(sent.empty());
-  client.setHosting(true);
   login(2);
   client.kicking(3);
   EXPECT_TRUE(sent.empty());
   login(1);  // seat 1 has the host's rights, wherever the host runs
-  client.setHosting(false);
   client.kicking(3);
   EXPECT_EQ(takeSent(), "CMD_kickhim+1+3+#");
   client.setJustWatch(3, true);
@@ -121,24 +119,9 @@ TEST_F(Session, RosterCommandsNeedLoginAndSeatOne) {
   EXPECT_TRUE(sent.empty());
 }
 
-TEST_F(Session, TheHostsLastWordsShowBeforeTheWindowCloses) {
-  login(2);
-  // The close comes with the last bytes, before they are dispatched.
-  client.sockRead("CMD_winner+Bob+\xFF" "CMD_kicked+\xFF");
-  client.sockClosed();
-  EXPECT_FALSE(view.closed);
-  for (int i = 0; i < 10 && timer1.running(); ++i) client.Timer1Timer();
-  EXPECT_TRUE(client.game().state().winnerShown);
-  EXPECT_EQ(view.messages, Messages{"You were removed from the game."});
-  EXPECT_TRUE(view.closed);
-  EXPECT_FALSE(client.loggedIn());
-}
-
 TEST_F(Session, TheSeatPopupIsForSeatOneOnly) {
-  client.setHosting(true);
   login(3);
   EXPECT_FALSE(client.label_playername1ContextPopup(2).setWatch);
-  client.setHosting(false);
   login(1);
   auto menu = client.label_playername1ContextPopup(2);
   EXPECT_TRUE(menu.setWatch);

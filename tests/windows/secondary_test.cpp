@@ -257,10 +257,9 @@ TEST(HelpAndAbout, PagesCaptionsScoringLicenceAndVersion) {
                              "Bot Speed", "Just Watch"})
     EXPECT_TRUE(docs.contains(QLatin1String(option))) << option;
   EXPECT_TRUE(child<QTextBrowser>(&help, "memo3")->toPlainText().contains(QStringLiteral("Buy costs 20")));
-  for (int page : {1, 2, 3, 4, 5, 11}) {
-    const QString text = help.findChild<QTextBrowser*>(QStringLiteral("memo%1").arg(page))->toPlainText();
-    EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("\\bhis\\b")))) << page;
-  }
+  for (QTextBrowser* page : help.findChildren<QTextBrowser*>())  // the licences are quoted as written
+    EXPECT_TRUE(page->objectName() == QLatin1String("memo6") ||
+                !page->toPlainText().contains(QRegularExpression(QStringLiteral("\\bhis\\b"))));
   child<QPushButton>(&help, "button_page3")->click();
   EXPECT_EQ(text(&help, "label_caption"), QStringLiteral("Game Play"));
 
@@ -291,12 +290,11 @@ TEST(HelpAndAbout, PagesCaptionsScoringLicenceAndVersion) {
     return false;
   };
   // A build without a web page links to none.
-  EXPECT_TRUE(Tabout::makerPage().isEmpty());
   EXPECT_EQ(about.findChild<QLabel*>(QStringLiteral("label_web")), nullptr);
   const QUrl page(QStringLiteral("https://game.test/"));
   Tabout linked(nullptr, page);
   linked.openUrl = about.openUrl;
-  emit child<QLabel>(&linked, "label_web")->linkActivated(page.toString());
+  emit child<QLabel>(&linked, "label_web")->linkActivated(QString());
   EXPECT_EQ(opened, QList<QUrl>{page});
   ASSERT_TRUE(waitUntil([&] { return linked.findChild<QMessageBox*>(QStringLiteral("notice")) != nullptr; }));
   EXPECT_EQ(linked.findChild<QMessageBox*>(QStringLiteral("notice"))->text(),
@@ -482,9 +480,7 @@ TEST(DownloadWindow, AnAddressInTheSettingsFileReplacesTheMakersServer) {
   uiApp();
   QTemporaryDir dir;
   const QString ini = dir.filePath(QStringLiteral("veltrixlobby.ini"));
-  // A build without an address offers no download.
-  EXPECT_TRUE(Tdownload::defaultPlaces(ini.toStdString()).address.isEmpty());
-  EXPECT_FALSE(Tdownload(Tdownload::defaultPlaces(ini.toStdString())).offered());
+  EXPECT_FALSE(Tdownload(Tdownload::defaultPlaces(ini.toStdString())).offered());  // no address
   IniFile file;
   file.writeString("Tilewhirl", "Lobbyaddress", "http://mirror.test/x/setup.exe");
   file.writeString("Tilewhirl", "Lobbyprogram", "/somewhere/lobby");
