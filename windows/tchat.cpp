@@ -93,17 +93,6 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
     box->show();
   };
   openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
-  askYesNo = [this](const QString& question, std::function<void()> yes) {
-    auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Tilewhirl"), question,
-                                QMessageBox::Yes | QMessageBox::No, this);
-    box->setObjectName(QStringLiteral("question"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    // Enter keeps the game going; only a deliberate Yes ends it.
-    box->setDefaultButton(QMessageBox::No);
-    box->setEscapeButton(QMessageBox::No);
-    connect(box, &QMessageBox::accepted, this, std::move(yes));
-    box->open();
-  };
 
   sounds_ = std::make_unique<Sounds>(log_);
   client_ = std::make_unique<TClient>(
@@ -562,6 +551,20 @@ void Tchat::label_playername1ContextPopup(int seat, const QPoint& at) {
 }
 
 // ---- Window life ----------------------------------------------------------------------------
+
+void Tchat::askYesNo(const QString& question, std::function<void()> yes) {
+  auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Tilewhirl"), question,
+                              QMessageBox::Yes | QMessageBox::No, this);
+  box->setObjectName(QStringLiteral("question"));
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  // Enter keeps the game going; only a deliberate Yes ends it.
+  box->setDefaultButton(QMessageBox::No);
+  box->setEscapeButton(QMessageBox::No);
+  connect(box, &QMessageBox::finished, this, [box, yes = std::move(yes)](int) {
+    if (box->clickedButton() == box->button(QMessageBox::Yes)) yes();
+  });
+  box->open();
+}
 
 bool Tchat::othersPlaying() const {
   if (!host_ || !client_->hosting() || !host_->server().gameRunning()) return false;

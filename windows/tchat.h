@@ -78,8 +78,6 @@ class Tchat : public QMainWindow, private ClientView {
   // Modal message boxes and the web browser, replaceable by tests.
   std::function<void(const QString&)> messageBox;
   std::function<bool(const QUrl&)> openUrl;
-  // A yes/no question that does not block; `yes` runs when it is answered yes.
-  std::function<void(const QString& question, std::function<void()> yes)> askYesNo;
 
   // Start-up once the window is shown: host or join as the options say.
   void processparams();
@@ -123,6 +121,8 @@ class Tchat : public QMainWindow, private ClientView {
   void sockInfo(Sock::SocketInfo kind, const QString& text);
   // This copy hosts a game that other players are in.
   bool othersPlaying() const;
+  // A yes/no question that blocks nothing; `yes` runs when it is answered yes.
+  void askYesNo(const QString& question, std::function<void()> yes);
   void mainchatJump(int link);
   void label_playername1ContextPopup(int seat, const QPoint& at);
   void smileyChosen(int tag);

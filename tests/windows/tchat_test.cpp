@@ -477,14 +477,13 @@ TEST_F(Window, ARemovedPlayerIsToldWhyAndTheHostAsksBeforeEndingAGame) {
   EXPECT_EQ(boxes, Messages{"You were removed from the game."});
   EXPECT_FALSE(bob.isVisible());
 
-  std::vector<std::function<void()>> asked;
-  ann.askYesNo = [&](const QString&, std::function<void()> yes) { asked.push_back(std::move(yes)); };
   ann.client().startGame(GameOptions{});
   ASSERT_TRUE(waitUntil([&] { return own.server().gameRunning(); }));
   trigger(ann, "Exit1");
-  ASSERT_EQ(asked.size(), 1u);
+  auto* question = ann.findChild<QMessageBox*>(QStringLiteral("question"));
+  ASSERT_TRUE(question && question->isVisible());
   EXPECT_TRUE(ann.isVisible() && cy.isVisible());
-  asked.front()();
+  question->button(QMessageBox::Yes)->click();
   EXPECT_TRUE(waitUntil([&] { return closedCount == 2 && !ann.isVisible(); }));
 }
 
