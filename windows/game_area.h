@@ -54,6 +54,8 @@ class GameArea : public QObject {
   QLabel* seatLabel(int seat) const { return names_[std::size_t(seat)]; }
   QPushButton* startButton() const { return start_; }
   PaintBox* board() const { return board_; }
+  // The logo shows that it opens a web page.
+  void setLogoLink(bool link);
 
  signals:
   void boardClicked(int x, int y, bool right);
