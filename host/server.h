@@ -7,11 +7,14 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "computer_engine.h"
 #include "framing.h"
 #include "game_rules.h"
 #include "log.h"
@@ -52,6 +55,8 @@ struct HostRules {
   std::vector<std::string> computerWords;
   // Seed of the host's one random generator.
   std::uint32_t seed = 0;
+  // The word list as Club and Expert search it; without it they play as Beginner.
+  std::shared_ptr<const WordFinder> finder;
 };
 
 namespace test {
@@ -144,6 +149,11 @@ class TServer {
   std::size_t queuedMessages() const { return queued_; }
   int botSpeed() const { return botSpeed_; }
   void setBotSpeed(int ms) { botSpeed_ = ms; }
+  ComputerLevel computerLevel(int seat = 2) const { return levels_.at(std::size_t(seat)); }
+  // For every seat the computer plays.
+  void setComputerLevel(ComputerLevel level) { levels_.fill(level); }
+  // For one seat: the strength harness pits two levels against each other.
+  void setComputerLevel(int seat, ComputerLevel level) { levels_.at(std::size_t(seat)) = level; }
   int loginDeadline() const { return loginDeadlineMs_; }
   // Applies to connections accepted from now on.
   void setLoginDeadline(int ms) { loginDeadlineMs_ = ms > 0 ? ms : kLoginDeadlineMs; }
@@ -246,6 +256,17 @@ class TServer {
   void computerplay(int seat);
   void computerword(int seat);
   void computerdone(int seat);
+  void layOutBotWord(int seat);
+
+  // Club and Expert (computer_levels.cpp).
+  bool playsSkilled(int seat) const;
+  void rememberTurn();
+  bool peeksThisTurn(int seat) const;
+  SeatView seatView(int seat) const;
+  WordFinder::Part searchPart(int seat) const;
+  void announceLevel(int seat);
+  void skilledplay(int seat);
+  void skilledword(int seat);
 
   // A uniform draw from 0..n-1.
   int randomBelow(int n);
@@ -306,6 +327,13 @@ class TServer {
   // Indexes of the computer's words it may choose: at least 4 letters, not
   // among the last ten.
   std::size_t botChoices_ = 0;
+  std::array<ComputerLevel, seatCount + 1> levels_{};
+  // What each seat remembers of the board: the code of a cell seen face up
+  // since it was last replaced, 0 for none.
+  std::array<std::array<std::array<std::uint8_t, kBoardHeight + 1>, kBoardWidth + 1>, seatCount + 1> memory_{};
+  // The level each seat's players were last told of in this game.
+  std::array<std::optional<ComputerLevel>, seatCount + 1> announced_{};
+  std::uint32_t botSalt_ = 0;  // picks the part of the list a Club search sees this turn
 
   friend struct test::HostProbe;
 };

@@ -37,6 +37,7 @@ void TServer::findplayer() {
   // Whatever the computer had planned for the turn that ends is void.
   computertimer_.stop();
   flipsThisTurn_ = 0;
+  rememberTurn();
   flipthem();
 
   if (currentSeat_ != 0) {
