@@ -460,6 +460,10 @@ void TClient::setBotSpeed(int ms) {
   changeSetting([ms](Settings& s) { s.botSpeed = ms == 1000 || ms == 250 ? ms : 750; });
 }
 
+void TClient::setComputerLevel(int level) {
+  changeSetting([level](Settings& s) { s.computerLevel = level == 1 || level == 2 ? level : 0; });
+}
+
 void TClient::setClearWord(bool on) {
   changeSetting([on](Settings& s) { s.clearWord = on; });
 }

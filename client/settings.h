@@ -47,6 +47,7 @@ struct Settings {
   bool fourPlayer = false;
   int gameMode = 1;
   int botSpeed = 750;
+  int computerLevel = 0;  // 0 Beginner, 1 Club, 2 Expert
   // Empty keeps the button's built-in phrase.
   std::array<std::string, 9> phrases{};
   bool playSounds = true;

@@ -16,7 +16,8 @@
 
 namespace tw {
 
-enum class ComputerLevel { Beginner, Club, Expert };
+// Numbered as the main window and its settings number them.
+enum class ComputerLevel { Beginner = 0, Club = 1, Expert = 2 };
 
 // "Beginner", "Club", "Expert".
 std::string_view levelName(ComputerLevel level);
@@ -54,7 +55,7 @@ struct WordChoice {
 // every flip left for remembered cells, those cells; else one cell nobody
 // remembers, whose letter may make a better word. Empty when none is face down.
 std::vector<CellRef> chooseFlips(const WordFinder& finder, const SeatView& view, const WordFinder::Part& part,
-                   const std::function<int(int)>& randomBelow);
+                                 const std::function<int(int)>& randomBelow);
 
 // The best word of the bar and the cells face up whose spelling `accepted`
 // takes; none when no such word can be made.

@@ -100,7 +100,8 @@ int main(int argc, char* argv[]) {
   }
 
   const QByteArray levelText = parser.value(levelOption).toLatin1();
-  const auto level = tw::parseComputerLevel(std::string_view(levelText.constData(), std::size_t(levelText.size())));
+  const auto level =
+      tw::parseComputerLevel(std::string_view(levelText.constData(), std::size_t(levelText.size())));
   if (!level) {
     std::fprintf(stderr, "tilewhirl-host: --computer-level must be beginner, club or expert\n");
     return 2;

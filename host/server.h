@@ -330,7 +330,8 @@ class TServer {
   std::array<ComputerLevel, seatCount + 1> levels_{};
   // What each seat remembers of the board: the code of a cell seen face up
   // since it was last replaced, 0 for none.
-  std::array<std::array<std::array<std::uint8_t, kBoardHeight + 1>, kBoardWidth + 1>, seatCount + 1> memory_{};
+  std::array<std::array<std::array<std::uint8_t, kBoardHeight + 1>, kBoardWidth + 1>, seatCount + 1>
+      memory_{};
   // The level each seat's players were last told of in this game.
   std::array<std::optional<ComputerLevel>, seatCount + 1> announced_{};
   std::uint32_t botSalt_ = 0;  // picks the part of the list a Club search sees this turn

@@ -147,7 +147,7 @@ void WordFinder::build(std::vector<std::string> words) {
     // Board letters count double, but at most all five flips are board letters.
     std::sort(values.begin(), values.begin() + g.length, std::greater<>());
     for (int k = 0; k < std::min<int>(g.length, rules::kMaxFlips); ++k) sum += values[std::size_t(k)];
-    const int bonus = g.length >= rules::kBarSize ? rules::kWholeBarBonus
+    const int bonus = g.length >= rules::kBarSize    ? rules::kWholeBarBonus
                       : g.length >= rules::kMaxFlips ? rules::kAllFlipsBonus
                                                      : 0;
     f.ceiling = std::uint8_t(sum + rules::lengthBonus(g.length) + bonus);
@@ -223,7 +223,8 @@ int WordFinder::score(const Group& g, const Letters& l, Use* use) const {
     mandatory += mand;
     board += up + mand;
     gain += v * (up + mand);
-    for (int e = std::min(rest - mand, known - mand); e > 0; --e) extras[std::size_t(extraCount++)] = {v, letter};
+    for (int e = std::min(rest - mand, known - mand); e > 0; --e)
+      extras[std::size_t(extraCount++)] = {v, letter};
     barInWord += std::min(c, r);
     if (c >= r) {
       const int need = c - r;

@@ -310,6 +310,18 @@ void Tchat::buildMenus() {
     speedGroup->addAction(a);
     connect(a, &QAction::triggered, this, [this, ms = ms] { client_->setBotSpeed(ms); });
   }
+  QMenu* levelMenu = options->addMenu(QStringLiteral("Computer Level"));
+  levelMenu->setObjectName(QStringLiteral("ComputerLevel1"));
+  auto* levelGroup = new QActionGroup(this);
+  const char* levelNames[] = {"Beginner1", "Club1", "Expert1"};
+  for (int level = 0; level < 3; ++level) {
+    const std::string_view name = levelName(ComputerLevel(level));
+    QAction* a =
+        action(levelMenu, QString::fromLatin1(name.data(), qsizetype(name.size())), levelNames[level], true);
+    levelGroup->addAction(a);
+    levels_[std::size_t(level)] = a;
+    connect(a, &QAction::triggered, this, [this, level] { client_->setComputerLevel(level); });
+  }
   ClearWord_ = action(options, QStringLiteral("Clear Word"), "ClearWord", true);
   connect(ClearWord_, &QAction::triggered, this, [this](bool on) { client_->setClearWord(on); });
   seetheirs_ = action(options, QStringLiteral("See Other Player's Tiles"), "seetheirs", true);
@@ -473,6 +485,7 @@ void Tchat::hostpress() {
   StartGame1_->setEnabled(true);
   if (spylist_) spylist_->setKickEnabled(true);
   host_->server().setBotSpeed(client_->settings().botSpeed);
+  host_->server().setComputerLevel(ComputerLevel(client_->settings().computerLevel));
 }
 
 void Tchat::joinpress() {
@@ -604,13 +617,18 @@ void Tchat::showSettings(const Settings& s) {
   Normal1_->setChecked(s.botSpeed == 750);
   Fast1_->setChecked(s.botSpeed == 250);
   BotSpeed1_->setProperty("tag", s.botSpeed);
+  for (std::size_t level = 0; level < levels_.size(); ++level)
+    levels_[level]->setChecked(int(level) == s.computerLevel);
   ClearWord_->setChecked(s.clearWord);
   seetheirs_->setChecked(s.seeTheirs);
   QPalette pal = mychat_->palette();
   pal.setColor(QPalette::Text, ChatDisplay::toQColor(s.textColour, pal));
   mychat_->setPalette(pal);
   for (int n = 1; n <= 9; ++n) b_phrase_[std::size_t(n)]->setToolTip(fromCp1252(client_->phrase(n)));
-  if (host_ && client_->hosting()) host_->server().setBotSpeed(s.botSpeed);
+  if (host_ && client_->hosting()) {
+    host_->server().setBotSpeed(s.botSpeed);
+    host_->server().setComputerLevel(ComputerLevel(s.computerLevel));
+  }
   if (gamestart_) gamestart_->load(client_->gameOptions());
 }
 

@@ -159,6 +159,7 @@ class Tchat : public QMainWindow, private ClientView {
   QAction* Slow1_ = nullptr;
   QAction* Normal1_ = nullptr;
   QAction* Fast1_ = nullptr;
+  std::array<QAction*, 3> levels_{};  // Beginner1, Club1, Expert1
   QAction* ClearWord_ = nullptr;
   QAction* seetheirs_ = nullptr;
   QMenu* popup_kick_ = nullptr;

@@ -142,7 +142,8 @@ bool playGame(const HostRules& base, std::uint32_t seed, const Options& options,
     const double cpuBegin = threadMs();
     host.computertimerTimer();
     pendingMs += threadMs() - cpuBegin;
-    pendingWallMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+    pendingWallMs +=
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
     if (step == TServer::kBotWord && current >= 2) {
       table.sides[std::size_t(current)]->searchMs.push_back(pendingMs);
       table.sides[std::size_t(current)]->wallMs.push_back(pendingWallMs);
@@ -153,12 +154,15 @@ bool playGame(const HostRules& base, std::uint32_t seed, const Options& options,
 
   for (int s = 1; s <= 1 + kSeats; ++s) {
     host.Sock1Accept("harness");
-    say(host, s, std::string(cmd::logininfo) + "+" + std::to_string(s) + "+" + std::string(kVersion) + "+P" +
-                     std::to_string(s));
+    say(host, s,
+        std::string(cmd::logininfo) + "+" + std::to_string(s) + "+" + std::string(kVersion) + "+P" +
+            std::to_string(s));
   }
-  say(host, 1, std::string(cmd::startgame) + "+P1+" + std::to_string(options.playTo) + "+60+f+" + options.mode +
-                   "+0+");
-  for (int s = 2; s <= 1 + kSeats; ++s) say(host, s, std::string(cmd::justwatch) + "+" + std::to_string(s) + "+1");
+  say(host, 1,
+      std::string(cmd::startgame) + "+P1+" + std::to_string(options.playTo) + "+60+f+" + options.mode +
+          "+0+");
+  for (int s = 2; s <= 1 + kSeats; ++s)
+    say(host, s, std::string(cmd::justwatch) + "+" + std::to_string(s) + "+1");
 
   const std::int64_t limit = 24LL * 3600 * 1000;
   while (clock.now < limit && clock.step()) {
@@ -182,12 +186,13 @@ double percentile(std::vector<double> v, double p) {
 
 void printSide(const Side& s, long games) {
   const double turns = double(std::max(1L, s.turns));
-  std::printf("  %-8s  wins %5.1f %%  word %5.1f  points/turn %5.1f  passes %4.1f %%  buys/game %4.2f  "
-              "search median %6.3f ms  p99 %6.3f ms (wall p99 %6.3f ms)  refused %ld\n",
-              std::string(levelName(s.level)).c_str(), 100.0 * double(s.wins) / double(std::max(1L, games)),
-              double(s.wordPoints) / double(std::max(1L, s.words)), double(s.points) / turns,
-              100.0 * double(s.turns - s.words) / turns, double(s.buys) / double(std::max(1L, games)),
-              percentile(s.searchMs, 0.5), percentile(s.searchMs, 0.99), percentile(s.wallMs, 0.99), s.refused);
+  std::printf(
+      "  %-8s  wins %5.1f %%  word %5.1f  points/turn %5.1f  passes %4.1f %%  buys/game %4.2f  "
+      "search median %6.3f ms  p99 %6.3f ms (wall p99 %6.3f ms)  refused %ld\n",
+      std::string(levelName(s.level)).c_str(), 100.0 * double(s.wins) / double(std::max(1L, games)),
+      double(s.wordPoints) / double(std::max(1L, s.words)), double(s.points) / turns,
+      100.0 * double(s.turns - s.words) / turns, double(s.buys) / double(std::max(1L, games)),
+      percentile(s.searchMs, 0.5), percentile(s.searchMs, 0.99), percentile(s.wallMs, 0.99), s.refused);
 }
 
 int usage(int status) {

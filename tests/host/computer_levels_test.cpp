@@ -13,8 +13,8 @@
 namespace tw::test {
 namespace {
 
-const std::vector<std::string> kWords = {"at",    "eat",   "tea",    "seat",    "east",     "teas",
-                                         "tease", "zeta",  "zetas",  "trees",   "street",   "setter",
+const std::vector<std::string> kWords = {"at",    "eat",   "tea",     "seat",     "east",    "teas",
+                                         "tease", "zeta",  "zetas",   "trees",    "street",  "setter",
                                          "quiet", "quite", "quieter", "requites", "streets", "testers"};
 
 // Random views: a bar, some cells face up this turn, some remembered; the
@@ -66,7 +66,8 @@ int bestScore(const std::string& word, const SeatView& view) {
   for (char c : word) ++need[std::size_t(c - 'a' + 1)];
   for (int x = 1; x <= rules::kBoardWidth; ++x)
     for (int y = 1; y <= rules::kBoardHeight; ++y)
-      if (view.board[std::size_t(x)][std::size_t(y)].faceUp) ++cells[std::size_t(view.board[std::size_t(x)][std::size_t(y)].code)];
+      if (view.board[std::size_t(x)][std::size_t(y)].faceUp)
+        ++cells[std::size_t(view.board[std::size_t(x)][std::size_t(y)].code)];
   for (int n = 1; n <= rules::kBarSize; ++n) ++bar[std::size_t(view.bar[std::size_t(n)])];
   int best = -1;
   std::function<void(int, int, int)> split = [&](int code, int sum, int board) {
@@ -144,7 +145,8 @@ class SkilledGames : public HostFixture {
     rules.seed = 11;
     return rules;
   }
-  static inline TDictn spell{TDictn::MemoryImage(std::string(builtinWordRecords())), [](const std::string&) {}};
+  static inline TDictn spell{TDictn::MemoryImage(std::string(builtinWordRecords())),
+                             [](const std::string&) {}};
 };
 
 TEST_F(SkilledGames, TheHostRefusesNoWordOfClubOrExpertInAnyMode) {
@@ -168,7 +170,8 @@ TEST_F(SkilledGames, TheHostRefusesNoWordOfClubOrExpertInAnyMode) {
     // Both sides are told once a game whom they face.
     const std::string level1(levelName(host.computerLevel(1)));
     const std::string level2(levelName(host.computerLevel(2)));
-    EXPECT_EQ(count(got, "CMD_action+1+The computer plays Ann's turns at the " + level1 + " level.|clGray"), 1);
+    EXPECT_EQ(count(got, "CMD_action+1+The computer plays Ann's turns at the " + level1 + " level.|clGray"),
+              1);
     EXPECT_EQ(count(got, "CMD_action+2+Klot plays at the " + level2 + " level.|clGray"), 1);
     for (const auto& m : got) {
       EXPECT_NE(m.rfind("CMD_invalid", 0), 0u) << game;

@@ -100,9 +100,8 @@ TEST(HostProgram, TheComputerPlaysAtTheLevelGivenAndAnUnknownLevelIsRefused) {
   peer->say("CMD_startgame+Ann+100+60+f+1+0+");
   peer->say("CMD_justwatch+1+1");
   const std::string told = "CMD_action+2+Klot plays at the Expert level.|clGray";
-  EXPECT_TRUE(waitUntil([&] {
-    return std::find(peer->received.begin(), peer->received.end(), told) != peer->received.end();
-  }));
+  EXPECT_TRUE(waitUntil(
+      [&] { return std::find(peer->received.begin(), peer->received.end(), told) != peer->received.end(); }));
   ::kill(pid_t(host.process.processId()), SIGTERM);
   EXPECT_TRUE(host.finished());
 }

@@ -238,6 +238,9 @@ TEST_F(GameWindow, EveryMenuItemOpensItsWindowAndTheTallyHearsTheGame) {
 
   child<QAction>(chat, "Fast1")->trigger();  // the in-process host takes the pace at once
   EXPECT_EQ(own.server().botSpeed(), 250);
+  child<QAction>(chat, "Expert1")->trigger();  // and the level, kept in the settings file
+  EXPECT_EQ(own.server().computerLevel(), ComputerLevel::Expert);
+  EXPECT_EQ(IniFile::load(settings).value("Tilewhirl", "Computerlevel"), "expert");
 
   child<QAction>(chat, "PhraseList1")->trigger();
   EXPECT_EQ(child<QLineEdit>(phrases, "phrase2")->text(), QStringLiteral("Good One!"));
