@@ -47,7 +47,9 @@ void TServer::computertimerTimer() {
 
 void TServer::computerplay(int seat) {
   if (seat != currentSeat_ || !playedByComputer(seat)) return;
-  if (playsSkilled(seat)) return skilledplay(seat);
+  // The level a turn starts with plays it to the end.
+  botLevel_ = rules_.finder ? levels_[std::size_t(seat)] : ComputerLevel::Beginner;
+  if (botLevel_ != ComputerLevel::Beginner) return skilledplay(seat);
   std::vector<CellRef> chosen;
   for (int k = 1; k <= kMaxFlips; ++k) {
     // At most five cells are face up in a turn, so a free one is always found.
@@ -65,7 +67,7 @@ void TServer::computerplay(int seat) {
 }
 
 void TServer::computerword(int seat) {
-  if (playsSkilled(seat)) return skilledword(seat);
+  if (botLevel_ != ComputerLevel::Beginner) return skilledword(seat);
   auto& entries = seats_[seat].letters;
   std::array<std::string, kLetterEntries + 1> letters;
   for (int i = 1; i <= kLetterEntries; ++i) letters[i] = converttoletter(entries[i].code);

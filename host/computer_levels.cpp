@@ -6,10 +6,6 @@
 
 namespace tw {
 
-bool TServer::playsSkilled(int seat) const {
-  return levels_[std::size_t(seat)] != ComputerLevel::Beginner && rules_.finder != nullptr;
-}
-
 void TServer::rememberTurn() {
   if (currentSeat_ == 0) {  // a new game on a new board
     memory_ = {};
@@ -54,12 +50,10 @@ SeatView TServer::seatView(int seat) const {
   return view;
 }
 
-WordFinder::Part TServer::searchPart(int seat) const {
-  return {skillOf(levels_[std::size_t(seat)]).listPercent, botSalt_};
-}
+WordFinder::Part TServer::searchPart() const { return {skillOf(botLevel_).listPercent, botSalt_}; }
 
 void TServer::announceLevel(int seat) {
-  const ComputerLevel level = levels_[std::size_t(seat)];
+  const ComputerLevel level = botLevel_;
   if (announced_[seat] == level) return;
   announced_[seat] = level;
   const Seat& s = seats_[seat];
@@ -75,7 +69,7 @@ void TServer::skilledplay(int seat) {
   const auto draw = [this](int n) { return randomBelow(n); };
   for (int rounds = 0; rounds < kMaxFlips && onTurn(seat) && flipsThisTurn_ < kMaxFlips; ++rounds) {
     const int before = flipsThisTurn_;
-    for (const CellRef cell : chooseFlips(*rules_.finder, seatView(seat), searchPart(seat), draw))
+    for (const CellRef cell : chooseFlips(*rules_.finder, seatView(seat), searchPart(), draw))
       iflip(seat, cell.x, cell.y);
     if (flipsThisTurn_ == before) break;
   }
@@ -84,12 +78,12 @@ void TServer::skilledplay(int seat) {
 
 void TServer::skilledword(int seat) {
   const auto choose = [this, seat] {
-    return chooseWord(*rules_.finder, seatView(seat), searchPart(seat), rules_.checkWord);
+    return chooseWord(*rules_.finder, seatView(seat), searchPart(), rules_.checkWord);
   };
   std::optional<WordChoice> choice = choose();
   // A poor bar is worth trading: a fresh one with these cells is worth more
   // than the price on average.
-  const int buyBelow = skillOf(levels_[std::size_t(seat)]).buyBelow;
+  const int buyBelow = skillOf(botLevel_).buyBelow;
   if ((!choice || choice->score < buyBelow) && seats_[seat].score >= kBuyPrice) {
     clickbuy(seat);
     choice = choose();

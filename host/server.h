@@ -259,11 +259,10 @@ class TServer {
   void layOutBotWord(int seat);
 
   // Club and Expert (computer_levels.cpp).
-  bool playsSkilled(int seat) const;
   void rememberTurn();
   bool peeksThisTurn(int seat) const;
   SeatView seatView(int seat) const;
-  WordFinder::Part searchPart(int seat) const;
+  WordFinder::Part searchPart() const;
   void announceLevel(int seat);
   void skilledplay(int seat);
   void skilledword(int seat);
@@ -328,6 +327,7 @@ class TServer {
   // among the last ten.
   std::size_t botChoices_ = 0;
   std::array<ComputerLevel, seatCount + 1> levels_{};
+  ComputerLevel botLevel_ = ComputerLevel::Beginner;  // the level playing this turn
   // What each seat remembers of the board: the code of a cell seen face up
   // since it was last replaced, 0 for none.
   std::array<std::array<std::array<std::uint8_t, kBoardHeight + 1>, kBoardWidth + 1>, seatCount + 1>

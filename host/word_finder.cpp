@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <functional>
 #include <utility>
 
 namespace tw {
