@@ -544,6 +544,10 @@ void TClient::setOpenBoard(bool on) {
   changeSetting([on](Settings& s) { s.openBoard = on; });
 }
 
+void TClient::setComputerLevel(int level) {
+  changeSetting([level](Settings& s) { s.computerLevel = level == 1 || level == 2 ? level : 0; });
+}
+
 void TClient::setClearWord(bool on) {
   changeSetting([on](Settings& s) { s.clearWord = on; });
 }

@@ -171,6 +171,8 @@ class TClient {
   void setTextColour(Colour colour);
   void setBotSpeed(int ms);
   void setOpenBoard(bool on);
+  // 0 Beginner, 1 Club, 2 Expert.
+  void setComputerLevel(int level);
   void setClearWord(bool on);
   void setSeeTheirs(bool on);
   // Phrases edited elsewhere; empty keeps the built-in phrase.

@@ -70,6 +70,9 @@ Settings readSettings(const IniFile& f, std::string_view s, const Settings& curr
   const std::string speed = f.readString(s, "Botspeed", "");
   out.botSpeed = speed == "1000" ? 1000 : speed == "250" ? 250 : 750;
   out.openBoard = f.readString(s, "Openboard", "false") == "true";
+  std::string level = f.readString(s, "Computerlevel", "beginner");
+  for (char& c : level) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  out.computerLevel = level == "club" ? 1 : level == "expert" ? 2 : 0;
   for (std::size_t i = 0; i < out.phrases.size(); ++i)
     out.phrases[i] = f.readString(s, "Phrase" + std::to_string(i + 1), "");
   out.playSounds = checkedUnless(f, s, "Playsounds", "false");
@@ -95,6 +98,10 @@ void writeSettings(IniFile& f, std::string_view s, const Settings& v) {
   f.writeString(s, "Gamemode", std::to_string(v.gameMode));
   f.writeString(s, "Botspeed", std::to_string(v.botSpeed));
   f.writeString(s, "Openboard", flag(v.openBoard));
+  f.writeString(s, "Computerlevel",
+                v.computerLevel == 1   ? "club"
+                : v.computerLevel == 2 ? "expert"
+                                       : "beginner");
   f.writeString(s, "Playsounds", flag(v.playSounds));
   f.writeString(s, "Clearword", flag(v.clearWord));
   f.writeString(s, "Seetheirs", flag(v.seeTheirs));

@@ -50,6 +50,7 @@ struct Settings {
   int botSpeed = 750;
   // The hosting copy tells every seat every letter, as before the fair board.
   bool openBoard = false;
+  int computerLevel = 0;  // 0 Beginner, 1 Club, 2 Expert
   // Empty keeps the button's built-in phrase.
   std::array<std::string, 9> phrases{};
   bool playSounds = true;

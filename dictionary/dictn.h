@@ -57,6 +57,8 @@ class TDictn {
   int FindRecord(std::string_view word) const;
 
   int recordCount() const { return recordCount_; }
+  // The records being served, upper case, in the format of "English".
+  std::string_view records() const { return image_; }
   Source source() const { return source_; }
   const std::filesystem::path& workingFile() const { return filePath_; }
   // Bytes the list takes while served: the records plus the index.

@@ -47,6 +47,9 @@ void TServer::computertimerTimer() {
 
 void TServer::computerplay(int seat) {
   if (seat != currentSeat_ || !playedByComputer(seat)) return;
+  // The level a turn starts with plays it to the end.
+  botLevel_ = rules_.finder ? levels_[std::size_t(seat)] : ComputerLevel::Beginner;
+  if (botLevel_ != ComputerLevel::Beginner) return skilledplay(seat);
   std::vector<CellRef> chosen;
   for (int k = 1; k <= kMaxFlips; ++k) {
     // At most five cells are face up in a turn, so a free one is always found.
@@ -64,6 +67,7 @@ void TServer::computerplay(int seat) {
 }
 
 void TServer::computerword(int seat) {
+  if (botLevel_ != ComputerLevel::Beginner) return skilledword(seat);
   auto& entries = seats_[seat].letters;
   std::array<std::string, kLetterEntries + 1> letters;
   for (int i = 1; i <= kLetterEntries; ++i) letters[i] = converttoletter(entries[i].code);
@@ -99,19 +103,23 @@ void TServer::computerword(int seat) {
     if (!spelled) continue;
 
     botWord_ = refs;
-    FieldReader reader(std::string_view(botWord_).substr(1));
-    int wordpos = 0;
-    for (const CellRef ref : readWord(reader)) {
-      ++wordpos;
-      if (ref.x == 0)
-        usebarletter(seat, ref.y, wordpos);
-      else
-        useboardletter(seat, ref.x, ref.y, wordpos);
-    }
-    armBot(kBotSubmit, 3);
+    layOutBotWord(seat);
     return;
   }
   hepass(seat);
+}
+
+void TServer::layOutBotWord(int seat) {
+  FieldReader reader(std::string_view(botWord_).substr(1));
+  int wordpos = 0;
+  for (const CellRef ref : readWord(reader)) {
+    ++wordpos;
+    if (ref.x == 0)
+      usebarletter(seat, ref.y, wordpos);
+    else
+      useboardletter(seat, ref.x, ref.y, wordpos);
+  }
+  armBot(kBotSubmit, 3);
 }
 
 void TServer::computerdone(int seat) {

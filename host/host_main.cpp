@@ -72,12 +72,19 @@ int main(int argc, char* argv[]) {
       QStringLiteral("bot-speed"),
       QStringLiteral("Pace of the computer player: slow, normal or fast (default normal)."),
       QStringLiteral("speed"), QStringLiteral("normal"));
+  QCommandLineOption levelOption(
+      QStringLiteral("computer-level"),
+      QStringLiteral("Strength of the computer player: beginner, club or expert (default beginner).\n"
+                     "Beginner tries random short words; Club and Expert remember the cells\n"
+                     "turned over and search the whole word list, Expert for the best word."),
+      QStringLiteral("level"), QStringLiteral("beginner"));
   QCommandLineOption openBoardOption(
       QStringLiteral("open-board"),
       QStringLiteral("Tell every player every letter, face down or not, as older hosts did\n"
                      "(by default a letter is told only once its tile is turned over)."));
   parser.addOption(portOption);
   parser.addOption(speedOption);
+  parser.addOption(levelOption);
   parser.addOption(openBoardOption);
   parser.process(app);
 
@@ -100,10 +107,19 @@ int main(int argc, char* argv[]) {
     return 2;
   }
 
+  const QByteArray levelText = parser.value(levelOption).toLatin1();
+  const auto level =
+      tw::parseComputerLevel(std::string_view(levelText.constData(), std::size_t(levelText.size())));
+  if (!level) {
+    std::fprintf(stderr, "tilewhirl-host: --computer-level must be beginner, club or expert\n");
+    return 2;
+  }
+
   tw::TDictn spell({}, tw::logLine);
   tw::HostService host(tw::standardRules(spell), tw::logLine);
   host.server().setBotSpeed(botSpeed);
   host.server().setOpenBoard(parser.isSet(openBoardOption));
+  host.server().setComputerLevel(*level);
   if (!host.listen(quint16(port))) return 1;
   quitOnSignals(app);
   return app.exec();

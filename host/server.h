@@ -7,12 +7,14 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "computer_engine.h"
 #include "framing.h"
 #include "game_rules.h"
 #include "held_seats.h"
@@ -58,6 +60,8 @@ struct HostRules {
   // A fixed seed for the host's one random generator (tests); unset, its whole
   // state comes from the system's random source.
   std::optional<std::uint32_t> seed;
+  // The word list as Club and Expert search it; without it they play as Beginner.
+  std::shared_ptr<const WordFinder> finder;
 };
 
 namespace test {
@@ -158,6 +162,11 @@ class TServer {
   // back in this one would not reach the players with their flips.
   bool openBoard() const { return openBoardNext_; }
   void setOpenBoard(bool open) { openBoardNext_ = open; }
+  ComputerLevel computerLevel(int seat = 2) const { return levels_.at(std::size_t(seat)); }
+  // For every seat the computer plays.
+  void setComputerLevel(ComputerLevel level) { levels_.fill(level); }
+  // For one seat: the strength harness pits two levels against each other.
+  void setComputerLevel(int seat, ComputerLevel level) { levels_.at(std::size_t(seat)) = level; }
   int loginDeadline() const { return loginDeadlineMs_; }
   // Applies to connections accepted from now on.
   void setLoginDeadline(int ms) { loginDeadlineMs_ = ms > 0 ? ms : kLoginDeadlineMs; }
@@ -268,6 +277,16 @@ class TServer {
   void computerplay(int seat);
   void computerword(int seat);
   void computerdone(int seat);
+  void layOutBotWord(int seat);
+
+  // Club and Expert (computer_levels.cpp).
+  void rememberTurn();
+  bool peeksThisTurn(int seat) const;
+  SeatView seatView(int seat) const;
+  WordFinder::Part searchPart() const;
+  void announceLevel(int seat);
+  void skilledplay(int seat);
+  void skilledword(int seat);
 
   // What each seat is told of the board (board_view.cpp).
   int toldCode(int seat, int x, int y) const;
@@ -343,6 +362,15 @@ class TServer {
   // Indexes of the computer's words it may choose: at least 4 letters, not
   // among the last ten.
   std::size_t botChoices_ = 0;
+  std::array<ComputerLevel, seatCount + 1> levels_{};
+  ComputerLevel botLevel_ = ComputerLevel::Beginner;  // the level playing this turn
+  // What each seat remembers of the board: the code of a cell seen face up
+  // since it was last replaced, 0 for none.
+  std::array<std::array<std::array<std::uint8_t, kBoardHeight + 1>, kBoardWidth + 1>, seatCount + 1>
+      memory_{};
+  // The level each seat's players were last told of in this game.
+  std::array<std::optional<ComputerLevel>, seatCount + 1> announced_{};
+  std::uint32_t botSalt_ = 0;  // picks the part of the list a Club search sees this turn
 
   friend struct test::HostProbe;
 };

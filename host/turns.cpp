@@ -38,6 +38,7 @@ void TServer::findplayer() {
   computertimer_.stop();
   flipsThisTurn_ = 0;
   lookSeat_ = 0;
+  rememberTurn();
   flipthem();
 
   if (currentSeat_ != 0) {

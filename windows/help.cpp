@@ -101,6 +101,22 @@ QString gamePlayPage() {
       .arg(rules::kBuyPrice);
 }
 
+QString computerLevelsText() {
+  return QStringLiteral(
+      "<p><b>The computer player.</b> The computer takes seat 2 when nobody sits there and plays the "
+      "turns of anyone who chooses to just watch. On the hosting copy, <i>Options &gt; Computer Level</i> "
+      "sets how well it plays, and <i>Bot Speed</i> how fast:</p><ul>"
+      "<li><b>Beginner</b> turns over five tiles at random and tries short everyday words: about 11 points "
+      "a turn.</li>"
+      "<li><b>Club</b> forgets half of what it remembers of the board every turn and searches one word in "
+      "twenty of the word list: about 30 points a turn.</li>"
+      "<li><b>Expert</b> remembers every tile it has seen, turns over those it needs and plays the "
+      "best-scoring word of the whole list: about 47 points a turn.</li></ul>"
+      "<p>Club and Expert play fair: they know only what a player at the table has seen (the tiles turned "
+      "over until they are replaced, their own bar, and the whole board only in a turn with a sneak peek), "
+      "and the chat tells everyone their level when they first play in a game.</p>");
+}
+
 // What every option and command does, then what changed in this version.
 QString documentationPage() {
   return QStringLiteral(
@@ -233,9 +249,12 @@ Thelp::Thelp(QWidget* parent) : SecondaryWindow(parent, "helpform", QStringLiter
     QString html;
   };
   const Page pages[] = {
-      {1, "Overview", "Overview", overviewPage()},    {2, "Connecting", "Connecting", connectingPage()},
-      {3, "Game Play", "Game Play", gamePlayPage()},  {4, "Scoring", "Scoring", scoringPage()},
-      {5, "Documentation", "Documentation", documentationPage()}, {6, "License", "License", licencePage()},
+      {1, "Overview", "Overview", overviewPage()},
+      {2, "Connecting", "Connecting", connectingPage()},
+      {3, "Game Play", "Game Play", gamePlayPage() + computerLevelsText()},
+      {4, "Scoring", "Scoring", scoringPage()},
+      {5, "Documentation", "Documentation", documentationPage()},
+      {6, "License", "License", licencePage()},
       {11, "The Lobby", "The Lobby", lobbyPage()},
   };
   for (const Page& page : pages) {

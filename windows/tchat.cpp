@@ -317,6 +317,18 @@ void Tchat::buildMenus() {
   options->setToolTipsVisible(true);
   OpenBoard1_->setVisible(false);
   connect(OpenBoard1_, &QAction::triggered, this, [this](bool on) { client_->setOpenBoard(on); });
+  QMenu* levelMenu = options->addMenu(QStringLiteral("Computer Level"));
+  levelMenu->setObjectName(QStringLiteral("ComputerLevel1"));
+  auto* levelGroup = new QActionGroup(this);
+  const char* levelNames[] = {"Beginner1", "Club1", "Expert1"};
+  for (int level = 0; level < 3; ++level) {
+    const std::string_view name = levelName(ComputerLevel(level));
+    QAction* a =
+        action(levelMenu, QString::fromLatin1(name.data(), qsizetype(name.size())), levelNames[level], true);
+    levelGroup->addAction(a);
+    levels_[std::size_t(level)] = a;
+    connect(a, &QAction::triggered, this, [this, level] { client_->setComputerLevel(level); });
+  }
   ClearWord_ = action(options, QStringLiteral("Clear Word"), "ClearWord", true);
   connect(ClearWord_, &QAction::triggered, this, [this](bool on) { client_->setClearWord(on); });
   seetheirs_ = action(options, QStringLiteral("See Other Player's Tiles"), "seetheirs", true);
@@ -482,6 +494,7 @@ void Tchat::hostpress() {
   host_->server().setBotSpeed(client_->settings().botSpeed);
   host_->server().setOpenBoard(client_->settings().openBoard);
   OpenBoard1_->setVisible(true);
+  host_->server().setComputerLevel(ComputerLevel(client_->settings().computerLevel));
 }
 
 // The host's rights come with seat 1 at login, wherever the host runs.
@@ -667,6 +680,8 @@ void Tchat::showSettings(const Settings& s) {
   Normal1_->setChecked(s.botSpeed == 750);
   Fast1_->setChecked(s.botSpeed == 250);
   BotSpeed1_->setProperty("tag", s.botSpeed);
+  for (std::size_t level = 0; level < levels_.size(); ++level)
+    levels_[level]->setChecked(int(level) == s.computerLevel);
   ClearWord_->setChecked(s.clearWord);
   seetheirs_->setChecked(s.seeTheirs);
   QPalette pal = mychat_->palette();
@@ -676,6 +691,7 @@ void Tchat::showSettings(const Settings& s) {
   OpenBoard1_->setChecked(s.openBoard);
   if (host_ && client_->hosting()) {
     host_->server().setBotSpeed(s.botSpeed);
+    host_->server().setComputerLevel(ComputerLevel(s.computerLevel));
     host_->server().setOpenBoard(s.openBoard);
   }
 }

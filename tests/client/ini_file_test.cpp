@@ -97,6 +97,7 @@ TEST(SettingsRead, AFileWithoutTheSectionGivesEveryDefault) {
   EXPECT_FALSE(s.fourPlayer);
   EXPECT_EQ(s.gameMode, 1);
   EXPECT_EQ(s.botSpeed, 750);
+  EXPECT_EQ(s.computerLevel, 0);
   EXPECT_TRUE(s.playSounds);
   EXPECT_FALSE(s.clearWord);
   EXPECT_TRUE(s.seeTheirs);
@@ -110,6 +111,7 @@ TEST(SettingsRead, FlagsAreExactTextAndOddValuesFallBack) {
   current.playToScore = 300;
   const Settings s = readSettings(IniFile::parse("[tilewhirl]\nPlaysounds=FALSE\nClearword=TRUE\n"
                                                  "Seetheirs=false\nGamemode=7\nBotspeed=250\n"
+                                                 "Computerlevel=EXPERT\n"
                                                  "Textcolor=nonsense\nPlaytoscore=lots\nViewable=yes\n"
                                                  "Turnsound=1\nWidth=wide\nPhrase3=Yo!\n"),
                                   kSettingsSection, current);
@@ -118,6 +120,7 @@ TEST(SettingsRead, FlagsAreExactTextAndOddValuesFallBack) {
   EXPECT_FALSE(s.seeTheirs);
   EXPECT_EQ(s.gameMode, 1);
   EXPECT_EQ(s.botSpeed, 250);
+  EXPECT_EQ(s.computerLevel, 2);
   EXPECT_EQ(s.textColour, kBlack);
   EXPECT_EQ(s.playToScore, 300);
   EXPECT_TRUE(s.viewable);
@@ -133,6 +136,7 @@ TEST(SettingsWrite, RoundTripKeepsOtherSectionsAndThePhrases) {
   s.geometry = {10, 20, 800, 600};
   s.textColour = 0x123456;
   s.botSpeed = 750;
+  s.computerLevel = 1;
   s.playSounds = false;
   s.turnSound = 1;
   s.gameMode = 3;
@@ -144,6 +148,8 @@ TEST(SettingsWrite, RoundTripKeepsOtherSectionsAndThePhrases) {
   EXPECT_EQ(r.textColour, 0x123456u);
   EXPECT_EQ(again.value("Tilewhirl", "Botspeed"), "750");
   EXPECT_EQ(r.botSpeed, 750);
+  EXPECT_EQ(again.value("Tilewhirl", "Computerlevel"), "club");
+  EXPECT_EQ(r.computerLevel, 1);
   EXPECT_FALSE(r.playSounds);
   EXPECT_EQ(r.turnSound, 1);
   EXPECT_EQ(r.gameMode, 3);

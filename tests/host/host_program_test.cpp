@@ -91,3 +91,27 @@ TEST(HostProgram, ServesAClientAnOpenBoardThenStopsCleanlyOnSigterm) {
 }
 
 }  // namespace
+
+TEST(HostProgram, TheComputerPlaysAtTheLevelGivenAndAnUnknownLevelIsRefused) {
+  HostRun bad;
+  bad.start({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--computer-level"),
+             QStringLiteral("master")});
+  ASSERT_TRUE(bad.finished());
+  EXPECT_EQ(bad.process.exitCode(), 2);
+  EXPECT_TRUE(bad.log.contains("--computer-level must be beginner, club or expert")) << bad.log.constData();
+
+  HostRun host;
+  host.start({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--computer-level"),
+              QStringLiteral("Expert"), QStringLiteral("--bot-speed"), QStringLiteral("fast")});
+  ASSERT_TRUE(waitUntil([&] { return host.log.contains("listening on port "); })) << host.log.constData();
+  const int at = host.log.indexOf("listening on port ") + 18;
+  auto peer = Peer::join(quint16(host.log.mid(at, host.log.indexOf('\n', at) - at).toUInt()), "Ann");
+  // Ann sits out at once, so the computer's seat 2 plays first.
+  peer->say("CMD_startgame+Ann+100+60+f+1+0+");
+  peer->say("CMD_justwatch+1+1");
+  const std::string told = "CMD_action+2+Klot plays at the Expert level.|clGray";
+  EXPECT_TRUE(waitUntil(
+      [&] { return std::find(peer->received.begin(), peer->received.end(), told) != peer->received.end(); }));
+  ::kill(pid_t(host.process.processId()), SIGTERM);
+  EXPECT_TRUE(host.finished());
+}

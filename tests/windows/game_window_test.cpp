@@ -292,6 +292,9 @@ TEST_F(GameWindow, EveryMenuItemOpensItsWindowAndTheTallyHearsTheGame) {
   child<QAction>(chat, "OpenBoard1")->trigger();  // and this game goes out with every letter
   EXPECT_TRUE(own.server().openBoard());
   EXPECT_EQ(IniFile::load(settings).value("Tilewhirl", "Openboard"), "true");
+  child<QAction>(chat, "Expert1")->trigger();  // and the level, kept in the settings file
+  EXPECT_EQ(own.server().computerLevel(), ComputerLevel::Expert);
+  EXPECT_EQ(IniFile::load(settings).value("Tilewhirl", "Computerlevel"), "expert");
 
   child<QAction>(chat, "PhraseList1")->trigger();
   EXPECT_EQ(child<QLineEdit>(phrases, "phrase2")->text(), QStringLiteral("Good One!"));

@@ -1,0 +1,66 @@
+// The computer's levels and the choices of Club and Expert: which cell to turn
+// over next and which word to play. A choice is made from a SeatView, what the
+// seat has seen, and from nothing else, so the computer plays a fair memory game.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "framing.h"
+#include "game_rules.h"
+#include "word_finder.h"
+
+namespace tw {
+
+// Numbered as the main window and its settings number them.
+enum class ComputerLevel { Beginner = 0, Club = 1, Expert = 2 };
+
+// "Beginner", "Club", "Expert".
+std::string_view levelName(ComputerLevel level);
+// Any case of a level's name.
+std::optional<ComputerLevel> parseComputerLevel(std::string_view text);
+
+// How a level remembers, searches and spends.
+struct LevelSkill {
+  int forgetPercent = 0;  // chance a remembered cell is forgotten at each turn
+  int listPercent = 100;  // part of the word list searched in one turn
+  int buyBelow = 0;       // a word scoring less than this is traded for a new bar
+};
+LevelSkill skillOf(ComputerLevel level);
+
+// What one seat knows at a moment of its turn. A cell's code means something
+// only where `known` is set; elsewhere it must not be read.
+struct SeatView {
+  struct Cell {
+    int code = 0;
+    bool known = false;   // face up now, remembered, or seen in a sneak peek
+    bool faceUp = false;  // turned over this turn
+  };
+  std::array<int, rules::kBarSize + 1> bar{};  // codes of slots 1..7
+  std::array<std::array<Cell, rules::kBoardHeight + 1>, rules::kBoardWidth + 1> board{};  // [x][y], 1-based
+  int flipsLeft = rules::kMaxFlips;
+};
+
+struct WordChoice {
+  std::string word;
+  int score = 0;
+  std::vector<CellRef> refs;  // in word order: x,y for a cell, 0,n for bar slot n
+};
+
+// The face-down cells to turn over next: when the best word in reach needs
+// every flip left for remembered cells, those cells; else one cell nobody
+// remembers, whose letter may make a better word. Empty when none is face down.
+std::vector<CellRef> chooseFlips(const WordFinder& finder, const SeatView& view, const WordFinder::Part& part,
+                                 const std::function<int(int)>& randomBelow);
+
+// The best word of the bar and the cells face up whose spelling `accepted`
+// takes; none when no such word can be made.
+std::optional<WordChoice> chooseWord(const WordFinder& finder, const SeatView& view,
+                                     const WordFinder::Part& part,
+                                     const std::function<bool(const std::string&)>& accepted);
+
+}  // namespace tw
