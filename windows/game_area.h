@@ -9,10 +9,14 @@
 #include <QPointer>
 #include <QWidget>
 #include <array>
+#include <functional>
+#include <memory>
 
 #include "game_state.h"
+#include "key_play.h"
 #include "roster.h"
 
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QToolButton;
@@ -25,6 +29,10 @@ class PaintBox : public QWidget {
 
  public:
   PaintBox(const GameState& state, QWidget* parent = nullptr);
+  const GameState& state() const { return state_; }
+  // The keyboard's focus cell, drawn while the board has the focus.
+  void setKeys(const KeyPlay* keys) { keys_ = keys; }
+  const KeyPlay* keys() const { return keys_; }
 
  signals:
   // A mouse release at cell (x, y), counted from 1; outside the board when
@@ -37,6 +45,7 @@ class PaintBox : public QWidget {
 
  private:
   const GameState& state_;
+  const KeyPlay* keys_ = nullptr;
 };
 
 class GameArea : public QObject {
@@ -54,6 +63,11 @@ class GameArea : public QObject {
   QLabel* seatLabel(int seat) const { return names_[std::size_t(seat)]; }
   QPushButton* startButton() const { return start_; }
   PaintBox* board() const { return board_; }
+  QWidget* bar() const { return bar_; }
+  // Keys on the board and the bar become moves on `game`.
+  void playKeys(GameMirror& game, std::function<int()> ownSeat);
+  // True once at the start of each turn of ours; the focus cell is reset.
+  bool turnStarted() { return keys_ && keys_->turnStarted(); }
 
  signals:
   void boardClicked(int x, int y, bool right);
@@ -79,6 +93,8 @@ class GameArea : public QObject {
   void redrawSeats();
   void redrawClock();
   void redrawPanels();
+  bool keyPressed(QObject* watched, QKeyEvent* event);
+  void keysMoved();
 
   const GameState& state_;
   const Roster& roster_;
@@ -108,6 +124,10 @@ class GameArea : public QObject {
   QWidget* theirPanel_ = nullptr;
   QPushButton* start_ = nullptr;
   PaintBox* board_ = nullptr;
+  QWidget* bar_ = nullptr;  // the bar's keyboard focus, drawn over the slots
+  std::unique_ptr<KeyPlay> keys_;
+  QString statusShown_;
+  int turnShown_ = 0;
   int clockColour_ = -1;  // 0 at rest, 1 red; -1 before the first redraw
   std::array<int, GameState::kSeatCount + 1> seatColour_{};
 };
