@@ -47,12 +47,6 @@ QRect cellRect(int x, int y) {
   return {(x - 1) * GameArea::kCell, (y - 1) * GameArea::kCell, GameArea::kCell, GameArea::kCell};
 }
 
-// Tells a screen reader that something the player follows has changed.
-void announce(QObject* object, QAccessible::Event kind = QAccessible::NameChanged) {
-  QAccessibleEvent event(object, kind);
-  QAccessible::updateAccessibility(&event);
-}
-
 // One board cell as a screen reader sees it. Cells are drawn, not widgets.
 class CellAccessible : public QAccessibleInterface {
  public:
@@ -179,11 +173,12 @@ KeyPlay::Key toKey(const QKeyEvent& e, char& letter) {
 // ---- The board ---------------------------------------------------------------------------
 
 PaintBox::PaintBox(const GameState& state, QWidget* parent) : QWidget(parent), state_(state) {
+  // Before anything asks for the board's interface and caches a plain one.
+  static const bool installed = (QAccessible::installFactory(boardAccessible), true);
+  (void)installed;
   setFixedSize(GameState::kBoardWidth * GameArea::kCell, GameState::kBoardHeight * GameArea::kCell);
   setFocusPolicy(Qt::StrongFocus);
   setAccessibleName(QStringLiteral("Board"));
-  static const bool installed = (QAccessible::installFactory(boardAccessible), true);
-  (void)installed;
 }
 
 void PaintBox::paintEvent(QPaintEvent* event) {
@@ -380,7 +375,7 @@ void GameArea::keysMoved() {
   if (board_->hasFocus()) {
     QAccessibleEvent focus(board_, QAccessible::Focus);
     focus.setChild((keys_->focusY() - 1) * GameState::kBoardWidth + keys_->focusX() - 1);
-    QAccessible::updateAccessibility(&focus);
+    tellReader(&focus);
   }
 }
 
@@ -418,7 +413,7 @@ void GameArea::redraw(unsigned changes) {
     status_->setText(fromCp1252(state_.status));
     if (status_->text() != statusShown_) {
       statusShown_ = status_->text();
-      announce(status_, QAccessible::Alert);
+      alert(status_);
     }
   }
   if (changes & kClockChanged) redrawClock();
@@ -428,6 +423,11 @@ void GameArea::redraw(unsigned changes) {
     gameMode_->setText(fromCp1252(state_.gameMode));
     playToScore_->setText(fromCp1252(state_.playToScore));
   }
+}
+
+void GameArea::alert(QObject* object) {
+  QAccessibleEvent event(object, QAccessible::Alert);
+  tellReader(&event);
 }
 
 void GameArea::redrawBar() {
@@ -473,7 +473,7 @@ void GameArea::redrawSeats() {
     if (scores_[i]->text() != score) {
       scores_[i]->setText(score);
       QAccessibleValueChangeEvent change(scores_[i], score);
-      QAccessible::updateAccessibility(&change);
+      tellReader(&change);
     }
     scores_[i]->adjustSize();
     bonuses_[i]->setText(fromCp1252(state_.seats[i].bonus));
@@ -487,7 +487,7 @@ void GameArea::redrawSeats() {
     turnShown_ = state_.markedSeat;
     turnMarker_->setAccessibleName(
         turnShown_ ? fromCp1252(roster_.name(turnShown_)) + QStringLiteral("'s turn") : QStringLiteral("Turn"));
-    announce(turnMarker_, QAccessible::Alert);
+    alert(turnMarker_);
   }
   if (state_.sneakerSeat != 0) sneaker_->move(sneaker_->x(), names_[std::size_t(state_.sneakerSeat)]->y());
   sneaker_->setVisible(state_.sneakerSeat != 0);
@@ -500,7 +500,7 @@ void GameArea::redrawClock() {
   // The clock turning red, and its last ten and five seconds, are warnings.
   if ((colour == 1 && clockColour_ == 0) ||
       (colour == 1 && (state_.secondsLeft == 10 || state_.secondsLeft == 5)))
-    announce(timer_, QAccessible::Alert);
+    alert(timer_);
   if (colour != clockColour_) {
     clockColour_ = colour;
     timer_->setStyleSheet(QStringLiteral("color: %1; font-weight: bold;")

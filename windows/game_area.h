@@ -5,6 +5,7 @@
 // board cell, a bar slot, a word position or a button.
 #pragma once
 
+#include <QAccessible>
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -66,6 +67,8 @@ class GameArea : public QObject {
   QWidget* bar() const { return bar_; }
   // Keys on the board and the bar become moves on `game`.
   void playKeys(GameMirror& game, std::function<int()> ownSeat);
+  // Where changes the player follows are told to a screen reader; tests listen here.
+  std::function<void(QAccessibleEvent*)> tellReader = &QAccessible::updateAccessibility;
   // True once at the start of each turn of ours; the focus cell is reset.
   bool turnStarted() { return keys_ && keys_->turnStarted(); }
 
@@ -94,6 +97,7 @@ class GameArea : public QObject {
   void redrawClock();
   void redrawPanels();
   bool keyPressed(QObject* watched, QKeyEvent* event);
+  void alert(QObject* object);
   void keysMoved();
 
   const GameState& state_;

@@ -125,6 +125,7 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
                       findChild<QWidget*>(QStringLiteral("button_done")),
                       mychat_};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+  mychat_->setFocus();  // until a turn of ours starts
   gamestart_ = new Tgamestart(this);
   connect(gamestart_, &Tgamestart::startRequested, this,
           [this](const GameOptions& options) { client_->startGame(options); });
