@@ -21,7 +21,8 @@ bool isLetter(int code) { return code >= 1 && code <= 26; }
 
 }  // namespace
 
-KeyPlay::KeyPlay(GameMirror& game, std::function<int()> ownSeat) : game_(game), ownSeat_(std::move(ownSeat)) {}
+KeyPlay::KeyPlay(GameMirror& game, std::function<int()> ownSeat)
+    : game_(game), ownSeat_(std::move(ownSeat)) {}
 
 bool KeyPlay::onTurn() const { return game_.state().onTurn(ownSeat_()); }
 
@@ -64,7 +65,8 @@ bool KeyPlay::press(Place place, Key key, char letter) {
   if (!onTurn()) return key != Key::Select;
   switch (key) {
     case Key::Space:
-      place == Place::Board ? game_.boardClick(x_, y_, Button::Left) : game_.barClick(focusSlot(), Button::Left);
+      place == Place::Board ? game_.boardClick(x_, y_, Button::Left)
+                            : game_.barClick(focusSlot(), Button::Left);
       return true;
     case Key::Select:
       if (place == Place::Bar) game_.barClick(focusSlot(), Button::Right);

@@ -97,13 +97,15 @@ class BoardAccessible : public QAccessibleWidget {
     if (index < 0 || index >= kCells) return nullptr;
     QAccessible::Id& id = cells_[std::size_t(index)];
     if (!id)
-      id = QAccessible::registerAccessibleInterface(new CellAccessible(
-          static_cast<PaintBox*>(widget()), index % GameState::kBoardWidth + 1, index / GameState::kBoardWidth + 1));
+      id = QAccessible::registerAccessibleInterface(new CellAccessible(static_cast<PaintBox*>(widget()),
+                                                                       index % GameState::kBoardWidth + 1,
+                                                                       index / GameState::kBoardWidth + 1));
     return QAccessible::accessibleInterface(id);
   }
   int indexOfChild(const QAccessibleInterface* child) const override {
     for (int i = 0; i < kCells; ++i)
-      if (cells_[std::size_t(i)] && QAccessible::accessibleInterface(cells_[std::size_t(i)]) == child) return i;
+      if (cells_[std::size_t(i)] && QAccessible::accessibleInterface(cells_[std::size_t(i)]) == child)
+        return i;
     return -1;
   }
   QAccessibleInterface* childAt(int x, int y) const override {
@@ -152,16 +154,25 @@ class BarFocus : public QWidget {
 KeyPlay::Key toKey(const QKeyEvent& e, char& letter) {
   using Key = KeyPlay::Key;
   switch (e.key()) {
-    case Qt::Key_Left: return Key::Left;
-    case Qt::Key_Right: return Key::Right;
-    case Qt::Key_Up: return Key::Up;
-    case Qt::Key_Down: return Key::Down;
-    case Qt::Key_Space: return e.modifiers() & Qt::ShiftModifier ? Key::Select : Key::Space;
-    case Qt::Key_Backspace: return Key::Backspace;
+    case Qt::Key_Left:
+      return Key::Left;
+    case Qt::Key_Right:
+      return Key::Right;
+    case Qt::Key_Up:
+      return Key::Up;
+    case Qt::Key_Down:
+      return Key::Down;
+    case Qt::Key_Space:
+      return e.modifiers() & Qt::ShiftModifier ? Key::Select : Key::Space;
+    case Qt::Key_Backspace:
+      return Key::Backspace;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return Key::Return;
-    case Qt::Key_Escape: return Key::Escape;
-    default: break;
+    case Qt::Key_Enter:
+      return Key::Return;
+    case Qt::Key_Escape:
+      return Key::Escape;
+    default:
+      break;
   }
   const QString text = e.text();
   letter = text.size() == 1 && text[0].isLetter() && text[0].unicode() < 128 ? char(text[0].unicode()) : 0;
@@ -485,8 +496,9 @@ void GameArea::redrawSeats() {
   turnMarker_->setVisible(state_.markedSeat != 0);
   if (state_.markedSeat != turnShown_) {
     turnShown_ = state_.markedSeat;
-    turnMarker_->setAccessibleName(
-        turnShown_ ? fromCp1252(roster_.name(turnShown_)) + QStringLiteral("'s turn") : QStringLiteral("Turn"));
+    turnMarker_->setAccessibleName(turnShown_
+                                       ? fromCp1252(roster_.name(turnShown_)) + QStringLiteral("'s turn")
+                                       : QStringLiteral("Turn"));
     alert(turnMarker_);
   }
   if (state_.sneakerSeat != 0) sneaker_->move(sneaker_->x(), names_[std::size_t(state_.sneakerSeat)]->y());

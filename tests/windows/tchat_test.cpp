@@ -711,7 +711,8 @@ TEST_F(Window, AWholeTurnIsPlayedWithKeysAlone) {
   const int row1[] = {3, 1, 20, 5, 5, 5, 5, 5, 5, 5};
   for (int x = 1; x <= 10; ++x)
     for (int y = 1; y <= 8; ++y)
-      board += "+" + std::to_string(x) + "+" + std::to_string(y) + "+" + std::to_string(y == 1 ? row1[x - 1] : 5);
+      board +=
+          "+" + std::to_string(x) + "+" + std::to_string(y) + "+" + std::to_string(y == 1 ? row1[x - 1] : 5);
   fake.say(board);
   fake.say("CMD_mytiles+1+1+1+2+2+3+3+4+4+5+5+6+6+7+7");
   fake.say("CMD_nextplayer+1+");
@@ -728,7 +729,8 @@ TEST_F(Window, AWholeTurnIsPlayedWithKeysAlone) {
   };
   for (int x = 1; x <= 5; ++x) press(Qt::Key_Space), press(Qt::Key_Right);
   for (int x = 1; x <= 5; ++x)
-    fake.say("CMD_heflip+1+" + std::to_string(x) + "+1+" + (x == 5 ? "t+0+" : "f+" + std::to_string(5 - x) + "+"));
+    fake.say("CMD_heflip+1+" + std::to_string(x) + "+1+" +
+             (x == 5 ? "t+0+" : "f+" + std::to_string(5 - x) + "+"));
   ASSERT_TRUE(waitUntil([&] { return ann.client().game().state().building; }));
   for (const char* c : {"c", "a", "t"}) press(Qt::Key_A + (c[0] - 'a'), QString::fromLatin1(c));
   press(Qt::Key_Tab);
@@ -743,19 +745,31 @@ TEST_F(Window, AWholeTurnIsPlayedWithKeysAlone) {
   press(Qt::Key_E, QStringLiteral("e"));  // chat typing is no move
   press(Qt::Key_Backtab, {}, Qt::ShiftModifier);
   press(Qt::Key_Space);  // Done
-  const Messages moves = {"CMD_iflip+1+1+1+", "CMD_iflip+1+2+1+", "CMD_iflip+1+3+1+", "CMD_iflip+1+4+1+",
-                          "CMD_iflip+1+5+1+", "CMD_useboardletter+1+1+1+1+", "CMD_useboardletter+1+2+1+2+",
-                          "CMD_useboardletter+1+3+1+3+", "CMD_usebarletter+1+1+4+", "CMD_clickclear+1+4+0,1",
-                          "CMD_useboardletter+1+4+1+4+", "CMD_idone+1+1,1+2,1+3,1+4,1"};
+  const Messages moves = {"CMD_iflip+1+1+1+",
+                          "CMD_iflip+1+2+1+",
+                          "CMD_iflip+1+3+1+",
+                          "CMD_iflip+1+4+1+",
+                          "CMD_iflip+1+5+1+",
+                          "CMD_useboardletter+1+1+1+1+",
+                          "CMD_useboardletter+1+2+1+2+",
+                          "CMD_useboardletter+1+3+1+3+",
+                          "CMD_usebarletter+1+1+4+",
+                          "CMD_clickclear+1+4+0,1",
+                          "CMD_useboardletter+1+4+1+4+",
+                          "CMD_idone+1+1,1+2,1+3,1+4,1"};
   waitUntil([&] { return fake.received.size() >= moves.size(); });
   EXPECT_EQ(fake.received, moves);
 
   QAccessibleInterface* cells = QAccessible::queryAccessibleInterface(paintbox);
   ASSERT_EQ(cells->childCount(), 80);
-  EXPECT_EQ(cells->child(1)->text(QAccessible::Name), QStringLiteral("row 1, column 2, A, 1 point, face up, in the word"));
+  EXPECT_EQ(cells->child(1)->text(QAccessible::Name),
+            QStringLiteral("row 1, column 2, A, 1 point, face up, in the word"));
   EXPECT_EQ(cells->child(5)->text(QAccessible::Name), QStringLiteral("row 1, column 6, face down"));
-  EXPECT_EQ(cells->indexOfChild(cells->childAt(paintbox->mapToGlobal(QPoint(50, 10)).x(), paintbox->mapToGlobal(QPoint(50, 10)).y())), 1);
-  EXPECT_EQ(child<QLabel>(ann, "word_4")->accessibleName(), QStringLiteral("word letter 4, E, 1 point, from the board"));
+  EXPECT_EQ(cells->indexOfChild(cells->childAt(paintbox->mapToGlobal(QPoint(50, 10)).x(),
+                                               paintbox->mapToGlobal(QPoint(50, 10)).y())),
+            1);
+  EXPECT_EQ(child<QLabel>(ann, "word_4")->accessibleName(),
+            QStringLiteral("word letter 4, E, 1 point, from the board"));
   fake.say("CMD_hisword+1+cate+20+20+0+0");
   ASSERT_TRUE(waitUntil([&] { return child<QLabel>(ann, "label_score1")->text() == QStringLiteral("20"); }));
   for (const char* name : {"label_status", "image_Turn", "label_score1"})
