@@ -188,7 +188,9 @@ PaintBox::PaintBox(const GameState& state, QWidget* parent) : QWidget(parent), s
   static const bool installed = (QAccessible::installFactory(boardAccessible), true);
   (void)installed;
   setFixedSize(GameState::kBoardWidth * GameArea::kCell, GameState::kBoardHeight * GameArea::kCell);
-  setFocusPolicy(Qt::StrongFocus);
+  // Tab and the start of a turn bring the focus here; a click leaves it where
+  // it was, so a line being typed in the chat goes on there.
+  setFocusPolicy(Qt::TabFocus);
   setAccessibleName(QStringLiteral("Board"));
 }
 
