@@ -61,6 +61,8 @@ const TClient::Route TClient::kRoutes[] = {
     {cmd::sneak, nullptr, &GameMirror::getsneak},
     {cmd::sneaker, nullptr, &GameMirror::sneaker},
     {cmd::playasound, &TClient::playasound, nullptr},
+    {cmd::kicked, &TClient::kicked, nullptr},
+    {cmd::hostended, &TClient::hostended, nullptr},
 };
 
 TClient::TClient(ClientView& view, ClientTimers timers, SendFn send, std::string settingsPath, LogFn log)
@@ -105,7 +107,9 @@ void TClient::sockRead(std::string_view bytes) {
 
 void TClient::Timer1Timer() {
   processsocktimer();
-  if (receivedlist_.empty()) Timer1_.stop();
+  if (!receivedlist_.empty()) return;
+  Timer1_.stop();
+  if (closed_) ended();
 }
 
 void TClient::processsocktimer() {
@@ -143,16 +147,24 @@ void TClient::sockConnected() {
 }
 
 void TClient::sockClosed() {
-  if (!connected_) return;
-  if (!rejoin_ || hosting_ || !gameOn_ || removed_) {
-    view_.closeWindow();
+  if (!connected_ || closed_) return;
+  // A line that drops during a game, with no word from the host on why, is
+  // dialled again; anything else ends this copy.
+  if (rejoin_ && !hosting_ && gameOn_ && !removed_ && farewell_.empty()) {
+    connected_ = false;
+    loggedIn_ = false;
+    splitter_.clear();  // the old connection's unfinished message
+    uncheckJustWatch();
+    rejoin_->lost();
     return;
   }
-  connected_ = false;
-  loggedIn_ = false;
-  splitter_.clear();  // the old connection's unfinished message
-  uncheckJustWatch();
-  rejoin_->lost();
+  closed_ = true;
+  // What the host said last (the final scores, why it closed) is shown
+  // before the window goes.
+  if (receivedlist_.empty())
+    ended();
+  else if (!Timer1_.running())
+    Timer1_.start(1);
 }
 
 void TClient::forgetSeats() {
@@ -164,6 +176,21 @@ void TClient::forgetSeats() {
   roster_.clearSpies();
   view_.setSpies(roster_.spies());
 }
+
+void TClient::ended() {
+  loggedIn_ = false;
+  game_.stopClock();
+  game_.showStartButton(false);
+  if (!farewell_.empty()) view_.message(farewell_);
+  view_.closeWindow();
+}
+
+void TClient::kicked(std::string_view) {
+  removed_ = true;
+  farewell_ = "You were removed from the game.";
+}
+
+void TClient::hostended(std::string_view) { farewell_ = "The host has ended the game."; }
 
 void TClient::connectFailed(std::string_view host, int port, std::string_view why) {
   status("Could not connect to the game host " + std::string(host) + " on port " + std::to_string(port) +
@@ -183,6 +210,7 @@ void TClient::sendloginfo(std::string_view body) {
   loggedIn_ = true;
   if (rejoining()) forgetSeats();
   send(MessageBuilder(cmd::logininfo).field(seat).field(kVersion).last(playerName_).done());
+  game_.showStartButton(hostRights());
 }
 
 void TClient::newplayerinfo(std::string_view body) {
@@ -378,13 +406,13 @@ void TClient::setJustWatch(int seat, bool watch) {
 }
 
 void TClient::kicking(int seat) {
-  if (!hosting_ || !loggedIn_) return;
+  if (!hostRights()) return;
   send(MessageBuilder(cmd::kickhim).field(ownSeat_).field(seat).done(true));
 }
 
 TClient::KickMenu TClient::label_playername1ContextPopup(int seat) const {
   KickMenu menu;
-  if (!hosting_) return menu;
+  if (!hostRights()) return menu;
   menu.setWatch = menu.unsetWatch = true;
   menu.remove = !Roster::playingSeat(seat) || !roster_.empty(seat);
   return menu;

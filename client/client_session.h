@@ -84,6 +84,9 @@ class TClient {
   bool hosting() const { return hosting_; }
   int ownSeat() const { return ownSeat_; }
   bool loggedIn() const { return loggedIn_; }
+  // Seat 1 holds the host's rights (starting games, removing players, setting
+  // others to watch), whoever runs the host: this copy or tilewhirl-host.
+  bool hostRights() const { return loggedIn_ && ownSeat_ == 1; }
 
   // A joined copy gets back into a running game by itself after its
   // connection dropped: `dial` connects again, `timer` paces the tries.
@@ -101,7 +104,9 @@ class TClient {
   void sockConnected();
   void sockRead(std::string_view bytes);
   // The connection closed: a session that had connected ends the window,
-  // unless it gets back into its game.
+  // unless it gets back into its game, once what the host sent before is
+  // shown, and says why when the host told it (removed from the game, the
+  // host ended it).
   void sockClosed();
   // A connection could not be made; `why` is the system's reason.
   void connectFailed(std::string_view host, int port, std::string_view why);
@@ -214,6 +219,9 @@ class TClient {
   void full(std::string_view body);
   void justwatching(std::string_view body);
   void playasound(std::string_view body);
+  void kicked(std::string_view body);
+  void hostended(std::string_view body);
+  void ended();
 
   void send(const std::string& bytes) {
     if (send_) send_(bytes);
@@ -239,6 +247,8 @@ class TClient {
   std::string playerName_;
   bool hosting_ = false;
   bool connected_ = false;
+  bool closed_ = false;
+  std::string farewell_;  // why the host closes the connection, when it said
   int ownSeat_ = 0;
   bool loggedIn_ = false;
   bool justWatch_ = false;

@@ -423,7 +423,7 @@ void GameMirror::winner(std::string_view body) {
   state_.winnerText = won ? std::string("You have Won the Game!") : name + " has Won the Game!";
   systemLine(state_.winnerText);
   state_.winnerShown = true;
-  if (session_.hosting()) state_.startButton = true;
+  if (session_.hostRights()) state_.startButton = true;
   changed(kPanelsChanged);
   if (!playing || !tally_) return;
   std::vector<std::string> players;
@@ -451,7 +451,9 @@ void GameMirror::stats(std::string_view body) {
   if (mode == "help") state_.gameMode = "Game Mode: Helper";
   if (mode == "sneak") state_.gameMode = "Game Mode: Sneak Peek";
   state_.fourPlayer = four != "0";
-  changed(kCaptionsChanged | kSeatsChanged);
+  // A game runs: the start of a new one waits for its end.
+  state_.startButton = false;
+  changed(kCaptionsChanged | kSeatsChanged | kPanelsChanged);
   for (const auto& pair : f.groups(2)) {
     const int seat = toInt(pair[0]);
     if (!Roster::playingSeat(seat)) continue;

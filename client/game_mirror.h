@@ -77,7 +77,9 @@ class GameMirror {
   void turntimeTimer();
   // Resets the game display.
   void clearall();
-  // The hosting copy offers the start of a game once it is logged in.
+  // The session is over: the clock stops where it stands.
+  void stopClock() { turntime_.stop(); }
+  // Seat 1 is offered the start of a game once it is logged in.
   void showStartButton(bool shown);
 
   // The user's side of a turn (moves.cpp). Clicks arrive as a board cell,

@@ -26,10 +26,15 @@ bool readPort(std::string_view text, int& port) {
 StartArgs parseStartArgs(const std::vector<std::string>& args) {
   StartArgs out;
   out.port = kGamePort;
-  bool help = false, version = false;
+  bool help = false, version = false, optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
-    if (arg == "--help") {
+    if (optionsEnded) {
+      if (out.params.size() < kParamCount) out.params.emplace_back(arg);
+    } else if (arg == "--") {
+      // Whatever follows is a parameter: a name may be "--help".
+      optionsEnded = true;
+    } else if (arg == "--help") {
       help = true;
     } else if (arg == "--version") {
       version = true;
@@ -71,7 +76,8 @@ std::string startHelp(std::string_view settingsPath, std::string_view tallyPath)
          "this copy (HOST is then not used) and anything else joins the game at HOST.\n"
          "With fewer than three parameters the window shows its loading line and\n"
          "connects nowhere; parameters after the third are ignored. A parameter that\n"
-         "begins with \"-\" is still a parameter (\"-Bob\" is a name).\n\n"
+         "begins with \"-\" is still a parameter (\"-Bob\" is a name), and everything\n"
+         "after \"--\" is one (\"-- --help HOST true\" hosts as \"--help\").\n\n"
          "Options:\n"
          "  --port N         TCP port to host or join on (default " +
          std::to_string(kGamePort) +

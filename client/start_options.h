@@ -24,8 +24,9 @@ struct StartArgs {
 };
 
 // `args` without the program's name. Only "--port N" (or "--port=N"),
-// "--new-instance", "--help" and "--version" are options; anything else,
-// "-Bob" too, is a parameter, and parameters after the third are ignored.
+// "--new-instance", "--help" and "--version" are options, and only before a
+// "--"; anything else, "-Bob" too, is a parameter, and parameters after the
+// third are ignored.
 StartArgs parseStartArgs(const std::vector<std::string>& args);
 
 // The --help text, with the places where this copy keeps its settings and

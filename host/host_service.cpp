@@ -27,6 +27,8 @@ HostService::HostService(HostRules rules, LogFn log, QObject* parent)
 }
 
 HostService::~HostService() {
+  // The players hear why their game ends before their connections close.
+  server_->endSession();
   for (Sock*& sock : socks_) {
     delete sock;
     sock = nullptr;

@@ -132,6 +132,8 @@ class TServer {
   void Sock1Read(int slot, std::string_view bytes);
   // The connection in `slot` closed (remote close or error).
   void tempsockInfo(int slot);
+  // The host stops: every connection is told so and closed.
+  void endSession();
 
   // Timer ticks.
   void socktimerTimer();

@@ -156,6 +156,21 @@ void TServer::disconnectsock(int slot) {
   tempsockInfo(slot);
 }
 
+void TServer::endSession() {
+  Settle settle(*this);
+  int closed = 0;
+  for (int slot = 1; slot <= slotCount_; ++slot) {
+    if (!seats_[slot].connected) continue;
+    sendTo(slot, MessageBuilder(cmd::hostended).done(true));
+    transport_.close(slot);
+    forget(slot);
+    ++closed;
+  }
+  gameRunning_ = false;
+  for (Timer* t : {&socktimer_, &timer1_, &computertimer_, &logintimer_}) t->stop();
+  if (closed > 0) log_("host ends: " + std::to_string(closed) + " connection(s) told and closed");
+}
+
 void TServer::forget(int slot) {
   Seat& seat = seats_[slot];
   seat.connected = false;
@@ -327,8 +342,8 @@ void TServer::kickhim(int from, FieldReader& body) {
   const int target = body.nextInt();
   if (target < 1 || target > kSlots || !seats_[target].connected) return;
   log_("seat " + std::to_string(from) + " removes seat " + std::to_string(target));
-  // Told first, so that his copy knows not to come back by itself.
-  sendTo(target, MessageBuilder(cmd::playerdisconnected).field(target).field(seats_[target].name).done());
+  // Told why first, so that his copy says so and does not come back by itself.
+  sendTo(target, MessageBuilder(cmd::kicked).done(true));
   kicked_ = target;
   disconnectsock(target);
   kicked_ = 0;

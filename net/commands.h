@@ -53,6 +53,10 @@ inline constexpr std::string_view isflipped = "CMD_isflipped";    // seat, group
 inline constexpr std::string_view theirtiles = "CMD_theirtiles";  // seat, 7 x (slot, code)
 inline constexpr std::string_view sneak = "CMD_sneak";            // seat, +
 inline constexpr std::string_view sneaker = "CMD_sneaker";        // seat or 0, +
+// Said just before the host closes a connection on purpose, so that the window
+// can tell its player why; a peer that does not know them ignores them.
+inline constexpr std::string_view kicked = "CMD_kicked";        // +  (removed by seat 1)
+inline constexpr std::string_view hostended = "CMD_hostended";  // +  (the host stops)
 
 }  // namespace tw::cmd
 

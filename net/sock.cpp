@@ -92,6 +92,9 @@ void Sock::release() {
   // cut off after a while.
   socket->setParent(nullptr);
   connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+  // The last words reach the system now: a program that ends right after
+  // still says them.
+  socket->flush();
   socket->disconnectFromHost();
   if (socket->state() == QAbstractSocket::UnconnectedState) {
     socket->deleteLater();

@@ -13,10 +13,15 @@
 namespace tw {
 
 QUrl Tabout::makerPage() {
-  return QUrl(QString::fromLatin1(kMakerWebPage.data(), qsizetype(kMakerWebPage.size())));
+  const QUrl page(QString::fromLatin1(kMakerWebPage.data(), qsizetype(kMakerWebPage.size())));
+  const QString scheme = page.scheme().toLower();
+  if (!page.isValid() || page.host().isEmpty() ||
+      (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+    return {};
+  return page;
 }
 
-Tabout::Tabout(QWidget* parent)
+Tabout::Tabout(QWidget* parent, const QUrl& page)
     : SecondaryWindow(parent, "aboutform", QStringLiteral("Tilewhirl - About")),
       openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
   auto* layout = new QGridLayout(this);
@@ -29,16 +34,19 @@ Tabout::Tabout(QWidget* parent)
   QLabel* version = label(QString::fromLatin1(kVersion.data(), qsizetype(kVersion.size())), "version");
   layout->addWidget(version, 1, 1);
   layout->addWidget(label(QStringLiteral(".4"), "label_minor"), 1, 2);
-  const QString address = makerPage().toString();
-  QLabel* web =
-      label(QStringLiteral("<a href=\"%1\" style=\"color: #a0d0ff\">%1</a>").arg(address.toHtmlEscaped()),
-            "label_web");
-  web->setTextFormat(Qt::RichText);
-  web->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-  connect(web, &QLabel::linkActivated, this, [this](const QString& link) {
-    if (openUrl && !openUrl(QUrl(link))) tell(QStringLiteral("Cannot open Webpage"));
-  });
-  layout->addWidget(web, 2, 0, 1, 3, Qt::AlignCenter);
+  // A build without a web page shows no link rather than one that fails.
+  if (!page.isEmpty()) {
+    const QString address = page.toString();
+    QLabel* web = label(
+        QStringLiteral("<a href=\"%1\" style=\"color: #a0d0ff\">%1</a>").arg(address.toHtmlEscaped()),
+        "label_web");
+    web->setTextFormat(Qt::RichText);
+    web->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    connect(web, &QLabel::linkActivated, this, [this, page] {
+      if (openUrl && !openUrl(page)) tell(QStringLiteral("Cannot open Webpage"));
+    });
+    layout->addWidget(web, 2, 0, 1, 3, Qt::AlignCenter);
+  }
   QPushButton* done = button(QStringLiteral("Done"), "button_done", true);
   connect(done, &QPushButton::clicked, this, &QDialog::accept);
   layout->addWidget(done, 3, 0, 1, 3, Qt::AlignRight);

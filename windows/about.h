@@ -12,9 +12,11 @@ class Tabout final : public SecondaryWindow {
   Q_OBJECT
 
  public:
-  explicit Tabout(QWidget* parent = nullptr);
+  // `page`: the web page the window links to; none when empty.
+  explicit Tabout(QWidget* parent = nullptr, const QUrl& page = makerPage());
 
-  // The maker's web page, the one address the logo opens too.
+  // The maker's web page as the build configures it, the one address the
+  // logo opens too; empty when there is none.
   static QUrl makerPage();
 
   // Opens a web address; replaceable by tests.

@@ -47,9 +47,8 @@ bool runFile(const QString& file, const QStringList& arguments) {
 Tdownload::Places Tdownload::defaultPlaces(const std::string& settingsPath) {
   const IniFile file = IniFile::load(settingsPath);
   Places places;
-  const QString defaultAddress = fromView(kMakerServer) + fromView(kLobbyInstallerPath);
   places.address = QUrl(QString::fromLatin1(
-      file.readString(kSettingsSection, "Lobbyaddress", defaultAddress.toLatin1().toStdString())));
+      file.readString(kSettingsSection, "Lobbyaddress", std::string(kLobbyAddress))));
   places.lobbyProgram = QString::fromLatin1(
       file.readString(kSettingsSection, "Lobbyprogram", defaultLobbyProgram().toLatin1().toStdString()));
   places.programDir = QCoreApplication::applicationDirPath();
@@ -91,7 +90,14 @@ Tdownload::Tdownload(Places places, QWidget* parent)
   connect(abortbutton_, &QPushButton::clicked, this, &Tdownload::abortbuttonClick);
   connect(solo, &QPushButton::clicked, this, &QDialog::accept);
   connect(others, &QPushButton::clicked, this, &Tdownload::playWithOthers);
+  getbutton_->setEnabled(offered());
   resize(400, 260);
+}
+
+bool Tdownload::offered() const {
+  const QString scheme = places_.address.scheme().toLower();
+  return places_.address.isValid() && !places_.address.host().isEmpty() &&
+         (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 Tdownload::~Tdownload() {
@@ -109,7 +115,7 @@ void Tdownload::done(int result) {
 }
 
 void Tdownload::getbuttonClick() {
-  if (reply_) return;
+  if (reply_ || !offered()) return;
   state_ = 1;
   stopped_ = false;
   writeFailed_ = false;

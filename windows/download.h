@@ -40,6 +40,9 @@ class Tdownload final : public SecondaryWindow {
   // by tests.
   std::function<bool(const QString& file, const QStringList& arguments)> startFile;
 
+  // A web address to download from is configured; without one the window
+  // is not offered.
+  bool offered() const;
   bool downloading() const { return reply_ != nullptr; }
   // Where a completed download lies.
   QString installerPath() const { return target_; }

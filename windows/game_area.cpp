@@ -4,6 +4,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -29,6 +30,9 @@ constexpr int kRaised = 3;
 constexpr int kSlotLefts[GameState::kBarSize] = {63, 108, 154, 199, 244, 290, 335};
 const QString kRestColour = QStringLiteral("#004080");
 const QString kTurnColour = QStringLiteral("#FF0000");
+// A text that does not fit its box at its own font is shown smaller, down to
+// this size, before it is cut short.
+constexpr qreal kMinPointSize = 6.5;
 
 QLabel* label(QWidget* parent, const QString& name, QRect at) {
   auto* l = new QLabel(parent);
@@ -38,9 +42,42 @@ QLabel* label(QWidget* parent, const QString& name, QRect at) {
   return l;
 }
 
+QFont fontOf(qreal pointSize, bool bold) {
+  QFont font = QApplication::font();
+  if (pointSize > 0) font.setPointSizeF(pointSize);
+  font.setBold(bold);
+  return font;
+}
+
+// A label that shows changing text in a box of fixed width: `font` is the
+// size it shows when the text fits.
+QLabel* textLabel(QWidget* parent, const QString& name, QRect at, const QFont& font) {
+  QLabel* l = label(parent, name, at);
+  l->setFont(font);
+  l->setProperty("baseFont", font);
+  l->setProperty("room", at.width());
+  return l;
+}
+
+// Shows `text` whole in its label's box: the font shrinks as far as it must;
+// a text too long even then is cut short with an ellipsis, and the whole
+// text is the tooltip. `hug` narrows the box to the text.
+void fitText(QLabel* l, const QString& text, bool hug = false) {
+  QFont font = l->property("baseFont").value<QFont>();
+  const int room = l->property("room").toInt();
+  while (QFontMetrics(font).horizontalAdvance(text) > room && font.pointSizeF() > kMinPointSize)
+    font.setPointSizeF(std::max(kMinPointSize, font.pointSizeF() - 0.5));
+  const QFontMetrics metrics(font);
+  const QString shown = metrics.elidedText(text, Qt::ElideRight, room);
+  l->setFont(font);
+  l->setText(shown);
+  l->setToolTip(shown == text ? QString() : text);
+  if (hug) l->resize(std::min(room, metrics.horizontalAdvance(shown) + 2), l->height());
+}
+
 // Seat labels stand on a light box so that the dark seat colour reads on the panel.
 QString seatStyle(const QString& colour) {
-  return QStringLiteral("color: %1; font-weight: bold; background: rgba(255,255,255,200);").arg(colour);
+  return QStringLiteral("color: %1; background: rgba(255,255,255,200);").arg(colour);
 }
 
 QRect cellRect(int x, int y) {
@@ -234,9 +271,11 @@ GameArea::GameArea(QWidget* panel, const GameState& state, const Roster& roster)
 
 void GameArea::buildPlayingArea(QWidget* panel) {
   const QString white = QStringLiteral("color: white;");
-  timePerTurn_ = label(panel, QStringLiteral("label_timeperturn"), {8, 0, 153, 14});
-  gameMode_ = label(panel, QStringLiteral("label_gm"), {160, 0, 153, 14});
-  playToScore_ = label(panel, QStringLiteral("label_playtoscore"), {312, 0, 119, 14});
+  const QFont plain = fontOf(0, false);
+  const QFont bold = fontOf(0, true);
+  timePerTurn_ = textLabel(panel, QStringLiteral("label_timeperturn"), {8, 0, 150, 14}, plain);
+  gameMode_ = textLabel(panel, QStringLiteral("label_gm"), {160, 0, 152, 14}, plain);
+  playToScore_ = textLabel(panel, QStringLiteral("label_playtoscore"), {314, 0, 117, 14}, plain);
   for (QLabel* l : {timePerTurn_, gameMode_, playToScore_}) l->setStyleSheet(white);
 
   for (int n = 1; n <= GameState::kWordPositions; ++n) {
@@ -246,13 +285,13 @@ void GameArea::buildPlayingArea(QWidget* panel) {
     mark->setPixmap(pictures::bonusMarker());
     bonusMarks_[std::size_t(n)] = mark;
   }
-  status_ = label(panel, QStringLiteral("label_status"), {10, 57, 416, 16});
+  status_ = textLabel(panel, QStringLiteral("label_status"), {10, 57, 416, 16}, bold);
   status_->setAlignment(Qt::AlignCenter);
-  status_->setStyleSheet(QStringLiteral("color: white; font-weight: bold;"));
+  status_->setStyleSheet(QStringLiteral("color: white;"));
   timeBar_ = label(panel, QStringLiteral("image_timer"), {113, 73, GameState::kTimeBarWidth, 19});
   timeBar_->setPixmap(pictures::timeBar(GameState::kTimeBarWidth));
   timeBar_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  timer_ = label(panel, QStringLiteral("label_timer"), {117, 73, 87, 19});
+  timer_ = textLabel(panel, QStringLiteral("label_timer"), {117, 73, 87, 19}, bold);
 
   const char* names[] = {"button_clear", "button_buy", "button_pass", "button_done"};
   const char* captions[] = {"Clear", "Buy", "Pass", "Done"};
@@ -271,15 +310,16 @@ void GameArea::buildPlayingArea(QWidget* panel) {
   winnerPanel_ = new QWidget(panel);
   winnerPanel_->setObjectName(QStringLiteral("panel_winner"));
   winnerPanel_->setGeometry(10, 94, 419, 35);
-  winner2_ = label(winnerPanel_, QStringLiteral("label_winner2"), {2, 2, 419, 35});
-  winner2_->setStyleSheet(QStringLiteral("color: black; font-size: 16pt; font-weight: bold;"));
-  winner1_ = label(winnerPanel_, QStringLiteral("label_winner1"), {0, 0, 419, 35});
-  winner1_->setStyleSheet(QStringLiteral("color: yellow; font-size: 16pt; font-weight: bold;"));
+  // The shadow stands 2 pixels off, so both boxes leave it room inside the panel.
+  winner2_ = textLabel(winnerPanel_, QStringLiteral("label_winner2"), {2, 2, 415, 33}, fontOf(16, true));
+  winner2_->setStyleSheet(QStringLiteral("color: black;"));
+  winner1_ = textLabel(winnerPanel_, QStringLiteral("label_winner1"), {0, 0, 415, 33}, fontOf(16, true));
+  winner1_->setStyleSheet(QStringLiteral("color: yellow;"));
   for (QLabel* l : {winner1_, winner2_}) l->setAlignment(Qt::AlignCenter);
   theirPanel_ = new QWidget(panel);
   theirPanel_->setObjectName(QStringLiteral("panel_theirletters"));
   theirPanel_->setGeometry(10, 94, 419, 34);
-  theirLabel_ = label(theirPanel_, QStringLiteral("label_theirtiles"), {0, 9, 180, 16});
+  theirLabel_ = textLabel(theirPanel_, QStringLiteral("label_theirtiles"), {0, 9, 184, 16}, plain);
   theirLabel_->setStyleSheet(white);
   theirLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   for (int n = 1; n <= GameState::kBarSize; ++n)
@@ -322,15 +362,15 @@ void GameArea::buildPlayingArea(QWidget* panel) {
 
   logo_ = label(panel, QStringLiteral("Image6"), {500, 18, 153, 30});
   logo_->setPixmap(pictures::logo());
-  logo_->setCursor(Qt::PointingHandCursor);
-  logo_->setAccessibleName(QStringLiteral("The maker's web page"));
+  logo_->setAccessibleName(QStringLiteral("Tilewhirl"));
   logo_->installEventFilter(this);
   start_ = new QPushButton(QStringLiteral("Start Game"), panel);
   start_->setObjectName(QStringLiteral("button_start"));
   start_->setGeometry(502, 19, 150, 28);
   connect(start_, &QPushButton::clicked, this, &GameArea::startClicked);
 
-  sneaker_ = label(panel, QStringLiteral("image_sneaker"), {660, 18, 41, 30});
+  // Left of the seat rows, where it covers no name, score or word.
+  sneaker_ = label(panel, QStringLiteral("image_sneaker"), {432, 18, 22, 16});
   sneaker_->setPixmap(pictures::eyes());
   sneaker_->setAlignment(Qt::AlignCenter);
 }
@@ -344,13 +384,15 @@ void GameArea::buildSeats(QWidget* panel) {
     QLabel* eyes = label(panel, QStringLiteral("image_eyes%1").arg(s), {457, top, 18, 15});
     eyes->setPixmap(pictures::eyes());
     eyes_[std::size_t(s)] = eyes;
-    QLabel* name = label(panel, QStringLiteral("label_playername%1").arg(s), {475, top, 92, 16});
+    const QFont bold = fontOf(0, true);
+    QLabel* name = textLabel(panel, QStringLiteral("label_playername%1").arg(s), {475, top, 92, 16}, bold);
     name->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(name, &QLabel::customContextMenuRequested, this,
             [this, s, name](const QPoint& pos) { emit seatMenuRequested(s, name->mapToGlobal(pos)); });
     names_[std::size_t(s)] = name;
-    scores_[std::size_t(s)] = label(panel, QStringLiteral("label_score%1").arg(s), {571, top, 28, 16});
-    bonuses_[std::size_t(s)] = label(panel, QStringLiteral("label_bonus%1").arg(s), {602, top, 100, 16});
+    scores_[std::size_t(s)] = textLabel(panel, QStringLiteral("label_score%1").arg(s), {570, top, 32, 16}, bold);
+    bonuses_[std::size_t(s)] =
+        textLabel(panel, QStringLiteral("label_bonus%1").arg(s), {605, top, 102, 16}, bold);
   }
   for (int s : {5, 6}) {
     QLabel* np = label(panel, QStringLiteral("image_canplay%1").arg(s),
@@ -358,6 +400,14 @@ void GameArea::buildSeats(QWidget* panel) {
     np->setPixmap(pictures::notPlaying());
     canPlay_[std::size_t(s - 4)] = np;
   }
+}
+
+void GameArea::setLogoLink(bool link) {
+  if (link)
+    logo_->setCursor(Qt::PointingHandCursor);
+  else
+    logo_->unsetCursor();
+  logo_->setAccessibleName(link ? QStringLiteral("The maker's web page") : QStringLiteral("Tilewhirl"));
 }
 
 // ---- Clicks --------------------------------------------------------------------------------------
@@ -423,18 +473,21 @@ void GameArea::redraw(unsigned changes) {
   if (changes & kWordRowChanged) redrawWordRow();
   if (changes & kSeatsChanged) redrawSeats();
   if (changes & kStatusChanged) {
-    status_->setText(fromCp1252(state_.status));
-    if (status_->text() != statusShown_) {
-      statusShown_ = status_->text();
+    // A screen reader says the whole line, also when it shows shortened.
+    const QString status = fromCp1252(state_.status);
+    fitText(status_, status);
+    if (status != statusShown_) {
+      statusShown_ = status;
+      status_->setAccessibleName(status);
       alert(status_);
     }
   }
   if (changes & kClockChanged) redrawClock();
   if (changes & kPanelsChanged) redrawPanels();
   if (changes & kCaptionsChanged) {
-    timePerTurn_->setText(fromCp1252(state_.timePerTurn));
-    gameMode_->setText(fromCp1252(state_.gameMode));
-    playToScore_->setText(fromCp1252(state_.playToScore));
+    fitText(timePerTurn_, fromCp1252(state_.timePerTurn));
+    fitText(gameMode_, fromCp1252(state_.gameMode));
+    fitText(playToScore_, fromCp1252(state_.playToScore));
   }
 }
 
@@ -466,7 +519,7 @@ void GameArea::redrawWordRow() {
 void GameArea::redrawSeat(int seat) {
   if (!Roster::playingSeat(seat)) return;
   const auto s = std::size_t(seat);
-  names_[s]->setText(fromCp1252(roster_.name(seat)));
+  fitText(names_[s], fromCp1252(roster_.name(seat)));
   names_[s]->setVisible(roster_.visible(seat));
   scores_[s]->setVisible(roster_.visible(seat));
   bonuses_[s]->setVisible(roster_.visible(seat) && !state_.seats[s].bonus.empty());
@@ -483,14 +536,13 @@ void GameArea::redrawSeats() {
       for (QLabel* l : {names_[i], scores_[i], bonuses_[i]}) l->setStyleSheet(seatStyle(c));
     }
     const QString score = fromCp1252(state_.seats[i].score);
-    if (scores_[i]->text() != score) {
-      scores_[i]->setText(score);
+    if (scores_[i]->accessibleName() != score) {
+      scores_[i]->setAccessibleName(score);
       QAccessibleValueChangeEvent change(scores_[i], score);
       tellReader(&change);
     }
-    scores_[i]->adjustSize();
-    bonuses_[i]->setText(fromCp1252(state_.seats[i].bonus));
-    bonuses_[i]->adjustSize();
+    fitText(scores_[i], score, true);
+    fitText(bonuses_[i], fromCp1252(state_.seats[i].bonus), true);
     redrawSeat(s);
   }
   if (state_.markedSeat != 0)
@@ -509,7 +561,7 @@ void GameArea::redrawSeats() {
 }
 
 void GameArea::redrawClock() {
-  timer_->setText(fromCp1252(state_.clock));
+  fitText(timer_, fromCp1252(state_.clock));
   const int colour = state_.clockRed ? 1 : 0;
   // The clock turning red, and its last ten and five seconds, are warnings.
   if ((colour == 1 && clockColour_ == 0) ||
@@ -517,7 +569,7 @@ void GameArea::redrawClock() {
     alert(timer_);
   if (colour != clockColour_) {
     clockColour_ = colour;
-    timer_->setStyleSheet(QStringLiteral("color: %1; font-weight: bold;")
+    timer_->setStyleSheet(QStringLiteral("color: %1;")
                               .arg(colour ? kTurnColour : QStringLiteral("#E0E39D")));
   }
   timeBar_->resize(std::clamp(state_.timeBar, 0, GameState::kTimeBarWidth), timeBar_->height());
@@ -526,10 +578,10 @@ void GameArea::redrawClock() {
 void GameArea::redrawPanels() {
   for (QPushButton* b : moveButtons_) b->setVisible(state_.moveButtons);
   start_->setVisible(state_.startButton);
-  winner1_->setText(fromCp1252(state_.winnerText));
-  winner2_->setText(fromCp1252(state_.winnerText));
+  fitText(winner1_, fromCp1252(state_.winnerText));
+  fitText(winner2_, fromCp1252(state_.winnerText));
   winnerPanel_->setVisible(state_.winnerShown);
-  theirLabel_->setText(fromCp1252(state_.theirTilesLabel));
+  fitText(theirLabel_, fromCp1252(state_.theirTilesLabel));
   for (int n = 1; n <= GameState::kBarSize; ++n)
     theirTiles_[std::size_t(n)]->setPixmap(pictures::littleImage(state_.theirTiles[std::size_t(n)]));
   theirPanel_->setVisible(state_.theirTilesShown);

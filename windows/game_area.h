@@ -71,6 +71,8 @@ class GameArea : public QObject {
   std::function<void(QAccessibleEvent*)> tellReader = &QAccessible::updateAccessibility;
   // True once at the start of each turn of ours; the focus cell is reset.
   bool turnStarted() { return keys_ && keys_->turnStarted(); }
+  // The logo shows that it opens a web page.
+  void setLogoLink(bool link);
 
  signals:
   void boardClicked(int x, int y, bool right);

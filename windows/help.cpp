@@ -34,7 +34,7 @@ QString overviewPage() {
              "as "
              "spectators and a chat beside the game.</p>"
              "<p>The board holds %1 &times; %2 face-down letter tiles and every player holds %3 letter tiles "
-             "on his "
+             "on their "
              "bar. On your turn you turn over %4 board tiles, build a word from them and from your bar, and "
              "score "
              "it. At the end of every turn the board goes face down again and the used tiles are replaced, "
@@ -60,37 +60,40 @@ QString connectingPage() {
              "through "
              "on that port.</p>"
              "<p><b>Joining.</b> To join, you need the host's address (a name or an IP address).</p>"
-             "<p><b>Without the lobby.</b> Choose <i>Host or Join</i> in the Game menu (or <i>Play with "
-             "Others</i> "
-             "when no lobby program is installed): enter your name, choose to host or to join, give the "
-             "host's "
-             "address and the port (%1 unless the host chose another). The game starts again with these "
-             "choices. "
+             "<p><b>Without the lobby.</b> Choose <i>Host or Join</i> in the Game menu: enter your name, "
+             "choose to host or to join, give the host's address and the port (%1 unless the host chose "
+             "another). The game starts again with these choices. "
              "From the command line: <tt>tilewhirl NAME HOST true</tt> hosts, <tt>tilewhirl NAME HOST "
              "false</tt> "
              "joins, and <tt>--port N</tt> picks another port.</p>"
-             "<p>When the host leaves, the game ends for everybody.</p>")
+             "<p><b>Seat 1.</b> The player in seat 1 starts the games and may remove players or set them to "
+             "just watch. That is the hosting player, or, when the game runs on <tt>tilewhirl-host</tt>, the "
+             "first player to join it.</p>"
+             "<p>When the host ends the game, or removes you from it, a message says so; your board and the "
+             "scores stay on screen until you close it. If you host and others are playing, Exit asks "
+             "first, because the game ends for everybody.</p>")
       .arg(kGamePort);
 }
 
 QString gamePlayPage() {
   return QStringLiteral(
-             "<p>Every player has %1 tiles on his bar. The player on turn turns over %2 tiles of the board, "
-             "one click each, then builds a word of up to %3 letters from the tiles he turned over and the "
-             "tiles of his bar, clicking them in order.</p>"
+             "<p>Every player has %1 tiles on their bar. The player on turn turns over %2 tiles of the board, "
+             "one click each, then builds a word of up to %3 letters from the tiles they turned over and the "
+             "tiles of their bar, clicking them in order.</p>"
              "<ul><li><b>Done</b> submits the word. A word that is not in the word list is refused and you "
              "may try again while your time lasts.</li>"
              "<li><b>Clear</b> takes all letters back; clicking the last letter of the word takes just "
              "that one back.</li>"
-             "<li><b>Buy</b> gives you a new bar for %4 points, and your turn goes on.</li>"
+             "<li><b>Buy</b> costs %4 points: they come off your score, you get a new bar, and your turn "
+             "goes on.</li>"
              "<li><b>Pass</b> ends your turn without a word.</li></ul>"
              "<p>When someone reaches the play-to score, play continues until everyone has had the same "
              "number of turns; then the highest score wins. A shared top score plays another round.</p>"
              "<p><b>Game modes.</b></p><ul>"
              "<li><b>Blind</b>: nobody sees the board except the tiles turned over.</li>"
              "<li><b>Helper</b>: in every round the player with the lowest score above 0 gets a short look "
-             "at the whole board before his turn.</li>"
-             "<li><b>Sneak Peek</b>: every player gets a short look at the whole board before his turn.</li>"
+             "at the whole board before their turn.</li>"
+             "<li><b>Sneak Peek</b>: every player gets a short look at the whole board before their turn.</li>"
              "</ul>")
       .arg(rules::kBarSize)
       .arg(rules::kMaxFlips)
@@ -98,15 +101,55 @@ QString gamePlayPage() {
       .arg(rules::kBuyPrice);
 }
 
-QString historyPage() {
+// What every option and command does, then what changed in this version.
+QString documentationPage() {
   return QStringLiteral(
-             "<p><b>%1</b></p><ul>"
+             "<p><b>Game options</b> (Start Game, for the player in seat 1)</p><ul>"
+             "<li><b>Play to Score</b>: when a round ends with someone at or above it, the highest score "
+             "wins.</li>"
+             "<li><b>Creation Time</b>: the seconds each player has for a turn: turning tiles over, "
+             "building the word and pressing Done.</li>"
+             "<li><b>Tiles Viewable</b>: at the start of each turn the others see the bar of the player on "
+             "turn (if they keep <i>See Other Player's Tiles</i> on).</li>"
+             "<li><b>4 Player Max</b>: only seats 1 to 4 play; players in seats 5 and 6 watch the game "
+             "and chat.</li>"
+             "<li><b>Game Mode</b>: Blind, Helper or Sneak Peek, as the Game Play page explains.</li></ul>"
+             "<p><b>Game menu</b></p><ul>"
+             "<li><b>Host or Join</b>: play with friends without the lobby program.</li>"
+             "<li><b>Just Watch</b>: you stop playing and the computer plays your turns, with your bar and "
+             "score, until you choose it again or a new game starts. It works while a game runs; the eyes beside a name mark a "
+             "player who just watches. The player in seat 1 can set others to just watch, or back, from "
+             "their name's menu (right-click), which also has <i>Remove From Game</i>.</li></ul>"
+             "<p><b>Options menu</b></p><ul>"
+             "<li><b>Play Sounds</b>, <b>Play Chatter Sounds</b>, <b>Turn Sound</b>: the game's sounds, the "
+             "sounds players send with the %1 button, and the sound that tells you it is your turn. "
+             "Without chatter sounds, a sent sound shows as a line in the chat.</li>"
+             "<li><b>Text Color</b>, <b>Text Size</b>: the colour of what you write and the size of the "
+             "chat.</li>"
+             "<li><b>Scroll Chat Off</b>: the chat stays where it is while new lines arrive; "
+             "<b>Clear Main Chat</b> empties it.</li>"
+             "<li><b>Bot Speed</b>: how fast the computer player moves in a game you host.</li>"
+             "<li><b>Clear Word</b>: after a word that is not in the word list, its letters go back at "
+             "once, so you can start again.</li>"
+             "<li><b>See Other Player's Tiles</b>: shows the bar of the player on turn when the game's "
+             "<i>Tiles Viewable</i> is on.</li>"
+             "<li><b>Reset Screen Location</b>: puts the window back at the top left of the screen.</li>"
+             "</ul>"
+             "<p><b>View menu</b></p><ul>"
+             "<li><b>View Tally</b>: your games, wins, words and best word, and the games against each "
+             "player you choose to tally.</li>"
+             "<li><b>Spy List</b>: the spectators, who watch the game and chat without playing (up to "
+             "three, after the six seats are taken). The player in seat 1 may remove one from there.</li>"
+             "<li><b>Phrase List</b>: the phrases the buttons 1 to 9 say; a button works once every two "
+             "seconds.</li></ul>"
+             "<p><b>What is new in %2</b></p><ul>"
              "<li>Host or join a game from the Game menu, without the lobby program.</li>"
              "<li>The tally is saved after every game and every word, so a crash loses nothing; a damaged "
              "tally file is kept aside and a new tally started.</li>"
              "<li>The lobby download shows its progress and can be stopped; closing its window stops it "
              "too.</li>"
              "<li>Phrase buttons change as soon as you press Done in the phrase list.</li></ul>")
+      .arg(QStringLiteral("\u266A"))
       .arg(QString::fromLatin1(kVersion.data(), qsizetype(kVersion.size())));
 }
 
@@ -131,9 +174,11 @@ QString lobbyPage() {
   return QStringLiteral(
       "<p>The Veltrix Lobby is a separate program where players meet and arrange games. When a game is "
       "arranged, it starts Tilewhirl for every player, with the player's name and the host's address.</p>"
-      "<p>When Tilewhirl starts without parameters it offers to download and install the lobby. "
-      "<i>Play with Others</i> opens an installed lobby program, or, when there is none, the window to host "
-      "or join a game directly.</p>");
+      "<p>Where a download address for the lobby is set up (the key <tt>Lobbyaddress</tt> in the settings "
+      "file, or the build's own), Tilewhirl offers to download and install the lobby when it starts "
+      "without parameters; there <i>Play with Others</i> opens an installed lobby program, or, when there "
+      "is none, the window to host or join a game. Otherwise choose <i>Host or Join</i> in the Game "
+      "menu.</p>");
 }
 
 }  // namespace
@@ -190,7 +235,7 @@ Thelp::Thelp(QWidget* parent) : SecondaryWindow(parent, "helpform", QStringLiter
   const Page pages[] = {
       {1, "Overview", "Overview", overviewPage()},    {2, "Connecting", "Connecting", connectingPage()},
       {3, "Game Play", "Game Play", gamePlayPage()},  {4, "Scoring", "Scoring", scoringPage()},
-      {5, "Documentation", "History", historyPage()}, {6, "License", "License", licencePage()},
+      {5, "Documentation", "Documentation", documentationPage()}, {6, "License", "License", licencePage()},
       {11, "The Lobby", "The Lobby", lobbyPage()},
   };
   for (const Page& page : pages) {

@@ -11,6 +11,7 @@
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -42,8 +43,10 @@ namespace tw {
 namespace {
 
 const QString kEnterChatHere = QStringLiteral("<Enter Chat Here>");
-constexpr int kPanelWidth = 712;
-constexpr int kPanelHeight = 485;
+// The playing area is laid out pixel for pixel, so the window keeps one size:
+// this panel under the menu bar (720 by 535 with the usual menu bar).
+constexpr int kPanelWidth = 720;
+constexpr int kPanelHeight = 512;
 
 Colour fromQColor(const QColor& c) {
   return Colour(c.red()) | Colour(c.green()) << 8 | Colour(c.blue()) << 16;
@@ -110,7 +113,7 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
 
   auto* panel = new BackgroundPanel(this);
   panel->setObjectName(QStringLiteral("panel_background"));
-  panel->setMinimumSize(kPanelWidth, kPanelHeight);
+  panel->setFixedSize(kPanelWidth, kPanelHeight);
   panel_background_ = panel;
   setCentralWidget(panel);
   gameArea_ = new GameArea(panel, client_->game().state(), client_->roster());
@@ -130,7 +133,7 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
   connect(gamestart_, &Tgamestart::startRequested, this,
           [this](const GameOptions& options) { client_->startGame(options); });
   buildMenus();
-  resize(720, 535);
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
   showSettings(client_->settings());
 }
 
@@ -158,7 +161,7 @@ void Tchat::setWindows(const Windows& windows) {
   if (windows_.help && windows_.about)
     connect(windows_.help, &Thelp::aboutRequested, this, [this] { bringUp(windows_.about); });
   if (windows_.download) {
-    connect(windows_.download, &Tdownload::closeGameRequested, this, &QWidget::close);
+    connect(windows_.download, &Tdownload::closeGameRequested, this, &Tchat::endProgram);
     connect(windows_.download, &Tdownload::hostOrJoinRequested, this,
             [this] { bringUp(windows_.hostOrJoin); });
   }
@@ -166,7 +169,7 @@ void Tchat::setWindows(const Windows& windows) {
     connect(windows_.hostOrJoin, &Tconnect::closeGameRequested, this, [this] {
       // The copy started in this one's place may want the port at once.
       if (host_) host_->stopListening();
-      close();
+      endProgram();
     });
 }
 
@@ -434,8 +437,10 @@ void Tchat::connectGameArea() {
   connect(gameArea_, &GameArea::doneClicked, this, [&game] { game.clickdone(); });
   connect(gameArea_, &GameArea::shuffleClicked, this, [&game] { game.shuffle(); });
   connect(gameArea_, &GameArea::startClicked, this, &Tchat::button_startClick);
-  connect(gameArea_, &GameArea::logoClicked, this, [this] {
-    if (!openUrl(Tabout::makerPage())) messageBox(QStringLiteral("Cannot open Webpage"));
+  const QUrl page = Tabout::makerPage();
+  gameArea_->setLogoLink(!page.isEmpty());
+  connect(gameArea_, &GameArea::logoClicked, this, [this, page] {
+    if (!page.isEmpty() && !openUrl(page)) messageBox(QStringLiteral("Cannot open Webpage"));
   });
   connect(gameArea_, &GameArea::seatMenuRequested, this,
           [this](int seat, const QPoint& at) { label_playername1ContextPopup(seat, at); });
@@ -464,7 +469,8 @@ void Tchat::processparams() {
   StartGame1_->setEnabled(false);
   if (options_.solo) {
     client_->status("Loading Solo Game..Please wait.");
-    bringUp(windows_.download);
+    // Only an offer that can work is made; without one Host or Join is the way.
+    if (windows_.download && windows_.download->offered()) bringUp(windows_.download);
     options_.hostAddress = QStringLiteral("127.0.0.1");
     options_.playerName = QStringLiteral("You");
     client_->setPlayerName("You");
@@ -493,21 +499,17 @@ void Tchat::hostpress() {
   sock.setHostName(QStringLiteral("127.0.0.1"));
   sock.setPortName(QString::number(host_->port()));
   sock.open();
-  client_->game().showStartButton(true);
-  StartGame1_->setEnabled(true);
-  if (spylist_) spylist_->setKickEnabled(true);
   host_->server().setBotSpeed(client_->settings().botSpeed);
   host_->server().setOpenBoard(client_->settings().openBoard);
   OpenBoard1_->setVisible(true);
 }
 
+// The host's rights come with seat 1 at login, wherever the host runs.
 void Tchat::joinpress() {
   client_->enableRejoin(rejointimer, [this] { redial(); });
   sock.setHostName(options_.hostAddress);
   sock.setPortName(QString::number(options_.port));
   sock.open();
-  client_->game().showStartButton(false);
-  StartGame1_->setEnabled(false);
 }
 
 void Tchat::redial() {
@@ -591,7 +593,42 @@ void Tchat::label_playername1ContextPopup(int seat, const QPoint& at) {
 
 // ---- Window life ----------------------------------------------------------------------------
 
+void Tchat::askYesNo(const QString& question, std::function<void()> yes) {
+  auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Tilewhirl"), question,
+                              QMessageBox::Yes | QMessageBox::No, this);
+  box->setObjectName(QStringLiteral("question"));
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  // Enter keeps the game going; only a deliberate Yes ends it.
+  box->setDefaultButton(QMessageBox::No);
+  box->setEscapeButton(QMessageBox::No);
+  connect(box, &QMessageBox::finished, this, [box, yes = std::move(yes)](int) {
+    if (box->clickedButton() == box->button(QMessageBox::Yes)) yes();
+  });
+  box->open();
+}
+
+bool Tchat::othersPlaying() const {
+  if (!host_ || !client_->hosting() || !host_->server().gameRunning()) return false;
+  for (int s = 1; s <= TClient::seatCount; ++s)
+    if (s != client_->ownSeat() && host_->server().seat(s).connected) return true;
+  return false;
+}
+
+void Tchat::endProgram() {
+  endConfirmed_ = true;
+  close();
+}
+
 void Tchat::closeEvent(QCloseEvent* event) {
+  // Ending the host ends the game of everyone in it.
+  if (!closing_ && !endConfirmed_ && othersPlaying()) {
+    event->ignore();
+    if (!findChild<QMessageBox*>(QStringLiteral("question")))
+      askYesNo(QStringLiteral("Others are playing the game you host. If you exit, the game ends for "
+                              "everybody. Exit anyway?"),
+               [this] { endProgram(); });
+    return;
+  }
   if (!closing_) {
     closing_ = true;
     const QRect area = screen() ? screen()->availableGeometry() : QRect(0, 0, 1 << 15, 1 << 15);
@@ -622,8 +659,12 @@ void Tchat::setWatchMark(int seat, bool) { gameArea_->redrawSeat(seat); }
 void Tchat::gameChanged(unsigned changes) {
   gameArea_->redraw(changes);
   // A turn of ours starts on the board, unless the player is typing a line.
-  const bool typing = !mychat_->text().isEmpty() && mychat_->text() != kEnterChatHere;
-  if (gameArea_->turnStarted() && !typing && !client_->justWatchChecked()) gameArea_->board()->setFocus();
+  if (gameArea_->turnStarted() && mychat_ && !client_->justWatchChecked() &&
+      (mychat_->text().isEmpty() || mychat_->text() == kEnterChatHere))
+    gameArea_->board()->setFocus();
+  if (!(changes & kPanelsChanged) || !StartGame1_) return;
+  StartGame1_->setEnabled(client_->hostRights());
+  if (spylist_) spylist_->setKickEnabled(client_->hostRights());
 }
 
 void Tchat::setJustWatchChecked(bool checked) { JustWatch1_->setChecked(checked); }
@@ -680,11 +721,11 @@ void Tchat::closeWindow() {
   // A message shown just before ("Game is full") is read first; the window
   // closes when it is dismissed.
   if (auto* box = findChild<QMessageBox*>(); box && box->isVisible()) {
-    connect(box, &QMessageBox::finished, this, &QWidget::close);
+    connect(box, &QMessageBox::finished, this, &Tchat::endProgram);
     return;
   }
   QMetaObject::invokeMethod(
-      this, [this] { close(); }, Qt::QueuedConnection);
+      this, [this] { endProgram(); }, Qt::QueuedConnection);
 }
 
 }  // namespace tw

@@ -83,6 +83,8 @@ class Tchat : public QMainWindow, private ClientView {
   void processparams();
   void sendit();
   void bringForward();
+  // Closes the window without asking: the program ends.
+  void endProgram();
 
  signals:
   // The window closed; the program ends.
@@ -120,6 +122,10 @@ class Tchat : public QMainWindow, private ClientView {
   void joinpress();
   void redial();
   void sockInfo(Sock::SocketInfo kind, const QString& text);
+  // This copy hosts a game that other players are in.
+  bool othersPlaying() const;
+  // A yes/no question that blocks nothing; `yes` runs when it is answered yes.
+  void askYesNo(const QString& question, std::function<void()> yes);
   void mainchatJump(int link);
   void label_playername1ContextPopup(int seat, const QPoint& at);
   void smileyChosen(int tag);
@@ -140,6 +146,7 @@ class Tchat : public QMainWindow, private ClientView {
   std::unique_ptr<TClient> client_;
   bool started_ = false;
   bool closing_ = false;
+  bool endConfirmed_ = false;
   int kickSeat_ = 0;
 
   QWidget* panel_background_ = nullptr;

@@ -350,15 +350,15 @@ TEST_F(Game, TheGameEndsWithTheWinnerAndTheTally) {
   hear("CMD_winner+Ann+");
   EXPECT_EQ(state().winnerText, "You have Won the Game!");
   EXPECT_TRUE(state().winnerShown);
-  EXPECT_FALSE(state().startButton);  // only the hosting copy offers a new game
+  EXPECT_FALSE(state().startButton);  // only seat 1 is offered a new game
   EXPECT_EQ(tally.calls, Messages{"game won Ann: Bob Klot Cy"});
   EXPECT_FALSE(turntime.running());
 
   tally.calls.clear();
-  client.setHosting(true);
+  client.setHosting(true);  // hosting is not seat 1
   hear("CMD_winner+Cy+");
   EXPECT_EQ(state().winnerText, "Cy has Won the Game!");
-  EXPECT_TRUE(state().startButton);
+  EXPECT_FALSE(state().startButton);
   EXPECT_EQ(tally.calls, Messages{"game lost Cy: Bob Klot Cy"});
   hear("CMD_startgame+Bob+100+60+3+1+");
   EXPECT_FALSE(state().winnerShown);

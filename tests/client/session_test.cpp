@@ -102,15 +102,15 @@ TEST_F(Session, JustWatchChangesOnlyOnTheHostsAnswer) {
   EXPECT_EQ(view.lines.size(), 2u);
 }
 
-TEST_F(Session, RosterCommandsNeedLoginAndHosting) {
+TEST_F(Session, RosterCommandsNeedLoginAndSeatOne) {
   client.JustWatch1Click();
   client.kicking(3);
   client.setJustWatch(3, true);
   EXPECT_TRUE(sent.empty());
-  login(1);
+  login(2);
   client.kicking(3);
   EXPECT_TRUE(sent.empty());
-  client.setHosting(true);
+  login(1);  // seat 1 has the host's rights, wherever the host runs
   client.kicking(3);
   EXPECT_EQ(takeSent(), "CMD_kickhim+1+3+#");
   client.setJustWatch(3, true);
@@ -119,10 +119,10 @@ TEST_F(Session, RosterCommandsNeedLoginAndHosting) {
   EXPECT_TRUE(sent.empty());
 }
 
-TEST_F(Session, TheSeatPopupIsForTheHostOnly) {
-  login(1);
+TEST_F(Session, TheSeatPopupIsForSeatOneOnly) {
+  login(3);
   EXPECT_FALSE(client.label_playername1ContextPopup(2).setWatch);
-  client.setHosting(true);
+  login(1);
   auto menu = client.label_playername1ContextPopup(2);
   EXPECT_TRUE(menu.setWatch);
   EXPECT_FALSE(menu.remove);  // "<Waiting>"

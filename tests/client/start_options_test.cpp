@@ -51,6 +51,8 @@ TEST(StartArgs, OnlyTheProgramsOwnOptionsAreOptions) {
   EXPECT_EQ(own.port, 9000);
   EXPECT_EQ(own.params, (Args{"Ann", "127.0.0.1", "false"}));
   EXPECT_EQ(parseStartArgs({"--port=0"}).port, 0);
+  // "--" ends the options and is no parameter itself.
+  EXPECT_EQ(parseStartArgs({"--", "--help", "h", "--", "x"}).params, (Args{"--help", "h", "--"}));
 
   EXPECT_EQ(parseStartArgs({"Ann", "--help"}).action, Action::Help);
   EXPECT_EQ(parseStartArgs({"--version"}).action, Action::Version);

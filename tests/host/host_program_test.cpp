@@ -86,6 +86,7 @@ TEST(HostProgram, ServesAClientAnOpenBoardThenStopsCleanlyOnSigterm) {
   EXPECT_EQ(host.process.exitCode(), 0);
   EXPECT_TRUE(host.log.contains("stopping")) << host.log.constData();
   EXPECT_TRUE(waitUntil([&] { return peer.closed; }));
+  EXPECT_EQ(peer.received.back(), "CMD_hostended+");  // told why before the close
   EXPECT_FALSE(host.wordListLeft());
 }
 

@@ -134,8 +134,7 @@ TEST_F(Session, OnlySeatOneKicks) {
   EXPECT_TRUE(transport.closed[4]);
   EXPECT_EQ(take(1), Messages{"CMD_playerdisconnected+4+Di"});
   EXPECT_EQ(take(2), Messages{"CMD_playerdisconnected+4+Di"});
-  // The removed player alone hears of his own seat: his copy stays away.
-  EXPECT_EQ(take(4), Messages{"CMD_playerdisconnected+4+Di"});
+  EXPECT_EQ(take(4), Messages{"CMD_kicked+"});  // told why, then closed
   // The freed seat is the next one handed out.
   EXPECT_EQ(connect(), 4);
 }

@@ -17,6 +17,7 @@
 #include <QStackedWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <functional>
@@ -285,7 +286,15 @@ TEST(HelpAndAbout, PagesCaptionsScoringLicenceAndVersion) {
     EXPECT_EQ(help.currentPage(), page);
   }
   child<QPushButton>(&help, "button_page5")->click();
-  EXPECT_EQ(text(&help, "label_caption"), QStringLiteral("History"));
+  EXPECT_EQ(text(&help, "label_caption"), QStringLiteral("Documentation"));
+  const QString docs = child<QTextBrowser>(&help, "memo5")->toPlainText();
+  for (const char* option : {"Tiles Viewable", "4 Player Max", "Creation Time", "Clear Word", "Spy List",
+                             "Bot Speed", "Just Watch"})
+    EXPECT_TRUE(docs.contains(QLatin1String(option))) << option;
+  EXPECT_TRUE(child<QTextBrowser>(&help, "memo3")->toPlainText().contains(QStringLiteral("Buy costs 20")));
+  for (QTextBrowser* page : help.findChildren<QTextBrowser*>())  // the licences are quoted as written
+    EXPECT_TRUE(page->objectName() == QLatin1String("memo6") ||
+                !page->toPlainText().contains(QRegularExpression(QStringLiteral("\\bhis\\b"))));
   child<QPushButton>(&help, "button_page3")->click();
   EXPECT_EQ(text(&help, "label_caption"), QStringLiteral("Game Play"));
 
@@ -319,10 +328,15 @@ TEST(HelpAndAbout, PagesCaptionsScoringLicenceAndVersion) {
     opened << url;
     return false;
   };
-  emit child<QLabel>(&about, "label_web")->linkActivated(Tabout::makerPage().toString());
-  EXPECT_EQ(opened, QList<QUrl>{Tabout::makerPage()});
-  ASSERT_TRUE(waitUntil([&] { return about.findChild<QMessageBox*>(QStringLiteral("notice")) != nullptr; }));
-  EXPECT_EQ(about.findChild<QMessageBox*>(QStringLiteral("notice"))->text(),
+  // A build without a web page links to none.
+  EXPECT_EQ(about.findChild<QLabel*>(QStringLiteral("label_web")), nullptr);
+  const QUrl page(QStringLiteral("https://game.test/"));
+  Tabout linked(nullptr, page);
+  linked.openUrl = about.openUrl;
+  emit child<QLabel>(&linked, "label_web")->linkActivated(QString());
+  EXPECT_EQ(opened, QList<QUrl>{page});
+  ASSERT_TRUE(waitUntil([&] { return linked.findChild<QMessageBox*>(QStringLiteral("notice")) != nullptr; }));
+  EXPECT_EQ(linked.findChild<QMessageBox*>(QStringLiteral("notice"))->text(),
             QStringLiteral("Cannot open Webpage"));
 }
 
@@ -505,8 +519,7 @@ TEST(DownloadWindow, AnAddressInTheSettingsFileReplacesTheMakersServer) {
   uiApp();
   QTemporaryDir dir;
   const QString ini = dir.filePath(QStringLiteral("veltrixlobby.ini"));
-  EXPECT_EQ(Tdownload::defaultPlaces(ini.toStdString()).address.path(),
-            QStringLiteral("/lobby/vxlsetup.exe"));
+  EXPECT_FALSE(Tdownload(Tdownload::defaultPlaces(ini.toStdString())).offered());  // no address
   IniFile file;
   file.writeString("Tilewhirl", "Lobbyaddress", "http://mirror.test/x/setup.exe");
   file.writeString("Tilewhirl", "Lobbyprogram", "/somewhere/lobby");
@@ -514,6 +527,7 @@ TEST(DownloadWindow, AnAddressInTheSettingsFileReplacesTheMakersServer) {
   const Tdownload::Places places = Tdownload::defaultPlaces(ini.toStdString());
   EXPECT_EQ(places.address, QUrl(QStringLiteral("http://mirror.test/x/setup.exe")));
   EXPECT_EQ(places.lobbyProgram, QStringLiteral("/somewhere/lobby"));
+  EXPECT_TRUE(Tdownload(places).offered());
 }
 
 TEST(HostOrJoinWindow, BuildsTheCommandLineRemembersItAndRefusesBadInput) {

@@ -22,6 +22,7 @@
 #include <filesystem>
 
 #include "chat_display.h"
+#include "download.h"
 #include "game_area.h"
 #include "game_start.h"
 #include "host_service.h"
@@ -167,6 +168,8 @@ class Window : public ::testing::Test {
 TEST_F(Window, ASoloStartHostsOnThisCopyAndLogsInAsYou) {
   HostService own([](const std::string&) {});
   Tchat& chat = open(QString(), 0, true, QString(), &own);
+  Tdownload download(Tdownload::defaultPlaces(settings), &chat);  // no address: no offer
+  chat.setWindows({&download, {}, {}, {}, {}, {}});
   ASSERT_TRUE(waitUntil([&] { return chat.client().settingsLoaded(); }));
   EXPECT_EQ(chat.client().ownSeat(), 1);
   EXPECT_TRUE(chat.client().hosting());
@@ -178,6 +181,9 @@ TEST_F(Window, ASoloStartHostsOnThisCopyAndLogsInAsYou) {
       chatText(chat).startsWith(QStringLiteral(" Loading Solo Game..Please wait. \n You are Connected.")));
   EXPECT_EQ(played, Messages{"entered"});
   EXPECT_EQ(own.server().seat(1).name, "You");
+  EXPECT_FALSE(download.isVisible());
+  emit chat.findChild<GameArea*>()->logoClicked();  // no web page: nothing opens
+  EXPECT_TRUE(opened.empty() && boxes.empty());
 }
 
 TEST_F(Window, TwoCopiesOneHostingChatWithEachOther) {
@@ -419,7 +425,8 @@ TEST_F(Window, APeerCannotForgeStatusLines) {
   Tchat& ann = loginTo(fake);
   fake.say("CMD_newplayerinfo+2+Bob\r\nBob disconnected.");
   ASSERT_TRUE(chatHas(ann, QStringLiteral("Bob  Bob disconnected. is Connected.")));
-  EXPECT_EQ(child<QLabel>(ann, "label_playername2")->text(), QStringLiteral("Bob  Bob disconnected."));
+  // Too long for its box, the name shows whole in the tooltip.
+  EXPECT_EQ(child<QLabel>(ann, "label_playername2")->toolTip(), QStringLiteral("Bob  Bob disconnected."));
   QTextDocument* doc = ann.mainchat()->document();
   const int lines = doc->blockCount();
   const auto colour = [&](int line) {
@@ -462,7 +469,8 @@ TEST_F(Window, SettingsAreReadAtLoginAndWrittenKeyByKey) {
   EXPECT_TRUE(child<QAction>(ann, "Normal1")->isChecked());
   EXPECT_EQ(ann.mainchat()->style(3).size, 12);
   EXPECT_EQ(child<QToolButton>(ann, "b_phrase4")->toolTip(), QStringLiteral("Hooray"));
-  EXPECT_EQ(ann.size(), QSize(760, 560));
+  EXPECT_EQ(ann.pos(), QPoint(30, 40));
+  EXPECT_EQ(ann.minimumSize(), ann.maximumSize());  // one size: the stored one only moves it
   trigger(ann, "Fast1");
   const std::string text = IniFile::load(settings).text();
   EXPECT_EQ(text.rfind("; mine\n[Lobby]\nx=1\n[TILEWHIRL]\n", 0), 0u);
@@ -530,6 +538,33 @@ TEST_F(Window, AnOpponentNamedAddtomineWinsAsHimself) {
   std::filesystem::remove(file + ".lock");
 }
 
+TEST_F(Window, EveryCaptionShowsWholeInItsBox) {
+  FakeHost fake;
+  Tchat& ann = open(QStringLiteral("Ann"), fake.port());
+  ASSERT_TRUE(fake.waitForClient());
+  const std::string longest(30, 'W');
+  fake.say("CMD_sendlogininfo+1");
+  for (int s = 1; s <= 6; ++s)
+    fake.say("CMD_newplayerinfo+" + std::to_string(s) + "+" + (s == 3 ? longest : "Bartholomew"));
+  fake.say("CMD_startgame+Ann+500+120+3+0+");
+  fake.say("CMD_nextplayer+1+");
+  for (int s = 2; s <= 6; ++s) fake.say("CMD_hisword+" + std::to_string(s) + "+mammograms+1150+150+1");
+  fake.say("CMD_sneaker+4+");
+  fake.say("CMD_justwatching+5+1");
+  fake.say("CMD_winner+" + longest + "+");
+  auto* winner = child<QLabel>(ann, "label_winner1");
+  ASSERT_TRUE(waitUntil([&] { return winner->isVisible(); }));
+  EXPECT_EQ(child<QLabel>(ann, "label_bonus4")->text(), QStringLiteral("+150 mammograms"));
+  const QRect mark = child<QLabel>(ann, "image_sneaker")->geometry();
+  for (QLabel* l : child<QWidget>(ann, "panel_background")->findChildren<QLabel*>()) {
+    if (!l->isVisible() || l->text().isEmpty()) continue;
+    const std::string name = l->objectName().toStdString();
+    EXPECT_TRUE(l->parentWidget()->rect().contains(l->geometry())) << name;
+    EXPECT_LE(l->fontMetrics().horizontalAdvance(l->text()), l->contentsRect().width()) << name;
+    EXPECT_FALSE(l->geometry().intersects(mark)) << name;  // the mark covers no text
+  }
+}
+
 TEST_F(Window, TheWindowClosesWhenTheHostGoes) {
   auto own = std::make_unique<HostService>([](const std::string&) {});
   ASSERT_TRUE(own->listen(0));
@@ -537,7 +572,30 @@ TEST_F(Window, TheWindowClosesWhenTheHostGoes) {
   ASSERT_TRUE(waitUntil([&] { return ann.client().loggedIn(); }));
   own.reset();
   ASSERT_TRUE(waitUntil([&] { return closedCount == 1; }));
+  EXPECT_EQ(boxes, Messages{"The host has ended the game."});
   EXPECT_FALSE(ann.isVisible());
+}
+
+TEST_F(Window, ARemovedPlayerIsToldWhyAndTheHostAsksBeforeEndingAGame) {
+  HostService own([](const std::string&) {});
+  Tchat& ann = open(QStringLiteral("Ann"), 0, true, QString(), &own);
+  ASSERT_TRUE(waitUntil([&] { return ann.client().loggedIn(); }));
+  Tchat& bob = open(QStringLiteral("Bob"), own.port());
+  Tchat& cy = open(QStringLiteral("Cy"), own.port());
+  ASSERT_TRUE(waitUntil([&] { return ann.client().seatName(3) == "Cy"; }));
+  ann.client().kicking(2);
+  ASSERT_TRUE(waitUntil([&] { return closedCount == 1; }));
+  EXPECT_EQ(boxes, Messages{"You were removed from the game."});
+  EXPECT_FALSE(bob.isVisible());
+
+  ann.client().startGame(GameOptions{});
+  ASSERT_TRUE(waitUntil([&] { return own.server().gameRunning(); }));
+  trigger(ann, "Exit1");
+  auto* question = ann.findChild<QMessageBox*>(QStringLiteral("question"));
+  ASSERT_TRUE(question && question->isVisible());
+  EXPECT_TRUE(ann.isVisible() && cy.isVisible());
+  question->button(QMessageBox::Yes)->click();
+  EXPECT_TRUE(waitUntil([&] { return closedCount == 2 && !ann.isVisible(); }));
 }
 
 TEST_F(Window, AFullGameSaysSoAndEnds) {
