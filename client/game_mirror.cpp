@@ -119,6 +119,7 @@ void GameMirror::getnextplayer(std::string_view body) {
   const int seat = f.nextInt();
   if (!labelledSeat(seat, "nextplayer")) return;
   state_.seatOnTurn = seat;
+  ++state_.turnCount;
   state_.flipsMade = 0;
   state_.wordLength = 0;
   state_.building = false;

@@ -72,6 +72,7 @@ struct GameState {
   std::array<SeatLine, kSeatCount + 1> seats{};                             // 1..6
 
   int seatOnTurn = 0;  // whose moves count; 0 nobody
+  int turnCount = 0;   // turns announced so far; keyboard focus follows a new one
   int markedSeat = 0;  // the seat whose labels show red, under the turn marker
   int wordLength = 0;
   int flipsMade = 0;

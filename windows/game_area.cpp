@@ -2,13 +2,17 @@
 // panel, and their redraw from the mirror.
 #include "game_area.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QToolButton>
+#include <QWindow>
 #include <cmath>
 
 #include "cp1252.h"
@@ -76,12 +80,155 @@ QString seatStyle(const QString& colour) {
   return QStringLiteral("color: %1; background: rgba(255,255,255,200);").arg(colour);
 }
 
+QRect cellRect(int x, int y) {
+  return {(x - 1) * GameArea::kCell, (y - 1) * GameArea::kCell, GameArea::kCell, GameArea::kCell};
+}
+
+// One board cell as a screen reader sees it. Cells are drawn, not widgets.
+class CellAccessible : public QAccessibleInterface {
+ public:
+  CellAccessible(PaintBox* board, int x, int y) : board_(board), x_(x), y_(y) {}
+  bool isValid() const override { return !board_.isNull(); }
+  QObject* object() const override { return nullptr; }
+  QWindow* window() const override { return board_ ? board_->window()->windowHandle() : nullptr; }
+  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(board_); }
+  QAccessibleInterface* child(int) const override { return nullptr; }
+  int childCount() const override { return 0; }
+  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+  QString text(QAccessible::Text t) const override {
+    if (!board_ || t != QAccessible::Name) return {};
+    return QString::fromStdString(KeyPlay::cellWords(board_->state(), x_, y_));
+  }
+  void setText(QAccessible::Text, const QString&) override {}
+  QRect rect() const override {
+    if (!board_) return {};
+    const QRect r = cellRect(x_, y_);
+    return {board_->mapToGlobal(r.topLeft()), r.size()};
+  }
+  QAccessible::Role role() const override { return QAccessible::Cell; }
+  QAccessible::State state() const override {
+    QAccessible::State s;
+    s.focusable = true;
+    const KeyPlay* keys = board_ ? board_->keys() : nullptr;
+    s.focused = keys && board_->hasFocus() && keys->focusX() == x_ && keys->focusY() == y_;
+    return s;
+  }
+
+ private:
+  QPointer<PaintBox> board_;
+  int x_, y_;
+};
+
+constexpr int kCells = GameState::kBoardWidth * GameState::kBoardHeight;
+
+class BoardAccessible : public QAccessibleWidget {
+ public:
+  explicit BoardAccessible(PaintBox* board) : QAccessibleWidget(board, QAccessible::Table) {}
+  ~BoardAccessible() override {
+    for (QAccessible::Id id : cells_)
+      if (id) QAccessible::deleteAccessibleInterface(id);
+  }
+  int childCount() const override { return kCells; }
+  QAccessibleInterface* child(int index) const override {
+    if (index < 0 || index >= kCells) return nullptr;
+    QAccessible::Id& id = cells_[std::size_t(index)];
+    if (!id)
+      id = QAccessible::registerAccessibleInterface(new CellAccessible(static_cast<PaintBox*>(widget()),
+                                                                       index % GameState::kBoardWidth + 1,
+                                                                       index / GameState::kBoardWidth + 1));
+    return QAccessible::accessibleInterface(id);
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    for (int i = 0; i < kCells; ++i)
+      if (cells_[std::size_t(i)] && QAccessible::accessibleInterface(cells_[std::size_t(i)]) == child)
+        return i;
+    return -1;
+  }
+  QAccessibleInterface* childAt(int x, int y) const override {
+    const QPoint at = widget()->mapFromGlobal(QPoint(x, y));
+    if (!widget()->rect().contains(at)) return nullptr;
+    return child(at.y() / GameArea::kCell * GameState::kBoardWidth + at.x() / GameArea::kCell);
+  }
+  QAccessibleInterface* focusChild() const override {
+    const KeyPlay* keys = static_cast<PaintBox*>(widget())->keys();
+    if (!keys || !widget()->hasFocus()) return nullptr;
+    return child((keys->focusY() - 1) * GameState::kBoardWidth + keys->focusX() - 1);
+  }
+
+ private:
+  mutable std::array<QAccessible::Id, kCells> cells_{};
+};
+
+QAccessibleInterface* boardAccessible(const QString& key, QObject* object) {
+  if (key == QLatin1String("tw::PaintBox") && object && object->isWidgetType())
+    return new BoardAccessible(static_cast<PaintBox*>(object));
+  return nullptr;
+}
+
+// The bar's keyboard focus: a frame around one place, over the bar's slots.
+// The mouse passes through it to the slots.
+class BarFocus : public QWidget {
+ public:
+  explicit BarFocus(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::TabFocus);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    if (!hasFocus() || !keys) return;
+    QPainter p(this);
+    p.setPen(QPen(QColor(255, 220, 0), 3));
+    p.drawRect(kSlotLefts[keys->focusPlace() - 1] - x() - 1, kBarTop - y() - 1, GameArea::kCell + 1,
+               GameArea::kCell + 1);
+  }
+
+ public:
+  const KeyPlay* keys = nullptr;
+};
+
+KeyPlay::Key toKey(const QKeyEvent& e, char& letter) {
+  using Key = KeyPlay::Key;
+  switch (e.key()) {
+    case Qt::Key_Left:
+      return Key::Left;
+    case Qt::Key_Right:
+      return Key::Right;
+    case Qt::Key_Up:
+      return Key::Up;
+    case Qt::Key_Down:
+      return Key::Down;
+    case Qt::Key_Space:
+      return e.modifiers() & Qt::ShiftModifier ? Key::Select : Key::Space;
+    case Qt::Key_Backspace:
+      return Key::Backspace;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return Key::Return;
+    case Qt::Key_Escape:
+      return Key::Escape;
+    default:
+      break;
+  }
+  const QString text = e.text();
+  letter = text.size() == 1 && text[0].isLetter() && text[0].unicode() < 128 ? char(text[0].unicode()) : 0;
+  return Key::Letter;
+}
+
 }  // namespace
 
 // ---- The board ---------------------------------------------------------------------------
 
 PaintBox::PaintBox(const GameState& state, QWidget* parent) : QWidget(parent), state_(state) {
+  // Before anything asks for the board's interface and caches a plain one.
+  static const bool installed = (QAccessible::installFactory(boardAccessible), true);
+  (void)installed;
   setFixedSize(GameState::kBoardWidth * GameArea::kCell, GameState::kBoardHeight * GameArea::kCell);
+  // Tab and the start of a turn bring the focus here; a click leaves it where
+  // it was, so a line being typed in the chat goes on there.
+  setFocusPolicy(Qt::TabFocus);
+  setAccessibleName(QStringLiteral("Board"));
 }
 
 void PaintBox::paintEvent(QPaintEvent* event) {
@@ -98,6 +245,10 @@ void PaintBox::paintEvent(QPaintEvent* event) {
       if (pm.isNull()) pm = pictures::letterImage(image);
       p.drawPixmap(cell.topLeft(), pm);
     }
+  }
+  if (keys_ && hasFocus()) {
+    p.setPen(QPen(QColor(255, 220, 0), 3));
+    p.drawRect(cellRect(keys_->focusX(), keys_->focusY()).adjusted(1, 1, -2, -2));
   }
 }
 
@@ -151,7 +302,8 @@ void GameArea::buildPlayingArea(QWidget* panel) {
     auto* b = new QPushButton(QLatin1String(captions[i]), panel);
     b->setObjectName(QLatin1String(names[i]));
     b->setGeometry(lefts[i], 99, 91, 25);
-    b->setFocusPolicy(Qt::NoFocus);
+    // Tab reaches them; a click leaves the focus where it was.
+    b->setFocusPolicy(Qt::TabFocus);
     connect(b, &QPushButton::clicked, this, clicks[i]);
     moveButtons_[i] = b;
   }
@@ -194,16 +346,23 @@ void GameArea::buildPlayingArea(QWidget* panel) {
         label(panel, QStringLiteral("letters_%1").arg(n), {kSlotLefts[n - 1], kBarTop, 41, 41});
     letters_[std::size_t(n)]->installEventFilter(this);
   }
+  bar_ = new BarFocus(panel);
+  bar_->setObjectName(QStringLiteral("bar_focus"));
+  bar_->setGeometry(kSlotLefts[0] - 3, kBarTop - kRaised - 3, kSlotLefts[6] - kSlotLefts[0] + 47, 50);
+  bar_->installEventFilter(this);
+  board_->installEventFilter(this);
   auto* shuffle = new QToolButton(panel);
   shuffle->setObjectName(QStringLiteral("button_shuffle"));
   shuffle->setGeometry(400, 472, 27, 28);
   shuffle->setText(QStringLiteral("\u21C4"));
   shuffle->setToolTip(QStringLiteral("Shuffle My Letters"));
+  shuffle->setAccessibleName(shuffle->toolTip());
   shuffle->setFocusPolicy(Qt::NoFocus);
   connect(shuffle, &QToolButton::clicked, this, &GameArea::shuffleClicked);
 
   logo_ = label(panel, QStringLiteral("Image6"), {500, 18, 153, 30});
   logo_->setPixmap(pictures::logo());
+  logo_->setAccessibleName(QStringLiteral("Tilewhirl"));
   logo_->installEventFilter(this);
   start_ = new QPushButton(QStringLiteral("Start Game"), panel);
   start_->setObjectName(QStringLiteral("button_start"));
@@ -219,6 +378,7 @@ void GameArea::buildPlayingArea(QWidget* panel) {
 void GameArea::buildSeats(QWidget* panel) {
   turnMarker_ = label(panel, QStringLiteral("image_Turn"), {455, 51, 234, 22});
   turnMarker_->setPixmap(pictures::turnMarker());
+  turnMarker_->setAccessibleName(QStringLiteral("Turn"));
   for (int s = 1; s <= GameState::kSeatCount; ++s) {
     const int top = kSeatTop + kSeatStep * (s - 1);
     QLabel* eyes = label(panel, QStringLiteral("image_eyes%1").arg(s), {457, top, 18, 15});
@@ -247,11 +407,43 @@ void GameArea::setLogoLink(bool link) {
     logo_->setCursor(Qt::PointingHandCursor);
   else
     logo_->unsetCursor();
+  logo_->setAccessibleName(link ? QStringLiteral("The maker's web page") : QStringLiteral("Tilewhirl"));
 }
 
 // ---- Clicks --------------------------------------------------------------------------------------
 
+void GameArea::playKeys(GameMirror& game, std::function<int()> ownSeat) {
+  keys_ = std::make_unique<KeyPlay>(game, std::move(ownSeat));
+  board_->setKeys(keys_.get());
+  static_cast<BarFocus*>(bar_)->keys = keys_.get();
+  keysMoved();
+}
+
+bool GameArea::keyPressed(QObject* watched, QKeyEvent* event) {
+  if (!keys_ || (watched != board_ && watched != bar_)) return false;
+  char letter = 0;
+  const KeyPlay::Key key = toKey(*event, letter);
+  const auto place = watched == board_ ? KeyPlay::Place::Board : KeyPlay::Place::Bar;
+  if (!keys_->press(place, key, letter)) return false;
+  keysMoved();
+  return true;
+}
+
+void GameArea::keysMoved() {
+  board_->update();
+  bar_->update();
+  const int slot = keys_->focusSlot();
+  bar_->setAccessibleName(QStringLiteral("Your letters, ") +
+                          QString::fromStdString(KeyPlay::slotWords(state_, slot)));
+  if (board_->hasFocus()) {
+    QAccessibleEvent focus(board_, QAccessible::Focus);
+    focus.setChild((keys_->focusY() - 1) * GameState::kBoardWidth + keys_->focusX() - 1);
+    tellReader(&focus);
+  }
+}
+
 bool GameArea::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && keyPressed(watched, static_cast<QKeyEvent*>(event))) return true;
   if (event->type() != QEvent::MouseButtonRelease) return QObject::eventFilter(watched, event);
   const auto* mouse = static_cast<QMouseEvent*>(event);
   const bool right = mouse->button() == Qt::RightButton;
@@ -276,10 +468,20 @@ bool GameArea::eventFilter(QObject* watched, QEvent* event) {
 
 void GameArea::redraw(unsigned changes) {
   if (changes & kBoardChanged) board_->update();
+  if ((changes & (kBarChanged | kBoardChanged)) && keys_) keysMoved();
   if (changes & kBarChanged) redrawBar();
   if (changes & kWordRowChanged) redrawWordRow();
   if (changes & kSeatsChanged) redrawSeats();
-  if (changes & kStatusChanged) fitText(status_, fromCp1252(state_.status));
+  if (changes & kStatusChanged) {
+    // A screen reader says the whole line, also when it shows shortened.
+    const QString status = fromCp1252(state_.status);
+    fitText(status_, status);
+    if (status != statusShown_) {
+      statusShown_ = status;
+      status_->setAccessibleName(status);
+      alert(status_);
+    }
+  }
   if (changes & kClockChanged) redrawClock();
   if (changes & kPanelsChanged) redrawPanels();
   if (changes & kCaptionsChanged) {
@@ -289,6 +491,11 @@ void GameArea::redraw(unsigned changes) {
   }
 }
 
+void GameArea::alert(QObject* object) {
+  QAccessibleEvent event(object, QAccessible::Alert);
+  tellReader(&event);
+}
+
 void GameArea::redrawBar() {
   for (int n = 1; n <= GameState::kBarSize; ++n) {
     const GameState::BarSlot& slot = state_.bar[std::size_t(n)];
@@ -296,6 +503,7 @@ void GameArea::redrawBar() {
     const int top = state_.selectedSlot == n ? kBarTop - kRaised : kBarTop;
     image->move(kSlotLefts[std::clamp(slot.position, 1, GameState::kBarSize) - 1], top);
     image->setPixmap(slot.tag != 0 ? pictures::letterImage(slot.code) : QPixmap());
+    image->setAccessibleName(QString::fromStdString(KeyPlay::slotWords(state_, n)));
   }
 }
 
@@ -304,6 +512,7 @@ void GameArea::redrawWordRow() {
     const GameState::WordPosition& p = state_.word[std::size_t(n)];
     word_[std::size_t(n)]->setPixmap(p.face != 0 ? pictures::letterImage(p.face) : QPixmap());
     bonusMarks_[std::size_t(n)]->setVisible(p.marker);
+    word_[std::size_t(n)]->setAccessibleName(QString::fromStdString(KeyPlay::wordWords(state_, n)));
   }
 }
 
@@ -326,13 +535,26 @@ void GameArea::redrawSeats() {
       const QString c = colour ? kTurnColour : kRestColour;
       for (QLabel* l : {names_[i], scores_[i], bonuses_[i]}) l->setStyleSheet(seatStyle(c));
     }
-    fitText(scores_[i], fromCp1252(state_.seats[i].score), true);
+    const QString score = fromCp1252(state_.seats[i].score);
+    if (scores_[i]->accessibleName() != score) {
+      scores_[i]->setAccessibleName(score);
+      QAccessibleValueChangeEvent change(scores_[i], score);
+      tellReader(&change);
+    }
+    fitText(scores_[i], score, true);
     fitText(bonuses_[i], fromCp1252(state_.seats[i].bonus), true);
     redrawSeat(s);
   }
   if (state_.markedSeat != 0)
     turnMarker_->move(turnMarker_->x(), names_[std::size_t(state_.markedSeat)]->y() - 3);
   turnMarker_->setVisible(state_.markedSeat != 0);
+  if (state_.markedSeat != turnShown_) {
+    turnShown_ = state_.markedSeat;
+    turnMarker_->setAccessibleName(turnShown_
+                                       ? fromCp1252(roster_.name(turnShown_)) + QStringLiteral("'s turn")
+                                       : QStringLiteral("Turn"));
+    alert(turnMarker_);
+  }
   if (state_.sneakerSeat != 0) sneaker_->move(sneaker_->x(), names_[std::size_t(state_.sneakerSeat)]->y());
   sneaker_->setVisible(state_.sneakerSeat != 0);
   for (QLabel* np : {canPlay_[1], canPlay_[2]}) np->setVisible(state_.fourPlayer);
@@ -341,6 +563,10 @@ void GameArea::redrawSeats() {
 void GameArea::redrawClock() {
   fitText(timer_, fromCp1252(state_.clock));
   const int colour = state_.clockRed ? 1 : 0;
+  // The clock turning red, and its last ten and five seconds, are warnings.
+  if ((colour == 1 && clockColour_ == 0) ||
+      (colour == 1 && (state_.secondsLeft == 10 || state_.secondsLeft == 5)))
+    alert(timer_);
   if (colour != clockColour_) {
     clockColour_ = colour;
     timer_->setStyleSheet(QStringLiteral("color: %1;")

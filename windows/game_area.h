@@ -5,14 +5,19 @@
 // board cell, a bar slot, a word position or a button.
 #pragma once
 
+#include <QAccessible>
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
 #include <array>
+#include <functional>
+#include <memory>
 
 #include "game_state.h"
+#include "key_play.h"
 #include "roster.h"
 
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QToolButton;
@@ -25,6 +30,10 @@ class PaintBox : public QWidget {
 
  public:
   PaintBox(const GameState& state, QWidget* parent = nullptr);
+  const GameState& state() const { return state_; }
+  // The keyboard's focus cell, drawn while the board has the focus.
+  void setKeys(const KeyPlay* keys) { keys_ = keys; }
+  const KeyPlay* keys() const { return keys_; }
 
  signals:
   // A mouse release at cell (x, y), counted from 1; outside the board when
@@ -37,6 +46,7 @@ class PaintBox : public QWidget {
 
  private:
   const GameState& state_;
+  const KeyPlay* keys_ = nullptr;
 };
 
 class GameArea : public QObject {
@@ -54,6 +64,13 @@ class GameArea : public QObject {
   QLabel* seatLabel(int seat) const { return names_[std::size_t(seat)]; }
   QPushButton* startButton() const { return start_; }
   PaintBox* board() const { return board_; }
+  QWidget* bar() const { return bar_; }
+  // Keys on the board and the bar become moves on `game`.
+  void playKeys(GameMirror& game, std::function<int()> ownSeat);
+  // Where changes the player follows are told to a screen reader; tests listen here.
+  std::function<void(QAccessibleEvent*)> tellReader = &QAccessible::updateAccessibility;
+  // True once at the start of each turn of ours; the focus cell is reset.
+  bool turnStarted() { return keys_ && keys_->turnStarted(); }
   // The logo shows that it opens a web page.
   void setLogoLink(bool link);
 
@@ -81,6 +98,9 @@ class GameArea : public QObject {
   void redrawSeats();
   void redrawClock();
   void redrawPanels();
+  bool keyPressed(QObject* watched, QKeyEvent* event);
+  void alert(QObject* object);
+  void keysMoved();
 
   const GameState& state_;
   const Roster& roster_;
@@ -110,6 +130,10 @@ class GameArea : public QObject {
   QWidget* theirPanel_ = nullptr;
   QPushButton* start_ = nullptr;
   PaintBox* board_ = nullptr;
+  QWidget* bar_ = nullptr;  // the bar's keyboard focus, drawn over the slots
+  std::unique_ptr<KeyPlay> keys_;
+  QString statusShown_;
+  int turnShown_ = 0;
   int clockColour_ = -1;  // 0 at rest, 1 red; -1 before the first redraw
   std::array<int, GameState::kSeatCount + 1> seatColour_{};
 };

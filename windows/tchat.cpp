@@ -119,6 +119,16 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
   gameArea_ = new GameArea(panel, client_->game().state(), client_->roster());
   connectGameArea();
   buildChat(panel);
+  // Tab runs board, bar, move buttons, chat input.
+  QWidget* order[] = {gameArea_->board(),
+                      gameArea_->bar(),
+                      findChild<QWidget*>(QStringLiteral("button_clear")),
+                      findChild<QWidget*>(QStringLiteral("button_buy")),
+                      findChild<QWidget*>(QStringLiteral("button_pass")),
+                      findChild<QWidget*>(QStringLiteral("button_done")),
+                      mychat_};
+  for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+  mychat_->setFocus();  // until a turn of ours starts
   gamestart_ = new Tgamestart(this);
   connect(gamestart_, &Tgamestart::startRequested, this,
           [this](const GameOptions& options) { client_->startGame(options); });
@@ -180,6 +190,7 @@ void Tchat::buildChat(QWidget* panel) {
   mainchat_ = new ChatDisplay(panel);
   mainchat_->setObjectName(QStringLiteral("mainchat"));
   mainchat_->setGeometry(445, 185, 262, 232);
+  mainchat_->setAccessibleName(QStringLiteral("Chat"));
   mainchat_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(mainchat_, &ChatDisplay::linkClicked, this, [this](int n) { mainchatJump(n); });
   connect(mainchat_, &QWidget::customContextMenuRequested, this,
@@ -189,6 +200,7 @@ void Tchat::buildChat(QWidget* panel) {
   mychat_->setObjectName(QStringLiteral("mychat"));
   mychat_->setGeometry(445, 422, 234, 24);
   mychat_->setText(kEnterChatHere);
+  mychat_->setAccessibleName(QStringLiteral("Chat input"));
   mychat_->installEventFilter(this);
   mychat_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(mychat_, &QWidget::customContextMenuRequested, this,
@@ -199,6 +211,7 @@ void Tchat::buildChat(QWidget* panel) {
   smilies->setGeometry(682, 422, 25, 24);
   smilies->setIcon(pictures::smiley(0));
   smilies->setToolTip(QStringLiteral("Smilies"));
+  smilies->setAccessibleName(smilies->toolTip());
 
   for (int n = 1; n <= 10; ++n) {
     auto* b = new QToolButton(panel);
@@ -207,11 +220,13 @@ void Tchat::buildChat(QWidget* panel) {
     if (n <= 9) {
       b->setGeometry(445 + 26 * (n - 1), 450, 24, 24);
       b->setText(QString::number(n));
+      b->setAccessibleName(QStringLiteral("Phrase %1").arg(n));
       connect(b, &QToolButton::clicked, this, [this, n] { client_->phraseClick(n); });
     } else {
       b->setGeometry(679, 450, 28, 24);
       b->setText(QStringLiteral("\u266A"));
       b->setToolTip(QStringLiteral("Chatter Sounds"));
+      b->setAccessibleName(b->toolTip());
     }
   }
 
@@ -248,11 +263,13 @@ QAction* Tchat::action(QMenu* menu, const QString& caption, const char* name, bo
 void Tchat::buildMenus() {
   QMenu* game = menuBar()->addMenu(QStringLiteral("&Game"));
   StartGame1_ = action(game, QStringLiteral("Start Game"), "StartGame1");
+  StartGame1_->setShortcut(QKeySequence::New);
   StartGame1_->setEnabled(false);
   connect(StartGame1_, &QAction::triggered, this, &Tchat::button_startClick);
   // Without the lobby program, the way to host or join friends.
-  connect(action(game, QStringLiteral("Host or Join..."), "HostOrJoin1"), &QAction::triggered, this,
-          [this] { bringUp(windows_.hostOrJoin); });
+  QAction* hostOrJoin = action(game, QStringLiteral("Host or Join..."), "HostOrJoin1");
+  hostOrJoin->setShortcut(QKeySequence::Open);
+  connect(hostOrJoin, &QAction::triggered, this, [this] { bringUp(windows_.hostOrJoin); });
   JustWatch1_ = action(game, QStringLiteral("Just Watch"), "JustWatch1", true);
   connect(JustWatch1_, &QAction::triggered, this, [this] {
     // The mark follows the host's answer, not the click.
@@ -260,7 +277,9 @@ void Tchat::buildMenus() {
     client_->JustWatch1Click();
   });
   game->addSeparator();
-  connect(action(game, QStringLiteral("Exit"), "Exit1"), &QAction::triggered, this, &QWidget::close);
+  QAction* exit = action(game, QStringLiteral("Exit"), "Exit1");
+  exit->setShortcut(QKeySequence::Quit);
+  connect(exit, &QAction::triggered, this, &QWidget::close);
 
   QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
   PlaySounds1_ = action(options, QStringLiteral("Play Sounds"), "PlaySounds1", true);
@@ -358,7 +377,7 @@ void Tchat::buildMenus() {
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   QAction* content = action(help, QStringLiteral("Content"), "Content1");
-  content->setShortcut(QKeySequence(Qt::Key_F1));
+  content->setShortcut(QKeySequence::HelpContents);
   connect(content, &QAction::triggered, this, [this] { bringUp(windows_.help); });
   connect(action(help, QStringLiteral("About"), "About1"), &QAction::triggered, this,
           [this] { bringUp(windows_.about); });
@@ -415,6 +434,7 @@ void Tchat::buildMenus() {
 void Tchat::connectGameArea() {
   GameMirror& game = client_->game();
   using Button = GameMirror::Button;
+  gameArea_->playKeys(game, [this] { return client_->ownSeat(); });
   connect(gameArea_, &GameArea::boardClicked, this, [this, &game](int x, int y, bool right) {
     game.boardClick(x, y, right ? Button::Right : Button::Left);
     // The click shows before the event loop turns again.
@@ -651,6 +671,10 @@ void Tchat::setWatchMark(int seat, bool) { gameArea_->redrawSeat(seat); }
 
 void Tchat::gameChanged(unsigned changes) {
   gameArea_->redraw(changes);
+  // A turn of ours starts on the board, unless the player is typing a line.
+  if (gameArea_->turnStarted() && mychat_ && !client_->justWatchChecked() &&
+      (mychat_->text().isEmpty() || mychat_->text() == kEnterChatHere))
+    gameArea_->board()->setFocus();
   if (!(changes & kPanelsChanged) || !StartGame1_) return;
   StartGame1_->setEnabled(client_->hostRights());
   if (spylist_) spylist_->setKickEnabled(client_->hostRights());

@@ -5,6 +5,7 @@
 
 #include "client_fixture.h"
 #include "game_tally.h"
+#include "key_play.h"
 
 namespace tw::test {
 namespace {
@@ -441,6 +442,57 @@ TEST_F(Game, HostileFieldsNeverReachTheMirror) {
   EXPECT_EQ(state().seatOnTurn, 3);
   EXPECT_EQ(state().status, "Choose 5 tiles to flip.");
   EXPECT_EQ(takeSent(), "(nothing)");
+}
+
+// Row 7 from column 2 holds x f n v d; the bar a to g.
+TEST_F(Game, KeysMakeTheMouseMovesAndOnlyOnTurn) {
+  using Key = KeyPlay::Key;
+  const auto board = KeyPlay::Place::Board, bar = KeyPlay::Place::Bar;
+  KeyPlay keys(game(), [this] { return client.ownSeat(); });
+  play(3, 1);
+  EXPECT_FALSE(keys.turnStarted());
+  for (Key k : {Key::Down, Key::Space, Key::Return, Key::Escape, Key::Backspace}) keys.press(board, k);
+  EXPECT_FALSE(keys.press(board, Key::Letter, 'a'));
+  EXPECT_EQ(takeSent(), "(nothing)");
+  hear("CMD_nextplayer+3+");
+  EXPECT_TRUE(keys.turnStarted());
+  EXPECT_FALSE(keys.turnStarted());
+  for (Key k : {Key::Left, Key::Up, Key::Right}) keys.press(board, k);  // the edge holds
+  for (int i = 0; i < 9; ++i) keys.press(board, Key::Down);
+  EXPECT_EQ(std::pair(keys.focusX(), keys.focusY()), std::pair(2, 8));
+  keys.press(board, Key::Up);
+  for (int x = 2; x <= 7; ++x, keys.press(board, Key::Right)) keys.press(board, Key::Space);
+  EXPECT_EQ(takeSent(), "CMD_iflip+3+2+7+#");
+  EXPECT_EQ(sent.size(), 4u);  // a sixth flip is refused
+  flipFive();
+  EXPECT_EQ(KeyPlay::cellWords(state(), 2, 7), "row 7, column 2, X, 10 points, face up");
+  EXPECT_EQ(KeyPlay::cellWords(state(), 2, 8), "row 8, column 2, face down");
+  EXPECT_TRUE(keys.press(board, Key::Letter, 'D'));  // the board first, then the bar
+  EXPECT_TRUE(keys.press(board, Key::Letter, 'd'));
+  EXPECT_FALSE(keys.press(board, Key::Letter, 'd'));
+  EXPECT_FALSE(keys.press(board, Key::Letter, '#'));
+  EXPECT_EQ(takeSent(), "CMD_useboardletter+3+6+7+1+#");
+  EXPECT_EQ(takeSent(), "CMD_usebarletter+3+4+2+#");
+  EXPECT_EQ(KeyPlay::cellWords(state(), 6, 7), "row 7, column 6, D, 1 point, face up, in the word");
+  EXPECT_EQ(KeyPlay::slotWords(state(), 4), "bar tile 4, D, 1 point, in the word");
+  EXPECT_EQ(KeyPlay::wordWords(state(), 1), "word letter 1, D, 1 point, from the board");
+  keys.press(board, Key::Backspace);
+  EXPECT_EQ(takeSent(), "CMD_clickclear+3+2+0,4#");
+  keys.press(bar, Key::Escape);
+  EXPECT_EQ(takeSent(), "CMD_clickclear+3+1+6,7#");
+  keys.press(bar, Key::Right);
+  keys.press(bar, Key::Select);  // raises the tile for a swap, as a right-click
+  EXPECT_EQ(state().selectedSlot, 2);
+  keys.press(bar, Key::Space);
+  keys.press(bar, Key::Return);
+  EXPECT_EQ(takeSent(), "CMD_usebarletter+3+2+1+#");
+  EXPECT_EQ(takeSent(), "CMD_idone+3+0,2#");
+  hear("CMD_nextplayer+3+");
+  hear("CMD_justwatching+3+1");
+  EXPECT_TRUE(keys.turnStarted());
+  keys.press(board, Key::Space);
+  EXPECT_EQ(takeSent(), "(nothing)");
+  EXPECT_EQ(view.messages.size(), 1u);  // the watch message, as for a click
 }
 
 }  // namespace

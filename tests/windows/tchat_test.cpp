@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -750,6 +751,92 @@ TEST_F(Window, AFloodOfLongRecolouredLinesStaysBoundedAndTheInputWorks) {
   fake.say("CMD_chat+2+Bob chats: " + std::string(60000, 'w') + "|clRed");
   ASSERT_TRUE(waitUntil([&] { return doc->lastBlock().text().endsWith(QStringLiteral("w... ")); }));
   EXPECT_LT(doc->lastBlock().length(), int(kMaxShownLineBytes) + 8);
+}
+
+// Row 1 of the board reads c a t e e; the bar a to g.
+TEST_F(Window, AWholeTurnIsPlayedWithKeysAlone) {
+  FakeHost fake;
+  Tchat& ann = loginTo(fake);
+  std::vector<std::string> alerts;
+  ann.findChild<GameArea*>()->tellReader = [&](QAccessibleEvent* e) {
+    if (e->type() == QAccessible::Alert || e->type() == QAccessible::ValueChanged)
+      alerts.push_back(e->object()->objectName().toStdString());
+  };
+  ann.activateWindow();
+  ASSERT_TRUE(waitUntil([&] { return ann.isActiveWindow(); }));
+  fake.say("CMD_startgame+Bob+100+60+1+0+");
+  std::string board = "CMD_theboard";
+  const int row1[] = {3, 1, 20, 5, 5, 5, 5, 5, 5, 5};
+  for (int x = 1; x <= 10; ++x)
+    for (int y = 1; y <= 8; ++y)
+      board +=
+          "+" + std::to_string(x) + "+" + std::to_string(y) + "+" + std::to_string(y == 1 ? row1[x - 1] : 5);
+  fake.say(board);
+  fake.say("CMD_mytiles+1+1+1+2+2+3+3+4+4+5+5+6+6+7+7");
+  fake.say("CMD_nextplayer+1+");
+  auto* paintbox = child<QWidget>(ann, "paintbox_board");
+  EXPECT_EQ(QApplication::focusWidget()->objectName(), QStringLiteral("mychat"));
+  ASSERT_TRUE(waitUntil([&] { return ann.client().game().state().seatOnTurn == 1; }));
+  EXPECT_EQ(QApplication::focusWidget(), paintbox);
+  fake.received.clear();
+  auto press = [](int k, const QString& text = {}, Qt::KeyboardModifiers m = Qt::NoModifier) {
+    QWidget* to = QApplication::focusWidget();
+    QKeyEvent down(QEvent::KeyPress, k, m, text), up(QEvent::KeyRelease, k, m, text);
+    QApplication::sendEvent(to, &down);
+    QApplication::sendEvent(to, &up);
+  };
+  for (int x = 1; x <= 5; ++x) press(Qt::Key_Space), press(Qt::Key_Right);
+  for (int x = 1; x <= 5; ++x)
+    fake.say("CMD_heflip+1+" + std::to_string(x) + "+1+" +
+             (x == 5 ? "t+0+" : "f+" + std::to_string(5 - x) + "+"));
+  ASSERT_TRUE(waitUntil([&] { return ann.client().game().state().building; }));
+  for (const char* c : {"c", "a", "t"}) press(Qt::Key_A + (c[0] - 'a'), QString::fromLatin1(c));
+  press(Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget()->objectName(), QStringLiteral("bar_focus"));
+  press(Qt::Key_Space);
+  press(Qt::Key_Backspace);
+  press(Qt::Key_E, QStringLiteral("e"));
+  for (const char* name : {"button_clear", "button_buy", "button_pass", "button_done", "mychat"}) {
+    press(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), QLatin1String(name));
+  }
+  press(Qt::Key_E, QStringLiteral("e"));  // chat typing is no move
+  press(Qt::Key_Backtab, {}, Qt::ShiftModifier);
+  press(Qt::Key_Space);  // Done
+  const Messages moves = {"CMD_iflip+1+1+1+",
+                          "CMD_iflip+1+2+1+",
+                          "CMD_iflip+1+3+1+",
+                          "CMD_iflip+1+4+1+",
+                          "CMD_iflip+1+5+1+",
+                          "CMD_useboardletter+1+1+1+1+",
+                          "CMD_useboardletter+1+2+1+2+",
+                          "CMD_useboardletter+1+3+1+3+",
+                          "CMD_usebarletter+1+1+4+",
+                          "CMD_clickclear+1+4+0,1",
+                          "CMD_useboardletter+1+4+1+4+",
+                          "CMD_idone+1+1,1+2,1+3,1+4,1"};
+  waitUntil([&] { return fake.received.size() >= moves.size(); });
+  EXPECT_EQ(fake.received, moves);
+
+  QAccessibleInterface* cells = QAccessible::queryAccessibleInterface(paintbox);
+  ASSERT_EQ(cells->childCount(), 80);
+  EXPECT_EQ(cells->child(1)->text(QAccessible::Name),
+            QStringLiteral("row 1, column 2, A, 1 point, face up, in the word"));
+  EXPECT_EQ(cells->child(5)->text(QAccessible::Name), QStringLiteral("row 1, column 6, face down"));
+  EXPECT_EQ(cells->indexOfChild(cells->childAt(paintbox->mapToGlobal(QPoint(50, 10)).x(),
+                                               paintbox->mapToGlobal(QPoint(50, 10)).y())),
+            1);
+  EXPECT_EQ(child<QLabel>(ann, "word_4")->accessibleName(),
+            QStringLiteral("word letter 4, E, 1 point, from the board"));
+  fake.say("CMD_hisword+1+cate+20+20+0+0");
+  ASSERT_TRUE(waitUntil([&] { return child<QLabel>(ann, "label_score1")->text() == QStringLiteral("20"); }));
+  for (const char* name : {"label_status", "image_Turn", "label_score1"})
+    EXPECT_NE(std::find(alerts.begin(), alerts.end(), name), alerts.end()) << name;
+  for (QWidget* w : ann.findChildren<QWidget*>()) {
+    if (w->window() != &ann || w->focusPolicy() == Qt::NoFocus || w->objectName().isEmpty()) continue;
+    EXPECT_FALSE(QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).isEmpty())
+        << w->objectName().toStdString();
+  }
 }
 
 }  // namespace
