@@ -20,9 +20,10 @@ HostService::HostService(HostRules rules, LogFn log, QObject* parent)
       timer1_([this] { server_->timer1Timer(); }, timeScale_),
       computertimer_([this] { server_->computertimerTimer(); }, timeScale_),
       logintimer_([this] { server_->logintimerTimer(); }),
-      server_(std::make_unique<TServer>(static_cast<HostTransport&>(*this),
-                                        HostTimers{socktimer_, timer1_, computertimer_, logintimer_}, log_,
-                                        std::move(rules))) {
+      bantimer_([this] { server_->bantimerTimer(); }),
+      server_(std::make_unique<TServer>(
+          static_cast<HostTransport&>(*this),
+          HostTimers{socktimer_, timer1_, computertimer_, logintimer_, bantimer_}, log_, std::move(rules))) {
   connect(&Sock1_, &Sock::onAccept, this, [this] { Sock1Accept(); });
 }
 

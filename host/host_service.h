@@ -70,6 +70,7 @@ class HostService : public QObject, private HostTransport {
   ScaledTimer timer1_;
   ScaledTimer computertimer_;
   QtTimer logintimer_;
+  QtTimer bantimer_;
   std::unique_ptr<TServer> server_;
 };
 

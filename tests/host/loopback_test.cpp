@@ -48,10 +48,10 @@ TEST_F(Loopback, SeatsLoginAndTheRosterArriveInOrder) {
 TEST_F(Loopback, TheTenthConnectionIsToldTheHostIsFullAndDropped) {
   std::vector<std::unique_ptr<Peer>> peers;
   for (int i = 1; i <= 9; ++i) {
-    peers.push_back(std::make_unique<Peer>(host.port()));
+    peers.push_back(std::make_unique<Peer>(host.port(), "", QStringLiteral("127.0.0.%1").arg(10 + i)));
     EXPECT_EQ(peers.back()->seat(), i);
   }
-  Peer tenth(host.port());
+  Peer tenth(host.port(), "", QStringLiteral("127.0.0.20"));
   ASSERT_TRUE(waitUntil([&] { return tenth.closed; }));
   EXPECT_EQ(tenth.received, Messages{"CMD_full+"});
   spin(50);

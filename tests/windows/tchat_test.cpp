@@ -600,7 +600,7 @@ TEST_F(Window, TheSpyListRemovesSpectatorsForTheHostOnly) {
   ASSERT_TRUE(waitUntil([&] { return ann.client().settingsLoaded(); }));
   std::vector<std::unique_ptr<Peer>> peers;
   for (int i = 0; i < 6; ++i) {
-    peers.push_back(std::make_unique<Peer>(own.port()));
+    peers.push_back(std::make_unique<Peer>(own.port(), "", QStringLiteral("127.0.0.%1").arg(10 + i)));
     const int seat = peers.back()->seat();
     peers.back()->say("CMD_logininfo+" + std::to_string(seat) + "+1.0.4+P" + std::to_string(seat));
   }
