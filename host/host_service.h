@@ -49,6 +49,10 @@ class HostService : public QObject, private HostTransport {
 
   TServer& server() { return *server_; }
 
+ signals:
+  // A removed player's address was kept out, let back in, or its time ran out.
+  void bansChanged();
+
  private:
   void send(int slot, const std::string& bytes) override;
   void close(int slot) override;
