@@ -44,7 +44,9 @@ bool AddressGate::ban(const std::string& address, const std::string& name) {
 }
 
 bool AddressGate::lift(std::string_view address) {
-  return std::erase_if(bans_, [&](const Ban& b) { return b.address == address; }) > 0;
+  const bool lifted = std::erase_if(bans_, [&](const Ban& b) { return b.address == address; }) > 0;
+  if (bans_.empty()) timer_.stop();
+  return lifted;
 }
 
 bool AddressGate::banned(std::string_view address) const {

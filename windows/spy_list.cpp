@@ -24,6 +24,7 @@ Tspylist::Tspylist(QWidget* parent)
   listbox_spys_->setContextMenuPolicy(Qt::CustomContextMenu);
   layout->addWidget(listbox_spys_);
   label_keptout_ = label(QStringLiteral("Kept Out (removed players)"), "label_keptout");
+  label_keptout_->setFont(f);
   layout->addWidget(label_keptout_);
   listbox_keptout_ = new QListWidget(this);
   listbox_keptout_->setObjectName(QStringLiteral("listbox_keptout"));
@@ -78,7 +79,7 @@ void Tspylist::setKickEnabled(bool enabled) {
 void Tspylist::setKeptOut(const QList<std::pair<QString, QString>>& addressesAndNames) {
   listbox_keptout_->clear();
   for (const auto& [address, name] : addressesAndNames) {
-    auto* item = new QListWidgetItem(name.isEmpty() ? address : address + QStringLiteral(": ") + name);
+    auto* item = new QListWidgetItem(name.isEmpty() ? address : QStringLiteral("%1 (%2)").arg(name, address));
     item->setData(Qt::UserRole, address);
     listbox_keptout_->addItem(item);
   }

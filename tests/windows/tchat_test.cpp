@@ -608,6 +608,18 @@ TEST_F(Window, TheSpyListRemovesSpectatorsForTheHostOnly) {
   spies.front()->removeFromGame(0);
   ASSERT_TRUE(waitUntil([&] { return peers.back()->closed; }));
   ASSERT_TRUE(chatHas(ann, QStringLiteral("P7 has left.")));
+
+  // His address is kept out, whatever name he tries, until the host lets him back in.
+  auto* keptOut = spies.front()->findChild<QListWidget*>(QStringLiteral("listbox_keptout"));
+  ASSERT_EQ(keptOut->count(), 1);
+  EXPECT_EQ(keptOut->item(0)->text(), QStringLiteral("P7 (127.0.0.15)"));
+  Peer again(own.port(), "P8", QStringLiteral("127.0.0.15"));
+  ASSERT_TRUE(waitUntil([&] { return again.closed; }));
+  EXPECT_EQ(again.received, Messages{"CMD_full+"});
+  keptOut->setCurrentRow(0);
+  spies.front()->findChild<QPushButton*>(QStringLiteral("button_letbackin"))->click();
+  EXPECT_EQ(keptOut->count(), 0);
+  EXPECT_EQ(Peer(own.port(), "P8", QStringLiteral("127.0.0.15")).seat(), 7);
 }
 
 TEST_F(Window, PasteReplacesTheWholeInputFromMenuAndKeyboard) {
