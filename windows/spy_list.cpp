@@ -53,7 +53,7 @@ Tspylist::Tspylist(QWidget* parent)
     remember(item ? listbox_spys_->row(item) : -1);
     popup_kickhim_->popup(listbox_spys_->viewport()->mapToGlobal(pos));
   });
-  setKickEnabled(false);
+  setKeptOut({});
   resize(220, 200);
 }
 
@@ -68,13 +68,7 @@ QStringList Tspylist::entries() const {
   return out;
 }
 
-void Tspylist::setKickEnabled(bool enabled) {
-  RemoveFromGame1_->setEnabled(enabled);
-  label_keptout_->setVisible(enabled);
-  listbox_keptout_->setVisible(enabled);
-  button_letbackin_->setVisible(enabled);
-  if (enabled) resize(std::max(width(), 260), std::max(height(), 340));
-}
+void Tspylist::setKickEnabled(bool enabled) { RemoveFromGame1_->setEnabled(enabled); }
 
 void Tspylist::setKeptOut(const QList<std::pair<QString, QString>>& addressesAndNames) {
   listbox_keptout_->clear();
@@ -84,6 +78,12 @@ void Tspylist::setKeptOut(const QList<std::pair<QString, QString>>& addressesAnd
     listbox_keptout_->addItem(item);
   }
   button_letbackin_->setEnabled(listbox_keptout_->currentRow() >= 0);
+  // Only the copy that runs the host has bans to show; the others never see the part.
+  const bool any = listbox_keptout_->count() > 0;
+  if (any && !listbox_keptout_->isVisibleTo(this)) resize(std::max(width(), 260), std::max(height(), 340));
+  label_keptout_->setVisible(any);
+  listbox_keptout_->setVisible(any);
+  button_letbackin_->setVisible(any);
 }
 
 void Tspylist::remember(int index) {

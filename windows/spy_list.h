@@ -1,6 +1,6 @@
 // Tspylist: the list of spectators, with "Remove From Game" for the host,
-// and for the host also the addresses of removed players that are kept out,
-// with "Let Back In".
+// and, in the copy that runs the host, the addresses of removed players that
+// are kept out, with "Let Back In".
 #pragma once
 
 #include <utility>
@@ -23,9 +23,10 @@ class Tspylist : public SecondaryWindow {
 
   void setEntries(const QStringList& entries);
   QStringList entries() const;
-  // Only the hosting copy may remove spectators and let removed players back.
+  // Only the hosting copy may remove spectators.
   void setKickEnabled(bool enabled);
-  // The kept-out addresses, each with the name of the player removed.
+  // The kept-out addresses, each with the name of the player removed; the
+  // part of the window that lists them shows only while there are any.
   void setKeptOut(const QList<std::pair<QString, QString>>& addressesAndNames);
   // The menu opened on the entry at `index` (-1: none under the pointer) and
   // "Remove From Game" chosen.

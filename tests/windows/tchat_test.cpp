@@ -612,6 +612,7 @@ TEST_F(Window, TheSpyListRemovesSpectatorsForTheHostOnly) {
   // His address is kept out, whatever name he tries, until the host lets him back in.
   auto* keptOut = spies.front()->findChild<QListWidget*>(QStringLiteral("listbox_keptout"));
   ASSERT_EQ(keptOut->count(), 1);
+  EXPECT_TRUE(keptOut->isVisibleTo(spies.front().get()));
   EXPECT_EQ(keptOut->item(0)->text(), QStringLiteral("P7 (127.0.0.15)"));
   Peer again(own.port(), "P8", QStringLiteral("127.0.0.15"));
   ASSERT_TRUE(waitUntil([&] { return again.closed; }));
@@ -619,6 +620,7 @@ TEST_F(Window, TheSpyListRemovesSpectatorsForTheHostOnly) {
   keptOut->setCurrentRow(0);
   spies.front()->findChild<QPushButton*>(QStringLiteral("button_letbackin"))->click();
   EXPECT_EQ(keptOut->count(), 0);
+  EXPECT_FALSE(keptOut->isVisibleTo(spies.front().get()));
   EXPECT_EQ(Peer(own.port(), "P8", QStringLiteral("127.0.0.15")).seat(), 7);
 }
 
