@@ -90,7 +90,7 @@ class HostFixture : public ::testing::Test {
     return ticks;
   }
   int connect(const std::string& from = "127.0.0.1") { return host.Sock1Accept(from); }
-  // An address of its own for each connection `n`, held to no one's limits.
+  // A distinct address for connection `n`: tests of seats, not of limits by address.
   static std::string address(int n) { return "192.0.2." + std::to_string(n); }
   int join(const std::string& name) {
     const int slot = connect();
