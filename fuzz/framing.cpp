@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The same bytes from two logged-in seats, split at an arbitrary point,
   // with the turn clock and the computer player ticking between messages.
-  NullTimer socktimer, timer1, computertimer, logintimer;
+  NullTimer socktimer, timer1, computertimer, logintimer, bantimer;
   NullTransport transport;
   tw::HostRules rules;
   rules.checkWord = [](const std::string& word) { return word.size() % 2 == 0; };
@@ -69,8 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                          "u",    "v",    "w",    "x",     "y",    "z",    "zz"};
   rules.seed = std::uint32_t(size);
   tw::TServer host(
-      transport, tw::HostTimers{socktimer, timer1, computertimer, logintimer}, [](const std::string&) {},
-      std::move(rules));
+      transport, tw::HostTimers{socktimer, timer1, computertimer, logintimer, bantimer},
+      [](const std::string&) {}, std::move(rules));
   host.Sock1Accept();
   host.Sock1Accept();
   host.Sock1Read(1, "CMD_logininfo+1+1.0.4+A\xFF");
@@ -83,6 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (timer1.running()) host.timer1Timer();
     if (computertimer.running()) host.computertimerTimer();
     if (logintimer.running()) host.logintimerTimer();
+    if (bantimer.running()) host.bantimerTimer();
   }
   return 0;
 }

@@ -62,7 +62,11 @@ int main(int argc, char* argv[]) {
                      "built-in list left there by a host that was stopped hard is taken over\n"
                      "and removed at the end.\n\n"
                      "A connection that has not logged in 30 seconds after it was accepted is\n"
-                     "closed, and so is one that stops reading what is sent to it."));
+                     "closed, and so is one that stops reading what is sent to it. Only a few\n"
+                     "connections from one address may wait to log in at the same time (seat 1\n"
+                     "aside), and the address of a player whom seat 1 removes gets no seat for a\n"
+                     "while: further connections from there are told that the host is full.\n"
+                     "A limit of 0 is no limit."));
   parser.addHelpOption();
   parser.addVersionOption();
   QCommandLineOption portOption(QStringList{QStringLiteral("p"), QStringLiteral("port")},
@@ -82,10 +86,30 @@ int main(int argc, char* argv[]) {
       QStringLiteral("open-board"),
       QStringLiteral("Tell every player every letter, face down or not, as older hosts did\n"
                      "(by default a letter is told only once its tile is turned over)."));
+  const tw::AddressLimits defaults;
+  QCommandLineOption pendingOption(
+      QStringLiteral("max-pending-per-address"),
+      QStringLiteral("Connections from one address that may wait to log in at the same time "
+                     "(default %1).")
+          .arg(defaults.maxPendingPerAddress),
+      QStringLiteral("N"), QString::number(defaults.maxPendingPerAddress));
+  QCommandLineOption playersOption(
+      QStringLiteral("max-players-per-address"),
+      QStringLiteral("Players and spectators from one address (default 0: no limit, as friends "
+                     "behind one router share an address)."),
+      QStringLiteral("N"), QString::number(defaults.maxPlayersPerAddress));
+  QCommandLineOption banOption(
+      QStringLiteral("kick-ban-minutes"),
+      QStringLiteral("Minutes that the address of a removed player gets no seat (default %1).")
+          .arg(defaults.kickBanMinutes),
+      QStringLiteral("N"), QString::number(defaults.kickBanMinutes));
   parser.addOption(portOption);
   parser.addOption(speedOption);
   parser.addOption(levelOption);
   parser.addOption(openBoardOption);
+  parser.addOption(pendingOption);
+  parser.addOption(playersOption);
+  parser.addOption(banOption);
   parser.process(app);
 
   bool portOk = false;
@@ -115,11 +139,31 @@ int main(int argc, char* argv[]) {
     return 2;
   }
 
+  tw::AddressLimits limits;
+  const struct {
+    const QCommandLineOption& option;
+    int& value;
+    uint most;
+  } counts[] = {{pendingOption, limits.maxPendingPerAddress, 1000},
+                {playersOption, limits.maxPlayersPerAddress, 1000},
+                {banOption, limits.kickBanMinutes, 525600}};
+  for (const auto& count : counts) {
+    bool ok = false;
+    const uint n = parser.value(count.option).toUInt(&ok);
+    if (!ok || n > count.most) {
+      std::fprintf(stderr, "tilewhirl-host: --%s needs a number from 0 to %u\n",
+                   qPrintable(count.option.names().constFirst()), count.most);
+      return 2;
+    }
+    count.value = int(n);
+  }
+
   tw::TDictn spell({}, tw::logLine);
   tw::HostService host(tw::standardRules(spell), tw::logLine);
   host.server().setBotSpeed(botSpeed);
   host.server().setOpenBoard(parser.isSet(openBoardOption));
   host.server().setComputerLevel(*level);
+  host.server().setAddressLimits(limits);
   if (!host.listen(quint16(port))) return 1;
   quitOnSignals(app);
   return app.exec();

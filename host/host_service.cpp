@@ -1,10 +1,22 @@
 // The Qt side of the host: accepted sockets in, the host's sends and closes out.
 #include "host_service.h"
 
+#include <QHostAddress>
 #include <algorithm>
 #include <cmath>
 
 namespace tw {
+
+namespace {
+// A dual-stack listener sees IPv4 peers as "::ffff:a.b.c.d"; the log and the
+// host's list of kept-out addresses show the form people know.
+std::string peerOf(const Sock& sock) {
+  const QHostAddress address(sock.peerAddress());
+  bool v4 = false;
+  const quint32 ip = address.toIPv4Address(&v4);
+  return (v4 ? QHostAddress(ip) : address).toString().toStdString();
+}
+}  // namespace
 
 void ScaledTimer::start(int intervalMs) {
   interval_ = intervalMs;
@@ -20,10 +32,12 @@ HostService::HostService(HostRules rules, LogFn log, QObject* parent)
       timer1_([this] { server_->timer1Timer(); }, timeScale_),
       computertimer_([this] { server_->computertimerTimer(); }, timeScale_),
       logintimer_([this] { server_->logintimerTimer(); }),
-      server_(std::make_unique<TServer>(static_cast<HostTransport&>(*this),
-                                        HostTimers{socktimer_, timer1_, computertimer_, logintimer_}, log_,
-                                        std::move(rules))) {
+      bantimer_([this] { server_->bantimerTimer(); }),
+      server_(std::make_unique<TServer>(
+          static_cast<HostTransport&>(*this),
+          HostTimers{socktimer_, timer1_, computertimer_, logintimer_, bantimer_}, log_, std::move(rules))) {
   connect(&Sock1_, &Sock::onAccept, this, [this] { Sock1Accept(); });
+  server_->setBansChanged([this] { emit bansChanged(); });
 }
 
 HostService::~HostService() {
@@ -54,7 +68,7 @@ bool HostService::listen(quint16 port) {
 void HostService::Sock1Accept() {
   while (Sock* sock = Sock1_.accept()) {
     accepting_ = sock;
-    const int slot = server_->Sock1Accept(sock->peerAddress().toStdString());
+    const int slot = server_->Sock1Accept(peerOf(*sock));
     accepting_ = nullptr;
     if (slot == TServer::kRefusedSlot) continue;  // already closed and released
     connect(sock, &Sock::onRead, this, [this](Sock* s, qint64) { Sock1Read(s); });

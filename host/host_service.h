@@ -49,6 +49,10 @@ class HostService : public QObject, private HostTransport {
 
   TServer& server() { return *server_; }
 
+ signals:
+  // A removed player's address was kept out, let back in, or its time ran out.
+  void bansChanged();
+
  private:
   void send(int slot, const std::string& bytes) override;
   void close(int slot) override;
@@ -70,6 +74,7 @@ class HostService : public QObject, private HostTransport {
   ScaledTimer timer1_;
   ScaledTimer computertimer_;
   QtTimer logintimer_;
+  QtTimer bantimer_;
   std::unique_ptr<TServer> server_;
 };
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "computer_engine.h"
+#include "address_gate.h"
 #include "framing.h"
 #include "game_rules.h"
 #include "held_seats.h"
@@ -42,12 +43,14 @@ class HostTransport {
 };
 
 // The host's timers: the message pump, the turn clock, the computer player's
-// pacing and the deadline of connections that have not logged in.
+// pacing, the deadline of connections that have not logged in, and the end of
+// the bans on removed players' addresses.
 struct HostTimers {
   Timer& socktimer;
   Timer& timer1;
   Timer& computertimer;
   Timer& logintimer;
+  Timer& bantimer;
 };
 
 // What the host needs to judge words and to play for empty seats. The program
@@ -130,7 +133,8 @@ class TServer {
 
   // Socket events, called by the glue.
   // A connection is waiting: gives the slot it takes (kRefusedSlot when the
-  // host is full, in which case the connection has been refused and closed).
+  // host is full or keeps its address out, in which case the connection has
+  // been refused and closed).
   int Sock1Accept(std::string_view peer = {});
   // Bytes arrived on the connection in `slot`.
   void Sock1Read(int slot, std::string_view bytes);
@@ -144,6 +148,7 @@ class TServer {
   void timer1Timer();
   void computertimerTimer();
   void logintimerTimer();
+  void bantimerTimer();
 
   // The letter supply and values.
   int getletter();
@@ -185,6 +190,15 @@ class TServer {
   const BoardCell& cell(int x, int y) const { return board_.at(x).at(y); }
   // True while a playing seat waits for its dropped player to come back.
   bool held(int seat) const { return held_.held(seat); }
+
+  // Limits on connections by address; seat 1 is never held to them.
+  const AddressLimits& addressLimits() const { return gate_.limits(); }
+  void setAddressLimits(const AddressLimits& limits) { gate_.setLimits(limits); }
+  // The addresses of removed players that are kept out, and letting one back.
+  const std::vector<AddressGate::Ban>& bans() const { return gate_.bans(); }
+  bool letBackIn(std::string_view address);
+  // Called whenever a ban is added, lifted or runs out.
+  void setBansChanged(std::function<void()> changed) { bansChanged_ = std::move(changed); }
 
  private:
   // Who may send a command, checked before its handler runs.
@@ -304,6 +318,9 @@ class TServer {
   void sendToAllBut(int slot, const std::string& message);
   void disconnectsock(int slot);
   void forget(int slot);
+  int refuse();
+  bool admitted(int slot, std::string_view peer);
+  void keepOut(int slot);
 
   HostTransport& transport_;
   Timer& socktimer_;
@@ -321,6 +338,8 @@ class TServer {
   std::array<std::string, kRefusedSlot + 1> peers_{};
   HeldSeats held_;
   int kicked_ = 0;
+  AddressGate gate_;
+  std::function<void()> bansChanged_;
 
   // Each connection's unfinished bytes and waiting messages; the pump serves
   // the connections in turn so that one cannot starve the others.

@@ -49,7 +49,8 @@ TServer::TServer(HostTransport& transport, HostTimers timers, LogFn log, HostRul
       computertimer_(timers.computertimer),
       logintimer_(timers.logintimer),
       log_(log ? std::move(log) : LogFn(logLine)),
-      rules_(std::move(rules)) {
+      rules_(std::move(rules)),
+      gate_(timers.bantimer) {
   if (rules_.seed)
     rng_.seed(*rules_.seed);
   else
@@ -92,15 +93,14 @@ int TServer::Sock1Accept(std::string_view peer) {
       break;
     }
   }
-  if (slot == 0 && slotCount_ < kSlots) slot = ++slotCount_;
+  if (slot == 0 && slotCount_ < kSlots) slot = slotCount_ + 1;
   if (slot == 0) {
     log_("connection from " + std::string(peer) + " refused: all " + std::to_string(kSlots) +
          " seats are taken");
-    transport_.take(kRefusedSlot);
-    transport_.send(kRefusedSlot, MessageBuilder(cmd::full).done(true));
-    transport_.close(kRefusedSlot);
-    return kRefusedSlot;
+    return refuse();
   }
+  if (!admitted(slot, peer)) return refuse();
+  slotCount_ = std::max(slotCount_, slot);
   transport_.take(slot);
   seats_[slot].connected = true;
   peers_[slot] = std::string(peer);
@@ -345,6 +345,7 @@ void TServer::kickhim(int from, FieldReader& body) {
   // Told why first, so that his copy says so and does not come back by itself.
   sendTo(target, MessageBuilder(cmd::kicked).done(true));
   kicked_ = target;
+  keepOut(target);
   disconnectsock(target);
   kicked_ = 0;
 }

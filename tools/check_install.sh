@@ -89,6 +89,18 @@ if command -v man >/dev/null; then
 fi
 
 echo "-- systemd unit"
+# The README's options for an instance, passed on as the unit's command line
+# passes them, start the installed host.
+options=$(sed -n 's/.*TILEWHIRL_HOST_OPTIONS="\([^"]*\)".*/\1/p' README.md | head -n 1)
+[ -n "$options" ] || fail "the README shows no TILEWHIRL_HOST_OPTIONS"
+exec_start=$(sed -n 's/^ExecStart=//p' "$prefix/lib/systemd/system/tilewhirl-host@.service")
+exec_start=${exec_start//%i/0}
+exec_start=${exec_start//\$TILEWHIRL_HOST_OPTIONS/$options}
+mkdir -p "$scratch/instance"
+(cd "$scratch/instance" && timeout 2 $exec_start >"$scratch/instance.log" 2>&1) || true
+grep -q "listening on port" "$scratch/instance.log" ||
+  fail "the unit's command line with the README's options does not start the host: $(cat "$scratch/instance.log")"
+echo "the unit passes TILEWHIRL_HOST_OPTIONS ($options)"
 if command -v systemd-analyze >/dev/null; then
   # A template verifies as one of its instances; the manual page is checked above.
   cp "$prefix/lib/systemd/system/tilewhirl-host@.service" "$scratch/tilewhirl-host@7772.service"

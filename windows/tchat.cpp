@@ -143,7 +143,18 @@ Tchat::~Tchat() {
   client_.reset();
 }
 
-void Tchat::setHost(HostService* host) { host_ = host; }
+void Tchat::setHost(HostService* host) {
+  host_ = host;
+  if (host_) connect(host_, &HostService::bansChanged, this, &Tchat::showKeptOut);
+}
+
+void Tchat::showKeptOut() {
+  if (!spylist_ || !host_) return;
+  QList<std::pair<QString, QString>> list;
+  for (const AddressGate::Ban& ban : host_->server().bans())
+    list.append({QString::fromStdString(ban.address), fromCp1252(ban.name)});
+  spylist_->setKeptOut(list);
+}
 
 void Tchat::setWindows(const Windows& windows) {
   windows_ = windows;
@@ -182,8 +193,12 @@ void Tchat::bringUp(QWidget* window) {
 
 void Tchat::setSpyList(Tspylist* spylist) {
   spylist_ = spylist;
-  if (spylist_)
-    connect(spylist_, &Tspylist::kickRequested, this, [this](int seat) { client_->kicking(seat); });
+  if (!spylist_) return;
+  connect(spylist_, &Tspylist::kickRequested, this, [this](int seat) { client_->kicking(seat); });
+  connect(spylist_, &Tspylist::letBackInRequested, this, [this](const QString& address) {
+    if (host_) host_->server().letBackIn(address.toStdString());
+  });
+  showKeptOut();
 }
 
 void Tchat::buildChat(QWidget* panel) {

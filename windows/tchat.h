@@ -116,6 +116,8 @@ class Tchat : public QMainWindow, private ClientView {
   void buildChat(QWidget* panel);
   void connectGameArea();
   static void bringUp(QWidget* window);
+  // The hosting copy's kept-out addresses, in the spy list.
+  void showKeptOut();
   void button_startClick();
   void buildMenus();
   void hostpress();

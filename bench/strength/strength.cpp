@@ -114,10 +114,10 @@ bool playGame(const HostRules& base, std::uint32_t seed, const Options& options,
   table.sides = {nullptr, nullptr, &first, &second};
   HostRules rules = base;
   rules.seed = seed;
-  ManualTimer socktimer, timer1, computertimer, logintimer;
+  ManualTimer socktimer, timer1, computertimer, logintimer, bantimer;
   int current = 0;
   TServer host(
-      table, HostTimers{socktimer, timer1, computertimer, logintimer},
+      table, HostTimers{socktimer, timer1, computertimer, logintimer, bantimer},
       [&](const std::string& line) {
         const bool refusal = line.rfind("Invalid Letter", 0) == 0 || line == "Error in computer's word";
         if (refusal && current >= 2) ++table.sides[std::size_t(current)]->refused;

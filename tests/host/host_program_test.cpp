@@ -49,18 +49,21 @@ TEST(HostProgram, RefusesATakenPortOrABadOneWithAMessageAndAFailureStatus) {
   EXPECT_TRUE(taken.log.contains(("cannot listen on port " + port).toLatin1())) << taken.log.constData();
   EXPECT_FALSE(taken.wordListLeft());
 
-  for (const char* bad : {"70000", "-1", "seven"}) {
-    HostRun run;
-    run.start({QStringLiteral("--port"), QString::fromLatin1(bad)});
-    ASSERT_TRUE(run.finished()) << bad;
-    EXPECT_EQ(run.process.exitCode(), 2) << bad;
-    EXPECT_TRUE(run.log.contains("--port needs a number")) << run.log.constData();
+  for (const char* option : {"port", "max-pending-per-address", "kick-ban-minutes"}) {
+    for (const char* bad : {"700000", "-1", "seven"}) {
+      HostRun run;
+      run.start({QStringLiteral("--") + QLatin1String(option), QString::fromLatin1(bad)});
+      ASSERT_TRUE(run.finished()) << bad;
+      EXPECT_EQ(run.process.exitCode(), 2) << bad;
+      EXPECT_TRUE(run.log.contains("--" + QByteArray(option) + " needs a number")) << run.log.constData();
+    }
   }
 }
 
-TEST(HostProgram, ServesAClientAnOpenBoardThenStopsCleanlyOnSigterm) {
+TEST(HostProgram, ServesAClientWithItsOptionsThenStopsCleanlyOnSigterm) {
   HostRun host;
-  host.start({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--open-board")});
+  host.start({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--open-board"),
+              QStringLiteral("--max-pending-per-address"), QStringLiteral("1")});
   ASSERT_TRUE(waitUntil([&] { return host.log.contains("listening on port "); })) << host.log.constData();
   const int at = host.log.indexOf("listening on port ") + 18;
   const quint16 port = quint16(host.log.mid(at, host.log.indexOf('\n', at) - at).toUInt());
@@ -79,6 +82,11 @@ TEST(HostProgram, ServesAClientAnOpenBoardThenStopsCleanlyOnSigterm) {
   const auto cells = board.groups(3);
   EXPECT_EQ(cells.size(), 80u);
   for (const auto& cell : cells) EXPECT_NE(tw::toInt(cell[2]), 0);
+  Peer idle(port, {}, QStringLiteral("127.0.0.2"));
+  EXPECT_EQ(idle.seat(), 2);
+  Peer refused(port, {}, QStringLiteral("127.0.0.2"));
+  ASSERT_TRUE(waitUntil([&] { return refused.closed; }));
+  EXPECT_EQ(refused.received, std::vector<std::string>{"CMD_full+"});
 
   ::kill(pid_t(host.process.processId()), SIGTERM);
   ASSERT_TRUE(host.finished());

@@ -48,10 +48,10 @@ TEST_F(Loopback, SeatsLoginAndTheRosterArriveInOrder) {
 TEST_F(Loopback, TheTenthConnectionIsToldTheHostIsFullAndDropped) {
   std::vector<std::unique_ptr<Peer>> peers;
   for (int i = 1; i <= 9; ++i) {
-    peers.push_back(std::make_unique<Peer>(host.port()));
+    peers.push_back(std::make_unique<Peer>(host.port(), "", QStringLiteral("127.0.0.%1").arg(10 + i)));
     EXPECT_EQ(peers.back()->seat(), i);
   }
-  Peer tenth(host.port());
+  Peer tenth(host.port(), "", QStringLiteral("127.0.0.20"));
   ASSERT_TRUE(waitUntil([&] { return tenth.closed; }));
   EXPECT_EQ(tenth.received, Messages{"CMD_full+"});
   spin(50);
@@ -62,6 +62,28 @@ TEST_F(Loopback, TheTenthConnectionIsToldTheHostIsFullAndDropped) {
   ASSERT_TRUE(waitUntil([&] { return !host.server().seat(5).connected; }));
   Peer again(host.port());
   EXPECT_EQ(again.seat(), 5);
+}
+
+TEST_F(Loopback, IdleSocketsFromOneAddressLeaveSeatsFreeAndARemovedAddressStaysOutUntilLetBackIn) {
+  auto refused = [&](const char* from) {
+    Peer peer(host.port(), "Rob", QString::fromLatin1(from));
+    return waitUntil([&] { return peer.closed; }) && peer.received == Messages{"CMD_full+"};
+  };
+  auto ann = join("Ann");
+  Peer idle(host.port(), "", QStringLiteral("127.0.0.2"));
+  Peer idle2(host.port(), "", QStringLiteral("127.0.0.2"));
+  EXPECT_EQ(idle.seat() + idle2.seat(), 2 + 3);
+  EXPECT_TRUE(refused("127.0.0.2"));
+  auto bob = Peer::join(host.port(), "Bob", QStringLiteral("127.0.0.3"));
+  EXPECT_EQ(bob->seat(), 4);
+  ann->say("CMD_kickhim+1+4+");
+  ASSERT_TRUE(waitUntil([&] { return bob->closed; }));
+  EXPECT_TRUE(refused("127.0.0.3"));  // as Rob now
+  EXPECT_TRUE(logged("127.0.0.3 gets no seat for 10 minutes (Bob was removed)"));
+  EXPECT_TRUE(host.server().letBackIn("127.0.0.3"));
+  auto rob = Peer::join(host.port(), "Rob", QStringLiteral("127.0.0.3"));
+  EXPECT_EQ(rob->seat(), 4);
+  EXPECT_FALSE(ann->closed || idle.closed);
 }
 
 TEST_F(Loopback, MessagesSplitOrBatchedArriveWhole) {

@@ -25,9 +25,9 @@ TEST_F(Session, SeatsAreGivenLowestFreeFirst) {
 }
 
 TEST_F(Session, TheTenthConnectionIsRefusedAndTheNineStay) {
-  for (int i = 1; i <= 9; ++i) EXPECT_EQ(connect(), i);
+  for (int i = 1; i <= 9; ++i) EXPECT_EQ(connect(address(i)), i);
   clearAll();
-  EXPECT_EQ(connect(), TServer::kRefusedSlot);
+  EXPECT_EQ(connect(address(10)), TServer::kRefusedSlot);
   EXPECT_EQ(take(TServer::kRefusedSlot), Messages{"CMD_full+"});
   EXPECT_TRUE(transport.closed[TServer::kRefusedSlot]);
   for (int i = 1; i <= 9; ++i) {
@@ -256,11 +256,11 @@ TEST_F(Session, OversizedInputClosesOnlyThatConnection) {
 
 TEST_F(Session, ConnectionsThatNeverLogInAreClosedAtTheDeadlineAndFreeTheirSeats) {
   join("Ann");
-  for (int slot = 2; slot <= 9; ++slot) EXPECT_EQ(connect(), slot);
+  for (int slot = 2; slot <= 9; ++slot) EXPECT_EQ(connect(address(slot)), slot);
   ASSERT_TRUE(logintimer.running());
   const int check = TServer::kLoginDeadlineMs / TServer::kLoginChecks;
   EXPECT_EQ(logintimer.interval(), check);
-  EXPECT_EQ(connect(), TServer::kRefusedSlot);  // the idle nine hold every seat
+  EXPECT_EQ(connect(address(10)), TServer::kRefusedSlot);  // the idle nine hold every seat
 
   // Seat 3 logs in late but in time; seat 4 only claims another seat's login.
   for (int i = 0; i < 5; ++i) host.logintimerTimer();

@@ -54,9 +54,10 @@ class Soak : public HostTransport {
     rules.checkWord = supplyLikeWordAccepted;
     rules.computerWords = supplyLikeWords();
     rules.seed = seed_;
-    ManualTimer socktimer, timer1, computertimer, logintimer;
+    ManualTimer socktimer, timer1, computertimer, logintimer, bantimer;
     TServer host(
-        *this, HostTimers{socktimer, timer1, computertimer, logintimer}, [](const std::string&) {}, rules);
+        *this, HostTimers{socktimer, timer1, computertimer, logintimer, bantimer}, [](const std::string&) {},
+        rules);
     host.setBotSpeed(game % 3 == 0 ? 250 : 750);
     host_ = &host;
     VirtualClock clock;
@@ -67,7 +68,7 @@ class Soak : public HostTransport {
 
     const int connections = spectator ? 7 : players;
     for (int s = 1; s <= connections; ++s) {
-      ASSERT_EQ(host.Sock1Accept(), s);
+      ASSERT_EQ(host.Sock1Accept("192.0.2." + std::to_string(s)), s);
       say(s, "CMD_logininfo+" + std::to_string(s) + "+1.0.4+P" + std::to_string(s));
     }
     // A player who left before the start leaves a gap in the turn order.

@@ -73,7 +73,7 @@ class HostFixture : public ::testing::Test {
   HostFixture() : HostFixture(HostRules{}) {}
   explicit HostFixture(HostRules rules)
       : host(
-            transport, HostTimers{socktimer, timer1, computertimer, logintimer},
+            transport, HostTimers{socktimer, timer1, computertimer, logintimer, bantimer},
             [this](const std::string& l) { log.push_back(l); }, std::move(rules)) {}
 
   // Sends raw bytes from the connection in `slot`.
@@ -89,7 +89,9 @@ class HostFixture : public ::testing::Test {
     }
     return ticks;
   }
-  int connect() { return host.Sock1Accept("127.0.0.1"); }
+  int connect(const std::string& from = "127.0.0.1") { return host.Sock1Accept(from); }
+  // A distinct address for connection `n`: tests of seats, not of limits by address.
+  static std::string address(int n) { return "192.0.2." + std::to_string(n); }
   int join(const std::string& name) {
     const int slot = connect();
     say(slot, "CMD_logininfo+" + std::to_string(slot) + "+1.0.4+" + name);
@@ -123,7 +125,7 @@ class HostFixture : public ::testing::Test {
   }
 
   RecordingTransport transport;
-  ManualTimer socktimer, timer1, computertimer, logintimer;
+  ManualTimer socktimer, timer1, computertimer, logintimer, bantimer;
   std::vector<std::string> log;
   TServer host;
 };

@@ -660,7 +660,7 @@ TEST_F(Window, TheSpyListRemovesSpectatorsForTheHostOnly) {
   ASSERT_TRUE(waitUntil([&] { return ann.client().settingsLoaded(); }));
   std::vector<std::unique_ptr<Peer>> peers;
   for (int i = 0; i < 6; ++i) {
-    peers.push_back(std::make_unique<Peer>(own.port()));
+    peers.push_back(std::make_unique<Peer>(own.port(), "", QStringLiteral("127.0.0.%1").arg(10 + i)));
     const int seat = peers.back()->seat();
     peers.back()->say("CMD_logininfo+" + std::to_string(seat) + "+1.0.4+P" + std::to_string(seat));
   }
@@ -668,6 +668,20 @@ TEST_F(Window, TheSpyListRemovesSpectatorsForTheHostOnly) {
   spies.front()->removeFromGame(0);
   ASSERT_TRUE(waitUntil([&] { return peers.back()->closed; }));
   ASSERT_TRUE(chatHas(ann, QStringLiteral("P7 has left.")));
+
+  // His address is kept out, whatever name he tries, until the host lets him back in.
+  auto* keptOut = spies.front()->findChild<QListWidget*>(QStringLiteral("listbox_keptout"));
+  ASSERT_EQ(keptOut->count(), 1);
+  EXPECT_TRUE(keptOut->isVisibleTo(spies.front().get()));
+  EXPECT_EQ(keptOut->item(0)->text(), QStringLiteral("P7 (127.0.0.15)"));
+  Peer again(own.port(), "P8", QStringLiteral("127.0.0.15"));
+  ASSERT_TRUE(waitUntil([&] { return again.closed; }));
+  EXPECT_EQ(again.received, Messages{"CMD_full+"});
+  keptOut->setCurrentRow(0);
+  spies.front()->findChild<QPushButton*>(QStringLiteral("button_letbackin"))->click();
+  EXPECT_EQ(keptOut->count(), 0);
+  EXPECT_FALSE(keptOut->isVisibleTo(spies.front().get()));
+  EXPECT_EQ(Peer(own.port(), "P8", QStringLiteral("127.0.0.15")).seat(), 7);
 }
 
 TEST_F(Window, PasteReplacesTheWholeInputFromMenuAndKeyboard) {
