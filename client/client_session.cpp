@@ -70,7 +70,7 @@ TClient::TClient(ClientView& view, ClientTimers timers, SendFn send, std::string
       Timer1_(timers.Timer1),
       phrasetimer_(timers.phrasetimer),
       send_(std::move(send)),
-      settingsPath_(std::move(settingsPath)),
+      store_(std::move(settingsPath)),
       log_(log ? std::move(log) : LogFn(logLine)),
       styles_(initialStyles()),
       game_(*this, view, timers.turntime, log_) {
@@ -354,7 +354,7 @@ std::string TClient::phrase(int button) const {
   return stored.empty() ? std::string(defaultPhrase(button)) : stored;
 }
 
-void TClient::setPhrases(const std::array<std::string, kPhraseCount>& phrases) {
+void TClient::setPhrases(const Phrases& phrases) {
   settings_.phrases = phrases;
   view_.showSettings(settings_);
 }
@@ -460,8 +460,7 @@ void TClient::applyTextSize() {
 }
 
 void TClient::loadinifile() {
-  const IniFile file = IniFile::load(settingsPath_);
-  settings_ = readSettings(file, kSettingsSection, settings_);
+  settings_ = store_.load(settings_);
   settingsLoaded_ = true;
   // What the user chose while the login was under way wins over the file.
   const auto early = std::move(earlyChanges_);
@@ -478,13 +477,11 @@ void TClient::loadinifile() {
 
 bool TClient::writeinifile(std::string* why) {
   keepGameOptions(view_.shownGameOptions());
-  IniFile file = IniFile::load(settingsPath_);
-  writeSettings(file, kSettingsSection, settings_);
-  if (file.save(settingsPath_, why)) {
+  if (store_.save(settings_, why)) {
     savedOptions_ = gameOptions();
     return true;
   }
-  log_("client: cannot write the settings file " + (why ? *why : settingsPath_));
+  log_("client: cannot write the settings file " + (why ? *why : store_.path()));
   return false;
 }
 

@@ -1,6 +1,6 @@
 // TClient: the client's session core. It queues what the host sends and
 // dispatches one message per Timer1 tick, keeps the roster, the chat styles
-// and links, the options and the settings file, and decides what the user's
+// and links and the options (stored through SettingsStore), and decides what the user's
 // typing and clicks send. It changes the window only through ClientView.
 #pragma once
 
@@ -19,6 +19,7 @@
 #include "rejoin.h"
 #include "roster.h"
 #include "settings.h"
+#include "settings_store.h"
 #include "timer.h"
 
 namespace tw {
@@ -67,7 +68,7 @@ class TClient {
  public:
   static constexpr int seatCount = 6;
   static constexpr int kSlots = 9;
-  static constexpr int kPhraseCount = 9;
+  static constexpr int kPhraseCount = tw::kPhraseCount;
   static constexpr int kPhrasePauseMs = 2000;
   // Bounds on what the host can make the client hold.
   static constexpr std::size_t kMaxPendingBytes = 256 * 1024;
@@ -160,7 +161,8 @@ class TClient {
   // ---- Options and settings ----------------------------------------------------
   const Settings& settings() const { return settings_; }
   bool settingsLoaded() const { return settingsLoaded_; }
-  const std::string& settingsPath() const { return settingsPath_; }
+  const std::string& settingsPath() const { return store_.path(); }
+  const SettingsStore& settingsStore() const { return store_; }
   void loadinifile();
   void saveinifile();
   // Each option command changes one setting and saves at once.
@@ -176,7 +178,7 @@ class TClient {
   // Phrases edited elsewhere; empty keeps the built-in phrase.
   std::string phrase(int button) const;
   // The phrases window saved new phrases: the buttons use them at once.
-  void setPhrases(const std::array<std::string, kPhraseCount>& phrases);
+  void setPhrases(const Phrases& phrases);
   // Closing the window: saves when the geometry or the game options window
   // changed since the last save.
   void FormClose(const Geometry& workArea);
@@ -241,7 +243,7 @@ class TClient {
   Timer& Timer1_;
   Timer& phrasetimer_;
   SendFn send_;
-  std::string settingsPath_;
+  SettingsStore store_;
   LogFn log_;
 
   std::string playerName_;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "secondary_window.h"
+#include "settings_store.h"
 
 class QNetworkAccessManager;
 
@@ -31,7 +32,7 @@ class Tdownload final : public SecondaryWindow {
 
   // The places as the settings file ("Lobbyaddress", "Lobbyprogram" in
   // section "Tilewhirl") and the platform give them.
-  static Places defaultPlaces(const std::string& settingsPath);
+  static Places defaultPlaces(const SettingsStore& store);
 
   explicit Tdownload(Places places, QWidget* parent = nullptr);
   ~Tdownload() override;

@@ -143,7 +143,7 @@ void Tchat::setWindows(const Windows& windows) {
   }
   if (windows_.phrases)
     connect(windows_.phrases, &Tphrases::phrasesChanged, this, [this](const QStringList& phrases) {
-      std::array<std::string, TClient::kPhraseCount> texts;
+      Phrases texts;
       for (int n = 0; n < TClient::kPhraseCount && n < phrases.size(); ++n)
         texts[std::size_t(n)] = toCp1252(phrases[n]);
       client_->setPhrases(texts);

@@ -167,7 +167,7 @@ class Window : public ::testing::Test {
 TEST_F(Window, ASoloStartHostsOnThisCopyAndLogsInAsYou) {
   HostService own([](const std::string&) {});
   Tchat& chat = open(QString(), 0, true, QString(), &own);
-  Tdownload download(Tdownload::defaultPlaces(settings), &chat);  // no address: no offer
+  Tdownload download(Tdownload::defaultPlaces(chat.client().settingsStore()), &chat);  // no address: no offer
   chat.setWindows({&download, {}, {}, {}, {}, {}});
   ASSERT_TRUE(waitUntil([&] { return chat.client().settingsLoaded(); }));
   EXPECT_EQ(chat.client().ownSeat(), 1);
@@ -485,7 +485,7 @@ TEST_F(Window, SettingsAreReadAtLoginAndWrittenKeyByKey) {
 TEST_F(Window, TheOptionsWindowKeepsWhatWasTypedThroughEverySave) {
   FakeHost fake;
   Tchat& ann = loginTo(fake);
-  Tphrases phrases(settings, &ann);
+  Tphrases phrases(ann.client().settingsStore(), &ann);
   Tchat::Windows secondary;
   secondary.phrases = &phrases;
   ann.setWindows(secondary);
