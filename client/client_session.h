@@ -5,7 +5,6 @@
 #pragma once
 
 #include <array>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,6 +13,7 @@
 
 #include "chat_line.h"
 #include "framing.h"
+#include "inbox.h"
 #include "game_mirror.h"
 #include "log.h"
 #include "rejoin.h"
@@ -261,8 +261,7 @@ class TClient {
   bool removed_ = false;
   std::unique_ptr<Rejoin> rejoin_;
 
-  MessageSplitter splitter_;
-  std::deque<std::string> receivedlist_;
+  Inbox receivedlist_{kMaxQueuedMessages, kMaxPendingBytes, Inbox::Overflow::Drop};
 
   Roster roster_;
 

@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <optional>
 #include <random>
@@ -16,6 +15,7 @@
 #include "framing.h"
 #include "game_rules.h"
 #include "held_seats.h"
+#include "inbox.h"
 #include "log.h"
 #include "timer.h"
 
@@ -305,9 +305,8 @@ class TServer {
 
   // Each connection's unfinished bytes and waiting messages; the pump serves
   // the connections in turn so that one cannot starve the others.
-  struct Inbox {
-    MessageSplitter splitter;
-    std::deque<std::string> queue;
+  struct Inbox : tw::Inbox {
+    Inbox() : tw::Inbox(kMaxQueuedMessages, kMaxPendingBytes, Overflow::Report) {}
   };
   std::array<Inbox, kRefusedSlot + 1> inboxes_{};
   std::size_t queued_ = 0;
