@@ -511,7 +511,7 @@ void TClient::setTextColour(Colour colour) {
 }
 
 void TClient::setBotSpeed(int ms) {
-  changeSetting([ms](Settings& s) { s.botSpeed = ms == 1000 || ms == 250 ? ms : 750; });
+  changeSetting([ms](Settings& s) { s.botSpeed = rules::knownBotSpeed(ms); });
 }
 
 void TClient::setOpenBoard(bool on) {

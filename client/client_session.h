@@ -29,7 +29,7 @@ struct GameOptions {
   int playToScore = 250;
   int timePerTurn = 60;
   bool viewable = false;
-  int gameMode = 1;  // 1 Blind, 2 Helper, 3 Sneak Peek
+  int gameMode = rules::kBlind;
   bool fourPlayer = false;
   friend bool operator==(const GameOptions&, const GameOptions&) = default;
 };
@@ -66,8 +66,8 @@ struct ClientTimers {
 
 class TClient {
  public:
-  static constexpr int seatCount = 6;
-  static constexpr int kSlots = 9;
+  static constexpr int seatCount = rules::kSeatCount;
+  static constexpr int kSlots = rules::kSlotCount;
   static constexpr int kPhraseCount = tw::kPhraseCount;
   static constexpr int kPhrasePauseMs = 2000;
   // Bounds on what the host can make the client hold.

@@ -67,10 +67,12 @@ Settings readSettings(const IniFile& f, std::string_view s, const Settings& curr
   if (auto n = parseInteger(f.readString(s, "Timeperturn", "60"))) out.timePerTurn = *n;
   out.viewable = f.readString(s, "Viewable", "0") != "0";
   out.fourPlayer = f.readString(s, "4Player", "0") != "0";
-  const std::string mode = f.readString(s, "Gamemode", "1");
-  out.gameMode = mode == "2" ? 2 : mode == "3" ? 3 : 1;
+  const rules::GameMode* mode = rules::modeByNumber(f.readString(s, "Gamemode", "1"));
+  out.gameMode = mode ? mode->number : rules::kBlind;
   const std::string speed = f.readString(s, "Botspeed", "");
-  out.botSpeed = speed == "1000" ? 1000 : speed == "250" ? 250 : 750;
+  out.botSpeed = rules::kBotNormalMs;
+  for (const int ms : {rules::kBotSlowMs, rules::kBotFastMs})
+    if (speed == std::to_string(ms)) out.botSpeed = ms;
   out.openBoard = f.readString(s, "Openboard", "false") == "true";
   for (std::size_t i = 0; i < out.phrases.size(); ++i) out.phrases[i] = f.readString(s, phraseKey(i), "");
   out.playSounds = checkedUnless(f, s, "Playsounds", "false");

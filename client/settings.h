@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "commands.h"
+#include "game_rules.h"
 #include "ini_file.h"
 
 namespace tw {
@@ -51,8 +52,8 @@ struct Settings {
   int timePerTurn = 60;
   bool viewable = false;
   bool fourPlayer = false;
-  int gameMode = 1;
-  int botSpeed = 750;
+  int gameMode = rules::kBlind;
+  int botSpeed = rules::kBotNormalMs;
   // The hosting copy tells every seat every letter, as before the fair board.
   bool openBoard = false;
   Phrases phrases{};

@@ -91,9 +91,9 @@ struct BoardCell {
 
 class TServer {
  public:
-  static constexpr int seatCount = 6;
-  static constexpr int kSlots = 9;         // seats 1..6 and spectators 7..9
-  static constexpr int kRefusedSlot = 10;  // takes a connection only to refuse it
+  static constexpr int seatCount = rules::kSeatCount;
+  static constexpr int kSlots = rules::kSlotCount;  // seats 1..6 and spectators 7..9
+  static constexpr int kRefusedSlot = 10;           // takes a connection only to refuse it
   static constexpr int kBoardWidth = rules::kBoardWidth;
   static constexpr int kBoardHeight = rules::kBoardHeight;
   static constexpr int kPumpMs = 10;
@@ -338,7 +338,7 @@ class TServer {
   int lookSeat_ = 0;        // the seat that looks at the whole board this turn; 0 none
   bool openBoard_ = false;  // this game's
   bool openBoardNext_ = false;
-  int botSpeed_ = 750;
+  int botSpeed_ = rules::kBotNormalMs;
   // Indexes of the computer's words it may choose: at least 4 letters, not
   // among the last ten.
   std::size_t botChoices_ = 0;

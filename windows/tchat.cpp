@@ -204,7 +204,7 @@ void Tchat::buildChat(QWidget* panel) {
     auto* b = new QToolButton(panel);
     b->setObjectName(QStringLiteral("b_phrase%1").arg(n));
     b_phrase_[std::size_t(n)] = b;
-    if (n <= 9) {
+    if (n <= kPhraseCount) {
       b->setGeometry(445 + 26 * (n - 1), 450, 24, 24);
       b->setText(QString::number(n));
       connect(b, &QToolButton::clicked, this, [this, n] { client_->phraseClick(n); });
@@ -663,16 +663,16 @@ void Tchat::showSettings(const Settings& s) {
   for (QAction* a : textSizes_) a->setChecked(false);
   for (QAction* a : textSizes_)
     if (a->property("tag").toInt() == s.textSize) a->setChecked(true);
-  Slow1_->setChecked(s.botSpeed == 1000);
-  Normal1_->setChecked(s.botSpeed == 750);
-  Fast1_->setChecked(s.botSpeed == 250);
+  Slow1_->setChecked(s.botSpeed == rules::kBotSlowMs);
+  Normal1_->setChecked(s.botSpeed == rules::kBotNormalMs);
+  Fast1_->setChecked(s.botSpeed == rules::kBotFastMs);
   BotSpeed1_->setProperty("tag", s.botSpeed);
   ClearWord_->setChecked(s.clearWord);
   seetheirs_->setChecked(s.seeTheirs);
   QPalette pal = mychat_->palette();
   pal.setColor(QPalette::Text, ChatDisplay::toQColor(s.textColour, pal));
   mychat_->setPalette(pal);
-  for (int n = 1; n <= 9; ++n) b_phrase_[std::size_t(n)]->setToolTip(fromCp1252(client_->phrase(n)));
+  for (int n = 1; n <= kPhraseCount; ++n) b_phrase_[std::size_t(n)]->setToolTip(fromCp1252(client_->phrase(n)));
   OpenBoard1_->setChecked(s.openBoard);
   if (host_ && client_->hosting()) {
     host_->server().setBotSpeed(s.botSpeed);
