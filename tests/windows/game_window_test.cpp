@@ -186,7 +186,7 @@ TEST_F(GameWindow, TheOptionsWindowsDefaultsStartTheGameAndEscapeSendsNothing) {
   child<QPushButton>(chat, "button_start")->click();
   key(chat.gamestart(), Qt::Key_Escape);
   EXPECT_FALSE(chat.gamestart()->isVisible());
-  spin(100);
+  // Anything Escape sent would arrive before the start below, which must come alone.
   EXPECT_TRUE(got.isEmpty());
   child<QPushButton>(chat, "button_start")->click();
   key(chat.gamestart(), Qt::Key_Return);
