@@ -116,15 +116,16 @@ int main(int argc, char* argv[]) {
 
   // Windows in their order of creation; each lives until the program ends.
   tw::Tchat chat(options);
-  tw::Tdownload download(tw::Tdownload::defaultPlaces(options.settingsPath), &chat);
+  const tw::SettingsStore& settings = chat.client().settingsStore();
+  tw::Tdownload download(tw::Tdownload::defaultPlaces(settings), &chat);
   tw::Thelp help(&chat);
-  tw::Tphrases phrases(options.settingsPath, &chat);
+  tw::Tphrases phrases(settings, &chat);
   tw::TDictn spell(wordListFolder(), tw::logLine);
   tw::HostService host(tw::standardRules(spell), tw::logLine);
   tw::Tspylist spylist(&chat);
   tw::Ttallylist tallylist(findTally(), &chat);
   tw::Tabout about(&chat);
-  tw::Tconnect hostOrJoin(options.settingsPath, &chat);
+  tw::Tconnect hostOrJoin(settings, &chat);
   chat.setHost(&host);
   chat.setSpyList(&spylist);
   chat.setWindows({&download, &help, &phrases, &tallylist, &about, &hostOrJoin});

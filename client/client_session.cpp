@@ -2,9 +2,8 @@
 // the options kept in the settings file.
 #include "client_session.h"
 
-#include <algorithm>
-
 #include "commands.h"
+#include "dispatch.h"
 
 namespace tw {
 
@@ -70,7 +69,7 @@ TClient::TClient(ClientView& view, ClientTimers timers, SendFn send, std::string
       Timer1_(timers.Timer1),
       phrasetimer_(timers.phrasetimer),
       send_(std::move(send)),
-      settingsPath_(std::move(settingsPath)),
+      store_(std::move(settingsPath)),
       log_(log ? std::move(log) : LogFn(logLine)),
       styles_(initialStyles()),
       game_(*this, view, timers.turntime, log_) {
@@ -89,19 +88,7 @@ std::string_view TClient::defaultPhrase(int button) {
 // ---- Receiving and dispatch ------------------------------------------------------
 
 void TClient::sockRead(std::string_view bytes) {
-  std::vector<std::string> messages;
-  splitter_.feed(bytes, messages);
-  for (auto& m : messages) {
-    if (receivedlist_.size() >= kMaxQueuedMessages) {
-      log_("client: more than " + std::to_string(kMaxQueuedMessages) + " messages waiting; one dropped");
-      continue;
-    }
-    receivedlist_.push_back(std::move(m));
-  }
-  if (splitter_.pending() > kMaxPendingBytes) {
-    log_("client: unterminated message over " + std::to_string(kMaxPendingBytes) + " bytes dropped");
-    splitter_.clear();
-  }
+  receivedlist_.feed(bytes, log_, "client");
   if (!receivedlist_.empty() && !Timer1_.running()) Timer1_.start(1);
 }
 
@@ -114,25 +101,15 @@ void TClient::Timer1Timer() {
 
 void TClient::processsocktimer() {
   if (receivedlist_.empty()) return;
-  const std::string line = std::move(receivedlist_.front());
-  receivedlist_.pop_front();
-  const Command command = splitCommand(line);
-  const auto route = std::find_if(std::begin(kRoutes), std::end(kRoutes),
-                                  [&](const Route& r) { return r.command == command.name; });
-  if (command.name.empty() || route == std::end(kRoutes)) {
-    log_("client: unknown command ignored: " + line.substr(0, 40));
-    return;
-  }
-  if (command.name == cmd::startgame || command.name == cmd::stats) gameOn_ = true;
-  if (command.name == cmd::winner) gameOn_ = false;
-  try {
-    if (route->session)
-      (this->*route->session)(command.body);
+  const std::string line = receivedlist_.pop();
+  dispatchLine(line, kRoutes, "client", log_, [this](const Route& route, std::string_view body) {
+    if (route.command == cmd::startgame || route.command == cmd::stats) gameOn_ = true;
+    if (route.command == cmd::winner) gameOn_ = false;
+    if (route.session)
+      (this->*route.session)(body);
     else
-      (game_.*route->game)(command.body);
-  } catch (const BadNumber& e) {
-    log_("client: " + std::string(command.name) + " stopped: " + e.what());
-  }
+      (game_.*route.game)(body);
+  });
 }
 
 void TClient::enableRejoin(Timer& timer, std::function<void()> dial) {
@@ -153,7 +130,7 @@ void TClient::sockClosed() {
   if (rejoin_ && !hosting_ && gameOn_ && !removed_ && farewell_.empty()) {
     connected_ = false;
     loggedIn_ = false;
-    splitter_.clear();  // the old connection's unfinished message
+    receivedlist_.clearPending();  // the old connection's unfinished message
     uncheckJustWatch();
     rejoin_->lost();
     return;
@@ -354,7 +331,7 @@ std::string TClient::phrase(int button) const {
   return stored.empty() ? std::string(defaultPhrase(button)) : stored;
 }
 
-void TClient::setPhrases(const std::array<std::string, kPhraseCount>& phrases) {
+void TClient::setPhrases(const Phrases& phrases) {
   settings_.phrases = phrases;
   view_.showSettings(settings_);
 }
@@ -460,8 +437,7 @@ void TClient::applyTextSize() {
 }
 
 void TClient::loadinifile() {
-  const IniFile file = IniFile::load(settingsPath_);
-  settings_ = readSettings(file, kSettingsSection, settings_);
+  settings_ = store_.load(settings_);
   settingsLoaded_ = true;
   // What the user chose while the login was under way wins over the file.
   const auto early = std::move(earlyChanges_);
@@ -478,13 +454,11 @@ void TClient::loadinifile() {
 
 bool TClient::writeinifile(std::string* why) {
   keepGameOptions(view_.shownGameOptions());
-  IniFile file = IniFile::load(settingsPath_);
-  writeSettings(file, kSettingsSection, settings_);
-  if (file.save(settingsPath_, why)) {
+  if (store_.save(settings_, why)) {
     savedOptions_ = gameOptions();
     return true;
   }
-  log_("client: cannot write the settings file " + (why ? *why : settingsPath_));
+  log_("client: cannot write the settings file " + (why ? *why : store_.path()));
   return false;
 }
 
@@ -537,7 +511,7 @@ void TClient::setTextColour(Colour colour) {
 }
 
 void TClient::setBotSpeed(int ms) {
-  changeSetting([ms](Settings& s) { s.botSpeed = ms == 1000 || ms == 250 ? ms : 750; });
+  changeSetting([ms](Settings& s) { s.botSpeed = rules::knownBotSpeed(ms); });
 }
 
 void TClient::setOpenBoard(bool on) {

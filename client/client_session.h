@@ -1,11 +1,10 @@
 // TClient: the client's session core. It queues what the host sends and
 // dispatches one message per Timer1 tick, keeps the roster, the chat styles
-// and links, the options and the settings file, and decides what the user's
+// and links and the options (stored through SettingsStore), and decides what the user's
 // typing and clicks send. It changes the window only through ClientView.
 #pragma once
 
 #include <array>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,11 +13,13 @@
 
 #include "chat_line.h"
 #include "framing.h"
+#include "inbox.h"
 #include "game_mirror.h"
 #include "log.h"
 #include "rejoin.h"
 #include "roster.h"
 #include "settings.h"
+#include "settings_store.h"
 #include "timer.h"
 
 namespace tw {
@@ -28,7 +29,7 @@ struct GameOptions {
   int playToScore = 250;
   int timePerTurn = 60;
   bool viewable = false;
-  int gameMode = 1;  // 1 Blind, 2 Helper, 3 Sneak Peek
+  int gameMode = rules::kBlind;
   bool fourPlayer = false;
   friend bool operator==(const GameOptions&, const GameOptions&) = default;
 };
@@ -65,9 +66,9 @@ struct ClientTimers {
 
 class TClient {
  public:
-  static constexpr int seatCount = 6;
-  static constexpr int kSlots = 9;
-  static constexpr int kPhraseCount = 9;
+  static constexpr int seatCount = rules::kSeatCount;
+  static constexpr int kSlots = rules::kSlotCount;
+  static constexpr int kPhraseCount = tw::kPhraseCount;
   static constexpr int kPhrasePauseMs = 2000;
   // Bounds on what the host can make the client hold.
   static constexpr std::size_t kMaxPendingBytes = 256 * 1024;
@@ -160,7 +161,8 @@ class TClient {
   // ---- Options and settings ----------------------------------------------------
   const Settings& settings() const { return settings_; }
   bool settingsLoaded() const { return settingsLoaded_; }
-  const std::string& settingsPath() const { return settingsPath_; }
+  const std::string& settingsPath() const { return store_.path(); }
+  const SettingsStore& settingsStore() const { return store_; }
   void loadinifile();
   void saveinifile();
   // Each option command changes one setting and saves at once.
@@ -178,7 +180,7 @@ class TClient {
   // Phrases edited elsewhere; empty keeps the built-in phrase.
   std::string phrase(int button) const;
   // The phrases window saved new phrases: the buttons use them at once.
-  void setPhrases(const std::array<std::string, kPhraseCount>& phrases);
+  void setPhrases(const Phrases& phrases);
   // Closing the window: saves when the geometry or the game options window
   // changed since the last save.
   void FormClose(const Geometry& workArea);
@@ -243,7 +245,7 @@ class TClient {
   Timer& Timer1_;
   Timer& phrasetimer_;
   SendFn send_;
-  std::string settingsPath_;
+  SettingsStore store_;
   LogFn log_;
 
   std::string playerName_;
@@ -261,8 +263,7 @@ class TClient {
   bool removed_ = false;
   std::unique_ptr<Rejoin> rejoin_;
 
-  MessageSplitter splitter_;
-  std::deque<std::string> receivedlist_;
+  Inbox receivedlist_{kMaxQueuedMessages, kMaxPendingBytes, Inbox::Overflow::Drop};
 
   Roster roster_;
 

@@ -16,6 +16,8 @@ namespace {
 constexpr int kClockMs = 1000;
 constexpr int kFallbackTurnTime = 60;
 
+std::string modeCaption(const rules::GameMode& mode) { return "Game Mode: " + std::string(mode.caption); }
+
 bool validCode(int code) { return code >= 1 && code <= rules::kLetterCount; }
 
 std::string upper(std::string_view text) {
@@ -53,7 +55,7 @@ bool GameMirror::labelledSeat(int seat, std::string_view handler) {
 }
 
 bool GameMirror::onBoard(int x, int y, std::string_view handler) {
-  if (x >= 1 && x <= GameState::kBoardWidth && y >= 1 && y <= GameState::kBoardHeight) return true;
+  if (rules::onBoard(x, y)) return true;
   log_("client: " + std::string(handler) + " names cell " + std::to_string(x) + "," + std::to_string(y) +
        " off the board; ignored");
   return false;
@@ -103,9 +105,7 @@ void GameMirror::startthegame(std::string_view body) {
   state_.sneakerSeat = 0;
   clearall();
 
-  if (mode == "1") state_.gameMode = "Game Mode: Blind";
-  if (mode == "2") state_.gameMode = "Game Mode: Helper";
-  if (mode == "3") state_.gameMode = "Game Mode: Sneak Peek";
+  if (const rules::GameMode* m = rules::modeByNumber(mode)) state_.gameMode = modeCaption(*m);
   setTurnTime(toIntOr(seconds, kFallbackTurnTime));
   state_.playToScore = "Play to Score: " + playTo;
   systemLine(name + " has started a game.");
@@ -447,9 +447,7 @@ void GameMirror::stats(std::string_view body) {
   // The host passes a newcomer's own turn: it cannot move before the next one.
   state_.seatOnTurn = onTurn == ownSeat() ? 0 : onTurn;
   state_.secondsLeft = left;
-  if (mode == "blind") state_.gameMode = "Game Mode: Blind";
-  if (mode == "help") state_.gameMode = "Game Mode: Helper";
-  if (mode == "sneak") state_.gameMode = "Game Mode: Sneak Peek";
+  if (const rules::GameMode* m = rules::modeByWord(mode)) state_.gameMode = modeCaption(*m);
   state_.fourPlayer = four != "0";
   // A game runs: the start of a new one waits for its end.
   state_.startButton = false;

@@ -16,7 +16,7 @@ struct GameState {
   static constexpr int kBoardHeight = rules::kBoardHeight;
   static constexpr int kBarSize = rules::kBarSize;
   static constexpr int kWordPositions = rules::kWordPositions;
-  static constexpr int kSeatCount = 6;
+  static constexpr int kSeatCount = rules::kSeatCount;
   // Tile images: 1..26 faces, this the back, faces + kFaded the faded faces.
   static constexpr int kBack = 27;
   static constexpr int kFaded = 27;
@@ -84,7 +84,7 @@ struct GameState {
 
   std::string status = "Welcome to Tilewhirl";
   std::string timePerTurn = "Time Per Turn: 60 secs";
-  std::string gameMode = "Game Mode: Blind";
+  std::string gameMode = "Game Mode: " + std::string(rules::kGameModes[0].caption);
   std::string playToScore = "Play to Score: 250";
   std::string clock = "Time: 0:00";
   bool clockRed = false;

@@ -21,7 +21,7 @@ void GameMirror::boardClick(int x, int y, Button button) {
   if (!state_.onTurn(ownSeat())) return;
   if (watchMessage()) return;
   if (button == Button::Right) return clickdone();
-  if (x < 1 || x > GameState::kBoardWidth || y < 1 || y > GameState::kBoardHeight) return;
+  if (!rules::onBoard(x, y)) return;
   GameState::Cell& cell = state_.cell(x, y);
   if (!cell.faceUp) {
     if (state_.flipsMade >= rules::kMaxFlips) return;
@@ -116,7 +116,7 @@ void GameMirror::putBack(const std::string& cell) {
 }
 
 void GameMirror::puttoboard(int x, int y) {
-  if (x > GameState::kBoardWidth || y < 1 || y > GameState::kBoardHeight) return;
+  if (!rules::onBoard(x, y)) return;
   GameState::Cell& c = state_.cell(x, y);
   c.inWord = c.picked = false;
   changed(kBoardChanged);

@@ -8,12 +8,14 @@
 #include <string_view>
 #include <vector>
 
+#include "game_rules.h"
+
 namespace tw {
 
 class Roster {
  public:
-  static constexpr int seatCount = 6;  // seats 1..6 play
-  static constexpr int kSlots = 9;     // 7..9 watch
+  static constexpr int seatCount = rules::kSeatCount;
+  static constexpr int kSlots = rules::kSlotCount;
   static constexpr std::string_view kWaiting = "<Waiting>";
 
   Roster();

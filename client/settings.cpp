@@ -33,6 +33,8 @@ bool checkedUnless(const IniFile& f, std::string_view s, std::string_view key, s
   return !v || *v != off;
 }
 
+std::string phraseKey(std::size_t index) { return "Phrase" + std::to_string(index + 1); }
+
 }  // namespace
 
 std::string colourToText(Colour colour) {
@@ -65,16 +67,17 @@ Settings readSettings(const IniFile& f, std::string_view s, const Settings& curr
   if (auto n = parseInteger(f.readString(s, "Timeperturn", "60"))) out.timePerTurn = *n;
   out.viewable = f.readString(s, "Viewable", "0") != "0";
   out.fourPlayer = f.readString(s, "4Player", "0") != "0";
-  const std::string mode = f.readString(s, "Gamemode", "1");
-  out.gameMode = mode == "2" ? 2 : mode == "3" ? 3 : 1;
+  const rules::GameMode* mode = rules::modeByNumber(f.readString(s, "Gamemode", "1"));
+  out.gameMode = mode ? mode->number : rules::kBlind;
   const std::string speed = f.readString(s, "Botspeed", "");
-  out.botSpeed = speed == "1000" ? 1000 : speed == "250" ? 250 : 750;
+  out.botSpeed = rules::kBotNormalMs;
+  for (const int ms : {rules::kBotSlowMs, rules::kBotFastMs})
+    if (speed == std::to_string(ms)) out.botSpeed = ms;
   out.openBoard = f.readString(s, "Openboard", "false") == "true";
   std::string level = f.readString(s, "Computerlevel", "beginner");
   for (char& c : level) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   out.computerLevel = level == "club" ? 1 : level == "expert" ? 2 : 0;
-  for (std::size_t i = 0; i < out.phrases.size(); ++i)
-    out.phrases[i] = f.readString(s, "Phrase" + std::to_string(i + 1), "");
+  for (std::size_t i = 0; i < out.phrases.size(); ++i) out.phrases[i] = f.readString(s, phraseKey(i), "");
   out.playSounds = checkedUnless(f, s, "Playsounds", "false");
   out.clearWord = f.readString(s, "Clearword", "false") == "true";
   out.seeTheirs = checkedUnless(f, s, "Seetheirs", "false");
@@ -107,6 +110,32 @@ void writeSettings(IniFile& f, std::string_view s, const Settings& v) {
   f.writeString(s, "Seetheirs", flag(v.seeTheirs));
   f.writeString(s, "Turnsound", v.turnSound == 1 ? "1" : "0");
   f.writeString(s, "ChatterSounds", flag(v.chatterSounds));
+}
+
+void writePhrases(IniFile& f, std::string_view s, const Phrases& phrases) {
+  for (std::size_t i = 0; i < phrases.size(); ++i) f.writeString(s, phraseKey(i), phrases[i]);
+}
+
+JoinChoices readJoin(const IniFile& f, std::string_view s) {
+  JoinChoices out;
+  out.name = f.readString(s, "Joinname", "");
+  out.host = f.readString(s, "Joinhost", "");
+  const int port = f.readInteger(s, "Joinport", kGamePort);
+  out.port = port >= 1 && port <= 65535 ? port : kGamePort;
+  out.hosting = f.readString(s, "Joinhosting", "false") == "true";
+  return out;
+}
+
+void writeJoin(IniFile& f, std::string_view s, const JoinChoices& c) {
+  f.writeString(s, "Joinname", c.name);
+  f.writeString(s, "Joinhost", c.host);
+  f.writeString(s, "Joinport", std::to_string(c.port));
+  f.writeString(s, "Joinhosting", c.hosting ? "true" : "false");
+}
+
+LobbyPlaces readLobby(const IniFile& f, std::string_view s, std::string_view defaultAddress,
+                      std::string_view defaultProgram) {
+  return {f.readString(s, "Lobbyaddress", defaultAddress), f.readString(s, "Lobbyprogram", defaultProgram)};
 }
 
 std::string settingsPath(const std::string& exeDir, const std::string& fallbackDir) {

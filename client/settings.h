@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "commands.h"
+#include "game_rules.h"
 #include "ini_file.h"
 
 namespace tw {
@@ -38,6 +40,10 @@ struct Geometry {
   friend bool operator==(const Geometry&, const Geometry&) = default;
 };
 
+inline constexpr int kPhraseCount = 9;
+// One per phrase button; empty keeps the button's built-in phrase.
+using Phrases = std::array<std::string, kPhraseCount>;
+
 struct Settings {
   int textSize = 8;
   Geometry geometry;
@@ -46,13 +52,12 @@ struct Settings {
   int timePerTurn = 60;
   bool viewable = false;
   bool fourPlayer = false;
-  int gameMode = 1;
-  int botSpeed = 750;
+  int gameMode = rules::kBlind;
+  int botSpeed = rules::kBotNormalMs;
   // The hosting copy tells every seat every letter, as before the fair board.
   bool openBoard = false;
   int computerLevel = 0;  // 0 Beginner, 1 Club, 2 Expert
-  // Empty keeps the button's built-in phrase.
-  std::array<std::string, 9> phrases{};
+  Phrases phrases{};
   bool playSounds = true;
   bool clearWord = false;
   bool seeTheirs = true;
@@ -65,6 +70,27 @@ struct Settings {
 Settings readSettings(const IniFile& file, std::string_view section, const Settings& current = {});
 // Writes every key but the phrases, in the file's order of keys.
 void writeSettings(IniFile& file, std::string_view section, const Settings& settings);
+
+// The host-or-join window's last choices.
+struct JoinChoices {
+  std::string name;
+  std::string host;
+  int port = kGamePort;
+  bool hosting = false;
+};
+
+// Where the lobby program's installer and the installed program are.
+struct LobbyPlaces {
+  std::string address;
+  std::string program;
+};
+
+void writePhrases(IniFile& file, std::string_view section, const Phrases& phrases);
+// A port outside 1..65535 reads as the game's port.
+JoinChoices readJoin(const IniFile& file, std::string_view section);
+void writeJoin(IniFile& file, std::string_view section, const JoinChoices& choices);
+LobbyPlaces readLobby(const IniFile& file, std::string_view section, std::string_view defaultAddress,
+                      std::string_view defaultProgram);
 
 // Where a file of the player's lies: beside the executable when that folder
 // (or the file) can be written, else in `fallbackDir` (created when missing).

@@ -7,11 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "game_rules.h"
+
 namespace tw {
 
 class HeldSeats {
  public:
-  static constexpr int kSeats = 6;
+  static constexpr int kSeats = rules::kSeatCount;
 
   // Keeps `seat` (1..6) for this player; other seat numbers are ignored.
   void hold(int seat, std::string name, std::string address);

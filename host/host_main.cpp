@@ -70,8 +70,8 @@ int main(int argc, char* argv[]) {
   parser.addHelpOption();
   parser.addVersionOption();
   QCommandLineOption portOption(QStringList{QStringLiteral("p"), QStringLiteral("port")},
-                                QStringLiteral("TCP port to listen on (default 7772)."), QStringLiteral("N"),
-                                QString::number(tw::kGamePort));
+                                QStringLiteral("TCP port to listen on (default %1).").arg(tw::kGamePort),
+                                QStringLiteral("N"), QString::number(tw::kGamePort));
   QCommandLineOption speedOption(
       QStringLiteral("bot-speed"),
       QStringLiteral("Pace of the computer player: slow, normal or fast (default normal)."),
@@ -121,11 +121,11 @@ int main(int argc, char* argv[]) {
   const QString speed = parser.value(speedOption).toLower();
   int botSpeed = 0;
   if (speed == QLatin1String("slow"))
-    botSpeed = 1000;
+    botSpeed = tw::rules::kBotSlowMs;
   else if (speed == QLatin1String("normal"))
-    botSpeed = 750;
+    botSpeed = tw::rules::kBotNormalMs;
   else if (speed == QLatin1String("fast"))
-    botSpeed = 250;
+    botSpeed = tw::rules::kBotFastMs;
   else {
     std::fprintf(stderr, "tilewhirl-host: --bot-speed must be slow, normal or fast\n");
     return 2;

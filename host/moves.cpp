@@ -5,14 +5,6 @@
 
 namespace tw {
 
-namespace {
-
-bool onBoard(int x, int y) {
-  return x >= 1 && x <= TServer::kBoardWidth && y >= 1 && y <= TServer::kBoardHeight;
-}
-
-}  // namespace
-
 bool TServer::onTurn(int seat) const { return phase_ == kPhaseTurn && seat == currentSeat_; }
 
 void TServer::relayMove(int seat, const std::string& message) {
@@ -34,7 +26,7 @@ void TServer::iflip(int, FieldReader& body) {
 
 void TServer::iflip(int seat, int x, int y) {
   if (!onTurn(seat) || flipsThisTurn_ >= kMaxFlips) return;
-  if (!onBoard(x, y)) {
+  if (!rules::onBoard(x, y)) {
     log_("seat " + std::to_string(seat) + ": flip of " + std::to_string(x) + "," + std::to_string(y) +
          " is off the board; ignored");
     return;
@@ -98,7 +90,7 @@ void TServer::useboardletter(int, FieldReader& body) {
 
 void TServer::useboardletter(int seat, int x, int y, int wordpos) {
   if (!onTurn(seat)) return;
-  if (!onBoard(x, y)) {
+  if (!rules::onBoard(x, y)) {
     log_("seat " + std::to_string(seat) + ": cell " + std::to_string(x) + "," + std::to_string(y) +
          " is off the board; ignored");
     return;

@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,6 +18,7 @@
 #include "framing.h"
 #include "game_rules.h"
 #include "held_seats.h"
+#include "inbox.h"
 #include "log.h"
 #include "timer.h"
 
@@ -98,9 +98,9 @@ struct BoardCell {
 
 class TServer {
  public:
-  static constexpr int seatCount = 6;
-  static constexpr int kSlots = 9;         // seats 1..6 and spectators 7..9
-  static constexpr int kRefusedSlot = 10;  // takes a connection only to refuse it
+  static constexpr int seatCount = rules::kSeatCount;
+  static constexpr int kSlots = rules::kSlotCount;  // seats 1..6 and spectators 7..9
+  static constexpr int kRefusedSlot = 10;           // takes a connection only to refuse it
   static constexpr int kBoardWidth = rules::kBoardWidth;
   static constexpr int kBoardHeight = rules::kBoardHeight;
   static constexpr int kPumpMs = 10;
@@ -343,9 +343,8 @@ class TServer {
 
   // Each connection's unfinished bytes and waiting messages; the pump serves
   // the connections in turn so that one cannot starve the others.
-  struct Inbox {
-    MessageSplitter splitter;
-    std::deque<std::string> queue;
+  struct Inbox : tw::Inbox {
+    Inbox() : tw::Inbox(kMaxQueuedMessages, kMaxPendingBytes, Overflow::Report) {}
   };
   std::array<Inbox, kRefusedSlot + 1> inboxes_{};
   std::size_t queued_ = 0;
@@ -377,7 +376,7 @@ class TServer {
   int lookSeat_ = 0;        // the seat that looks at the whole board this turn; 0 none
   bool openBoard_ = false;  // this game's
   bool openBoardNext_ = false;
-  int botSpeed_ = 750;
+  int botSpeed_ = rules::kBotNormalMs;
   // Indexes of the computer's words it may choose: at least 4 letters, not
   // among the last ten.
   std::size_t botChoices_ = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "commands.h"
+#include "dispatch.h"
 #include "server.h"
 #include "system_seed.h"
 
@@ -117,18 +118,17 @@ void TServer::Sock1Read(int slot, std::string_view bytes) {
   Settle settle(*this);
   if (slot < 1 || slot > kSlots || !seats_[slot].connected) return;
   Inbox& inbox = inboxes_[slot];
-  std::vector<std::string> messages;
-  inbox.splitter.feed(bytes, messages);
-  for (auto& m : messages) inbox.queue.push_back(std::move(m));
-  queued_ += messages.size();
+  const std::size_t before = inbox.size();
+  const Inbox::Fed fed = inbox.feed(bytes);
+  queued_ += inbox.size() - before;
 
-  if (inbox.queue.size() > kMaxQueuedMessages) {
+  if (fed == Inbox::Fed::TooManyMessages) {
     log_("seat " + std::to_string(slot) + ": more than " + std::to_string(kMaxQueuedMessages) +
          " messages waiting; closing the connection");
     disconnectsock(slot);
     return;
   }
-  if (inbox.splitter.pending() > kMaxPendingBytes) {
+  if (fed == Inbox::Fed::TooLongMessage) {
     log_("seat " + std::to_string(slot) + ": unterminated message over " + std::to_string(kMaxPendingBytes) +
          " bytes; closing the connection");
     disconnectsock(slot);
@@ -180,7 +180,7 @@ void TServer::forget(int slot) {
   if (lookSeat_ == slot) lookSeat_ = 0;
   loginChecksLeft_[slot] = 0;
   lagging_[slot] = false;
-  queued_ -= inboxes_[slot].queue.size();
+  queued_ -= inboxes_[slot].size();
   inboxes_[slot] = Inbox{};
 }
 
@@ -212,10 +212,9 @@ void TServer::socktimerTimer() {
   if (socktimer_.interval() != kPumpMs) socktimer_.start(kPumpMs);
   for (int i = 1; i <= kSlots; ++i) {
     const int slot = (lastServed_ + i - 1) % kSlots + 1;
-    auto& queue = inboxes_[slot].queue;
-    if (queue.empty()) continue;
-    const std::string line = std::move(queue.front());
-    queue.pop_front();
+    Inbox& inbox = inboxes_[slot];
+    if (inbox.empty()) continue;
+    const std::string line = inbox.pop();
     --queued_;
     lastServed_ = slot;
     dispatch(slot, line);
@@ -248,27 +247,16 @@ bool TServer::allowed(const Route& route, int from, std::string_view body) {
 }
 
 void TServer::dispatch(int from, std::string_view line) {
-  const Command command = splitCommand(line);
-  if (command.name.empty()) return;
-  const auto route = std::find_if(std::begin(kRoutes), std::end(kRoutes),
-                                  [&](const Route& r) { return r.command == command.name; });
-  if (route == std::end(kRoutes)) {
-    log_("seat " + std::to_string(from) +
-         ": unknown command ignored: " + std::string(command.name.substr(0, 40)));
-    return;
-  }
-  if (!allowed(*route, from, command.body)) {
-    log_("seat " + std::to_string(from) + ": " + std::string(command.name) +
-         " not allowed from this seat; dropped");
-    return;
-  }
-  if (!route->handler) return;
-  FieldReader body(command.body);
-  try {
-    (this->*route->handler)(from, body);
-  } catch (const BadNumber& e) {
-    log_("seat " + std::to_string(from) + ": " + std::string(command.name) + " stopped: " + e.what());
-  }
+  const std::string who = "seat " + std::to_string(from);
+  dispatchLine(line, kRoutes, who, log_, [&](const Route& route, std::string_view text) {
+    if (!allowed(route, from, text)) {
+      log_(who + ": " + std::string(route.command) + " not allowed from this seat; dropped");
+      return;
+    }
+    if (!route.handler) return;
+    FieldReader body(text);
+    (this->*route.handler)(from, body);
+  });
 }
 
 // ---- Session handlers ------------------------------------------------------------

@@ -60,12 +60,7 @@ void TServer::startgame(int, FieldReader& body) {
   const std::string mode(body.next());
   const std::string four(body.next());
 
-  if (mode == "1")
-    gameMode_ = "blind";
-  else if (mode == "2")
-    gameMode_ = "help";
-  else if (mode == "3")
-    gameMode_ = "sneak";
+  if (const rules::GameMode* m = rules::modeByNumber(mode)) gameMode_ = m->word;
   playToScore_ = readOption(playTo, 100, kMaxPlayToScore, "play-to score", log_);
   turnSeconds_ = readOption(seconds, 60, kMaxTurnSeconds, "turn seconds", log_);
   viewable_ = viewable != "f";
@@ -90,7 +85,8 @@ void TServer::startgame(int, FieldReader& body) {
   sneakerSeat_ = 0;
   currentSeat_ = 0;
   log_("game started by " + name + ": to " + std::to_string(playToScore_) + ", " +
-       std::to_string(turnSeconds_) + " s a turn, " + (gameMode_.empty() ? "blind" : gameMode_));
+       std::to_string(turnSeconds_) + " s a turn, " +
+       (gameMode_.empty() ? std::string(rules::modeWord(rules::kBlind)) : gameMode_));
 
   makeboard();
   dealtiles();

@@ -69,10 +69,10 @@ void TServer::findplayer() {
     return;
   }
 
-  if (gameMode_ == "help") {
+  if (gameMode_ == rules::modeWord(rules::kHelper)) {
     if (currentSeat_ == 1) chooseSneaker();
     if (currentSeat_ == sneakerSeat_) return giveLook(currentSeat_);
-  } else if (gameMode_ == "sneak") {
+  } else if (gameMode_ == rules::modeWord(rules::kSneakPeek)) {
     return giveLook(currentSeat_);
   }
   finishfindplayer();

@@ -1,28 +1,70 @@
-// The rules every part of the game shares: the board and bar sizes, the
-// letters' values and draw weights, and how a word scores. The host scores
+// The rules every part of the game shares: the seats, the board and bar
+// sizes, the game modes, the computer's speeds, the letters' values and draw
+// weights, and how a word scores. The host scores
 // with these, the tiles print them and the help page explains them, so they
 // are written once, here.
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <string_view>
 
 namespace tw::rules {
 
+// Seats 1..kSeatCount play; the slots after them up to kSlotCount watch.
+inline constexpr int kSeatCount = 6;
+inline constexpr int kSlotCount = 9;
+
 inline constexpr int kBoardWidth = 10;
 inline constexpr int kBoardHeight = 8;
+// Cells are 1-based.
+constexpr bool onBoard(int x, int y) { return x >= 1 && x <= kBoardWidth && y >= 1 && y <= kBoardHeight; }
 inline constexpr int kBarSize = 7;
 inline constexpr int kMaxFlips = 5;
 inline constexpr int kWordPositions = 10;
 inline constexpr int kBuyPrice = 20;
 inline constexpr int kLetterCount = 26;  // tile codes 1..26 are a..z
 
+// The computer's pause before each of its steps, in ms.
+inline constexpr int kBotSlowMs = 1000;
+inline constexpr int kBotNormalMs = 750;
+inline constexpr int kBotFastMs = 250;
+// Any other pause is taken as the normal one.
+constexpr int knownBotSpeed(int ms) { return ms == kBotSlowMs || ms == kBotFastMs ? ms : kBotNormalMs; }
+
+// A game mode: its number in the start of a game, its word in the catch-up
+// of a late comer, and its caption.
+struct GameMode {
+  int number;
+  std::string_view word;
+  std::string_view caption;
+};
+inline constexpr GameMode kGameModes[] = {
+    {1, "blind", "Blind"}, {2, "help", "Helper"}, {3, "sneak", "Sneak Peek"}};
+inline constexpr int kBlind = 1;
+inline constexpr int kHelper = 2;
+inline constexpr int kSneakPeek = 3;
+constexpr std::string_view modeWord(int number) { return kGameModes[number - 1].word; }
+// The mode a number ("1".."3") names; nullptr for any other text.
+constexpr const GameMode* modeByNumber(std::string_view text) {
+  for (const GameMode& m : kGameModes)
+    if (text.size() == 1 && text[0] == char('0' + m.number)) return &m;
+  return nullptr;
+}
+constexpr const GameMode* modeByWord(std::string_view word) {
+  for (const GameMode& m : kGameModes)
+    if (word == m.word) return &m;
+  return nullptr;
+}
+
 // Values of a..z.
-inline constexpr std::array<int, kLetterCount> kLetterValues = {1, 3, 3, 1, 1, 5, 3, 3, 1, 5, 5, 1, 3,
+inline constexpr std::array<int, kLetterCount> kLetterValues = {1, 3, 3, 1,  1, 5, 3, 3, 1, 5, 5,  1, 3,
                                                                 1, 1, 3, 10, 1, 1, 1, 1, 7, 5, 10, 3, 10};
 
 // The value of tile code 1..26; any other code counts 1.
-constexpr int letterValue(int code) { return code >= 1 && code <= kLetterCount ? kLetterValues[code - 1] : 1; }
+constexpr int letterValue(int code) {
+  return code >= 1 && code <= kLetterCount ? kLetterValues[code - 1] : 1;
+}
 
 // The letter draw: a uniform 1..kDrawRange falls into one of these
 // consecutive ranges, whose widths are the letters' weights.

@@ -14,8 +14,6 @@
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
-#include "ini_file.h"
-#include "settings.h"
 #include "web_addresses.h"
 
 namespace tw {
@@ -44,13 +42,11 @@ bool runFile(const QString& file, const QStringList& arguments) {
 
 }  // namespace
 
-Tdownload::Places Tdownload::defaultPlaces(const std::string& settingsPath) {
-  const IniFile file = IniFile::load(settingsPath);
+Tdownload::Places Tdownload::defaultPlaces(const SettingsStore& store) {
+  const LobbyPlaces lobby = store.loadLobby(kLobbyAddress, defaultLobbyProgram().toLatin1().toStdString());
   Places places;
-  places.address = QUrl(QString::fromLatin1(
-      file.readString(kSettingsSection, "Lobbyaddress", std::string(kLobbyAddress))));
-  places.lobbyProgram = QString::fromLatin1(
-      file.readString(kSettingsSection, "Lobbyprogram", defaultLobbyProgram().toLatin1().toStdString()));
+  places.address = QUrl(QString::fromLatin1(lobby.address));
+  places.lobbyProgram = QString::fromLatin1(lobby.program);
   places.programDir = QCoreApplication::applicationDirPath();
   places.downloadDir = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
   if (places.downloadDir.isEmpty()) places.downloadDir = QDir::homePath();

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "secondary_window.h"
+#include "settings_store.h"
 
 class QNetworkAccessManager;
 
@@ -29,9 +30,8 @@ class Tdownload final : public SecondaryWindow {
   // The installer's size is bounded; a server sending more is not believed.
   static constexpr qint64 kMaxInstallerBytes = qint64(512) << 20;
 
-  // The places as the settings file ("Lobbyaddress", "Lobbyprogram" in
-  // section "Tilewhirl") and the platform give them.
-  static Places defaultPlaces(const std::string& settingsPath);
+  // The places as the settings file and the platform give them.
+  static Places defaultPlaces(const SettingsStore& store);
 
   explicit Tdownload(Places places, QWidget* parent = nullptr);
   ~Tdownload() override;

@@ -12,6 +12,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "game_rules.h"
+
 namespace tw {
 
 namespace {
@@ -59,14 +61,13 @@ Tgamestart::Tgamestart(QWidget* parent) : QDialog(parent) {
   auto* modeLayout = new QVBoxLayout(modeBox);
   modes_ = new QButtonGroup(this);
   modes_->setExclusive(true);  // clicking the checked mode keeps it checked
-  const char* captions[] = {"Blind", "Helper", "Sneak Peek"};
-  for (int mode = 1; mode <= 3; ++mode) {
-    auto* box = new QCheckBox(QLatin1String(captions[mode - 1]), modeBox);
-    box->setObjectName(QStringLiteral("game_%1").arg(mode));
-    modes_->addButton(box, mode);
+  for (const rules::GameMode& mode : rules::kGameModes) {
+    auto* box = new QCheckBox(QString::fromLatin1(mode.caption), modeBox);
+    box->setObjectName(QStringLiteral("game_%1").arg(mode.number));
+    modes_->addButton(box, mode.number);
     modeLayout->addWidget(box);
   }
-  modes_->button(1)->setChecked(true);
+  modes_->button(rules::kBlind)->setChecked(true);
   layout->addWidget(modeBox);
 
   auto* buttons = new QDialogButtonBox(this);
@@ -98,7 +99,7 @@ GameOptions Tgamestart::options() const {
   o.timePerTurn = edit_creationtime_->value();
   o.viewable = box_viewable_->isChecked();
   o.fourPlayer = box_4player_->isChecked();
-  o.gameMode = modes_->checkedId() >= 1 ? modes_->checkedId() : 1;
+  o.gameMode = modes_->checkedId() >= 1 ? modes_->checkedId() : rules::kBlind;
   return o;
 }
 

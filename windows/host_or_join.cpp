@@ -14,8 +14,6 @@
 
 #include "commands.h"
 #include "cp1252.h"
-#include "ini_file.h"
-#include "settings.h"
 
 namespace tw {
 
@@ -34,11 +32,11 @@ bool fitsTheWire(const QString& text) {
 
 }  // namespace
 
-Tconnect::Tconnect(std::string settingsPath, QWidget* parent)
+Tconnect::Tconnect(SettingsStore store, QWidget* parent)
     : SecondaryWindow(parent, "connectform", QStringLiteral("Tilewhirl - Host or Join")),
       startProgram([](const QString& p, const QStringList& a) { return QProcess::startDetached(p, a); }),
       program(QCoreApplication::applicationFilePath()),
-      settingsPath_(std::move(settingsPath)) {
+      store_(std::move(store)) {
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout;
   edit_name_ = new QLineEdit(this);
@@ -80,13 +78,11 @@ Tconnect::Tconnect(std::string settingsPath, QWidget* parent)
 }
 
 void Tconnect::load() {
-  const IniFile file = IniFile::load(settingsPath_);
-  edit_name_->setText(fromCp1252(file.readString(kSettingsSection, "Joinname", "")));
-  edit_host_->setText(fromCp1252(file.readString(kSettingsSection, "Joinhost", "")));
-  const int port = file.readInteger(kSettingsSection, "Joinport", kGamePort);
-  edit_port_->setValue(port >= 1 && port <= 65535 ? port : kGamePort);
-  const bool hosting = file.readString(kSettingsSection, "Joinhosting", "false") == "true";
-  (hosting ? radio_host_ : radio_join_)->setChecked(true);
+  const JoinChoices last = store_.loadJoin();
+  edit_name_->setText(fromCp1252(last.name));
+  edit_host_->setText(fromCp1252(last.host));
+  edit_port_->setValue(last.port);
+  (last.hosting ? radio_host_ : radio_join_)->setChecked(true);
   hostingToggled();
 }
 
@@ -124,12 +120,8 @@ void Tconnect::start() {
     return;
   }
   label_error_->clear();
-  IniFile file = IniFile::load(settingsPath_);
-  file.writeString(kSettingsSection, "Joinname", toCp1252(edit_name_->text().trimmed()));
-  file.writeString(kSettingsSection, "Joinhost", toCp1252(edit_host_->text().trimmed()));
-  file.writeString(kSettingsSection, "Joinport", std::to_string(edit_port_->value()));
-  file.writeString(kSettingsSection, "Joinhosting", radio_host_->isChecked() ? "true" : "false");
-  file.save(settingsPath_);
+  store_.saveJoin({toCp1252(edit_name_->text().trimmed()), toCp1252(edit_host_->text().trimmed()),
+                   edit_port_->value(), radio_host_->isChecked()});
   if (!startProgram || !startProgram(program, args)) {
     label_error_->setText(QStringLiteral("An Error has Occurred."));
     return;

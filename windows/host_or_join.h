@@ -8,6 +8,7 @@
 #include <string>
 
 #include "secondary_window.h"
+#include "settings_store.h"
 
 class QLineEdit;
 class QRadioButton;
@@ -19,7 +20,7 @@ class Tconnect final : public SecondaryWindow {
   Q_OBJECT
 
  public:
-  explicit Tconnect(std::string settingsPath, QWidget* parent = nullptr);
+  explicit Tconnect(SettingsStore store, QWidget* parent = nullptr);
 
   // Starts a program detached; false when it could not. Replaceable by tests.
   std::function<bool(const QString& program, const QStringList& arguments)> startProgram;
@@ -40,7 +41,7 @@ class Tconnect final : public SecondaryWindow {
   void load();
   void hostingToggled();
 
-  std::string settingsPath_;
+  SettingsStore store_;
   QLineEdit* edit_name_ = nullptr;
   QRadioButton* radio_host_ = nullptr;
   QRadioButton* radio_join_ = nullptr;

@@ -8,14 +8,12 @@
 #include <QVBoxLayout>
 
 #include "cp1252.h"
-#include "ini_file.h"
-#include "settings.h"
 
 namespace tw {
 
-Tphrases::Tphrases(std::string settingsPath, QWidget* parent)
+Tphrases::Tphrases(SettingsStore store, QWidget* parent)
     : SecondaryWindow(parent, "phrasesform", QStringLiteral("Tilewhirl - Phrase Buttons ")),
-      settingsPath_(std::move(settingsPath)) {
+      store_(std::move(store)) {
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout;
   for (int i = 0; i < kPhraseCount; ++i) {
@@ -49,13 +47,12 @@ QStringList Tphrases::phrases() const {
 void Tphrases::done_() {
   const QStringList texts = phrases();
   emit phrasesChanged(texts);
-  IniFile file = IniFile::load(settingsPath_);
-  for (int i = 0; i < kPhraseCount; ++i)
-    file.writeString(kSettingsSection, "Phrase" + std::to_string(i + 1), toCp1252(texts[i]));
+  Phrases stored;
+  for (int i = 0; i < kPhraseCount; ++i) stored[std::size_t(i)] = toCp1252(texts[i]);
   accept();
-  if (!file.save(settingsPath_))
+  if (!store_.savePhrases(stored))
     tell(QStringLiteral("The phrases are on the buttons, but they could not be saved in %1.")
-             .arg(QString::fromStdString(settingsPath_)));
+             .arg(QString::fromStdString(store_.path())));
 }
 
 }  // namespace tw

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "secondary_window.h"
+#include "settings_store.h"
 
 class QLineEdit;
 
@@ -16,10 +17,10 @@ class Tphrases final : public SecondaryWindow {
   Q_OBJECT
 
  public:
-  static constexpr int kPhraseCount = 9;
+  static constexpr int kPhraseCount = tw::kPhraseCount;
   static constexpr int kMaxLength = 50;
 
-  explicit Tphrases(std::string settingsPath, QWidget* parent = nullptr);
+  explicit Tphrases(SettingsStore store, QWidget* parent = nullptr);
 
   // "Phrase List": the buttons' phrases into the fields, then the window.
   void showPhrases(const QStringList& phrases);
@@ -32,7 +33,7 @@ class Tphrases final : public SecondaryWindow {
  private:
   void done_();
 
-  std::string settingsPath_;
+  SettingsStore store_;
   std::array<QLineEdit*, kPhraseCount> phrase_{};
 };
 

@@ -164,7 +164,7 @@ void Tchat::setWindows(const Windows& windows) {
   }
   if (windows_.phrases)
     connect(windows_.phrases, &Tphrases::phrasesChanged, this, [this](const QStringList& phrases) {
-      std::array<std::string, TClient::kPhraseCount> texts;
+      Phrases texts;
       for (int n = 0; n < TClient::kPhraseCount && n < phrases.size(); ++n)
         texts[std::size_t(n)] = toCp1252(phrases[n]);
       client_->setPhrases(texts);
@@ -232,7 +232,7 @@ void Tchat::buildChat(QWidget* panel) {
     auto* b = new QToolButton(panel);
     b->setObjectName(QStringLiteral("b_phrase%1").arg(n));
     b_phrase_[std::size_t(n)] = b;
-    if (n <= 9) {
+    if (n <= kPhraseCount) {
       b->setGeometry(445 + 26 * (n - 1), 450, 24, 24);
       b->setText(QString::number(n));
       b->setAccessibleName(QStringLiteral("Phrase %1").arg(n));
@@ -335,12 +335,13 @@ void Tchat::buildMenus() {
   options->addSeparator();
   BotSpeed1_ = options->addMenu(QStringLiteral("Bot Speed"));
   BotSpeed1_->setObjectName(QStringLiteral("BotSpeed1"));
-  BotSpeed1_->setProperty("tag", 750);
+  BotSpeed1_->setProperty("tag", rules::kBotNormalMs);
   auto* speedGroup = new QActionGroup(this);
   Slow1_ = action(BotSpeed1_, QStringLiteral("Slow"), "Slow1", true);
   Normal1_ = action(BotSpeed1_, QStringLiteral("Normal"), "Normal1", true);
   Fast1_ = action(BotSpeed1_, QStringLiteral("Fast"), "Fast1", true);
-  for (auto [a, ms] : {std::pair{Slow1_, 1000}, std::pair{Normal1_, 750}, std::pair{Fast1_, 250}}) {
+  for (auto [a, ms] : {std::pair{Slow1_, rules::kBotSlowMs}, std::pair{Normal1_, rules::kBotNormalMs},
+                         std::pair{Fast1_, rules::kBotFastMs}}) {
     a->setProperty("tag", ms);
     speedGroup->addAction(a);
     connect(a, &QAction::triggered, this, [this, ms = ms] { client_->setBotSpeed(ms); });
@@ -715,9 +716,9 @@ void Tchat::showSettings(const Settings& s) {
   for (QAction* a : textSizes_) a->setChecked(false);
   for (QAction* a : textSizes_)
     if (a->property("tag").toInt() == s.textSize) a->setChecked(true);
-  Slow1_->setChecked(s.botSpeed == 1000);
-  Normal1_->setChecked(s.botSpeed == 750);
-  Fast1_->setChecked(s.botSpeed == 250);
+  Slow1_->setChecked(s.botSpeed == rules::kBotSlowMs);
+  Normal1_->setChecked(s.botSpeed == rules::kBotNormalMs);
+  Fast1_->setChecked(s.botSpeed == rules::kBotFastMs);
   BotSpeed1_->setProperty("tag", s.botSpeed);
   for (std::size_t level = 0; level < levels_.size(); ++level)
     levels_[level]->setChecked(int(level) == s.computerLevel);
@@ -726,7 +727,7 @@ void Tchat::showSettings(const Settings& s) {
   QPalette pal = mychat_->palette();
   pal.setColor(QPalette::Text, ChatDisplay::toQColor(s.textColour, pal));
   mychat_->setPalette(pal);
-  for (int n = 1; n <= 9; ++n) b_phrase_[std::size_t(n)]->setToolTip(fromCp1252(client_->phrase(n)));
+  for (int n = 1; n <= kPhraseCount; ++n) b_phrase_[std::size_t(n)]->setToolTip(fromCp1252(client_->phrase(n)));
   OpenBoard1_->setChecked(s.openBoard);
   if (host_ && client_->hosting()) {
     host_->server().setBotSpeed(s.botSpeed);

@@ -44,7 +44,7 @@ struct StartOptions {
   bool solo = true;  // started without parameters
   // False with fewer than the three parameters: only the loading line shows.
   bool connect = true;
-  quint16 port = 7772;
+  quint16 port = kGamePort;
   std::string settingsPath;
 };
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "commands.h"
 #include "framing.h"
 
 namespace {
@@ -33,8 +34,9 @@ int main(int argc, char* argv[]) {
                      "checks that every client receives every line in order per sender, then stays\n"
                      "connected and idle for IDLE seconds (to measure the host's idle cost)."));
   parser.addHelpOption();
-  QCommandLineOption portOpt(QStringLiteral("port"), QStringLiteral("Host port (default 7772)."),
-                             QStringLiteral("N"), QStringLiteral("7772"));
+  QCommandLineOption portOpt(QStringLiteral("port"),
+                             QStringLiteral("Host port (default %1).").arg(tw::kGamePort),
+                             QStringLiteral("N"), QString::number(tw::kGamePort));
   QCommandLineOption clientsOpt(QStringLiteral("clients"), QStringLiteral("Clients (default 9)."),
                                 QStringLiteral("N"), QStringLiteral("9"));
   QCommandLineOption linesOpt(QStringLiteral("lines"), QStringLiteral("Lines per client (default 1000)."),

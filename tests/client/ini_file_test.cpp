@@ -7,6 +7,7 @@
 #include "full_disk.h"
 #include "ini_file.h"
 #include "settings.h"
+#include "settings_store.h"
 #include "scratch.h"
 
 namespace tw {
@@ -181,6 +182,58 @@ TEST(SettingsFile, LoadAndSaveOnDisk) {
   f.writeString("S", "j", "2");
   ASSERT_TRUE(f.save(path.string()));
   EXPECT_EQ(IniFile::load(path.string()).text(), "[S]\r\nk=1\r\nj=2\r\n");
+  fs::remove(path);
+}
+
+// A file as the session, the phrases window and the host-or-join window
+// wrote it reads back whole, and writing back what was read changes no byte.
+TEST(SettingsStore, ReadsAndRewritesAFileOfEveryWriterByteForByte) {
+  namespace fs = std::filesystem;
+  const fs::path path = test::scratchPath("tw-store", ".ini");
+  std::string old =
+      "; mine\r\n[Lobby]\r\nServer=x\r\n[Tilewhirl]\r\nTextsize=12\r\nTop=5\r\nLeft=6\r\n"
+      "Width=700\r\nHeight=500\r\nTextcolor=$00123456\r\nPlaytoscore=300\r\nTimeperturn=45\r\n"
+      "Viewable=1\r\n4Player=0\r\nGamemode=3\r\nBotspeed=250\r\nOpenboard=true\r\nComputerlevel=expert\r\n"
+      "Playsounds=false\r\nClearword=true\r\nSeetheirs=false\r\nTurnsound=1\r\n"
+      "ChatterSounds=false\r\n";
+  for (int i = 1; i <= 9; ++i)
+    old += "Phrase" + std::to_string(i) + "=" + (i == 4 ? "" : "p\x80" + std::to_string(i)) + "\r\n";
+  old +=
+      "Joinname=Ann\r\nJoinhost=games.test\r\nJoinport=8000\r\nJoinhosting=false\r\n"
+      "Lobbyaddress=http://mirror.test/setup\r\n";
+  ASSERT_TRUE(IniFile::parse(old).save(path.string()));
+
+  const SettingsStore store(path.string());
+  const Settings s = store.load();
+  EXPECT_EQ(s.textSize, 12);
+  EXPECT_EQ(s.geometry, (Geometry{6, 5, 700, 500}));
+  EXPECT_EQ(s.textColour, 0x123456u);
+  EXPECT_EQ(s.botSpeed, 250);
+  EXPECT_TRUE(s.openBoard);
+  EXPECT_EQ(s.computerLevel, 2);
+  EXPECT_EQ(s.phrases[0],
+            "p\x80"
+            "1");
+  EXPECT_EQ(s.phrases[3], "");
+  const JoinChoices join = store.loadJoin();
+  EXPECT_EQ(join.name, "Ann");
+  EXPECT_EQ(join.host, "games.test");
+  EXPECT_EQ(join.port, 8000);
+  EXPECT_FALSE(join.hosting);
+  const LobbyPlaces lobby = store.loadLobby("http://maker.test/", "/opt/lobby");
+  EXPECT_EQ(lobby.address, "http://mirror.test/setup");
+  EXPECT_EQ(lobby.program, "/opt/lobby");
+
+  ASSERT_TRUE(store.save(s));
+  ASSERT_TRUE(store.savePhrases(s.phrases));
+  ASSERT_TRUE(store.saveJoin(join));
+  EXPECT_EQ(IniFile::load(path.string()).text(), old);
+
+  // A port no socket can use reads as the game's own.
+  IniFile bad = IniFile::load(path.string());
+  bad.writeString("Tilewhirl", "Joinport", "70000");
+  ASSERT_TRUE(bad.save(path.string()));
+  EXPECT_EQ(store.loadJoin().port, kGamePort);
   fs::remove(path);
 }
 

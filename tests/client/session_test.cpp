@@ -379,7 +379,9 @@ TEST_F(Session, HostileInputIsBounded) {
   std::string many;
   for (std::size_t i = 0; i < TClient::kMaxQueuedMessages + 5; ++i) many += "CMD_tie+\xFF";
   client.sockRead(many);
+  client.sockRead(many);
   EXPECT_EQ(client.queued(), TClient::kMaxQueuedMessages);
+  EXPECT_EQ(log.size(), 2u);  // the flood is one line, however long it lasts
   hear("CMD_newplayerinfo+99+X");
   hear("CMD_sendlogininfo+0");
   hear("garbage");

@@ -66,7 +66,7 @@ TEST(PlayingWithFriends, TheHostOrJoinCommandLineReachesALoggedInSeat) {
   auto ann = Peer::join(port, "Ann");
   for (const bool hosting : {false, true}) {
     QTemporaryDir dir;
-    Tconnect window(dir.filePath(QStringLiteral("veltrixlobby.ini")).toStdString());
+    Tconnect window{SettingsStore(dir.filePath(QStringLiteral("veltrixlobby.ini")).toStdString())};
     std::unique_ptr<Program> game;
     window.startProgram = [&](const QString&, const QStringList& args) {
       game = std::make_unique<Program>(args, QStringLiteral(TW_GAME_PROGRAM));

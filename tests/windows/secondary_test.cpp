@@ -81,12 +81,14 @@ TEST(SecondaryWindows, EscapeClosesWithoutActingAndEnterPressesTheMainAction) {
   };
   const Case cases[] = {
       {[&] { return std::make_unique<Ttallylist>(std::string()); }, "Tilewhirl - Tally List", "button_done"},
-      {[&] { return std::make_unique<Tphrases>(ini); }, "Tilewhirl - Phrase Buttons ", "button_done"},
+      {[&] { return std::make_unique<Tphrases>(SettingsStore(ini)); }, "Tilewhirl - Phrase Buttons ",
+       "button_done"},
       {[] { return std::make_unique<Thelp>(); }, "Tilewhirl - Help File", "button_done"},
       {[] { return std::make_unique<Tabout>(); }, "Tilewhirl - About", "button_done"},
       {[&] { return std::make_unique<Tdownload>(Tdownload::Places{}); }, "Download The Veltrix Lobby",
        "getbutton"},
-      {[&] { return std::make_unique<Tconnect>(ini); }, "Tilewhirl - Host or Join", "button_start"},
+      {[&] { return std::make_unique<Tconnect>(SettingsStore(ini)); }, "Tilewhirl - Host or Join",
+       "button_start"},
       {[] { return std::make_unique<Tspylist>(); }, "Tilewhirl - Spys", "button_done"},
   };
   for (const Case& c : cases) {
@@ -106,7 +108,7 @@ TEST(SecondaryWindows, EscapeClosesWithoutActingAndEnterPressesTheMainAction) {
   }
 
   // Escape in the editors acts on nothing; Enter is their main action.
-  Tphrases phrases(ini);
+  Tphrases phrases{SettingsStore(ini)};
   int saved = 0;
   QObject::connect(&phrases, &Tphrases::phrasesChanged, [&] { ++saved; });
   phrases.showPhrases({QStringLiteral("Hi")});
@@ -118,7 +120,7 @@ TEST(SecondaryWindows, EscapeClosesWithoutActingAndEnterPressesTheMainAction) {
   EXPECT_EQ(saved, 1);
   EXPECT_FALSE(phrases.isVisible());
 
-  Tconnect connect(ini);
+  Tconnect connect{SettingsStore(ini)};
   int started = 0;
   connect.startProgram = [&](const QString&, const QStringList&) { return ++started > 0; };
   child<QLineEdit>(&connect, "edit_name")->setText(QStringLiteral("Ann"));
@@ -250,7 +252,7 @@ TEST(PhrasesWindow, DoneStoresTheNinePhrasesAndHandsThemOver) {
   QTemporaryDir dir;
   const QString ini = dir.filePath(QStringLiteral("veltrixlobby.ini"));
   ASSERT_TRUE(writeFile(ini, "[Tilewhirl]\r\nTextsize=12\r\nPhrase2=Old\r\n[Other]\r\nx=1\r\n"));
-  Tphrases window(ini.toStdString());
+  Tphrases window{SettingsStore(ini.toStdString())};
   QStringList handed;
   QObject::connect(&window, &Tphrases::phrasesChanged, [&](const QStringList& p) { handed = p; });
   QStringList current;
@@ -519,12 +521,13 @@ TEST(DownloadWindow, AnAddressInTheSettingsFileReplacesTheMakersServer) {
   uiApp();
   QTemporaryDir dir;
   const QString ini = dir.filePath(QStringLiteral("veltrixlobby.ini"));
-  EXPECT_FALSE(Tdownload(Tdownload::defaultPlaces(ini.toStdString())).offered());  // no address
+  EXPECT_FALSE(
+      Tdownload(Tdownload::defaultPlaces(SettingsStore(ini.toStdString()))).offered());  // no address
   IniFile file;
   file.writeString("Tilewhirl", "Lobbyaddress", "http://mirror.test/x/setup.exe");
   file.writeString("Tilewhirl", "Lobbyprogram", "/somewhere/lobby");
   ASSERT_TRUE(file.save(ini.toStdString()));
-  const Tdownload::Places places = Tdownload::defaultPlaces(ini.toStdString());
+  const Tdownload::Places places = Tdownload::defaultPlaces(SettingsStore(ini.toStdString()));
   EXPECT_EQ(places.address, QUrl(QStringLiteral("http://mirror.test/x/setup.exe")));
   EXPECT_EQ(places.lobbyProgram, QStringLiteral("/somewhere/lobby"));
   EXPECT_TRUE(Tdownload(places).offered());
@@ -538,7 +541,7 @@ TEST(HostOrJoinWindow, BuildsTheCommandLineRemembersItAndRefusesBadInput) {
   bool works = true;
   int closes = 0;
   {
-    Tconnect window(ini);
+    Tconnect window{SettingsStore(ini)};
     EXPECT_EQ(child<QSpinBox>(&window, "edit_port")->value(), 7772);
     window.program = QStringLiteral("/games/tilewhirl");
     window.startProgram = [&](const QString& program, const QStringList& args) {
@@ -571,7 +574,7 @@ TEST(HostOrJoinWindow, BuildsTheCommandLineRemembersItAndRefusesBadInput) {
     EXPECT_EQ(closes, 1);
     EXPECT_FALSE(window.isVisible());
   }
-  Tconnect again(ini);
+  Tconnect again{SettingsStore(ini)};
   EXPECT_EQ(child<QLineEdit>(&again, "edit_name")->text(), QStringLiteral("-Ann"));
   EXPECT_EQ(child<QSpinBox>(&again, "edit_port")->value(), 8000);
   EXPECT_TRUE(child<QRadioButton>(&again, "radio_join")->isChecked());

@@ -168,7 +168,7 @@ class Window : public ::testing::Test {
 TEST_F(Window, ASoloStartHostsOnThisCopyAndLogsInAsYou) {
   HostService own([](const std::string&) {});
   Tchat& chat = open(QString(), 0, true, QString(), &own);
-  Tdownload download(Tdownload::defaultPlaces(settings), &chat);  // no address: no offer
+  Tdownload download(Tdownload::defaultPlaces(chat.client().settingsStore()), &chat);  // no address: no offer
   chat.setWindows({&download, {}, {}, {}, {}, {}});
   ASSERT_TRUE(waitUntil([&] { return chat.client().settingsLoaded(); }));
   EXPECT_EQ(chat.client().ownSeat(), 1);
@@ -291,7 +291,9 @@ TEST_F(Window, ASpectatorSeesItselfSpying) {
   EXPECT_EQ(spies.front()->entries(), QStringList{QStringLiteral("7: Ann")});
   // A spectator sends no chatter sounds.
   trigger(ann, "wave3");
-  spin(100);
+  // Sent after it on the same connection: once this line is relayed, a sound would have been.
+  type(ann, QStringLiteral("after"));
+  ASSERT_TRUE(received(*players[0], "CMD_chat+7+Ann chats: after|clBlack"));
   EXPECT_TRUE(std::none_of(players[0]->received.begin(), players[0]->received.end(),
                            [](const std::string& m) { return m.rfind("CMD_playasound", 0) == 0; }));
 }
@@ -300,7 +302,9 @@ TEST_F(Window, JustWatchIsCheckedOnlyWhenTheHostSaysSo) {
   Tchat& ann = login(QStringLiteral("Ann"));
   auto bob = join("Bob");
   trigger(ann, "JustWatch1");  // no game running: the host does not answer
-  spin(150);
+  // An answer would come before the echo of a line sent after the request.
+  type(ann, QStringLiteral("after"));
+  ASSERT_TRUE(chatHas(ann, QStringLiteral("Ann chats:  after")));
   EXPECT_FALSE(child<QAction>(ann, "JustWatch1")->isChecked());
   bob->say("CMD_justwatch+2+2");
   ASSERT_TRUE(chatHas(ann, QStringLiteral("Bob is now playing again")));
@@ -352,8 +356,10 @@ TEST_F(Window, TextStaysInTheInputUntilLoggedIn) {
   ASSERT_TRUE(fake.waitForClient());
   type(ann, QStringLiteral("too early"));
   EXPECT_EQ(child<QLineEdit>(ann, "mychat")->text(), QStringLiteral("too early"));
-  spin(50);
-  EXPECT_TRUE(fake.received.empty());
+  // The login is the first thing the window sends: nothing went out before it.
+  fake.say("CMD_sendlogininfo+1");
+  ASSERT_TRUE(waitUntil([&] { return !fake.received.empty(); }));
+  EXPECT_EQ(fake.received.front().rfind("CMD_logininfo+1+", 0), 0u);
 }
 
 TEST_F(Window, PhraseButtonsSendOneLineInTwoSeconds) {
@@ -362,7 +368,9 @@ TEST_F(Window, PhraseButtonsSendOneLineInTwoSeconds) {
   child<QToolButton>(ann, "b_phrase7")->click();
   child<QToolButton>(ann, "b_phrase1")->click();
   ASSERT_TRUE(received(*bob, "CMD_action+1+Ann says: Thanks!|clBlack"));
-  spin(150);
+  // A second phrase would reach Bob before a line typed after the clicks.
+  type(ann, QStringLiteral("after"));
+  ASSERT_TRUE(received(*bob, "CMD_chat+1+Ann chats: after|clBlack"));
   EXPECT_EQ(std::count_if(bob->received.begin(), bob->received.end(),
                           [](const std::string& m) { return m.rfind("CMD_action", 0) == 0; }),
             1);
@@ -486,7 +494,7 @@ TEST_F(Window, SettingsAreReadAtLoginAndWrittenKeyByKey) {
 TEST_F(Window, TheOptionsWindowKeepsWhatWasTypedThroughEverySave) {
   FakeHost fake;
   Tchat& ann = loginTo(fake);
-  Tphrases phrases(settings, &ann);
+  Tphrases phrases(ann.client().settingsStore(), &ann);
   Tchat::Windows secondary;
   secondary.phrases = &phrases;
   ann.setWindows(secondary);
