@@ -18,7 +18,6 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QToolButton>
@@ -108,8 +107,9 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
     const QByteArray b = sock.receive();
     client_->sockRead(std::string_view(b.constData(), std::size_t(b.size())));
   });
-  connect(&sock, &Sock::onInfo, this,
-          [this](Sock*, Sock::SocketInfo kind, const QString& text) { sockInfo(kind, text); });
+  connect(&sock, &Sock::onClose, this, [this] { client_->sockClosed(); });
+  connect(&sock, &Sock::onError, this,
+          [this](Sock*, QAbstractSocket::SocketError error, const QString& reason) { sockError(error, reason); });
 
   auto* panel = new BackgroundPanel(this);
   panel->setObjectName(QStringLiteral("panel_background"));
@@ -550,26 +550,17 @@ void Tchat::redial() {
   sock.open();
 }
 
-void Tchat::sockInfo(Sock::SocketInfo kind, const QString& text) {
-  if (kind == Sock::SocketInfo::Close && text == QLatin1String("Socket Closed")) {
-    client_->sockClosed();
-    return;
-  }
-  if (kind != Sock::SocketInfo::Error || sock.connected()) return;
-  // Errors read "Error #<QAbstractSocket::SocketError> (<reason>)".
-  static const QRegularExpression pattern(QStringLiteral("^Error #(\\d+) \\((.*)\\)$"));
-  const auto match = pattern.match(text);
+void Tchat::sockError(QAbstractSocket::SocketError error, const QString& reason) {
+  if (sock.connected()) return;
   if (client_->rejoining()) {
-    client_->rejoinFailed(match.hasMatch() &&
-                          match.captured(1).toInt() == int(QAbstractSocket::ConnectionRefusedError));
+    client_->rejoinFailed(error == QAbstractSocket::ConnectionRefusedError);
     return;
   }
   const std::string host = toCp1252(sock.hostName());
-  if (match.hasMatch() && match.captured(1).toInt() == int(QAbstractSocket::HostNotFoundError))
+  if (error == QAbstractSocket::HostNotFoundError)
     client_->hostNotFound(host);
   else
-    client_->connectFailed(host, sock.portName().toInt(),
-                           toCp1252(match.hasMatch() ? match.captured(2) : text));
+    client_->connectFailed(host, sock.portName().toInt(), toCp1252(reason));
 }
 
 // ---- Chat input ------------------------------------------------------------------------------

@@ -123,7 +123,7 @@ class Tchat : public QMainWindow, private ClientView {
   void hostpress();
   void joinpress();
   void redial();
-  void sockInfo(Sock::SocketInfo kind, const QString& text);
+  void sockError(QAbstractSocket::SocketError error, const QString& reason);
   // This copy hosts a game that other players are in.
   bool othersPlaying() const;
   // A yes/no question that blocks nothing; `yes` runs when it is answered yes.
