@@ -448,6 +448,7 @@ void TClient::loadinifile() {
   savedOptions_ = gameOptions();
   view_.setGeometry(settings_.geometry);
   view_.showSettings(settings_);
+  if (settingsChanged_) settingsChanged_(settings_);
   view_.showGameOptions(savedOptions_);
   if (!early.empty()) saveinifile();
 }
@@ -486,6 +487,7 @@ void TClient::changeSetting(const std::function<void(Settings&)>& change) {
   change(settings_);
   if (!settingsLoaded_) earlyChanges_.push_back(change);
   view_.showSettings(settings_);
+  if (settingsChanged_) settingsChanged_(settings_);
   saveinifile();
 }
 

@@ -163,6 +163,8 @@ class TClient {
   bool settingsLoaded() const { return settingsLoaded_; }
   const std::string& settingsPath() const { return store_.path(); }
   const SettingsStore& settingsStore() const { return store_; }
+  // Told whenever the settings change or are read, after the view.
+  void onSettingsChanged(std::function<void(const Settings&)> changed) { settingsChanged_ = std::move(changed); }
   void loadinifile();
   void saveinifile();
   // Each option command changes one setting and saves at once.
@@ -271,6 +273,7 @@ class TClient {
   LinkTable links_;
 
   Settings settings_;
+  std::function<void(const Settings&)> settingsChanged_;
   bool settingsLoaded_ = false;
   std::vector<std::function<void(Settings&)>> earlyChanges_;
   Geometry savedGeometry_;

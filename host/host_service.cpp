@@ -52,10 +52,8 @@ HostService::~HostService() {
 bool HostService::listen(quint16 port) {
   Sock1_.setPortName(QString::number(port));
   QString why;
-  auto conn =
-      connect(&Sock1_, &Sock::onInfo, this, [&why](Sock*, Sock::SocketInfo kind, const QString& message) {
-        if (kind == Sock::SocketInfo::Error) why = message;
-      });
+  auto conn = connect(&Sock1_, &Sock::onError, this,
+                      [&why](Sock*, QAbstractSocket::SocketError, const QString& reason) { why = reason; });
   const bool ok = Sock1_.setListen(true);
   disconnect(conn);
   if (ok)

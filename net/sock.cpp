@@ -47,10 +47,10 @@ void Sock::adopt(QTcpSocket* socket) {
   });
   connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
     if (error == QAbstractSocket::RemoteHostClosedError) return;  // reported as a close
-    report(SocketInfo::Error, QStringLiteral("Error #%1 (%2)").arg(int(error)).arg(socket_->errorString()));
-    // A connect that fails leaves the component without a connection and
-    // reports only its error: it never was open, so nothing closed.
+    const QString reason = socket_->errorString();
+    // A connect that fails leaves the component without a connection.
     if (!connected_ && socket_) release();
+    fail(error, reason);
   });
 }
 
@@ -61,7 +61,7 @@ bool Sock::open() {
   report(SocketInfo::Lookup, QStringLiteral("Lookup Of Port ") + portName_);
   report(SocketInfo::Lookup, QStringLiteral("Lookup Of Host ") + hostName_);
   if (!portOk) {
-    report(SocketInfo::Error, QStringLiteral("Port Lookup - Could Not Find Service Entry"));
+    fail(QAbstractSocket::UnknownSocketError, QStringLiteral("Port Lookup - Could Not Find Service Entry"));
     return false;
   }
   adopt(new QTcpSocket(this));
@@ -78,7 +78,7 @@ bool Sock::close() {
   }
   if (!socket_) return false;
   release();
-  report(SocketInfo::Close, QStringLiteral("Socket Closed"));
+  emit onClose(this);
   return true;
 }
 
@@ -109,7 +109,7 @@ void Sock::release() {
 bool Sock::setListen(bool on) {
   if (!on) return server_ ? close() : true;
   if (socket_) {
-    report(SocketInfo::Error, QStringLiteral("Listen - Socket Already In Use"));
+    fail(QAbstractSocket::OperationError, QStringLiteral("Listen - Socket Already In Use"));
     return false;
   }
   if (server_) {
@@ -119,13 +119,13 @@ bool Sock::setListen(bool on) {
   bool portOk = false;
   const quint16 port = portName_.toUShort(&portOk);
   if (!portOk) {
-    report(SocketInfo::Error, QStringLiteral("Port Lookup - Could Not Find Service Entry"));
+    fail(QAbstractSocket::UnknownSocketError, QStringLiteral("Port Lookup - Could Not Find Service Entry"));
     return false;
   }
   auto* server = new QTcpServer(this);
   server->setMaxPendingConnections(30);
   if (!server->listen(QHostAddress::Any, port)) {
-    report(SocketInfo::Error, QStringLiteral("Listen - Error Binding Socket: ") + server->errorString());
+    fail(server->serverError(), QStringLiteral("Listen - Error Binding Socket: ") + server->errorString());
     delete server;
     return false;
   }
@@ -144,7 +144,7 @@ quint16 Sock::localPort() const {
 
 Sock* Sock::accept() {
   if (!server_) {
-    report(SocketInfo::Error, QStringLiteral("Accept - Socket Not In Listening Mode"));
+    fail(QAbstractSocket::OperationError, QStringLiteral("Accept - Socket Not In Listening Mode"));
     return nullptr;
   }
   QTcpSocket* socket = server_->nextPendingConnection();
@@ -163,11 +163,11 @@ Sock* Sock::accept() {
 
 bool Sock::send(const QByteArray& bytes) {
   if (server_) {
-    report(SocketInfo::Error, QStringLiteral("Send - Cannot Send On A Listener Socket"));
+    fail(QAbstractSocket::OperationError, QStringLiteral("Send - Cannot Send On A Listener Socket"));
     return false;
   }
   if (!socket_) {
-    report(SocketInfo::Error, QStringLiteral("Send - Socket Not Connected"));
+    fail(QAbstractSocket::OperationError, QStringLiteral("Send - Socket Not Connected"));
     return false;
   }
   socket_->write(bytes);

@@ -3,6 +3,7 @@
 // Every event arrives on the thread's event loop; nothing here blocks.
 #pragma once
 
+#include <QAbstractSocket>
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -16,7 +17,8 @@ class Sock : public QObject {
   Q_OBJECT
 
  public:
-  enum class SocketInfo { Lookup, Connect, Close, Listen, Receive, Send, Accept, Error };
+  // Notices for a log; errors and closes have events of their own.
+  enum class SocketInfo { Lookup, Connect, Listen, Receive, Send, Accept };
   Q_ENUM(SocketInfo)
 
   // One read event takes at most this many bytes; more arrive as further events.
@@ -36,11 +38,11 @@ class Sock : public QObject {
   // socket already exists nothing else happens.
   bool open();
   // Closes the connection or stops listening. A connection that closes
-  // reports info (Close) "Socket Closed".
+  // reports onClose.
   bool close();
 
   // Starts or stops listening on portName (any local address; port 0 picks a
-  // free one). A failure is reported as info (Error) and gives false.
+  // free one). A failure is reported as onError and gives false.
   bool setListen(bool on);
   bool listening() const;
   quint16 localPort() const;
@@ -68,12 +70,18 @@ class Sock : public QObject {
   void onDisconnect(tw::Sock* sock);
   void onAccept(tw::Sock* sock);
   void onInfo(tw::Sock* sock, tw::Sock::SocketInfo kind, const QString& message);
+  // Something failed; `reason` is the system's words for it. A connect that
+  // fails reports only this: it never was open, so nothing closes.
+  void onError(tw::Sock* sock, QAbstractSocket::SocketError error, const QString& reason);
+  // The connection closed, from either end.
+  void onClose(tw::Sock* sock);
 
  private:
   void adopt(QTcpSocket* socket);
   // Lets go of the socket: what was queued still goes out, for a while.
   void release();
   void report(SocketInfo kind, const QString& message) { emit onInfo(this, kind, message); }
+  void fail(QAbstractSocket::SocketError error, const QString& reason) { emit onError(this, error, reason); }
 
   QString hostName_;
   QString portName_;

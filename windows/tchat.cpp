@@ -1,8 +1,7 @@
-// The main window: layout, menus, and the glue between widgets, the socket
-// and the session core.
+// The main window: layout, menus, and the glue between widgets and the
+// session core.
 #include "tchat.h"
 
-#include <QAbstractSocket>
 #include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
@@ -18,12 +17,11 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScreen>
-#include <QSignalBlocker>
 #include <QToolButton>
 
 #include "chat_display.h"
+#include "client_service.h"
 #include "about.h"
 #include "cp1252.h"
 #include "download.h"
@@ -76,11 +74,7 @@ class BackgroundPanel : public QWidget {
 Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
     : QMainWindow(parent),
       options_(std::move(options)),
-      log_(log ? std::move(log) : LogFn(logLine)),
-      Timer1([this] { client_->Timer1Timer(); }),
-      phrasetimer([this] { client_->phrasetimerTimer(); }),
-      turntime([this] { client_->game().turntimeTimer(); }),
-      rejointimer([this] { client_->rejointimerTimer(); }) {
+      log_(log ? std::move(log) : LogFn(logLine)) {
   setObjectName(QStringLiteral("chatform"));
   setWindowTitle(QStringLiteral("Tilewhirl"));
   setWindowIcon(pictures::appIcon());
@@ -96,20 +90,8 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
   openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
   sounds_ = std::make_unique<Sounds>(log_);
-  client_ = std::make_unique<TClient>(
-      static_cast<ClientView&>(*this), ClientTimers{Timer1, phrasetimer, turntime},
-      [this](const std::string& b) { sock.send(QByteArray(b.data(), qsizetype(b.size()))); },
-      options_.settingsPath, log_);
-
-  sock.setObjectName(QStringLiteral("sock"));
-  sock.setPortName(QString::number(options_.port));
-  connect(&sock, &Sock::onConnect, this, [this] { client_->sockConnected(); });
-  connect(&sock, &Sock::onRead, this, [this](Sock*, qint64) {
-    const QByteArray b = sock.receive();
-    client_->sockRead(std::string_view(b.constData(), std::size_t(b.size())));
-  });
-  connect(&sock, &Sock::onInfo, this,
-          [this](Sock*, Sock::SocketInfo kind, const QString& text) { sockInfo(kind, text); });
+  service_ = std::make_unique<ClientService>(static_cast<ClientView&>(*this), options_.settingsPath, log_);
+  client_ = &service_->client();
 
   auto* panel = new BackgroundPanel(this);
   panel->setObjectName(QStringLiteral("panel_background"));
@@ -139,12 +121,12 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
 
 Tchat::~Tchat() {
   // The core calls back into this window; it goes first.
-  sock.disconnect(this);
-  client_.reset();
+  service_.reset();
 }
 
 void Tchat::setHost(HostService* host) {
   host_ = host;
+  service_->setHost(host);
   if (host_) connect(host_, &HostService::bansChanged, this, &Tchat::showKeptOut);
 }
 
@@ -512,7 +494,7 @@ void Tchat::processparams() {
 }
 
 void Tchat::hostpress() {
-  if (!host_ || !host_->listen(options_.port)) {
+  if (!service_->hostGame(options_.port)) {
     const QString text =
         QStringLiteral(
             "This copy cannot host a game: port %1 is already in use, probably by another "
@@ -523,54 +505,10 @@ void Tchat::hostpress() {
     messageBox(text);
     return;
   }
-  client_->setHosting(true);
-  sock.setHostName(QStringLiteral("127.0.0.1"));
-  sock.setPortName(QString::number(host_->port()));
-  sock.open();
-  host_->server().setBotSpeed(client_->settings().botSpeed);
-  host_->server().setOpenBoard(client_->settings().openBoard);
   OpenBoard1_->setVisible(true);
-  host_->server().setComputerLevel(ComputerLevel(client_->settings().computerLevel));
 }
 
-// The host's rights come with seat 1 at login, wherever the host runs.
-void Tchat::joinpress() {
-  client_->enableRejoin(rejointimer, [this] { redial(); });
-  sock.setHostName(options_.hostAddress);
-  sock.setPortName(QString::number(options_.port));
-  sock.open();
-}
-
-void Tchat::redial() {
-  // An attempt that has not got through by now makes way for a fresh one.
-  {
-    const QSignalBlocker quiet(&sock);
-    sock.close();
-  }
-  sock.open();
-}
-
-void Tchat::sockInfo(Sock::SocketInfo kind, const QString& text) {
-  if (kind == Sock::SocketInfo::Close && text == QLatin1String("Socket Closed")) {
-    client_->sockClosed();
-    return;
-  }
-  if (kind != Sock::SocketInfo::Error || sock.connected()) return;
-  // Errors read "Error #<QAbstractSocket::SocketError> (<reason>)".
-  static const QRegularExpression pattern(QStringLiteral("^Error #(\\d+) \\((.*)\\)$"));
-  const auto match = pattern.match(text);
-  if (client_->rejoining()) {
-    client_->rejoinFailed(match.hasMatch() &&
-                          match.captured(1).toInt() == int(QAbstractSocket::ConnectionRefusedError));
-    return;
-  }
-  const std::string host = toCp1252(sock.hostName());
-  if (match.hasMatch() && match.captured(1).toInt() == int(QAbstractSocket::HostNotFoundError))
-    client_->hostNotFound(host);
-  else
-    client_->connectFailed(host, sock.portName().toInt(),
-                           toCp1252(match.hasMatch() ? match.captured(2) : text));
-}
+void Tchat::joinpress() { service_->joinGame(options_.hostAddress, options_.port); }
 
 // ---- Chat input ------------------------------------------------------------------------------
 
@@ -662,7 +600,7 @@ void Tchat::closeEvent(QCloseEvent* event) {
     closing_ = true;
     const QRect area = screen() ? screen()->availableGeometry() : QRect(0, 0, 1 << 15, 1 << 15);
     client_->FormClose(Geometry{area.left(), area.top(), area.width(), area.height()});
-    sock.close();
+    service_->close();
     emit closed();
   }
   event->accept();
@@ -729,11 +667,6 @@ void Tchat::showSettings(const Settings& s) {
   mychat_->setPalette(pal);
   for (int n = 1; n <= kPhraseCount; ++n) b_phrase_[std::size_t(n)]->setToolTip(fromCp1252(client_->phrase(n)));
   OpenBoard1_->setChecked(s.openBoard);
-  if (host_ && client_->hosting()) {
-    host_->server().setBotSpeed(s.botSpeed);
-    host_->server().setComputerLevel(ComputerLevel(s.computerLevel));
-    host_->server().setOpenBoard(s.openBoard);
-  }
 }
 
 void Tchat::showGameOptions(const GameOptions& options) { gamestart_->load(options); }

@@ -10,8 +10,6 @@
 #include <memory>
 
 #include "client_session.h"
-#include "qt_timer.h"
-#include "sock.h"
 
 class QAction;
 class QActionGroup;
@@ -24,6 +22,7 @@ class QToolButton;
 namespace tw {
 
 class ChatDisplay;
+class ClientService;
 class GameArea;
 class HostService;
 class Tabout;
@@ -122,8 +121,6 @@ class Tchat : public QMainWindow, private ClientView {
   void buildMenus();
   void hostpress();
   void joinpress();
-  void redial();
-  void sockInfo(Sock::SocketInfo kind, const QString& text);
   // This copy hosts a game that other players are in.
   bool othersPlaying() const;
   // A yes/no question that blocks nothing; `yes` runs when it is answered yes.
@@ -139,13 +136,9 @@ class Tchat : public QMainWindow, private ClientView {
   QPointer<HostService> host_;  // may go before this window does
   QPointer<Tspylist> spylist_;
   Windows windows_;
-  Sock sock;
-  QtTimer Timer1;
-  QtTimer phrasetimer;
-  QtTimer turntime;
-  QtTimer rejointimer;
   std::unique_ptr<Sounds> sounds_;
-  std::unique_ptr<TClient> client_;
+  std::unique_ptr<ClientService> service_;
+  TClient* client_ = nullptr;  // the service's
   bool started_ = false;
   bool closing_ = false;
   bool endConfirmed_ = false;

@@ -30,13 +30,13 @@ TEST(Sock, ConnectsSendsReceivesAndReportsARemoteClose) {
   client.send(QByteArray("CMD_x+1\xFF", 8));
   ASSERT_TRUE(waitUntil([&] { return got.size() == 8; }));
 
-  QStringList infos;
+  int closes = 0;
   bool disconnected = false;
   QObject::connect(accepted, &Sock::onDisconnect, [&](Sock*) { disconnected = true; });
-  QObject::connect(accepted, &Sock::onInfo, [&](Sock*, Sock::SocketInfo, const QString& m) { infos << m; });
+  QObject::connect(accepted, &Sock::onClose, [&](Sock*) { ++closes; });
   client.close();
   ASSERT_TRUE(waitUntil([&] { return disconnected; }));
-  EXPECT_TRUE(infos.contains(QStringLiteral("Socket Closed")));
+  EXPECT_EQ(closes, 1);
   EXPECT_FALSE(accepted->connected());
 }
 
@@ -52,20 +52,25 @@ TEST(Sock, AConnectToAClosedPortReportsAnErrorWithoutThrowing) {
   Sock client;
   client.setHostName(QStringLiteral("127.0.0.1"));
   client.setPortName(QString::number(port));
-  bool error = false;
-  QStringList closes;
+  QList<QAbstractSocket::SocketError> errors;
+  QString reason;
+  int closes = 0;
   bool disconnected = false;
-  QObject::connect(&client, &Sock::onInfo, [&](Sock*, Sock::SocketInfo kind, const QString& message) {
-    if (kind == Sock::SocketInfo::Error) error = true;
-    if (kind == Sock::SocketInfo::Close) closes << message;
+  QObject::connect(&client, &Sock::onError, [&](Sock*, QAbstractSocket::SocketError e, const QString& why) {
+    errors << e;
+    reason = why;
   });
+  QObject::connect(&client, &Sock::onClose, [&](Sock*) { ++closes; });
   QObject::connect(&client, &Sock::onDisconnect, [&](Sock*) { disconnected = true; });
   client.open();
-  ASSERT_TRUE(waitUntil([&] { return error; }));
+  ASSERT_TRUE(waitUntil([&] { return !errors.isEmpty(); }));
+  EXPECT_EQ(errors.first(), QAbstractSocket::ConnectionRefusedError);
+  EXPECT_FALSE(reason.isEmpty());
   EXPECT_FALSE(client.connected());
   // Only the error: a connection that never opened reports no close.
   spin(50);
-  EXPECT_TRUE(closes.isEmpty()) << closes.join(QStringLiteral(", ")).toStdString();
+  EXPECT_EQ(closes, 0);
+  EXPECT_EQ(errors.size(), 1);
   EXPECT_FALSE(disconnected);
   // A closed component can be opened again.
   EXPECT_FALSE(client.open());
