@@ -76,7 +76,7 @@ struct HostProbe;
 struct LetterEntry {
   int code = 0;
   bool used = false;
-  std::string position;  // "0,n" for bar slot n, "x,y" for a board cell
+  CellRef position;  // 0,n for bar slot n, x,y for a board cell
 };
 
 struct Seat {
@@ -181,7 +181,8 @@ class TServer {
   int countdown() const { return countdown_; }
   int botStep() const { return botStep_; }
   int botCountdown() const { return botCountdown_; }
-  const std::string& botWord() const { return botWord_; }
+  // The word the computer lays out this turn, in word order; empty before it has one.
+  const std::vector<CellRef>& botWord() const { return botWord_; }
   int flipsThisTurn() const { return flipsThisTurn_; }
   int sneakerSeat() const { return sneakerSeat_; }
   int playToScore() const { return playToScore_; }
@@ -368,7 +369,7 @@ class TServer {
   int botCountdown_ = 0;
   int flipsThisTurn_ = 0;
   std::array<std::array<BoardCell, kBoardHeight + 1>, kBoardWidth + 1> board_{};  // [x][y], 1-based
-  std::string botWord_;
+  std::vector<CellRef> botWord_;
   std::string gameMode_;
   std::string fourPlayer_;
   bool viewable_ = false;
