@@ -182,64 +182,66 @@ void TServer::rejectLetter(int seat, int number) {
   log_("Invalid Letter (" + std::to_string(number) + ")");
 }
 
-void TServer::idone(int seat, const std::vector<CellRef>& word) {
-  if (!onTurn(seat)) return;
-  Seat& mover = seats_[seat];
-  std::string letters;
-  std::vector<int> codes;
-  int wordScore = 0;
-  int barCount = 0;
-  int boardCount = 0;
+TServer::TakenWord TServer::takeLetters(int seat, const std::vector<CellRef>& word) {
+  TakenWord taken;
   // Marks of this word alone: the computer leaves its own marks on the bar
   // while it spells, and a slot must not be counted twice.
   std::array<bool, kBarSize + 1> slotTaken{};
-
   for (const CellRef ref : word) {
     if (ref.x == 0 && ref.y == 0) {
-      broadcast(MessageBuilder(cmd::hepasses).field(seat).done(true));
-      enterPhase(kPhaseEmptyDone, 3);
-      return;
+      taken.emptyPosition = true;
+      return taken;
     }
     int code = 0;
     if (ref.x != 0) {
-      if (ref.x < 1 || ref.x > kBoardWidth) return rejectLetter(seat, 5);
-      if (ref.y < 1 || ref.y > kBoardHeight) return rejectLetter(seat, 6);
+      if (ref.x < 1 || ref.x > kBoardWidth) return taken.refused = 5, taken;
+      if (ref.y < 1 || ref.y > kBoardHeight) return taken.refused = 6, taken;
       BoardCell& cell = board_[ref.x][ref.y];
-      if (!cell.faceUp) return rejectLetter(seat, 3);
-      if (cell.used) return rejectLetter(seat, 4);
+      if (!cell.faceUp) return taken.refused = 3, taken;
+      if (cell.used) return taken.refused = 4, taken;
       cell.used = true;
       code = cell.code;
-      wordScore += rules::kBoardLetterFactor * letterworth(code);
-      ++boardCount;
+      taken.makeup.boardValue += letterworth(code);
+      ++taken.makeup.boardLetters;
     } else {
       const int n = ref.y;
-      if (n > kBarSize) return rejectLetter(seat, 1);
-      if (n < 1) return rejectLetter(seat, 2);
-      if (slotTaken[n]) return rejectLetter(seat, 4);
+      if (n > kBarSize) return taken.refused = 1, taken;
+      if (n < 1) return taken.refused = 2, taken;
+      if (slotTaken[n]) return taken.refused = 4, taken;
       slotTaken[n] = true;
-      LetterEntry& entry = mover.letters[n];
+      LetterEntry& entry = seats_[seat].letters[n];
       entry.used = true;
       code = entry.code;
-      wordScore += letterworth(code);
-      ++barCount;
+      taken.makeup.barValue += letterworth(code);
+      ++taken.makeup.barLetters;
     }
-    letters += converttoletter(code);
-    codes.push_back(code);
+    taken.letters += converttoletter(code);
+    taken.codes.push_back(code);
   }
+  return taken;
+}
 
-  if (!rules_.checkWord || !rules_.checkWord(letters)) {
+void TServer::idone(int seat, const std::vector<CellRef>& word) {
+  if (!onTurn(seat)) return;
+  const TakenWord taken = takeLetters(seat, word);
+  if (taken.emptyPosition) {
+    broadcast(MessageBuilder(cmd::hepasses).field(seat).done(true));
+    enterPhase(kPhaseEmptyDone, 3);
+    return;
+  }
+  if (taken.refused != 0) return rejectLetter(seat, taken.refused);
+  if (!rules_.checkWord || !rules_.checkWord(taken.letters)) {
     flipthemover(seat);
     sendTo(seat, MessageBuilder(cmd::invalid).field(seat).done(true));
     return;
   }
-  wordScore += rules::lengthBonus(codes.size());
-  if (boardCount == kMaxFlips) wordScore += rules::kAllFlipsBonus;
-  if (barCount == kBarSize) wordScore += rules::kWholeBarBonus;
-  mover.score += wordScore;
 
+  const int wordScore = rules::wordScore(taken.makeup);
+  Seat& mover = seats_[seat];
+  mover.score += wordScore;
   MessageBuilder message(cmd::hisword);
-  message.field(seat).field(letters).field(mover.score).field(wordScore);
-  for (int code : codes) message.field(code);
+  message.field(seat).field(taken.letters).field(mover.score).field(wordScore);
+  for (int code : taken.codes) message.field(code);
   broadcast(message.done());
   enterPhase(kPhasePause, 4);
 }

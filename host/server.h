@@ -282,6 +282,16 @@ class TServer {
   void hepass(int seat);
   void idone(int from, FieldReader& body);
   void idone(int seat, const std::vector<CellRef>& word);
+  // The letters a submitted word takes, in word order; each is marked used as
+  // it is taken, and the first bad or empty reference ends the taking.
+  struct TakenWord {
+    std::string letters;
+    std::vector<int> codes;
+    rules::WordMakeup makeup;
+    bool emptyPosition = false;  // the word is given up as a pass
+    int refused = 0;             // the number of the first bad reference's fault; 0 none
+  };
+  TakenWord takeLetters(int seat, const std::vector<CellRef>& word);
   void rejectLetter(int seat, int number);
   void flipthemover(int seat);
   static std::vector<CellRef> readWord(FieldReader& refs);

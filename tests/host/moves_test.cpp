@@ -77,6 +77,17 @@ TEST_F(Moves, BoardLettersCountDoubleAndUsingAllEarnsBonuses) {
   }
 }
 
+// The one scoring rule the host and the computer's search share, at the edges
+// of its bonuses: five board letters, the whole bar, ten and eleven letters.
+TEST(WordScore, BonusesStartAndStopAtTheirEdges) {
+  EXPECT_EQ(rules::wordScore({}), 0);
+  EXPECT_EQ(rules::wordScore({0, 5, 0, 3}), 10);               // "cat" from the cells
+  EXPECT_EQ(rules::wordScore({0, 7, 0, 5}), 14 + 5 + 5);       // five cells: length and all flips
+  EXPECT_EQ(rules::wordScore({6, 0, 6, 0}), 6 + 10);           // six from the bar, not all of it
+  EXPECT_EQ(rules::wordScore({7, 3, 7, 3}), 7 + 6 + 30 + 10);  // ten letters, the whole bar
+  EXPECT_EQ(rules::wordScore({7, 4, 7, 4}), 7 + 8 + 0 + 10);   // eleven: no length bonus
+}
+
 TEST_F(Moves, EachBadReferenceIsRejectedByNumberAndTheTurnGoesOn) {
   HostProbe::setBar(host, 1, "cat");
   flipAs(1, 1, 'c');
