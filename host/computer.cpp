@@ -123,7 +123,7 @@ void TServer::layOutBotWord(int seat) {
 
 void TServer::computerdone(int seat) {
   if (botWord_.empty()) {
-    log_("Error in computer's word");
+    log_(refusal(seat, cmd::idone, "the computer has no word to submit"));
     return;
   }
   idone(seat, botWord_);

@@ -5,6 +5,22 @@
 
 namespace tw {
 
+namespace {
+constexpr std::string_view kRefused = " refused: ";
+
+std::string cellText(int x, int y) { return std::to_string(x) + "," + std::to_string(y); }
+}  // namespace
+
+std::string TServer::refusal(int seat, std::string_view command, std::string_view reason) {
+  return "seat " + std::to_string(seat) + ": " + std::string(command) + std::string(kRefused) +
+         std::string(reason);
+}
+
+bool TServer::refusesWord(std::string_view line) {
+  return line.rfind("seat ", 0) == 0 &&
+         line.find(std::string(cmd::idone) + std::string(kRefused)) != line.npos;
+}
+
 bool TServer::onTurn(int seat) const { return phase_ == kPhaseTurn && seat == currentSeat_; }
 
 void TServer::relayMove(int seat, const std::string& message) {
@@ -27,13 +43,12 @@ void TServer::iflip(int, FieldReader& body) {
 void TServer::iflip(int seat, int x, int y) {
   if (!onTurn(seat) || flipsThisTurn_ >= kMaxFlips) return;
   if (!rules::onBoard(x, y)) {
-    log_("seat " + std::to_string(seat) + ": flip of " + std::to_string(x) + "," + std::to_string(y) +
-         " is off the board; ignored");
+    log_(refusal(seat, cmd::iflip, "cell " + cellText(x, y) + " is off the board"));
     return;
   }
   BoardCell& cell = board_[x][y];
   if (cell.faceUp) {
-    log_("flipping..: " + std::to_string(x) + ".." + std::to_string(y));
+    log_(refusal(seat, cmd::iflip, "cell " + cellText(x, y) + " is already face up"));
     return;
   }
   ++flipsThisTurn_;
@@ -51,10 +66,9 @@ void TServer::iflip(int seat, int x, int y) {
 // ---- Word-building relays ---------------------------------------------------------
 
 namespace {
-bool wordPositionOk(int wordpos, int seat, const LogFn& log) {
+bool wordPositionOk(int wordpos, int seat, std::string_view command, const LogFn& log) {
   if (wordpos >= 1 && wordpos <= TServer::kWordPositions) return true;
-  log("seat " + std::to_string(seat) + ": word position " + std::to_string(wordpos) +
-      " is out of range; ignored");
+  log(TServer::refusal(seat, command, "word position " + std::to_string(wordpos) + " is out of range"));
   return false;
 }
 }  // namespace
@@ -69,10 +83,10 @@ void TServer::usebarletter(int, FieldReader& body) {
 void TServer::usebarletter(int seat, int slot, int wordpos) {
   if (!onTurn(seat)) return;
   if (slot < 1 || slot > kBarSize) {
-    log_("seat " + std::to_string(seat) + ": bar slot " + std::to_string(slot) + " is out of range; ignored");
+    log_(refusal(seat, cmd::usebarletter, "bar slot " + std::to_string(slot) + " is out of range"));
     return;
   }
-  if (!wordPositionOk(wordpos, seat, log_)) return;
+  if (!wordPositionOk(wordpos, seat, cmd::usebarletter, log_)) return;
   relayMove(seat, MessageBuilder(cmd::heusebarletter)
                       .field(seat)
                       .field(wordpos)
@@ -91,15 +105,14 @@ void TServer::useboardletter(int, FieldReader& body) {
 void TServer::useboardletter(int seat, int x, int y, int wordpos) {
   if (!onTurn(seat)) return;
   if (!rules::onBoard(x, y)) {
-    log_("seat " + std::to_string(seat) + ": cell " + std::to_string(x) + "," + std::to_string(y) +
-         " is off the board; ignored");
+    log_(refusal(seat, cmd::useboardletter, "cell " + cellText(x, y) + " is off the board"));
     return;
   }
-  if (!wordPositionOk(wordpos, seat, log_)) return;
+  if (!wordPositionOk(wordpos, seat, cmd::useboardletter, log_)) return;
   if (!board_[x][y].faceUp) {
     // Its letter goes to the others with the move; a face-down one is not theirs to learn.
-    log_("seat " + std::to_string(seat) + ": cell " + std::to_string(x) + "," + std::to_string(y) +
-         " is face down and cannot go into the word; ignored");
+    log_(refusal(seat, cmd::useboardletter,
+                 "cell " + cellText(x, y) + " is face down and cannot go into the word"));
     return;
   }
   relayMove(seat, MessageBuilder(cmd::heuseboardletter)
@@ -177,37 +190,38 @@ void TServer::flipthemover(int seat) {
   for (int n = 1; n <= kBarSize; ++n) seats_[seat].letters[n].used = false;
 }
 
-void TServer::rejectLetter(int seat, int number) {
-  flipthemover(seat);
-  log_("Invalid Letter (" + std::to_string(number) + ")");
-}
-
 TServer::TakenWord TServer::takeLetters(int seat, const std::vector<CellRef>& word) {
   TakenWord taken;
   // Marks of this word alone: the computer leaves its own marks on the bar
   // while it spells, and a slot must not be counted twice.
   std::array<bool, kBarSize + 1> slotTaken{};
+  int number = 0;
+  const auto refuse = [&](const std::string& what, const char* why) {
+    taken.refused = "letter " + std::to_string(number) + ": " + what + " " + why;
+    return taken;
+  };
   for (const CellRef ref : word) {
+    ++number;
     if (ref.x == 0 && ref.y == 0) {
       taken.emptyPosition = true;
       return taken;
     }
     int code = 0;
     if (ref.x != 0) {
-      if (ref.x < 1 || ref.x > kBoardWidth) return taken.refused = 5, taken;
-      if (ref.y < 1 || ref.y > kBoardHeight) return taken.refused = 6, taken;
-      BoardCell& cell = board_[ref.x][ref.y];
-      if (!cell.faceUp) return taken.refused = 3, taken;
-      if (cell.used) return taken.refused = 4, taken;
-      cell.used = true;
-      code = cell.code;
+      const std::string cell = "cell " + cellText(ref.x, ref.y);
+      if (!rules::onBoard(ref.x, ref.y)) return refuse(cell, "is off the board");
+      BoardCell& boardCell = board_[ref.x][ref.y];
+      if (!boardCell.faceUp) return refuse(cell, "is face down");
+      if (boardCell.used) return refuse(cell, "is already in the word");
+      boardCell.used = true;
+      code = boardCell.code;
       taken.makeup.boardValue += letterworth(code);
       ++taken.makeup.boardLetters;
     } else {
       const int n = ref.y;
-      if (n > kBarSize) return taken.refused = 1, taken;
-      if (n < 1) return taken.refused = 2, taken;
-      if (slotTaken[n]) return taken.refused = 4, taken;
+      const std::string slot = "bar slot " + std::to_string(n);
+      if (n < 1 || n > kBarSize) return refuse(slot, "is not on the bar");
+      if (slotTaken[n]) return refuse(slot, "is already in the word");
       slotTaken[n] = true;
       LetterEntry& entry = seats_[seat].letters[n];
       entry.used = true;
@@ -229,7 +243,11 @@ void TServer::idone(int seat, const std::vector<CellRef>& word) {
     enterPhase(kPhaseEmptyDone, 3);
     return;
   }
-  if (taken.refused != 0) return rejectLetter(seat, taken.refused);
+  if (!taken.refused.empty()) {
+    flipthemover(seat);
+    log_(refusal(seat, cmd::idone, taken.refused));
+    return;
+  }
   if (!rules_.checkWord || !rules_.checkWord(taken.letters)) {
     flipthemover(seat);
     sendTo(seat, MessageBuilder(cmd::invalid).field(seat).done(true));

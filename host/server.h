@@ -189,6 +189,11 @@ class TServer {
   int turnSeconds() const { return turnSeconds_; }
   const std::string& gameMode() const { return gameMode_; }
   const BoardCell& cell(int x, int y) const { return board_.at(x).at(y); }
+  // A refused command is logged as "seat N: CMD_x refused: why", one form for
+  // every command, so that a reader can count refusals without their reasons.
+  static std::string refusal(int seat, std::string_view command, std::string_view reason);
+  // True for the line of a refused word, whether a player's or the computer's.
+  static bool refusesWord(std::string_view line);
   // True while a playing seat waits for its dropped player to come back.
   bool held(int seat) const { return held_.held(seat); }
 
@@ -289,10 +294,9 @@ class TServer {
     std::vector<int> codes;
     rules::WordMakeup makeup;
     bool emptyPosition = false;  // the word is given up as a pass
-    int refused = 0;             // the number of the first bad reference's fault; 0 none
+    std::string refused;         // why the first bad reference is refused; empty when none is
   };
   TakenWord takeLetters(int seat, const std::vector<CellRef>& word);
-  void rejectLetter(int seat, int number);
   void flipthemover(int seat);
   static std::vector<CellRef> readWord(FieldReader& refs);
 
