@@ -2,6 +2,7 @@
 // whose player just watches, in three paced steps through the same move
 // handlers a person's messages reach.
 #include <algorithm>
+#include <utility>
 
 #include "commands.h"
 #include "server.h"
@@ -61,7 +62,7 @@ void TServer::computerplay(int seat) {
     iflip(seat, pick.x, pick.y);
     LetterEntry& entry = seats_[seat].letters[kBarSize + k];
     entry.code = board_[pick.x][pick.y].code;
-    entry.position = formatCell(pick);
+    entry.position = pick;
   }
   armBot(kBotWord, 4);
 }
@@ -82,7 +83,7 @@ void TServer::computerword(int seat) {
       word = &words[std::size_t(randomBelow(int(words.size()) - 10))];
     } while (word->size() < 4 || word->size() > 7);
 
-    std::string refs;
+    std::vector<CellRef> refs;
     bool spelled = true;
     for (char letter : *word) {
       int found = 0;
@@ -97,12 +98,11 @@ void TServer::computerword(int seat) {
         break;
       }
       entries[found].used = true;
-      refs += '+';
-      refs += entries[found].position;
+      refs.push_back(entries[found].position);
     }
     if (!spelled) continue;
 
-    botWord_ = refs;
+    botWord_ = std::move(refs);
     layOutBotWord(seat);
     return;
   }
@@ -110,9 +110,8 @@ void TServer::computerword(int seat) {
 }
 
 void TServer::layOutBotWord(int seat) {
-  FieldReader reader(std::string_view(botWord_).substr(1));
   int wordpos = 0;
-  for (const CellRef ref : readWord(reader)) {
+  for (const CellRef ref : botWord_) {
     ++wordpos;
     if (ref.x == 0)
       usebarletter(seat, ref.y, wordpos);
@@ -124,11 +123,10 @@ void TServer::layOutBotWord(int seat) {
 
 void TServer::computerdone(int seat) {
   if (botWord_.empty()) {
-    log_("Error in computer's word");
+    log_(refusal(seat, cmd::idone, "the computer has no word to submit"));
     return;
   }
-  FieldReader reader(std::string_view(botWord_).substr(1));
-  idone(seat, readWord(reader));
+  idone(seat, botWord_);
 }
 
 }  // namespace tw

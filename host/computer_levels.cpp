@@ -1,6 +1,8 @@
 // Club and Expert at the table: what each seat remembers of the board, the
 // view a turn's choices are made from, and their turns through the same
 // paced steps and move handlers as Beginner's.
+#include <utility>
+
 #include "commands.h"
 #include "server.h"
 
@@ -92,8 +94,7 @@ void TServer::skilledword(int seat) {
     hepass(seat);
     return;
   }
-  botWord_.clear();
-  for (const CellRef ref : choice->refs) botWord_ += "+" + formatCell(ref);
+  botWord_ = std::move(choice->refs);
   layOutBotWord(seat);
 }
 

@@ -5,6 +5,22 @@
 
 namespace tw {
 
+namespace {
+constexpr std::string_view kRefused = " refused: ";
+
+std::string cellText(int x, int y) { return std::to_string(x) + "," + std::to_string(y); }
+}  // namespace
+
+std::string TServer::refusal(int seat, std::string_view command, std::string_view reason) {
+  return "seat " + std::to_string(seat) + ": " + std::string(command) + std::string(kRefused) +
+         std::string(reason);
+}
+
+bool TServer::refusesWord(std::string_view line) {
+  return line.rfind("seat ", 0) == 0 &&
+         line.find(std::string(cmd::idone) + std::string(kRefused)) != line.npos;
+}
+
 bool TServer::onTurn(int seat) const { return phase_ == kPhaseTurn && seat == currentSeat_; }
 
 void TServer::relayMove(int seat, const std::string& message) {
@@ -27,13 +43,12 @@ void TServer::iflip(int, FieldReader& body) {
 void TServer::iflip(int seat, int x, int y) {
   if (!onTurn(seat) || flipsThisTurn_ >= kMaxFlips) return;
   if (!rules::onBoard(x, y)) {
-    log_("seat " + std::to_string(seat) + ": flip of " + std::to_string(x) + "," + std::to_string(y) +
-         " is off the board; ignored");
+    log_(refusal(seat, cmd::iflip, "cell " + cellText(x, y) + " is off the board"));
     return;
   }
   BoardCell& cell = board_[x][y];
   if (cell.faceUp) {
-    log_("flipping..: " + std::to_string(x) + ".." + std::to_string(y));
+    log_(refusal(seat, cmd::iflip, "cell " + cellText(x, y) + " is already face up"));
     return;
   }
   ++flipsThisTurn_;
@@ -51,10 +66,9 @@ void TServer::iflip(int seat, int x, int y) {
 // ---- Word-building relays ---------------------------------------------------------
 
 namespace {
-bool wordPositionOk(int wordpos, int seat, const LogFn& log) {
+bool wordPositionOk(int wordpos, int seat, std::string_view command, const LogFn& log) {
   if (wordpos >= 1 && wordpos <= TServer::kWordPositions) return true;
-  log("seat " + std::to_string(seat) + ": word position " + std::to_string(wordpos) +
-      " is out of range; ignored");
+  log(TServer::refusal(seat, command, "word position " + std::to_string(wordpos) + " is out of range"));
   return false;
 }
 }  // namespace
@@ -69,10 +83,10 @@ void TServer::usebarletter(int, FieldReader& body) {
 void TServer::usebarletter(int seat, int slot, int wordpos) {
   if (!onTurn(seat)) return;
   if (slot < 1 || slot > kBarSize) {
-    log_("seat " + std::to_string(seat) + ": bar slot " + std::to_string(slot) + " is out of range; ignored");
+    log_(refusal(seat, cmd::usebarletter, "bar slot " + std::to_string(slot) + " is out of range"));
     return;
   }
-  if (!wordPositionOk(wordpos, seat, log_)) return;
+  if (!wordPositionOk(wordpos, seat, cmd::usebarletter, log_)) return;
   relayMove(seat, MessageBuilder(cmd::heusebarletter)
                       .field(seat)
                       .field(wordpos)
@@ -91,15 +105,14 @@ void TServer::useboardletter(int, FieldReader& body) {
 void TServer::useboardletter(int seat, int x, int y, int wordpos) {
   if (!onTurn(seat)) return;
   if (!rules::onBoard(x, y)) {
-    log_("seat " + std::to_string(seat) + ": cell " + std::to_string(x) + "," + std::to_string(y) +
-         " is off the board; ignored");
+    log_(refusal(seat, cmd::useboardletter, "cell " + cellText(x, y) + " is off the board"));
     return;
   }
-  if (!wordPositionOk(wordpos, seat, log_)) return;
+  if (!wordPositionOk(wordpos, seat, cmd::useboardletter, log_)) return;
   if (!board_[x][y].faceUp) {
     // Its letter goes to the others with the move; a face-down one is not theirs to learn.
-    log_("seat " + std::to_string(seat) + ": cell " + std::to_string(x) + "," + std::to_string(y) +
-         " is face down and cannot go into the word; ignored");
+    log_(refusal(seat, cmd::useboardletter,
+                 "cell " + cellText(x, y) + " is face down and cannot go into the word"));
     return;
   }
   relayMove(seat, MessageBuilder(cmd::heuseboardletter)
@@ -177,69 +190,76 @@ void TServer::flipthemover(int seat) {
   for (int n = 1; n <= kBarSize; ++n) seats_[seat].letters[n].used = false;
 }
 
-void TServer::rejectLetter(int seat, int number) {
-  flipthemover(seat);
-  log_("Invalid Letter (" + std::to_string(number) + ")");
+TServer::TakenWord TServer::takeLetters(int seat, const std::vector<CellRef>& word) {
+  TakenWord taken;
+  // Marks of this word alone: the computer leaves its own marks on the bar
+  // while it spells, and a slot must not be counted twice.
+  std::array<bool, kBarSize + 1> slotTaken{};
+  int number = 0;
+  const auto refuse = [&](const std::string& what, const char* why) {
+    taken.refused = "letter " + std::to_string(number) + ": " + what + " " + why;
+    return taken;
+  };
+  for (const CellRef ref : word) {
+    ++number;
+    if (ref.x == 0 && ref.y == 0) {
+      taken.emptyPosition = true;
+      return taken;
+    }
+    int code = 0;
+    if (ref.x != 0) {
+      const std::string cell = "cell " + cellText(ref.x, ref.y);
+      if (!rules::onBoard(ref.x, ref.y)) return refuse(cell, "is off the board");
+      BoardCell& boardCell = board_[ref.x][ref.y];
+      if (!boardCell.faceUp) return refuse(cell, "is face down");
+      if (boardCell.used) return refuse(cell, "is already in the word");
+      boardCell.used = true;
+      code = boardCell.code;
+      taken.makeup.boardValue += letterworth(code);
+      ++taken.makeup.boardLetters;
+    } else {
+      const int n = ref.y;
+      const std::string slot = "bar slot " + std::to_string(n);
+      if (n < 1 || n > kBarSize) return refuse(slot, "is not on the bar");
+      if (slotTaken[n]) return refuse(slot, "is already in the word");
+      slotTaken[n] = true;
+      LetterEntry& entry = seats_[seat].letters[n];
+      entry.used = true;
+      code = entry.code;
+      taken.makeup.barValue += letterworth(code);
+      ++taken.makeup.barLetters;
+    }
+    taken.letters += converttoletter(code);
+    taken.codes.push_back(code);
+  }
+  return taken;
 }
 
 void TServer::idone(int seat, const std::vector<CellRef>& word) {
   if (!onTurn(seat)) return;
-  Seat& mover = seats_[seat];
-  std::string letters;
-  std::vector<int> codes;
-  int wordScore = 0;
-  int barCount = 0;
-  int boardCount = 0;
-  // Marks of this word alone: the computer leaves its own marks on the bar
-  // while it spells, and a slot must not be counted twice.
-  std::array<bool, kBarSize + 1> slotTaken{};
-
-  for (const CellRef ref : word) {
-    if (ref.x == 0 && ref.y == 0) {
-      broadcast(MessageBuilder(cmd::hepasses).field(seat).done(true));
-      enterPhase(kPhaseEmptyDone, 3);
-      return;
-    }
-    int code = 0;
-    if (ref.x != 0) {
-      if (ref.x < 1 || ref.x > kBoardWidth) return rejectLetter(seat, 5);
-      if (ref.y < 1 || ref.y > kBoardHeight) return rejectLetter(seat, 6);
-      BoardCell& cell = board_[ref.x][ref.y];
-      if (!cell.faceUp) return rejectLetter(seat, 3);
-      if (cell.used) return rejectLetter(seat, 4);
-      cell.used = true;
-      code = cell.code;
-      wordScore += rules::kBoardLetterFactor * letterworth(code);
-      ++boardCount;
-    } else {
-      const int n = ref.y;
-      if (n > kBarSize) return rejectLetter(seat, 1);
-      if (n < 1) return rejectLetter(seat, 2);
-      if (slotTaken[n]) return rejectLetter(seat, 4);
-      slotTaken[n] = true;
-      LetterEntry& entry = mover.letters[n];
-      entry.used = true;
-      code = entry.code;
-      wordScore += letterworth(code);
-      ++barCount;
-    }
-    letters += converttoletter(code);
-    codes.push_back(code);
+  const TakenWord taken = takeLetters(seat, word);
+  if (taken.emptyPosition) {
+    broadcast(MessageBuilder(cmd::hepasses).field(seat).done(true));
+    enterPhase(kPhaseEmptyDone, 3);
+    return;
   }
-
-  if (!rules_.checkWord || !rules_.checkWord(letters)) {
+  if (!taken.refused.empty()) {
+    flipthemover(seat);
+    log_(refusal(seat, cmd::idone, taken.refused));
+    return;
+  }
+  if (!rules_.checkWord || !rules_.checkWord(taken.letters)) {
     flipthemover(seat);
     sendTo(seat, MessageBuilder(cmd::invalid).field(seat).done(true));
     return;
   }
-  wordScore += rules::lengthBonus(codes.size());
-  if (boardCount == kMaxFlips) wordScore += rules::kAllFlipsBonus;
-  if (barCount == kBarSize) wordScore += rules::kWholeBarBonus;
-  mover.score += wordScore;
 
+  const int wordScore = rules::wordScore(taken.makeup);
+  Seat& mover = seats_[seat];
+  mover.score += wordScore;
   MessageBuilder message(cmd::hisword);
-  message.field(seat).field(letters).field(mover.score).field(wordScore);
-  for (int code : codes) message.field(code);
+  message.field(seat).field(taken.letters).field(mover.score).field(wordScore);
+  for (int code : taken.codes) message.field(code);
   broadcast(message.done());
   enterPhase(kPhasePause, 4);
 }

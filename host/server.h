@@ -76,7 +76,7 @@ struct HostProbe;
 struct LetterEntry {
   int code = 0;
   bool used = false;
-  std::string position;  // "0,n" for bar slot n, "x,y" for a board cell
+  CellRef position;  // 0,n for bar slot n, x,y for a board cell
 };
 
 struct Seat {
@@ -181,13 +181,19 @@ class TServer {
   int countdown() const { return countdown_; }
   int botStep() const { return botStep_; }
   int botCountdown() const { return botCountdown_; }
-  const std::string& botWord() const { return botWord_; }
+  // The word the computer lays out this turn, in word order; empty before it has one.
+  const std::vector<CellRef>& botWord() const { return botWord_; }
   int flipsThisTurn() const { return flipsThisTurn_; }
   int sneakerSeat() const { return sneakerSeat_; }
   int playToScore() const { return playToScore_; }
   int turnSeconds() const { return turnSeconds_; }
   const std::string& gameMode() const { return gameMode_; }
   const BoardCell& cell(int x, int y) const { return board_.at(x).at(y); }
+  // A refused command is logged as "seat N: CMD_x refused: why", one form for
+  // every command, so that a reader can count refusals without their reasons.
+  static std::string refusal(int seat, std::string_view command, std::string_view reason);
+  // True for the line of a refused word, whether a player's or the computer's.
+  static bool refusesWord(std::string_view line);
   // True while a playing seat waits for its dropped player to come back.
   bool held(int seat) const { return held_.held(seat); }
 
@@ -281,7 +287,16 @@ class TServer {
   void hepass(int seat);
   void idone(int from, FieldReader& body);
   void idone(int seat, const std::vector<CellRef>& word);
-  void rejectLetter(int seat, int number);
+  // The letters a submitted word takes, in word order; each is marked used as
+  // it is taken, and the first bad or empty reference ends the taking.
+  struct TakenWord {
+    std::string letters;
+    std::vector<int> codes;
+    rules::WordMakeup makeup;
+    bool emptyPosition = false;  // the word is given up as a pass
+    std::string refused;         // why the first bad reference is refused; empty when none is
+  };
+  TakenWord takeLetters(int seat, const std::vector<CellRef>& word);
   void flipthemover(int seat);
   static std::vector<CellRef> readWord(FieldReader& refs);
 
@@ -368,7 +383,7 @@ class TServer {
   int botCountdown_ = 0;
   int flipsThisTurn_ = 0;
   std::array<std::array<BoardCell, kBoardHeight + 1>, kBoardWidth + 1> board_{};  // [x][y], 1-based
-  std::string botWord_;
+  std::vector<CellRef> botWord_;
   std::string gameMode_;
   std::string fourPlayer_;
   bool viewable_ = false;

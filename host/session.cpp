@@ -250,7 +250,7 @@ void TServer::dispatch(int from, std::string_view line) {
   const std::string who = "seat " + std::to_string(from);
   dispatchLine(line, kRoutes, who, log_, [&](const Route& route, std::string_view text) {
     if (!allowed(route, from, text)) {
-      log_(who + ": " + std::string(route.command) + " not allowed from this seat; dropped");
+      log_(refusal(from, route.command, "not allowed from this seat"));
       return;
     }
     if (!route.handler) return;

@@ -78,7 +78,7 @@ void TServer::startgame(int, FieldReader& body) {
     seat.score = 0;
     seat.justWatching = false;
     seat.inGame = true;
-    for (int n = 1; n <= kBarSize; ++n) seat.letters[n] = LetterEntry{0, false, "0," + std::to_string(n)};
+    for (int n = 1; n <= kBarSize; ++n) seat.letters[n] = LetterEntry{0, false, CellRef{0, n}};
   }
   fourPlayer_ = four;
   if (fourPlayer_ == "1") seats_[5].inGame = seats_[6].inGame = false;

@@ -195,7 +195,7 @@ int WordFinder::score(const Group& g, const Letters& l, Use* use) const {
   const int n = g.length;
   int base = 0;
   int board = 0;      // board letters taken by choice: face-up ones first
-  int gain = 0;       // what board letters add by counting double
+  int gain = 0;       // the values of the board letters
   int mandatory = 0;  // remembered cells the word cannot do without
   // Bar letters that a remembered cell could stand in for, to count double.
   std::array<std::pair<int, int>, kMaxLength> extras{};  // value, letter
@@ -203,7 +203,7 @@ int WordFinder::score(const Group& g, const Letters& l, Use* use) const {
   // The other way to play it: the whole bar, the rest from the board.
   int barInWord = 0;
   int barTotal = 0;
-  int wholeBarGain = 0;
+  int wholeBarGain = 0;  // the values of its board letters
   int wholeBarFlips = 0;
   for (int letter = 0; letter < rules::kLetterCount; ++letter) barTotal += l.bar[std::size_t(letter)];
 
@@ -239,12 +239,13 @@ int WordFinder::score(const Group& g, const Letters& l, Use* use) const {
   const int taken = std::min(extraCount, l.flips - mandatory);
   for (int e = 0; e < taken; ++e) gain += extras[std::size_t(e)].first;
   board += taken;
-  const int lengthBonus = rules::lengthBonus(std::size_t(n));
-  const int natural = base + gain + lengthBonus + (board == rules::kMaxFlips ? rules::kAllFlipsBonus : 0) +
-                      (n - board == rules::kBarSize ? rules::kWholeBarBonus : 0);
+  const int natural = rules::wordScore({base - gain, gain, n - board, board});
   const bool wholeBarFits =
       barTotal == rules::kBarSize && barInWord == rules::kBarSize && wholeBarFlips <= l.flips;
-  const int wholeBar = wholeBarFits ? base + wholeBarGain + lengthBonus + rules::kWholeBarBonus : -1;
+  const int wholeBar =
+      wholeBarFits
+          ? rules::wordScore({base - wholeBarGain, wholeBarGain, rules::kBarSize, n - rules::kBarSize})
+          : -1;
 
   if (use) {
     *use = Use{};

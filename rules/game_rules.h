@@ -94,4 +94,21 @@ constexpr int lengthBonus(std::size_t letters) {
   return kBonusPerLetter * int(letters - (kMinBonusLength - 1));
 }
 
+// Where a word's letters come from: their values summed by source, and how
+// many come from each.
+struct WordMakeup {
+  int barValue = 0;
+  int boardValue = 0;
+  int barLetters = 0;
+  int boardLetters = 0;
+};
+
+// The score of a word: what the host adds and what the computer's search
+// expects, so the two cannot drift apart.
+constexpr int wordScore(const WordMakeup& w) {
+  return w.barValue + kBoardLetterFactor * w.boardValue +
+         lengthBonus(std::size_t(w.barLetters + w.boardLetters)) +
+         (w.boardLetters == kMaxFlips ? kAllFlipsBonus : 0) + (w.barLetters == kBarSize ? kWholeBarBonus : 0);
+}
+
 }  // namespace tw::rules

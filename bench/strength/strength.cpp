@@ -119,8 +119,7 @@ bool playGame(const HostRules& base, std::uint32_t seed, const Options& options,
   TServer host(
       table, HostTimers{socktimer, timer1, computertimer, logintimer, bantimer},
       [&](const std::string& line) {
-        const bool refusal = line.rfind("Invalid Letter", 0) == 0 || line == "Error in computer's word";
-        if (refusal && current >= 2) ++table.sides[std::size_t(current)]->refused;
+        if (TServer::refusesWord(line) && current >= 2) ++table.sides[std::size_t(current)]->refused;
       },
       rules);
   host.setComputerLevel(2, first.level);

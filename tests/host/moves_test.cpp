@@ -77,18 +77,37 @@ TEST_F(Moves, BoardLettersCountDoubleAndUsingAllEarnsBonuses) {
   }
 }
 
-TEST_F(Moves, EachBadReferenceIsRejectedByNumberAndTheTurnGoesOn) {
+// The one scoring rule the host and the computer's search share, at the edges
+// of its bonuses: five board letters, the whole bar, ten and eleven letters.
+TEST(WordScore, BonusesStartAndStopAtTheirEdges) {
+  EXPECT_EQ(rules::wordScore({}), 0);
+  EXPECT_EQ(rules::wordScore({0, 5, 0, 3}), 10);               // "cat" from the cells
+  EXPECT_EQ(rules::wordScore({0, 7, 0, 5}), 14 + 5 + 5);       // five cells: length and all flips
+  EXPECT_EQ(rules::wordScore({6, 0, 6, 0}), 6 + 10);           // six from the bar, not all of it
+  EXPECT_EQ(rules::wordScore({7, 3, 7, 3}), 7 + 6 + 30 + 10);  // ten letters, the whole bar
+  EXPECT_EQ(rules::wordScore({7, 4, 7, 4}), 7 + 8 + 0 + 10);   // eleven: no length bonus
+}
+
+TEST_F(Moves, EachBadReferenceIsRefusedWithItsReasonAndTheTurnGoesOn) {
   HostProbe::setBar(host, 1, "cat");
   flipAs(1, 1, 'c');
   clearAll();
-  const std::pair<std::string, int> cases[] = {
-      {"0,1+0,8", 1}, {"0,-1", 2}, {"1,1+5,5", 3}, {"1,1+1,1", 4},
-      {"11,1", 5},    {"-2,3", 5}, {"1,9", 6},     {"1,0", 6},
+  const std::pair<std::string, std::string> cases[] = {
+      {"0,1+0,8", "letter 2: bar slot 8 is not on the bar"},
+      {"0,-1", "letter 1: bar slot -1 is not on the bar"},
+      {"1,1+5,5", "letter 2: cell 5,5 is face down"},
+      {"1,1+1,1", "letter 2: cell 1,1 is already in the word"},
+      {"11,1", "letter 1: cell 11,1 is off the board"},
+      {"-2,3", "letter 1: cell -2,3 is off the board"},
+      {"1,9", "letter 1: cell 1,9 is off the board"},
+      {"1,0", "letter 1: cell 1,0 is off the board"},
   };
-  for (const auto& [refs, number] : cases) {
+  for (const auto& [refs, reason] : cases) {
     log.clear();
     done(refs);
-    EXPECT_TRUE(logged("Invalid Letter (" + std::to_string(number) + ")")) << refs;
+    ASSERT_EQ(log.size(), 1u) << refs;
+    EXPECT_EQ(log[0], "seat 1: CMD_idone refused: " + reason);
+    EXPECT_TRUE(TServer::refusesWord(log[0])) << refs;
     EXPECT_TRUE(nothingSent()) << refs;
     EXPECT_FALSE(anyMarks()) << refs;
     EXPECT_EQ(host.phase(), TServer::kPhaseTurn) << refs;
@@ -101,7 +120,7 @@ TEST_F(Moves, ABarSlotNamedTwiceIsRejectedNotCountedTwice) {
   HostProbe::setBar(host, 1, "ta");
   HostProbe::seat(host, 1).letters[3].code = 5;  // e
   done("0,1+0,3+0,3");                           // "tee" would need two e's
-  EXPECT_TRUE(logged("Invalid Letter (4)"));
+  EXPECT_TRUE(logged("seat 1: CMD_idone refused: letter 3: bar slot 3 is already in the word"));
   EXPECT_TRUE(nothingSent());
   EXPECT_EQ(host.seat(1).score, 0);
   EXPECT_EQ(host.phase(), TServer::kPhaseTurn);
@@ -145,7 +164,7 @@ TEST_F(Moves, FlipsAreRelayedAndTheFifthIsMarkedLast) {
   say(1, "CMD_iflip+1+2147483647+-2147483648+");
   pump();
   EXPECT_TRUE(nothingSent());
-  EXPECT_TRUE(logged("flipping..: 4..2"));
+  EXPECT_TRUE(logged("seat 1: CMD_iflip refused: cell 4,2 is already face up"));
   EXPECT_TRUE(logged("off the board"));
   for (int x = 5; x <= 8; ++x) say(1, "CMD_iflip+1+" + std::to_string(x) + "+2+");
   pump();

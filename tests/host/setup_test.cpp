@@ -36,7 +36,7 @@ TEST_F(Setup, StartSendsOptionsBoardBarsAndTheFirstTurn) {
   for (int s = 1; s <= 6; ++s) {
     for (int n = 1; n <= 7; ++n) {
       EXPECT_TRUE(host.seat(s).letters[n].code >= 1 && host.seat(s).letters[n].code <= 26);
-      EXPECT_EQ(host.seat(s).letters[n].position, "0," + std::to_string(n));
+      EXPECT_EQ(host.seat(s).letters[n].position, (CellRef{0, n}));
     }
   }
   std::string tiles = "CMD_mytiles+1";
