@@ -8,6 +8,8 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <variant>
+#include <vector>
 
 #include "client_session.h"
 #include "qt_timer.h"
@@ -132,7 +134,11 @@ class Tchat : public QMainWindow, private ClientView {
   void label_playername1ContextPopup(int seat, const QPoint& at);
   void smileyChosen(int tag);
 
+  struct MenuItem;
+  struct ChoiceMenu;
+  using MenuEntry = std::variant<MenuItem, ChoiceMenu>;
   QAction* action(QMenu* menu, const QString& caption, const char* name, bool checkable = false);
+  void addItems(QMenu* menu, const std::vector<MenuEntry>& entries, bool popup);
 
   StartOptions options_;
   LogFn log_;
