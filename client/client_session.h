@@ -38,7 +38,8 @@ struct GameOptions {
 // of the window is redrawn from the mirror when it says what changed.
 class ClientView : public GameView {
  public:
-  virtual void setStyle(int index, const TextStyle& style) = 0;
+  // Chat style `index` changed; the window reads it from the session.
+  virtual void styleChanged(int index) = 0;
   virtual void addChatLine(const ChatLine& line) = 0;
   // A seat's name label: its text, and whether it and the score are shown.
   virtual void setSeat(int seat, const std::string& name, bool visible) = 0;
@@ -197,6 +198,7 @@ class TClient : private MirrorSession {
   // The game as this copy mirrors it.
   GameMirror& game() { return game_; }
   const GameMirror& game() const { return game_; }
+  // The chat's styles: each line recolours its style, and the text size sets them all.
   const TextStyle& style(int index) const { return styles_.at(std::size_t(index)); }
 
   static constexpr std::string_view kWaiting = Roster::kWaiting;

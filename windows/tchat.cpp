@@ -202,7 +202,7 @@ void Tchat::setSpyList(Tspylist* spylist) {
 }
 
 void Tchat::buildChat(QWidget* panel) {
-  mainchat_ = new ChatDisplay(panel);
+  mainchat_ = new ChatDisplay(panel, [this](int index) -> const TextStyle& { return client_->style(index); });
   mainchat_->setObjectName(QStringLiteral("mainchat"));
   mainchat_->setGeometry(445, 185, 262, 232);
   mainchat_->setAccessibleName(QStringLiteral("Chat"));
@@ -704,7 +704,7 @@ void Tchat::bringForward() {
 
 // ---- ClientView ----------------------------------------------------------------------------
 
-void Tchat::setStyle(int index, const TextStyle& style) { mainchat_->setStyle(index, style); }
+void Tchat::styleChanged(int index) { mainchat_->styleChanged(index); }
 
 void Tchat::addChatLine(const ChatLine& line) { mainchat_->addLine(line); }
 

@@ -99,7 +99,7 @@ class Tchat : public QMainWindow, private ClientView {
 
  private:
   // ClientView.
-  void setStyle(int index, const TextStyle& style) override;
+  void styleChanged(int index) override;
   void addChatLine(const ChatLine& line) override;
   void setSeat(int seat, const std::string& name, bool visible) override;
   void setWatchMark(int seat, bool shown) override;
