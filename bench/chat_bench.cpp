@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <array>
 #include <string>
 
 #include "chat_display.h"
@@ -67,7 +68,9 @@ struct Display {
     shown();
   }
   QApplication& application = app();  // before any widget
-  tw::ChatDisplay chat;
+  // The session's styles, as the display reads them.
+  std::array<tw::TextStyle, tw::kStyleCount> styles = tw::initialStyles();
+  tw::ChatDisplay chat{nullptr, [this](int i) -> const tw::TextStyle& { return styles.at(std::size_t(i)); }};
 };
 
 void BM_ChatLongLine(benchmark::State& state) {
@@ -106,10 +109,9 @@ void BM_ChatColourChange(benchmark::State& state) {
     d.chat.addLine(
         tw::layoutChatLine("3+Cid chats: hello there :)#12 see www.example.org now " + std::to_string(i)));
   d.shown();
-  tw::TextStyle style = d.chat.style(3);
   for (auto _ : state) {
-    style.colour ^= 0x0000FF;
-    d.chat.setStyle(3, style);
+    d.styles[3].colour ^= 0x0000FF;
+    d.chat.styleChanged(3);
     d.shown();
   }
 }

@@ -302,7 +302,7 @@ void TClient::addlinetochat(std::string_view line, Colour colour) {
   changed.underline = false;
   if (!(changed == style)) {
     style = changed;
-    view_.setStyle(layout.style, style);
+    view_.styleChanged(layout.style);
   }
   for (auto& piece : layout.pieces)
     if (piece.kind == ChatPiece::Kind::Link) piece.link = links_.add(linkTarget(piece.text));
@@ -432,7 +432,7 @@ void TClient::playsounds(const std::string& name) {
 void TClient::applyTextSize() {
   for (int i = 0; i < kStyleCount; ++i) {
     styles_[std::size_t(i)].size = settings_.textSize;
-    view_.setStyle(i, styles_[std::size_t(i)]);
+    view_.styleChanged(i);
   }
 }
 

@@ -38,7 +38,8 @@ struct GameOptions {
 // of the window is redrawn from the mirror when it says what changed.
 class ClientView : public GameView {
  public:
-  virtual void setStyle(int index, const TextStyle& style) = 0;
+  // Chat style `index` changed; the window reads it from the session.
+  virtual void styleChanged(int index) = 0;
   virtual void addChatLine(const ChatLine& line) = 0;
   // A seat's name label: its text, and whether it and the score are shown.
   virtual void setSeat(int seat, const std::string& name, bool visible) = 0;
@@ -64,7 +65,7 @@ struct ClientTimers {
   Timer& turntime;     // the turn clock, one tick a second
 };
 
-class TClient {
+class TClient : private MirrorSession {
  public:
   static constexpr int seatCount = rules::kSeatCount;
   static constexpr int kSlots = rules::kSlotCount;
@@ -83,11 +84,11 @@ class TClient {
   const std::string& playerName() const { return playerName_; }
   void setHosting(bool hosting) { hosting_ = hosting; }
   bool hosting() const { return hosting_; }
-  int ownSeat() const { return ownSeat_; }
+  int ownSeat() const override { return ownSeat_; }
   bool loggedIn() const { return loggedIn_; }
   // Seat 1 holds the host's rights (starting games, removing players, setting
   // others to watch), whoever runs the host: this copy or tilewhirl-host.
-  bool hostRights() const { return loggedIn_ && ownSeat_ == 1; }
+  bool hostRights() const override { return loggedIn_ && ownSeat_ == 1; }
 
   // A joined copy gets back into a running game by itself after its
   // connection dropped: `dial` connects again, `timer` paces the tries.
@@ -119,7 +120,7 @@ class TClient {
 
   // A chat line "seat+text" in a colour; status lines are "0+text".
   void addlinetochat(std::string_view line, Colour colour);
-  void status(std::string_view text) { addlinetochat("0+" + std::string(text), kBlue); }
+  void status(std::string_view text) override { addlinetochat("0+" + std::string(text), kBlue); }
 
   // ---- User commands -------------------------------------------------------
   // Enter in the input: gives true when the input is to be emptied.
@@ -133,11 +134,11 @@ class TClient {
   bool justWatchChecked() const { return justWatch_; }
   // A new game clears "Just Watch" and the watching marks, and shows the
   // computer that plays an empty seat 2.
-  void uncheckJustWatch();
-  void setWatchMark(int seat, bool shown);
-  void setSeatLabel(int seat, std::string name);
+  void uncheckJustWatch() override;
+  void setWatchMark(int seat, bool shown) override;
+  void setSeatLabel(int seat, std::string name) override;
   // Sends a move of the game; nothing goes out before the login.
-  void sendMove(const std::string& bytes) {
+  void sendMove(const std::string& bytes) override {
     if (loggedIn_) send(bytes);
   }
 
@@ -187,11 +188,11 @@ class TClient {
   // changed since the last save.
   void FormClose(const Geometry& workArea);
 
-  void playsounds(const std::string& name);
+  void playsounds(const std::string& name) override;
 
   // Roster as shown.
   const Roster& roster() const { return roster_; }
-  const std::string& seatName(int seat) const { return roster_.name(seat); }
+  const std::string& seatName(int seat) const override { return roster_.name(seat); }
   bool seatVisible(int seat) const { return roster_.visible(seat); }
   bool watchMark(int seat) const { return roster_.watching(seat); }
   const std::vector<std::string>& spies() const { return roster_.spies(); }
@@ -199,6 +200,7 @@ class TClient {
   // The game as this copy mirrors it.
   GameMirror& game() { return game_; }
   const GameMirror& game() const { return game_; }
+  // The chat's styles: each line recolours its style, and the text size sets them all.
   const TextStyle& style(int index) const { return styles_.at(std::size_t(index)); }
 
   static constexpr std::string_view kWaiting = Roster::kWaiting;
@@ -214,6 +216,12 @@ class TClient {
     void (GameMirror::*game)(std::string_view body);
   };
   static const Route kRoutes[];
+  // The rest of what the game mirror asks of the session.
+  bool seatEmpty(int seat) const override { return roster_.empty(seat); }
+  bool watching() const override { return justWatch_; }
+  Options mirrorOptions() const override {
+    return {settings_.turnSound == 1, settings_.seeTheirs, settings_.clearWord};
+  }
   void processsocktimer();
 
   void sendloginfo(std::string_view body);

@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cctype>
 
-#include "client_session.h"
+#include "chat_line.h"
 #include "commands.h"
+#include "framing.h"
 #include "game_tally.h"
+#include "roster.h"
 #include "system_seed.h"
 
 namespace tw {
@@ -28,7 +30,7 @@ std::string upper(std::string_view text) {
 
 }  // namespace
 
-GameMirror::GameMirror(TClient& session, GameView& view, Timer& turntime, LogFn log)
+GameMirror::GameMirror(MirrorSession& session, GameView& view, Timer& turntime, LogFn log)
     : session_(session), view_(view), turntime_(turntime), log_(log ? std::move(log) : LogFn(logLine)) {
   seedFromSystem(rng_);
 }
@@ -109,7 +111,7 @@ void GameMirror::startthegame(std::string_view body) {
   setTurnTime(toIntOr(seconds, kFallbackTurnTime));
   state_.playToScore = "Play to Score: " + playTo;
   systemLine(name + " has started a game.");
-  if (session_.roster().empty(2)) session_.setSeatLabel(2, std::string(Roster::computerName(2)));
+  if (session_.seatEmpty(2)) session_.setSeatLabel(2, std::string(Roster::computerName(2)));
   state_.fourPlayer = four != "0";
   changed(kSeatsChanged | kPanelsChanged | kCaptionsChanged);
 }
@@ -133,7 +135,7 @@ void GameMirror::getnextplayer(std::string_view body) {
   for (auto& position : state_.word) position = GameState::WordPosition{};
   if (seat == ownSeat()) {
     state_.status = "Choose 5 tiles to flip.";
-    playsounds(session_.settings().turnSound == 1 ? "turnnew" : "turn");
+    playsounds(session_.mirrorOptions().newTurnSound ? "turnnew" : "turn");
   } else {
     state_.status = seatName(seat) + "'s turn.";
     state_.moveButtons = false;
@@ -230,7 +232,7 @@ void GameMirror::theirtiles(std::string_view body) {
     if (slot < 1 || slot > GameState::kBarSize) continue;
     state_.theirTiles[std::size_t(slot)] = validCode(code) ? code : 0;
   }
-  if (seat != ownSeat() && session_.settings().seeTheirs) state_.theirTilesShown = true;
+  if (seat != ownSeat() && session_.mirrorOptions().seeTheirs) state_.theirTilesShown = true;
   changed(kPanelsChanged);
 }
 
@@ -363,7 +365,7 @@ void GameMirror::invalid(std::string_view body) {
   FieldReader f(body);
   if (f.nextInt() != ownSeat()) return;
   state_.status = "Invalid Word";
-  if (session_.settings().clearWord && state_.wordLength > 0) clickclear();
+  if (session_.mirrorOptions().clearWord && state_.wordLength > 0) clickclear();
   state_.seatOnTurn = ownSeat();
   if (state_.secondsLeft > 4) state_.moveButtons = true;
   changed(kStatusChanged | kPanelsChanged);
@@ -428,7 +430,7 @@ void GameMirror::winner(std::string_view body) {
   if (!playing || !tally_) return;
   std::vector<std::string> players;
   for (int s = 1; s <= GameState::kSeatCount; ++s)
-    if (s != own && !session_.roster().empty(s)) players.push_back(seatName(s));
+    if (s != own && !session_.seatEmpty(s)) players.push_back(seatName(s));
   tally_->addgame(GameResult{won, name}, players);
 }
 

@@ -16,7 +16,6 @@
 
 namespace tw {
 
-class TClient;
 class GameTally;
 
 // What the window redraws after a change of the mirror.
@@ -39,11 +38,42 @@ class GameView {
   virtual void message(const std::string& text) = 0;
 };
 
+// What the mirror needs of the session it runs in.
+class MirrorSession {
+ public:
+  virtual ~MirrorSession() = default;
+  // The player's options that change how a game shows.
+  struct Options {
+    bool newTurnSound = false;
+    bool seeTheirs = false;
+    bool clearWord = false;
+  };
+
+  virtual int ownSeat() const = 0;
+  virtual const std::string& seatName(int seat) const = 0;
+  virtual bool seatEmpty(int seat) const = 0;
+  // Seat 1's rights: starting games.
+  virtual bool hostRights() const = 0;
+  // "Just Watch" is on: this copy makes no moves.
+  virtual bool watching() const = 0;
+  virtual Options mirrorOptions() const = 0;
+  // A new game clears "Just Watch" and the watching marks, and labels the
+  // computer that plays an empty seat 2.
+  virtual void uncheckJustWatch() = 0;
+  virtual void setWatchMark(int seat, bool shown) = 0;
+  virtual void setSeatLabel(int seat, std::string name) = 0;
+  // A move of the game to the host.
+  virtual void sendMove(const std::string& bytes) = 0;
+  // A status line in the chat.
+  virtual void status(std::string_view text) = 0;
+  virtual void playsounds(const std::string& name) = 0;
+};
+
 class GameMirror {
  public:
   enum class Button { Left, Right };
 
-  GameMirror(TClient& session, GameView& view, Timer& turntime, LogFn log);
+  GameMirror(MirrorSession& session, GameView& view, Timer& turntime, LogFn log);
 
   const GameState& state() const { return state_; }
   void setTally(GameTally* tally) { tally_ = tally; }
@@ -113,7 +143,7 @@ class GameMirror {
   void puttoboard(int x, int y);
   void putBack(const std::string& cell);
 
-  TClient& session_;
+  MirrorSession& session_;
   GameView& view_;
   Timer& turntime_;
   LogFn log_;

@@ -1,8 +1,8 @@
 // The user's side of a turn: turning tiles over, building the word from the
 // board and the bar, taking letters back, Done, Pass, Buy, and rearranging
 // the bar. Each move shows at once and goes to the host, which decides.
-#include "client_session.h"
 #include "commands.h"
+#include "framing.h"
 #include "game_mirror.h"
 
 namespace tw {
@@ -12,7 +12,7 @@ const std::string kWatchMessage = "You need to turn off \"Just Watch\" before yo
 }
 
 bool GameMirror::watchMessage() {
-  if (!session_.justWatchChecked()) return false;
+  if (!session_.watching()) return false;
   view_.message(kWatchMessage);
   return true;
 }

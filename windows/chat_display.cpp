@@ -15,7 +15,12 @@ namespace {
 const QString kLinkScheme = QStringLiteral("tw-link");
 }  // namespace
 
-ChatDisplay::ChatDisplay(QWidget* parent) : QTextBrowser(parent), styles_(initialStyles()) {
+ChatDisplay::ChatDisplay(QWidget* parent, StyleSource styles) : QTextBrowser(parent), styles_(std::move(styles)) {
+  if (!styles_)
+    styles_ = [](int index) -> const TextStyle& {
+      static const std::array<TextStyle, kStyleCount> initial = initialStyles();
+      return initial.at(std::size_t(index));
+    };
   setOpenLinks(false);
   setOpenExternalLinks(false);
   setUndoRedoEnabled(false);
@@ -54,7 +59,7 @@ QColor ChatDisplay::toQColor(Colour colour, const QPalette& palette) {
 }
 
 QTextCharFormat ChatDisplay::format(int style, bool link) const {
-  const TextStyle& s = styles_.at(std::size_t(style));
+  const TextStyle& s = styles_(style);
   QTextCharFormat f;
   f.setFontFamilies({QStringLiteral("Arial")});
   f.setFontPointSize(s.size);
@@ -66,9 +71,8 @@ QTextCharFormat ChatDisplay::format(int style, bool link) const {
   return f;
 }
 
-void ChatDisplay::setStyle(int index, const TextStyle& style) {
+void ChatDisplay::styleChanged(int index) {
   if (index < 0 || index >= kStyleCount) return;
-  styles_[std::size_t(index)] = style;
   textFormats_[std::size_t(index)] = format(index);
   linkFormats_[std::size_t(index)] = format(index, true);
   restyle(index);

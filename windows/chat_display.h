@@ -1,12 +1,13 @@
-// mainchat: the read-only chat display. It keeps a table of 15 text styles;
-// every piece of text remembers its style, so changing a style restyles the
-// lines already shown. Text is inserted as text, never parsed as markup.
+// mainchat: the read-only chat display. It shows 15 text styles that the
+// session keeps; every piece of text remembers its style, so a changed style
+// restyles the lines already shown. Text is inserted as text, never parsed as markup.
 // Peers decide how long and how often lines come, so a line is laid out in
 // one edit, a restyle is one edit, and only the latest kMaxLines are kept.
 #pragma once
 
 #include <QTextBrowser>
 #include <array>
+#include <functional>
 
 #include "chat_line.h"
 
@@ -16,12 +17,15 @@ class ChatDisplay : public QTextBrowser {
   Q_OBJECT
 
  public:
-  explicit ChatDisplay(QWidget* parent = nullptr);
+  // Where the display reads a style by its index; without one, the initial styles.
+  using StyleSource = std::function<const TextStyle&(int index)>;
+  explicit ChatDisplay(QWidget* parent = nullptr, StyleSource styles = {});
 
   static constexpr int kMaxLines = 500;
 
-  void setStyle(int index, const TextStyle& style);
-  const TextStyle& style(int index) const { return styles_.at(std::size_t(index)); }
+  // Style `index` changed at its source: its lines are shown anew.
+  void styleChanged(int index);
+  const TextStyle& style(int index) const { return styles_(index); }
   void addLine(const ChatLine& line);
   // Removes every line; the smilies stay available.
   void clearChat();
@@ -44,7 +48,7 @@ class ChatDisplay : public QTextBrowser {
   void addSmilies();
   void restyle(int style);
 
-  std::array<TextStyle, kStyleCount> styles_;
+  StyleSource styles_;
   std::array<QTextCharFormat, kStyleCount> textFormats_;
   std::array<QTextCharFormat, kStyleCount> linkFormats_;
   bool scrollOff_ = false;

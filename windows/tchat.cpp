@@ -184,7 +184,7 @@ void Tchat::setSpyList(Tspylist* spylist) {
 }
 
 void Tchat::buildChat(QWidget* panel) {
-  mainchat_ = new ChatDisplay(panel);
+  mainchat_ = new ChatDisplay(panel, [this](int index) -> const TextStyle& { return client_->style(index); });
   mainchat_->setObjectName(QStringLiteral("mainchat"));
   mainchat_->setGeometry(445, 185, 262, 232);
   mainchat_->setAccessibleName(QStringLiteral("Chat"));
@@ -257,174 +257,201 @@ QAction* Tchat::action(QMenu* menu, const QString& caption, const char* name, bo
   return a;
 }
 
+// One line of a menu: {caption, object name, checkable, shortcut, handler,
+// where the window keeps it}. No caption makes a separator.
+struct Tchat::MenuItem {
+  const char* caption = nullptr;
+  const char* name = nullptr;
+  bool checkable = false;
+  QKeySequence shortcut{};
+  std::function<void(bool)> triggered{};
+  QAction** keep = nullptr;  // the window changes this item later
+};
+
+// A submenu of exclusive choices, each {caption, object name, tag, where the
+// window keeps it}; the chosen tag goes to `choose`.
+struct Tchat::ChoiceMenu {
+  struct Choice {
+    QString caption;
+    const char* name;
+    int tag;
+    QAction** keep;
+  };
+  const char* caption;
+  const char* name;
+  std::vector<Choice> choices;
+  std::function<void(int)> choose;
+  QMenu** keep = nullptr;
+};
+
+void Tchat::addItems(QMenu* menu, const std::vector<MenuEntry>& entries, bool popup) {
+  for (const MenuEntry& entry : entries) {
+    if (const auto* sub = std::get_if<ChoiceMenu>(&entry)) {
+      QMenu* m = menu->addMenu(QLatin1String(sub->caption));
+      m->setObjectName(QLatin1String(sub->name));
+      auto* group = new QActionGroup(this);
+      for (const ChoiceMenu::Choice& choice : sub->choices) {
+        QAction* a = action(m, choice.caption, choice.name, true);
+        a->setProperty("tag", choice.tag);
+        group->addAction(a);
+        connect(a, &QAction::triggered, this, [choose = sub->choose, tag = choice.tag] { choose(tag); });
+        *choice.keep = a;
+      }
+      if (sub->keep) *sub->keep = m;
+      continue;
+    }
+    const MenuItem& item = std::get<MenuItem>(entry);
+    if (!item.caption) {
+      menu->addSeparator();
+      continue;
+    }
+    QAction* a = action(menu, QLatin1String(item.caption), item.name, item.checkable);
+    if (!item.shortcut.isEmpty()) {
+      a->setShortcut(item.shortcut);
+      if (popup) a->setShortcutVisibleInContextMenu(true);
+    }
+    if (item.triggered) connect(a, &QAction::triggered, this, item.triggered);
+    if (item.keep) *item.keep = a;
+  }
+}
+
 void Tchat::buildMenus() {
-  QMenu* game = menuBar()->addMenu(QStringLiteral("&Game"));
-  StartGame1_ = action(game, QStringLiteral("Start Game"), "StartGame1");
-  StartGame1_->setShortcut(QKeySequence::New);
-  StartGame1_->setEnabled(false);
-  connect(StartGame1_, &QAction::triggered, this, &Tchat::button_startClick);
-  // Without the lobby program, the way to host or join friends.
-  QAction* hostOrJoin = action(game, QStringLiteral("Host or Join..."), "HostOrJoin1");
-  hostOrJoin->setShortcut(QKeySequence::Open);
-  connect(hostOrJoin, &QAction::triggered, this, [this] { bringUp(windows_.hostOrJoin); });
-  JustWatch1_ = action(game, QStringLiteral("Just Watch"), "JustWatch1", true);
-  connect(JustWatch1_, &QAction::triggered, this, [this] {
-    // The mark follows the host's answer, not the click.
-    JustWatch1_->setChecked(client_->justWatchChecked());
-    client_->JustWatch1Click();
-  });
-  game->addSeparator();
-  QAction* exit = action(game, QStringLiteral("Exit"), "Exit1");
-  exit->setShortcut(QKeySequence::Quit);
-  connect(exit, &QAction::triggered, this, &QWidget::close);
-
-  QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
-  PlaySounds1_ = action(options, QStringLiteral("Play Sounds"), "PlaySounds1", true);
-  connect(PlaySounds1_, &QAction::triggered, this, [this](bool on) { client_->setPlaySounds(on); });
-  PlayChatterSounds1_ = action(options, QStringLiteral("Play Chatter Sounds"), "PlayChatterSounds1", true);
-  connect(PlayChatterSounds1_, &QAction::triggered, this, [this](bool on) { client_->setChatterSounds(on); });
-  TurnSound1_ = options->addMenu(QStringLiteral("Turn Sound"));
-  TurnSound1_->setObjectName(QStringLiteral("TurnSound1"));
-  auto* turnGroup = new QActionGroup(this);
-  Classic1_ = action(TurnSound1_, QStringLiteral("Classic"), "Classic1", true);
-  New1_ = action(TurnSound1_, QStringLiteral("New"), "New1", true);
-  for (auto [a, tag] : {std::pair{Classic1_, 0}, std::pair{New1_, 1}}) {
-    a->setProperty("tag", tag);
-    turnGroup->addAction(a);
-    connect(a, &QAction::triggered, this, [this, tag = tag] { client_->setTurnSound(tag); });
-  }
-  connect(action(options, QStringLiteral("Text Color"), "TextColor1"), &QAction::triggered, this, [this] {
-    const QColor c =
-        QColorDialog::getColor(ChatDisplay::toQColor(client_->settings().textColour, palette()), this);
-    if (c.isValid()) client_->setTextColour(fromQColor(c));
-  });
-  QMenu* sizes = options->addMenu(QStringLiteral("Text Size"));
-  sizes->setObjectName(QStringLiteral("TextSize1"));
-  auto* sizeGroup = new QActionGroup(this);
-  const int sizeTags[] = {8, 10, 12, 14};
-  for (int i = 0; i < 4; ++i) {
-    const int size = sizeTags[i];
-    QAction* a =
-        action(sizes, QString::number(size), QStringLiteral("N%1").arg(size).toLatin1().constData(), true);
-    a->setProperty("tag", size);
-    sizeGroup->addAction(a);
-    textSizes_[std::size_t(i)] = a;
-    connect(a, &QAction::triggered, this, [this, size] { client_->setTextSize(size); });
-  }
-  ScrollChatOff2_ = action(options, QStringLiteral("Scroll Chat Off"), "ScrollChatOff2", true);
-  ScrollChatOff2_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-  QAction* clear2 = action(options, QStringLiteral("Clear Main Chat"), "ClearMainChat2");
-  options->addSeparator();
-  BotSpeed1_ = options->addMenu(QStringLiteral("Bot Speed"));
-  BotSpeed1_->setObjectName(QStringLiteral("BotSpeed1"));
-  BotSpeed1_->setProperty("tag", rules::kBotNormalMs);
-  auto* speedGroup = new QActionGroup(this);
-  Slow1_ = action(BotSpeed1_, QStringLiteral("Slow"), "Slow1", true);
-  Normal1_ = action(BotSpeed1_, QStringLiteral("Normal"), "Normal1", true);
-  Fast1_ = action(BotSpeed1_, QStringLiteral("Fast"), "Fast1", true);
-  for (auto [a, ms] : {std::pair{Slow1_, rules::kBotSlowMs}, std::pair{Normal1_, rules::kBotNormalMs},
-                         std::pair{Fast1_, rules::kBotFastMs}}) {
-    a->setProperty("tag", ms);
-    speedGroup->addAction(a);
-    connect(a, &QAction::triggered, this, [this, ms = ms] { client_->setBotSpeed(ms); });
-  }
-  OpenBoard1_ = action(options, QStringLiteral("Open Board"), "OpenBoard1", true);
-  OpenBoard1_->setToolTip(
-      QStringLiteral("From the next game, tell every player every letter, as older hosts did"));
-  options->setToolTipsVisible(true);
-  OpenBoard1_->setVisible(false);
-  connect(OpenBoard1_, &QAction::triggered, this, [this](bool on) { client_->setOpenBoard(on); });
-  QMenu* levelMenu = options->addMenu(QStringLiteral("Computer Level"));
-  levelMenu->setObjectName(QStringLiteral("ComputerLevel1"));
-  auto* levelGroup = new QActionGroup(this);
-  const char* levelNames[] = {"Beginner1", "Club1", "Expert1"};
-  for (int level = 0; level < 3; ++level) {
-    const std::string_view name = levelName(ComputerLevel(level));
-    QAction* a =
-        action(levelMenu, QString::fromLatin1(name.data(), qsizetype(name.size())), levelNames[level], true);
-    levelGroup->addAction(a);
-    levels_[std::size_t(level)] = a;
-    connect(a, &QAction::triggered, this, [this, level] { client_->setComputerLevel(level); });
-  }
-  ClearWord_ = action(options, QStringLiteral("Clear Word"), "ClearWord", true);
-  connect(ClearWord_, &QAction::triggered, this, [this](bool on) { client_->setClearWord(on); });
-  seetheirs_ = action(options, QStringLiteral("See Other Player's Tiles"), "seetheirs", true);
-  connect(seetheirs_, &QAction::triggered, this, [this](bool on) { client_->setSeeTheirs(on); });
-  options->addSeparator();
-  connect(action(options, QStringLiteral("Reset Screen Location"), "ResetScreenLocation1"),
-          &QAction::triggered, this, [this] {
-            setGeometry(Geometry{3, 3, 720, 535});
-          });
-
-  QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-  connect(action(view, QStringLiteral("View Tally"), "ViewTally1"), &QAction::triggered, this, [this] {
+  const QKeySequence none;
+  const QKeySequence ctrlS(Qt::CTRL | Qt::Key_S);
+  const MenuItem separator;
+  const auto scrollOff = [this](bool on) {
+    ScrollChatOff1_->setChecked(on);
+    ScrollChatOff2_->setChecked(on);
+    mainchat_->setScrollOff(on);
+  };
+  const auto clearChat = [this](bool) {
+    mainchat_->clearChat();
+    mychat_->setFocus();
+  };
+  const auto viewTally = [this](bool) {
     if (!windows_.tally) return;
     std::vector<std::string> players;
     for (int s = 1; s <= TClient::seatCount; ++s)
       if (s != client_->ownSeat() && !client_->roster().empty(s)) players.push_back(client_->seatName(s));
     windows_.tally->viewTally(players);
-  });
-  connect(action(view, QStringLiteral("Spy List"), "SpyList1"), &QAction::triggered, this,
-          [this] { bringUp(spylist_); });
-  connect(action(view, QStringLiteral("Phrase List"), "PhraseList1"), &QAction::triggered, this, [this] {
+  };
+  const auto phraseList = [this](bool) {
     if (!windows_.phrases) return;
     QStringList phrases;
     for (int n = 1; n <= TClient::kPhraseCount; ++n) phrases << fromCp1252(client_->phrase(n));
     windows_.phrases->showPhrases(phrases);
-  });
+  };
+  const auto textColour = [this](bool) {
+    const QColor c =
+        QColorDialog::getColor(ChatDisplay::toQColor(client_->settings().textColour, palette()), this);
+    if (c.isValid()) client_->setTextColour(fromQColor(c));
+  };
+  std::vector<ChoiceMenu::Choice> levels;
+  const char* levelNames[] = {"Beginner1", "Club1", "Expert1"};
+  for (int level = 0; level < 3; ++level) {
+    const std::string_view name = levelName(ComputerLevel(level));
+    levels.push_back({QString::fromLatin1(name.data(), qsizetype(name.size())), levelNames[level], level,
+                      &levels_[std::size_t(level)]});
+  }
 
-  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-  QAction* content = action(help, QStringLiteral("Content"), "Content1");
-  content->setShortcut(QKeySequence::HelpContents);
-  connect(content, &QAction::triggered, this, [this] { bringUp(windows_.help); });
-  connect(action(help, QStringLiteral("About"), "About1"), &QAction::triggered, this,
-          [this] { bringUp(windows_.about); });
+  const std::pair<const char*, std::vector<MenuEntry>> bar[] = {
+      {"&Game",
+       {MenuItem{"Start Game", "StartGame1", false, QKeySequence::New, [this](bool) { button_startClick(); },
+                 &StartGame1_},
+        // Without the lobby program, the way to host or join friends.
+        MenuItem{"Host or Join...", "HostOrJoin1", false, QKeySequence::Open,
+                 [this](bool) { bringUp(windows_.hostOrJoin); }},
+        MenuItem{"Just Watch", "JustWatch1", true, none,
+                 [this](bool) {
+                   // The mark follows the host's answer, not the click.
+                   JustWatch1_->setChecked(client_->justWatchChecked());
+                   client_->JustWatch1Click();
+                 },
+                 &JustWatch1_},
+        separator, MenuItem{"Exit", "Exit1", false, QKeySequence::Quit, [this](bool) { close(); }}}},
+      {"&Options",
+       {MenuItem{"Play Sounds", "PlaySounds1", true, none, [this](bool on) { client_->setPlaySounds(on); },
+                 &PlaySounds1_},
+        MenuItem{"Play Chatter Sounds", "PlayChatterSounds1", true, none,
+                 [this](bool on) { client_->setChatterSounds(on); }, &PlayChatterSounds1_},
+        ChoiceMenu{"Turn Sound",
+                   "TurnSound1",
+                   {{QStringLiteral("Classic"), "Classic1", 0, &Classic1_},
+                    {QStringLiteral("New"), "New1", 1, &New1_}},
+                   [this](int tag) { client_->setTurnSound(tag); },
+                   &TurnSound1_},
+        MenuItem{"Text Color", "TextColor1", false, none, textColour},
+        ChoiceMenu{"Text Size",
+                   "TextSize1",
+                   {{QStringLiteral("8"), "N8", 8, &textSizes_[0]},
+                    {QStringLiteral("10"), "N10", 10, &textSizes_[1]},
+                    {QStringLiteral("12"), "N12", 12, &textSizes_[2]},
+                    {QStringLiteral("14"), "N14", 14, &textSizes_[3]}},
+                   [this](int size) { client_->setTextSize(size); }},
+        MenuItem{"Scroll Chat Off", "ScrollChatOff2", true, ctrlS, scrollOff, &ScrollChatOff2_},
+        MenuItem{"Clear Main Chat", "ClearMainChat2", false, none, clearChat}, separator,
+        ChoiceMenu{"Bot Speed",
+                   "BotSpeed1",
+                   {{QStringLiteral("Slow"), "Slow1", rules::kBotSlowMs, &Slow1_},
+                    {QStringLiteral("Normal"), "Normal1", rules::kBotNormalMs, &Normal1_},
+                    {QStringLiteral("Fast"), "Fast1", rules::kBotFastMs, &Fast1_}},
+                   [this](int ms) { client_->setBotSpeed(ms); },
+                   &BotSpeed1_},
+        MenuItem{"Open Board", "OpenBoard1", true, none, [this](bool on) { client_->setOpenBoard(on); },
+                 &OpenBoard1_},
+        ChoiceMenu{"Computer Level", "ComputerLevel1", levels,
+                   [this](int level) { client_->setComputerLevel(level); }},
+        MenuItem{"Clear Word", "ClearWord", true, none, [this](bool on) { client_->setClearWord(on); },
+                 &ClearWord_},
+        MenuItem{"See Other Player's Tiles", "seetheirs", true, none,
+                 [this](bool on) { client_->setSeeTheirs(on); }, &seetheirs_},
+        separator,
+        MenuItem{"Reset Screen Location", "ResetScreenLocation1", false, none,
+                 [this](bool) { setGeometry(Geometry{3, 3, 720, 535}); }}}},
+      {"&View",
+       {MenuItem{"View Tally", "ViewTally1", false, none, viewTally},
+        MenuItem{"Spy List", "SpyList1", false, none, [this](bool) { bringUp(spylist_); }},
+        MenuItem{"Phrase List", "PhraseList1", false, none, phraseList}}},
+      {"&Help",
+       {MenuItem{"Content", "Content1", false, QKeySequence::HelpContents,
+                 [this](bool) { bringUp(windows_.help); }},
+        MenuItem{"About", "About1", false, none, [this](bool) { bringUp(windows_.about); }}}},
+  };
+  for (const auto& [title, entries] : bar) addItems(menuBar()->addMenu(QLatin1String(title)), entries, false);
+  StartGame1_->setEnabled(false);
+  BotSpeed1_->setProperty("tag", rules::kBotNormalMs);
+  OpenBoard1_->setToolTip(
+      QStringLiteral("From the next game, tell every player every letter, as older hosts did"));
+  OpenBoard1_->setVisible(false);  // the hosting copy shows it
+  qobject_cast<QMenu*>(OpenBoard1_->parent())->setToolTipsVisible(true);
 
-  popup_chat_ = new QMenu(this);
-  popup_chat_->setObjectName(QStringLiteral("popup_chat"));
-  ScrollChatOff1_ = action(popup_chat_, QStringLiteral("Scroll Chat Off"), "ScrollChatOff1", true);
-  ScrollChatOff1_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-  ScrollChatOff1_->setShortcutVisibleInContextMenu(true);
+  const auto popup = [this](const char* name, const std::vector<MenuEntry>& entries) {
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QLatin1String(name));
+    addItems(menu, entries, true);
+    return menu;
+  };
+  popup_chat_ =
+      popup("popup_chat",
+            {MenuItem{"Scroll Chat Off", "ScrollChatOff1", true, ctrlS, scrollOff, &ScrollChatOff1_},
+             MenuItem{"Clear Main Chat", "ClearMainChat1", false, none, clearChat},
+             MenuItem{"Select All", "SelectAll1", false, none, [this](bool) { mainchat_->selectAll(); }},
+             MenuItem{"Copy", "Copy1", false, QKeySequence::Copy, [this](bool) { mainchat_->copy(); }}});
   // The Options item carries the working shortcut; this one only shows it.
   ScrollChatOff1_->setShortcutContext(Qt::WidgetShortcut);
-  QAction* clear1 = action(popup_chat_, QStringLiteral("Clear Main Chat"), "ClearMainChat1");
-  connect(action(popup_chat_, QStringLiteral("Select All"), "SelectAll1"), &QAction::triggered, mainchat_,
-          &QTextEdit::selectAll);
-  QAction* copy = action(popup_chat_, QStringLiteral("Copy"), "Copy1");
-  copy->setShortcut(QKeySequence::Copy);
-  copy->setShortcutVisibleInContextMenu(true);
-  connect(copy, &QAction::triggered, mainchat_, &QTextEdit::copy);
-  auto scrollOff = [this](bool on) {
-    ScrollChatOff1_->setChecked(on);
-    ScrollChatOff2_->setChecked(on);
-    mainchat_->setScrollOff(on);
-  };
-  connect(ScrollChatOff1_, &QAction::triggered, this, scrollOff);
-  connect(ScrollChatOff2_, &QAction::triggered, this, scrollOff);
-  for (QAction* clear : {clear1, clear2})
-    connect(clear, &QAction::triggered, this, [this] {
-      mainchat_->clearChat();
-      mychat_->setFocus();
-    });
-
-  popup_input_ = new QMenu(this);
-  popup_input_->setObjectName(QStringLiteral("popup_input"));
-  Paste1_ = action(popup_input_, QStringLiteral("Paste"), "Paste1");
-  Paste1_->setShortcut(QKeySequence::Paste);
-  Paste1_->setShortcutVisibleInContextMenu(true);
-  connect(Paste1_, &QAction::triggered, this, [this] {
-    const QString text = QApplication::clipboard()->text();
-    if (!text.isEmpty()) mychat_->setText(text);
-  });
-
-  popup_kick_ = new QMenu(this);
-  popup_kick_->setObjectName(QStringLiteral("popup_kick"));
-  RemoveFromGame1_ = action(popup_kick_, QStringLiteral("Remove From Game"), "RemoveFromGame1");
-  SettoJustWatch1_ = action(popup_kick_, QStringLiteral("Set to Just Watch"), "SettoJustWatch1");
-  UnsetJustWatch1_ = action(popup_kick_, QStringLiteral("Unset Just Watch"), "UnsetJustWatch1");
-  connect(RemoveFromGame1_, &QAction::triggered, this, [this] { client_->kicking(kickSeat_); });
-  connect(SettoJustWatch1_, &QAction::triggered, this, [this] { client_->setJustWatch(kickSeat_, true); });
-  connect(UnsetJustWatch1_, &QAction::triggered, this, [this] { client_->setJustWatch(kickSeat_, false); });
+  popup_input_ = popup("popup_input", {MenuItem{"Paste", "Paste1", false, QKeySequence::Paste,
+                                                [this](bool) {
+                                                  const QString text = QApplication::clipboard()->text();
+                                                  if (!text.isEmpty()) mychat_->setText(text);
+                                                },
+                                                &Paste1_}});
+  popup_kick_ = popup(
+      "popup_kick", {MenuItem{"Remove From Game", "RemoveFromGame1", false, none,
+                              [this](bool) { client_->kicking(kickSeat_); }, &RemoveFromGame1_},
+                     MenuItem{"Set to Just Watch", "SettoJustWatch1", false, none,
+                              [this](bool) { client_->setJustWatch(kickSeat_, true); }, &SettoJustWatch1_},
+                     MenuItem{"Unset Just Watch", "UnsetJustWatch1", false, none,
+                              [this](bool) { client_->setJustWatch(kickSeat_, false); }, &UnsetJustWatch1_}});
 }
 
 // ---- The game ------------------------------------------------------------------------------
@@ -615,7 +642,7 @@ void Tchat::bringForward() {
 
 // ---- ClientView ----------------------------------------------------------------------------
 
-void Tchat::setStyle(int index, const TextStyle& style) { mainchat_->setStyle(index, style); }
+void Tchat::styleChanged(int index) { mainchat_->styleChanged(index); }
 
 void Tchat::addChatLine(const ChatLine& line) { mainchat_->addLine(line); }
 

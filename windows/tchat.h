@@ -8,6 +8,8 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <variant>
+#include <vector>
 
 #include "client_session.h"
 
@@ -96,7 +98,7 @@ class Tchat : public QMainWindow, private ClientView {
 
  private:
   // ClientView.
-  void setStyle(int index, const TextStyle& style) override;
+  void styleChanged(int index) override;
   void addChatLine(const ChatLine& line) override;
   void setSeat(int seat, const std::string& name, bool visible) override;
   void setWatchMark(int seat, bool shown) override;
@@ -129,7 +131,11 @@ class Tchat : public QMainWindow, private ClientView {
   void label_playername1ContextPopup(int seat, const QPoint& at);
   void smileyChosen(int tag);
 
+  struct MenuItem;
+  struct ChoiceMenu;
+  using MenuEntry = std::variant<MenuItem, ChoiceMenu>;
   QAction* action(QMenu* menu, const QString& caption, const char* name, bool checkable = false);
+  void addItems(QMenu* menu, const std::vector<MenuEntry>& entries, bool popup);
 
   StartOptions options_;
   LogFn log_;

@@ -19,7 +19,9 @@ using Messages = std::vector<std::string>;
 
 class FakeView final : public ClientView {
  public:
-  void setStyle(int index, const TextStyle& style) override { styles[index] = style; }
+  void styleChanged(int index) override {
+    if (session) styles[index] = session->style(index);
+  }
   void addChatLine(const ChatLine& line) override {
     std::string text = std::to_string(line.style) + "|" + line.prefix + " ";
     for (const auto& p : line.pieces)
@@ -43,6 +45,7 @@ class FakeView final : public ClientView {
   void closeWindow() override { closed = true; }
   void gameChanged(unsigned changes) override { gameChanges |= changes; }
 
+  const TClient* session = nullptr;  // where changed styles are read
   std::map<int, TextStyle> styles;
   Messages lines;
   ChatLine last;
@@ -69,6 +72,7 @@ class Session : public ::testing::Test {
             [this](const std::string& l) { log.push_back(l); }) {
     std::filesystem::remove(path);
     client.setPlayerName("Ann");
+    view.session = &client;
   }
   ~Session() override { std::filesystem::remove(path); }
 
