@@ -646,9 +646,7 @@ void Tchat::styleChanged(int index) { mainchat_->styleChanged(index); }
 
 void Tchat::addChatLine(const ChatLine& line) { mainchat_->addLine(line); }
 
-void Tchat::setSeat(int seat, const std::string&, bool) { gameArea_->redrawSeat(seat); }
-
-void Tchat::setWatchMark(int seat, bool) { gameArea_->redrawSeat(seat); }
+void Tchat::seatChanged(int seat) { gameArea_->redrawSeat(seat); }
 
 void Tchat::gameChanged(unsigned changes) {
   gameArea_->redraw(changes);
@@ -661,12 +659,12 @@ void Tchat::gameChanged(unsigned changes) {
   if (spylist_) spylist_->setKickEnabled(client_->hostRights());
 }
 
-void Tchat::setJustWatchChecked(bool checked) { JustWatch1_->setChecked(checked); }
+void Tchat::justWatchChanged() { JustWatch1_->setChecked(client_->justWatchChecked()); }
 
-void Tchat::setSpies(const std::vector<std::string>& entries) {
+void Tchat::spiesChanged() {
   if (!spylist_) return;
   QStringList list;
-  for (const auto& e : entries) list << fromCp1252(e);
+  for (const auto& e : client_->spies()) list << fromCp1252(e);
   spylist_->setEntries(list);
 }
 
