@@ -198,6 +198,8 @@ class TClient : private MirrorSession {
   bool seatVisible(int seat) const { return roster_.visible(seat); }
   bool watchMark(int seat) const { return roster_.watching(seat); }
   const std::vector<std::string>& spies() const { return roster_.spies(); }
+  // Whom the tally counts a game of this seat against.
+  std::vector<std::string> opponents() const override { return roster_.opponents(ownSeat_); }
 
   // The game as this copy mirrors it.
   GameMirror& game() { return game_; }

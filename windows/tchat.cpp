@@ -140,10 +140,6 @@ void Tchat::showKeptOut() {
 
 void Tchat::setWindows(const Windows& windows) {
   windows_ = windows;
-  if (windows_.tally) {
-    client_->game().setTally(&windows_.tally->tally());
-    connect(windows_.tally, &QObject::destroyed, this, [this] { client_->game().setTally(nullptr); });
-  }
   if (windows_.phrases)
     connect(windows_.phrases, &Tphrases::phrasesChanged, this, [this](const QStringList& phrases) {
       Phrases texts;
@@ -330,10 +326,7 @@ void Tchat::buildMenus() {
   };
   const auto viewTally = [this](bool) {
     if (!windows_.tally) return;
-    std::vector<std::string> players;
-    for (int s = 1; s <= TClient::seatCount; ++s)
-      if (s != client_->ownSeat() && !client_->roster().empty(s)) players.push_back(client_->seatName(s));
-    windows_.tally->viewTally(players);
+    windows_.tally->viewTally(client_->opponents());
   };
   const auto phraseList = [this](bool) {
     if (!windows_.phrases) return;
