@@ -114,8 +114,12 @@ int main(int argc, char* argv[]) {
     options.host = start.hosting();
   }
 
+  // The tally outlives every window: the game mirror feeds it and the tally
+  // window shows it.
+  tw::Tally tally(findTally(), tw::logLine);
   // Windows in their order of creation; each lives until the program ends.
   tw::Tchat chat(options);
+  chat.client().game().setTally(&tally);
   const tw::SettingsStore& settings = chat.client().settingsStore();
   tw::Tdownload download(tw::Tdownload::defaultPlaces(settings), &chat);
   tw::Thelp help(&chat);
@@ -123,7 +127,7 @@ int main(int argc, char* argv[]) {
   tw::TDictn spell(wordListFolder(), tw::logLine);
   tw::HostService host(tw::standardRules(spell), tw::logLine);
   tw::Tspylist spylist(&chat);
-  tw::Ttallylist tallylist(findTally(), &chat);
+  tw::Ttallylist tallylist(tally, &chat);
   tw::Tabout about(&chat);
   tw::Tconnect hostOrJoin(settings, &chat);
   chat.setHost(&host);

@@ -147,11 +147,11 @@ void TClient::sockClosed() {
 void TClient::forgetSeats() {
   for (int s = 1; s <= seatCount; ++s) {
     roster_.setName(s, s == 2 ? std::string(computerName(2)) : std::string(kWaiting), roster_.visible(s));
-    view_.setSeat(s, roster_.name(s), roster_.visible(s));
-    setWatchMark(s, false);
+    roster_.setWatching(s, false);
+    view_.seatChanged(s);
   }
   roster_.clearSpies();
-  view_.setSpies(roster_.spies());
+  view_.spiesChanged();
 }
 
 void TClient::ended() {
@@ -208,10 +208,10 @@ void TClient::newplayerinfo(std::string_view body) {
   }
   if (seat <= seatCount) {
     roster_.setName(seat, name, true);
-    view_.setSeat(seat, name, true);
+    view_.seatChanged(seat);
   } else {
     roster_.addSpy(seat, name);
-    view_.setSpies(roster_.spies());
+    view_.spiesChanged();
     status(seat == ownSeat_ ? std::string("You are spying.") : name + " is spying.");
   }
   playsounds("entered");
@@ -236,12 +236,12 @@ void TClient::playerdisconnected(std::string_view body) {
     if (label != kWaiting && label != computerName(seat)) status(label + " disconnected.");
     roster_.setName(seat, seat == 2 ? std::string(computerName(2)) : std::string(kWaiting),
                     roster_.visible(seat));
-    view_.setSeat(seat, roster_.name(seat), roster_.visible(seat));
-    setWatchMark(seat, false);
+    roster_.setWatching(seat, false);
+    view_.seatChanged(seat);
   } else if (seat > seatCount && seat <= kSlots) {
     if (!roster_.removeSpy(seat, name)) return;
     status(name + " has left.");
-    view_.setSpies(roster_.spies());
+    view_.spiesChanged();
   }
 }
 
@@ -257,7 +257,7 @@ void TClient::justwatching(std::string_view body) {
   const bool watching = f.rest() == "1";
   if (seat == ownSeat_) {
     justWatch_ = watching;
-    view_.setJustWatchChecked(watching);
+    view_.justWatchChanged();
   }
   status(roster_.name(seat) + (watching ? " is just watching" : " is now playing again"));
   setWatchMark(seat, watching);
@@ -362,19 +362,19 @@ void TClient::JustWatch1Click() {
 
 void TClient::uncheckJustWatch() {
   justWatch_ = false;
-  view_.setJustWatchChecked(false);
+  view_.justWatchChanged();
 }
 
 void TClient::setWatchMark(int seat, bool shown) {
   if (!Roster::playingSeat(seat)) return;
   roster_.setWatching(seat, shown);
-  view_.setWatchMark(seat, shown);
+  view_.seatChanged(seat);
 }
 
 void TClient::setSeatLabel(int seat, std::string name) {
   if (!Roster::playingSeat(seat)) return;
   roster_.setName(seat, std::move(name), true);
-  view_.setSeat(seat, roster_.name(seat), roster_.visible(seat));
+  view_.seatChanged(seat);
 }
 
 void TClient::setJustWatch(int seat, bool watch) {

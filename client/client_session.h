@@ -41,11 +41,13 @@ class ClientView : public GameView {
   // Chat style `index` changed; the window reads it from the session.
   virtual void styleChanged(int index) = 0;
   virtual void addChatLine(const ChatLine& line) = 0;
-  // A seat's name label: its text, and whether it and the score are shown.
-  virtual void setSeat(int seat, const std::string& name, bool visible) = 0;
-  virtual void setWatchMark(int seat, bool shown) = 0;
-  virtual void setJustWatchChecked(bool checked) = 0;
-  virtual void setSpies(const std::vector<std::string>& entries) = 0;
+  // What the roster shows changed; the window reads it from the session:
+  // a seat's name, whether it and its score show, its watching mark.
+  virtual void seatChanged(int seat) = 0;
+  // The spectators (spies()).
+  virtual void spiesChanged() = 0;
+  // The own "Just Watch" mark (justWatchChecked()).
+  virtual void justWatchChanged() = 0;
   virtual void playSound(const std::string& name) = 0;
   // Shows the options' check marks and applies the text colour and phrases.
   virtual void showSettings(const Settings& settings) = 0;
@@ -196,6 +198,8 @@ class TClient : private MirrorSession {
   bool seatVisible(int seat) const { return roster_.visible(seat); }
   bool watchMark(int seat) const { return roster_.watching(seat); }
   const std::vector<std::string>& spies() const { return roster_.spies(); }
+  // Whom the tally counts a game of this seat against.
+  std::vector<std::string> opponents() const override { return roster_.opponents(ownSeat_); }
 
   // The game as this copy mirrors it.
   GameMirror& game() { return game_; }

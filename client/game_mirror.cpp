@@ -428,10 +428,7 @@ void GameMirror::winner(std::string_view body) {
   if (session_.hostRights()) state_.startButton = true;
   changed(kPanelsChanged);
   if (!playing || !tally_) return;
-  std::vector<std::string> players;
-  for (int s = 1; s <= GameState::kSeatCount; ++s)
-    if (s != own && !session_.seatEmpty(s)) players.push_back(seatName(s));
-  tally_->addgame(GameResult{won, name}, players);
+  tally_->addgame(GameResult{won, name}, session_.opponents());
 }
 
 void GameMirror::stats(std::string_view body) {

@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "game_state.h"
 #include "log.h"
@@ -52,6 +53,8 @@ class MirrorSession {
   virtual int ownSeat() const = 0;
   virtual const std::string& seatName(int seat) const = 0;
   virtual bool seatEmpty(int seat) const = 0;
+  // The names in the other taken playing seats.
+  virtual std::vector<std::string> opponents() const = 0;
   // Seat 1's rights: starting games.
   virtual bool hostRights() const = 0;
   // "Just Watch" is on: this copy makes no moves.

@@ -45,4 +45,11 @@ bool Roster::removeSpy(int seat, std::string_view name) {
   return true;
 }
 
+std::vector<std::string> Roster::opponents(int ownSeat) const {
+  std::vector<std::string> names;
+  for (int s = 1; s <= seatCount; ++s)
+    if (s != ownSeat && !empty(s)) names.push_back(name(s));
+  return names;
+}
+
 }  // namespace tw

@@ -29,6 +29,9 @@ class Roster {
   bool visible(int seat) const { return playingSeat(seat) && visible_[std::size_t(seat)]; }
   bool watching(int seat) const { return playingSeat(seat) && watching_[std::size_t(seat)]; }
   bool empty(int seat) const { return name(seat) == kWaiting; }
+  // The names in the other playing seats that are taken: whom a game of
+  // `ownSeat` is tallied against.
+  std::vector<std::string> opponents(int ownSeat) const;
 
   // Changes of playing seats; other seat numbers are ignored.
   void setName(int seat, std::string name, bool visible);

@@ -31,9 +31,8 @@ std::string nameOf(const QListWidgetItem* item) { return item->data(kNameRole).t
 
 }  // namespace
 
-Ttallylist::Ttallylist(const std::string& path, QWidget* parent, LogFn log)
-    : SecondaryWindow(parent, "tallylistform", QStringLiteral("Tilewhirl - Tally List")),
-      tally_(std::make_unique<Tally>(path, std::move(log))) {
+Ttallylist::Ttallylist(Tally& tally, QWidget* parent)
+    : SecondaryWindow(parent, "tallylistform", QStringLiteral("Tilewhirl - Tally List")), tally_(tally) {
   auto* layout = new QHBoxLayout(this);
 
   auto* left = new QVBoxLayout;
@@ -93,19 +92,19 @@ Ttallylist::Ttallylist(const std::string& path, QWidget* parent, LogFn log)
   connect(listbox_tally_, &QListWidget::currentRowChanged, this, &Ttallylist::showSelected);
   // Lists are rebuilt after the event that changed them has returned, never
   // under the item whose signal is running.
-  tally_->setChanged([this] { queueRefresh(); });
+  tally_.setChanged([this] { queueRefresh(); });
   refresh();
   resize(520, 360);
 
-  if (!tally_->loadNotice().empty())
-    QTimer::singleShot(0, this, [this] { tell(QString::fromStdString(tally_->loadNotice())); });
+  if (!tally_.loadNotice().empty())
+    QTimer::singleShot(0, this, [this] { tell(QString::fromStdString(tally_.loadNotice())); });
 }
 
-Ttallylist::~Ttallylist() { tally_->setChanged({}); }
+Ttallylist::~Ttallylist() { tally_.setChanged({}); }
 
 void Ttallylist::viewTally(const std::vector<std::string>& players) {
-  tally_->refresh();
-  tally_->loadchecklist(players);
+  tally_.refresh();
+  tally_.loadchecklist(players);
   show();
   raise();
   activateWindow();
@@ -120,17 +119,17 @@ void Ttallylist::queueRefresh() {
 void Ttallylist::refresh() {
   refreshQueued_ = false;
   refreshing_ = true;
-  for (int i = 1; i <= 4; ++i) mylabel_[std::size_t(i)]->setText(fromCp1252(tally_->mylabel(i)));
+  for (int i = 1; i <= 4; ++i) mylabel_[std::size_t(i)]->setText(fromCp1252(tally_.mylabel(i)));
 
   checklist_->clear();
-  for (const Tally::Entry& entry : tally_->checklist()) {
+  for (const Tally::Entry& entry : tally_.checklist()) {
     QListWidgetItem* item = nameItem(entry.name, checklist_);
     item->setCheckState(entry.checked ? Qt::Checked : Qt::Unchecked);
   }
 
   const std::string selected = listbox_tally_->currentItem() ? nameOf(listbox_tally_->currentItem()) : "";
   listbox_tally_->clear();
-  for (const std::string& name : tally_->talliedNames()) {
+  for (const std::string& name : tally_.talliedNames()) {
     QListWidgetItem* item = nameItem(name, listbox_tally_);
     item->setCheckState(Qt::Checked);
     if (name == selected) listbox_tally_->setCurrentItem(item);
@@ -148,7 +147,7 @@ void Ttallylist::showSelected() {
     label_wins_->setText(QStringLiteral("Wins:"));
     return;
   }
-  const std::array<std::string, 8> row = tally_->talliedRow(index);
+  const std::array<std::string, 8> row = tally_.talliedRow(index);
   for (int n = 1; n <= 8; ++n) label_[std::size_t(n)]->setText(fromCp1252(row[std::size_t(n - 1)]));
   const QString name = listbox_tally_->item(index)->text();
   label_caption_->setText(name + QStringLiteral("'s Tally"));
@@ -158,7 +157,7 @@ void Ttallylist::showSelected() {
 void Ttallylist::checklistChanged(QListWidgetItem* item) {
   if (refreshing_) return;
   if (item->checkState() == Qt::Checked) {
-    tally_->tallyPlayer(nameOf(item));
+    tally_.tallyPlayer(nameOf(item));
   } else {
     // Unchecking removes nothing; the box shows the tally as it is.
     queueRefresh();
@@ -171,9 +170,9 @@ void Ttallylist::tallyChanged(QListWidgetItem* item) {
   ask(QStringLiteral("This will delete ") + item->text() +
           QStringLiteral("'s Tally, Are you want to delete it?"),
       [this, name](bool yes) {
-        const int index = tally_->talliedIndex(name);
+        const int index = tally_.talliedIndex(name);
         if (yes && index >= 0) {
-          tally_->untallyPlayer(index);
+          tally_.untallyPlayer(index);
         } else {
           queueRefresh();
         }
@@ -182,7 +181,7 @@ void Ttallylist::tallyChanged(QListWidgetItem* item) {
 
 void Ttallylist::resetTally() {
   ask(QStringLiteral("Are you sure you want to reset the Tally?"), [this](bool yes) {
-    if (yes) tally_->reset();
+    if (yes) tally_.reset();
   });
 }
 

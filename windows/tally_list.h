@@ -1,13 +1,12 @@
-// Ttallylist: the tally window over the tally core; it shows the own totals
-// and the record against each tallied opponent, and asks before it deletes.
+// Ttallylist: the tally window over the program's tally; it shows the own
+// totals and the record against each tallied opponent, and asks before it
+// deletes.
 #pragma once
 
 #include <array>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "log.h"
 #include "secondary_window.h"
 #include "tally.h"
 
@@ -20,13 +19,12 @@ class Ttallylist final : public SecondaryWindow {
   Q_OBJECT
 
  public:
-  // Loads the tally file at `path` (empty: a tally in memory only); a damaged
-  // file is reported to the player once the event loop runs.
-  explicit Ttallylist(const std::string& path, QWidget* parent = nullptr, LogFn log = logLine);
+  // Shows `tally`, which outlives the window; a damaged file it replaced is
+  // reported to the player once the event loop runs.
+  explicit Ttallylist(Tally& tally, QWidget* parent = nullptr);
   ~Ttallylist() override;
 
-  // The record the game mirror feeds.
-  Tally& tally() { return *tally_; }
+  Tally& tally() { return tally_; }
   // "View Tally": the names in the other playing seats, then the window.
   void viewTally(const std::vector<std::string>& players);
 
@@ -38,7 +36,7 @@ class Ttallylist final : public SecondaryWindow {
   void tallyChanged(QListWidgetItem* item);
   void resetTally();
 
-  std::unique_ptr<Tally> tally_;
+  Tally& tally_;
   QListWidget* checklist_ = nullptr;
   QListWidget* listbox_tally_ = nullptr;
   std::array<QLabel*, 5> mylabel_{};

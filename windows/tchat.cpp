@@ -140,10 +140,6 @@ void Tchat::showKeptOut() {
 
 void Tchat::setWindows(const Windows& windows) {
   windows_ = windows;
-  if (windows_.tally) {
-    client_->game().setTally(&windows_.tally->tally());
-    connect(windows_.tally, &QObject::destroyed, this, [this] { client_->game().setTally(nullptr); });
-  }
   if (windows_.phrases)
     connect(windows_.phrases, &Tphrases::phrasesChanged, this, [this](const QStringList& phrases) {
       Phrases texts;
@@ -330,10 +326,7 @@ void Tchat::buildMenus() {
   };
   const auto viewTally = [this](bool) {
     if (!windows_.tally) return;
-    std::vector<std::string> players;
-    for (int s = 1; s <= TClient::seatCount; ++s)
-      if (s != client_->ownSeat() && !client_->roster().empty(s)) players.push_back(client_->seatName(s));
-    windows_.tally->viewTally(players);
+    windows_.tally->viewTally(client_->opponents());
   };
   const auto phraseList = [this](bool) {
     if (!windows_.phrases) return;
@@ -646,9 +639,7 @@ void Tchat::styleChanged(int index) { mainchat_->styleChanged(index); }
 
 void Tchat::addChatLine(const ChatLine& line) { mainchat_->addLine(line); }
 
-void Tchat::setSeat(int seat, const std::string&, bool) { gameArea_->redrawSeat(seat); }
-
-void Tchat::setWatchMark(int seat, bool) { gameArea_->redrawSeat(seat); }
+void Tchat::seatChanged(int seat) { gameArea_->redrawSeat(seat); }
 
 void Tchat::gameChanged(unsigned changes) {
   gameArea_->redraw(changes);
@@ -661,12 +652,12 @@ void Tchat::gameChanged(unsigned changes) {
   if (spylist_) spylist_->setKickEnabled(client_->hostRights());
 }
 
-void Tchat::setJustWatchChecked(bool checked) { JustWatch1_->setChecked(checked); }
+void Tchat::justWatchChanged() { JustWatch1_->setChecked(client_->justWatchChecked()); }
 
-void Tchat::setSpies(const std::vector<std::string>& entries) {
+void Tchat::spiesChanged() {
   if (!spylist_) return;
   QStringList list;
-  for (const auto& e : entries) list << fromCp1252(e);
+  for (const auto& e : client_->spies()) list << fromCp1252(e);
   spylist_->setEntries(list);
 }
 

@@ -100,10 +100,9 @@ class Tchat : public QMainWindow, private ClientView {
   // ClientView.
   void styleChanged(int index) override;
   void addChatLine(const ChatLine& line) override;
-  void setSeat(int seat, const std::string& name, bool visible) override;
-  void setWatchMark(int seat, bool shown) override;
-  void setJustWatchChecked(bool checked) override;
-  void setSpies(const std::vector<std::string>& entries) override;
+  void seatChanged(int seat) override;
+  void spiesChanged() override;
+  void justWatchChanged() override;
   void gameChanged(unsigned changes) override;
   void playSound(const std::string& name) override;
   void showSettings(const Settings& settings) override;

@@ -29,12 +29,19 @@ class FakeView final : public ClientView {
     lines.push_back(text);
     last = line;
   }
-  void setSeat(int seat, const std::string& name, bool visible) override {
-    seats[seat] = visible ? name : "(" + name + ")";
+  // Each change notice records what the session then shows, as the window reads it.
+  void seatChanged(int seat) override {
+    if (!session) return;
+    const std::string& name = session->seatName(seat);
+    seats[seat] = session->seatVisible(seat) ? name : "(" + name + ")";
+    eyes[seat] = session->watchMark(seat);
   }
-  void setWatchMark(int seat, bool shown) override { eyes[seat] = shown; }
-  void setJustWatchChecked(bool checked) override { justWatch = checked; }
-  void setSpies(const std::vector<std::string>& entries) override { spies = entries; }
+  void spiesChanged() override {
+    if (session) spies = session->spies();
+  }
+  void justWatchChanged() override {
+    if (session) justWatch = session->justWatchChecked();
+  }
   void playSound(const std::string& name) override { sounds.push_back(name); }
   void showSettings(const Settings& s) override { shown = s; }
   void showGameOptions(const GameOptions& o) override { gameOptions = o; }
@@ -45,7 +52,7 @@ class FakeView final : public ClientView {
   void closeWindow() override { closed = true; }
   void gameChanged(unsigned changes) override { gameChanges |= changes; }
 
-  const TClient* session = nullptr;  // where changed styles are read
+  const TClient* session = nullptr;  // where what changed is read
   std::map<int, TextStyle> styles;
   Messages lines;
   ChatLine last;

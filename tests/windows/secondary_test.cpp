@@ -79,8 +79,9 @@ TEST(SecondaryWindows, EscapeClosesWithoutActingAndEnterPressesTheMainAction) {
     const char* title;
     const char* mainAction;
   };
+  Tally inMemory;
   const Case cases[] = {
-      {[&] { return std::make_unique<Ttallylist>(std::string()); }, "Tilewhirl - Tally List", "button_done"},
+      {[&] { return std::make_unique<Ttallylist>(inMemory); }, "Tilewhirl - Tally List", "button_done"},
       {[&] { return std::make_unique<Tphrases>(SettingsStore(ini)); }, "Tilewhirl - Phrase Buttons ",
        "button_done"},
       {[] { return std::make_unique<Thelp>(); }, "Tilewhirl - Help File", "button_done"},
@@ -137,7 +138,8 @@ TEST(TallyWindow, ChecksTalliesAndAsksBeforeDeleting) {
   uiApp();
   QTemporaryDir dir;
   const std::string path = dir.filePath(QStringLiteral("Tilewhirltally.tld")).toStdString();
-  Ttallylist window(path);
+  Tally tally(path);
+  Ttallylist window(tally);
   window.viewTally({"Bob", "<Waiting>", "<b>Cy"});
   auto* checklist = child<QListWidget>(&window, "checklist");
   auto* tallied = child<QListWidget>(&window, "listbox_tally");
@@ -201,7 +203,8 @@ TEST(TallyWindow, TwoCopiesSharingTheFileBothCount) {
   QTemporaryDir dir;
   const std::string path = dir.filePath(QStringLiteral("Tilewhirltally.tld")).toStdString();
   using Row = std::array<std::string, 8>;
-  Ttallylist first(path), second(path);
+  Tally firstTally(path), secondTally(path);
+  Ttallylist first(firstTally), second(secondTally);
   const std::string upper =
                         "\x8A"
                         "an\x80",
@@ -221,7 +224,8 @@ TEST(TallyWindow, TwoCopiesSharingTheFileBothCount) {
   // Each copy's session counts its own games.
   EXPECT_EQ(first.tally().talliedRow(0), (Row{"2", "1", "1", "0", "1", "0", "1", "0"}));
   EXPECT_EQ(second.tally().talliedRow(0), (Row{"2", "1", "1", "0", "1", "1", "0", "0"}));
-  Ttallylist third(path);
+  Tally thirdTally(path);
+  Ttallylist third(thirdTally);
   EXPECT_EQ(third.tally().mylabel(2), "1");
   EXPECT_EQ(third.tally().mylabel(3), "1");
   EXPECT_EQ(third.tally().talliedRow(0), (Row{"2", "1", "1", "0", "0", "0", "0", "0"}));
@@ -233,7 +237,8 @@ TEST(TallyWindow, ADamagedFileIsReportedOnceWithoutBlocking) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("Tilewhirltally.tld"));
   ASSERT_TRUE(writeFile(path, "WRZL\xff\xff\xff\xff garbage"));
-  Ttallylist window(path.toStdString());
+  Tally tally(path.toStdString());
+  Ttallylist window(tally);
   QMessageBox* notice = nullptr;
   ASSERT_TRUE(waitUntil([&] {
     notice = window.findChild<QMessageBox*>(QStringLiteral("notice"));

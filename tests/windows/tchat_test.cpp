@@ -20,6 +20,7 @@
 #include <QTextDocument>
 #include <QToolButton>
 #include <filesystem>
+#include <optional>
 
 #include "chat_display.h"
 #include "download.h"
@@ -159,6 +160,7 @@ class Window : public ::testing::Test {
 
   HostService host;
   std::string settings;
+  std::optional<Tally> record;  // outlives the windows whose mirror feeds it
   std::vector<std::unique_ptr<Tchat>> windows;
   std::vector<std::unique_ptr<Tspylist>> spies;
   Messages log, boxes, opened, played;
@@ -525,7 +527,9 @@ TEST_F(Window, AnOpponentNamedAddtomineWinsAsHimself) {
   FakeHost fake;
   Tchat& ann = loginTo(fake);
   const std::string file = settings + ".tld";
-  auto tally = std::make_unique<Ttallylist>(file, &ann);
+  record.emplace(file, [](const std::string&) {});
+  ann.client().game().setTally(&*record);
+  auto tally = std::make_unique<Ttallylist>(*record, &ann);
   Tchat::Windows secondary;
   secondary.tally = tally.get();
   ann.setWindows(secondary);
@@ -538,10 +542,10 @@ TEST_F(Window, AnOpponentNamedAddtomineWinsAsHimself) {
   fake.say("CMD_winner+addtomine+");
   ASSERT_TRUE(chatHas(ann, QStringLiteral("addtomine has Won the Game!")));
   tally.reset();
-  Ttallylist again(file);
-  EXPECT_EQ(again.tally().mylabel(1), "1");
-  EXPECT_EQ(again.tally().mylabel(2), "0");
-  EXPECT_EQ(again.tally().talliedRow(0)[1], "1");  // addtomine's wins
+  Tally again(file);
+  EXPECT_EQ(again.mylabel(1), "1");
+  EXPECT_EQ(again.mylabel(2), "0");
+  EXPECT_EQ(again.talliedRow(0)[1], "1");  // addtomine's wins
   std::filesystem::remove(file);
   std::filesystem::remove(file + ".lock");
 }
