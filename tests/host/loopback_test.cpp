@@ -270,14 +270,18 @@ class LoopbackGame : public ::testing::Test {
       if (m.rfind(prefix, 0) == 0) return true;
     return false;
   }
+  // Ann takes seat 1 and starts a blind game to 100.
+  static void seatAnnAndStart(Peer& ann) {
+    ASSERT_EQ(ann.seat(), 1);
+    ann.say("CMD_logininfo+1+1.0.4+Ann");
+    ann.say("CMD_startgame+Ann+100+60+f+1+0+");
+  }
   HostService host;
 };
 
 TEST_F(LoopbackGame, ASoloPlayerWatchesTheComputerPlayAndSeesTheWinner) {
   Peer ann(host.port());
-  ASSERT_EQ(ann.seat(), 1);
-  ann.say("CMD_logininfo+1+1.0.4+Ann");
-  ann.say("CMD_startgame+Ann+100+60+f+1+0+");
+  ASSERT_NO_FATAL_FAILURE(seatAnnAndStart(ann));
   ASSERT_TRUE(waitUntil([&] { return has(ann, "CMD_nextplayer+1+"); }));
   ann.say("CMD_iflip+1+1+1+");
   ann.say("CMD_hepass+1+");
@@ -328,9 +332,7 @@ int earlyLetters(const Messages& got, int seat, Board& board) {
 TEST_F(LoopbackGame, NoPeerLearnsALetterBeforeItsCellIsTurnedUpButTheOneWhoLooks) {
   // A blind game the computer plays for both seats; Bob comes in part-way.
   Peer ann(host.port());
-  ASSERT_EQ(ann.seat(), 1);
-  ann.say("CMD_logininfo+1+1.0.4+Ann");
-  ann.say("CMD_startgame+Ann+100+60+f+1+0+");
+  ASSERT_NO_FATAL_FAILURE(seatAnnAndStart(ann));
   ann.say("CMD_justwatch+1+1");
   ASSERT_TRUE(waitUntil([&] {
     return std::count_if(ann.received.begin(), ann.received.end(),
