@@ -62,6 +62,7 @@ const TClient::Route TClient::kRoutes[] = {
     {cmd::playasound, &TClient::playasound, nullptr},
     {cmd::kicked, &TClient::kicked, nullptr},
     {cmd::hostended, &TClient::hostended, nullptr},
+    {cmd::rejoinkey, &TClient::rejoinkey, nullptr},
 };
 
 TClient::TClient(ClientView& view, ClientTimers timers, SendFn send, std::string settingsPath, LogFn log)
@@ -169,6 +170,12 @@ void TClient::kicked(std::string_view) {
 
 void TClient::hostended(std::string_view) { farewell_ = "The host has ended the game."; }
 
+void TClient::rejoinkey(std::string_view body) {
+  FieldReader f(body);
+  if (toInt(f.next()) != ownSeat_ || !rejoin_) return;
+  rejoin_->keep(f.rest());
+}
+
 void TClient::connectFailed(std::string_view host, int port, std::string_view why) {
   status("Could not connect to the game host " + std::string(host) + " on port " + std::to_string(port) +
          " (" + std::string(why) + "). Check the address and that the host is running, then start again.");
@@ -186,6 +193,9 @@ void TClient::sendloginfo(std::string_view body) {
   ownSeat_ = seat;
   loggedIn_ = true;
   if (rejoining()) forgetSeats();
+  // Shown before the login, as a separate command that an older host ignores.
+  if (rejoining() && !rejoin_->key().empty())
+    send(MessageBuilder(cmd::rejoinkey).field(seat).field(rejoin_->key()).done());
   send(MessageBuilder(cmd::logininfo).field(seat).field(kVersion).last(playerName_).done());
   game_.showStartButton(hostRights());
 }

@@ -239,6 +239,7 @@ class TClient : private MirrorSession {
   void playasound(std::string_view body);
   void kicked(std::string_view body);
   void hostended(std::string_view body);
+  void rejoinkey(std::string_view body);
   void ended();
 
   void send(const std::string& bytes) {

@@ -5,6 +5,14 @@
 
 namespace tw {
 
+void Rejoin::keep(std::string_view key) {
+  constexpr std::size_t kLongest = 64;
+  const bool plain = std::all_of(key.begin(), key.end(), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  });
+  if (!key.empty() && key.size() <= kLongest && plain) key_ = std::string(key);
+}
+
 void Rejoin::lost() {
   up_ = false;
   if (active_) return;  // the tries already under way go on

@@ -1,12 +1,15 @@
 // Rejoin: how a joined copy gets back into a running game after its
 // connection dropped. It dials again at once, then after waits that double up
 // to half a minute, for two minutes in all. The host gives the player his
-// held seat back after the login, so nothing else here knows about seats.
+// held seat back after the login, so nothing else here knows about seats;
+// the key the host gave at login is kept here and shown again before the
+// login of a rejoin, as proof that this copy is the one that left.
 // Paced by the core's timer, so tests tick it by hand.
 #pragma once
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "timer.h"
 
@@ -27,6 +30,9 @@ class Rejoin {
   Rejoin(Timer& timer, Effects effects) : timer_(timer), fx_(std::move(effects)) {}
 
   bool active() const { return active_; }
+  // The host's key for this copy's seat; a key that could not be one is not kept.
+  void keep(std::string_view key);
+  const std::string& key() const { return key_; }
   // The connection to a running game closed (again, if still trying).
   void lost();
   // An attempt got through; the tries stop unless it is lost before the host
@@ -49,6 +55,7 @@ class Rejoin {
   int tries_ = 0;
   int waitedMs_ = 0;  // since the loss: the waits between tries so far
   int waitMs_ = 0;
+  std::string key_;
 };
 
 }  // namespace tw

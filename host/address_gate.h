@@ -1,8 +1,9 @@
 // Who may come in, judged by the peer's address: only a few connections from
 // one address may wait to log in at once (so one machine cannot hold every
 // seat with idle sockets), the operator may cap the players of one address,
-// and the address of a removed player is kept out for a while. The host's
-// slot table says which connections are open; this keeps the bans.
+// and the address of a removed player is kept out for a while. IPv6
+// addresses count by their /64, which one home or machine gets whole. The
+// host's slot table says which connections are open; this keeps the bans.
 #pragma once
 
 #include <cstdint>
@@ -17,9 +18,16 @@ namespace tw {
 // 0 switches a limit off.
 struct AddressLimits {
   int maxPendingPerAddress = 2;
-  int maxPlayersPerAddress = 0;  // friends behind one router share an address
+  // Enough for friends behind one router, too few for one address to hold
+  // every slot.
+  int maxPlayersPerAddress = 4;
   int kickBanMinutes = 10;
 };
+
+// What addresses are counted and kept out by: an IPv4 address whole (an
+// IPv4-mapped IPv6 one as IPv4), an IPv6 address by its first 64 bits, as
+// "2001:db8:0:1::/64"; text that is neither, as it stands.
+std::string addressGroup(std::string_view address);
 
 class AddressGate {
  public:
@@ -41,8 +49,9 @@ class AddressGate {
   };
   struct Ban {
     std::string address;
-    std::string name;  // of the player removed, for the host's list
+    std::string name;  // of the player removed: for the host's list, and kept out too
     std::int64_t msLeft = 0;
+    std::string group;  // addressGroup(address)
   };
 
   explicit AddressGate(Timer& timer) : timer_(timer) {}
@@ -59,6 +68,8 @@ class AddressGate {
   // False when the address was not banned.
   bool lift(std::string_view address);
   bool banned(std::string_view address) const;
+  // True while a ban made for a player of this name lasts.
+  bool bannedName(std::string_view name) const;
   const std::vector<Ban>& bans() const { return bans_; }
   // The timer's tick: gives true when a ban ended.
   bool tick();

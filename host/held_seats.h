@@ -1,6 +1,7 @@
 // Seats kept during a game for players whose connection dropped. A player is
-// known by his name and the address he connects from: a name alone would let
-// anyone take over a dropped player's score by typing it.
+// known by the key his connection was given, or by his name and the address
+// he connects from: a name alone would let anyone take over a dropped
+// player's score by typing it.
 #pragma once
 
 #include <array>
@@ -16,7 +17,7 @@ class HeldSeats {
   static constexpr int kSeats = rules::kSeatCount;
 
   // Keeps `seat` (1..6) for this player; other seat numbers are ignored.
-  void hold(int seat, std::string name, std::string address);
+  void hold(int seat, std::string name, std::string address, std::string key = {});
   void release(int seat);
   void clear();
 
@@ -25,12 +26,15 @@ class HeldSeats {
   const std::string& name(int seat) const;
   // The lowest seat held for this name and address; 0 when none is.
   int find(std::string_view name, std::string_view address) const;
+  // The seat held for this key; 0 when none is (or the key is empty).
+  int findKey(std::string_view key) const;
 
  private:
   struct Entry {
     bool held = false;
     std::string name;
     std::string address;
+    std::string key;
   };
   std::array<Entry, kSeats + 1> entries_{};  // 1..6
 };

@@ -55,7 +55,9 @@ int main(int argc, char* argv[]) {
                      "rights (removing players, starting games). A player whose line drops\n"
                      "during a game keeps his seat, score and bar until the game ends (the\n"
                      "computer plays for him meanwhile); he gets them back by joining again\n"
-                     "with the same name from the same address.\n\n"
+                     "with the same name from the same address, even when every other slot is\n"
+                     "taken. Only the key his window was given at login replaces a connection\n"
+                     "that still seems alive, and a second login on a connection is ignored.\n\n"
                      "While it runs, the word list lies in the file \"English\" in the current\n"
                      "folder: written at start and removed at the end, or, when a file of that\n"
                      "name is already there (a list of your own), used and left as it is. The\n"
@@ -64,8 +66,10 @@ int main(int argc, char* argv[]) {
                      "A connection that has not logged in 30 seconds after it was accepted is\n"
                      "closed, and so is one that stops reading what is sent to it. Only a few\n"
                      "connections from one address may wait to log in at the same time (seat 1\n"
-                     "aside), and the address of a player whom seat 1 removes gets no seat for a\n"
-                     "while: further connections from there are told that the host is full.\n"
+                     "aside), and the addresses of a player whom seat 1 removes (each one his\n"
+                     "name logged in from, and any it logs in from during the ban) get no seat\n"
+                     "for a while: further connections from there are told that the host is\n"
+                     "full. IPv6 addresses count by their first 64 bits.\n"
                      "A limit of 0 is no limit."));
   parser.addHelpOption();
   parser.addVersionOption();
@@ -95,8 +99,9 @@ int main(int argc, char* argv[]) {
       QStringLiteral("N"), QString::number(defaults.maxPendingPerAddress));
   QCommandLineOption playersOption(
       QStringLiteral("max-players-per-address"),
-      QStringLiteral("Players and spectators from one address (default 0: no limit, as friends "
-                     "behind one router share an address)."),
+      QStringLiteral("Players and spectators from one address (default %1: friends behind one "
+                     "router share an address, yet one address cannot hold every slot; 0 is no limit).")
+          .arg(defaults.maxPlayersPerAddress),
       QStringLiteral("N"), QString::number(defaults.maxPlayersPerAddress));
   QCommandLineOption banOption(
       QStringLiteral("kick-ban-minutes"),

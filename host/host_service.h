@@ -67,7 +67,7 @@ class HostService : public QObject, private HostTransport {
 
   LogFn log_;
   Sock Sock1_;
-  std::array<Sock*, TServer::kRefusedSlot + 1> socks_{};  // by slot
+  std::array<Sock*, TServer::kLastSlot + 1> socks_{};  // by slot
   Sock* accepting_ = nullptr;
   double timeScale_ = 1.0;
   QtTimer socktimer_;

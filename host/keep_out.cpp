@@ -1,5 +1,10 @@
 // Keeping addresses out: a refused connection is answered as a full host
-// answers, so a client that follows the wire shows what it always shows.
+// answers, so a client that follows the wire shows what it always shows. A
+// removed player is kept out at every address his name logged in from and,
+// by his name, at the next one he tries: a machine has an IPv4 and an IPv6
+// address, and nothing else tells the host they belong together.
+#include <algorithm>
+
 #include "commands.h"
 #include "server.h"
 
@@ -22,7 +27,7 @@ bool TServer::admitted(int slot, std::string_view peer) {
   // player could take the host's rights once seat 1 is free.
   if (slot == 1) return !gate_.banned(peer);
   std::vector<AddressGate::Open> open;
-  for (int s = 2; s <= kSlots; ++s)
+  for (int s = 2; s <= kLastSlot; ++s)
     if (seats_[s].connected) open.push_back({peers_[s], loginChecksLeft_[s] == 0});
   const AddressGate::Decision decision = gate_.admit(peer, open);
   const AddressLimits& limits = gate_.limits();
@@ -36,18 +41,49 @@ bool TServer::admitted(int slot, std::string_view peer) {
 }
 
 void TServer::keepOut(int slot) {
-  const std::string& address = peers_[slot];
   const std::string& name = seats_[slot].name;
   if (slot == 1 || gate_.limits().kickBanMinutes <= 0) return;
-  // Seat 1 would shut himself out too (on one machine or behind one router).
-  if (seats_[1].connected && peers_[1] == address) {
-    log_("seat " + std::to_string(slot) + ": not kept out, seat 1 shares the address");
-    return;
+  std::vector<std::string> addresses{peers_[slot]};
+  for (const auto& [seen, address] : sightings_)
+    if (!name.empty() && seen == name && std::find(addresses.begin(), addresses.end(), address) == addresses.end())
+      addresses.push_back(address);
+  bool changed = false;
+  for (const std::string& address : addresses) {
+    // Seat 1 would shut himself out too (on one machine or behind one router).
+    if (seats_[1].connected && addressGroup(peers_[1]) == addressGroup(address)) {
+      log_("seat " + std::to_string(slot) + ": " + address + " not kept out, seat 1 shares the address");
+      continue;
+    }
+    if (!gate_.ban(address, name)) continue;
+    changed = true;
+    log_(address + " gets no seat for " + minutes(gate_.limits().kickBanMinutes) + " (" +
+         (name.empty() ? "seat " + std::to_string(slot) : name) + " was removed)");
   }
-  if (!gate_.ban(address, name)) return;
-  log_(address + " gets no seat for " + minutes(gate_.limits().kickBanMinutes) + " (" +
-       (name.empty() ? "seat " + std::to_string(slot) : name) + " was removed)");
-  if (bansChanged_) bansChanged_();
+  if (changed && bansChanged_) bansChanged_();
+}
+
+bool TServer::keptOutByName(int slot) {
+  const std::string& name = seats_[slot].name;
+  if (slot == 1 || !gate_.bannedName(name)) return false;
+  log_("seat " + std::to_string(slot) + ": " + name + " was removed and logs in again from " + peers_[slot] +
+       "; closing the connection");
+  const bool seatOnesAddress = seats_[1].connected && addressGroup(peers_[1]) == addressGroup(peers_[slot]);
+  if (!seatOnesAddress && !gate_.banned(peers_[slot]) && gate_.ban(peers_[slot], name)) {
+    log_(peers_[slot] + " gets no seat for " + minutes(gate_.limits().kickBanMinutes) + " (" + name +
+         " was removed)");
+    if (bansChanged_) bansChanged_();
+  }
+  sendTo(slot, MessageBuilder(cmd::full).done(true));
+  seats_[slot].name.clear();  // never announced; nobody hears it leave by name
+  disconnectsock(slot);
+  return true;
+}
+
+void TServer::noteSighting(int slot) {
+  std::pair<std::string, std::string> sighting{seats_[slot].name, peers_[slot]};
+  if (std::find(sightings_.begin(), sightings_.end(), sighting) != sightings_.end()) return;
+  if (sightings_.size() == kSightings) sightings_.erase(sightings_.begin());
+  sightings_.push_back(std::move(sighting));
 }
 
 bool TServer::letBackIn(std::string_view address) {

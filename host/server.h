@@ -101,6 +101,13 @@ class TServer {
   static constexpr int seatCount = rules::kSeatCount;
   static constexpr int kSlots = rules::kSlotCount;  // seats 1..6 and spectators 7..9
   static constexpr int kRefusedSlot = 10;           // takes a connection only to refuse it
+  // When every slot is taken while seats are held, a connection waits in one
+  // of these (told a held seat's number) until its login shows whether it is
+  // a held seat's player; they are never told of the game.
+  static constexpr int kFirstWaitingSlot = kRefusedSlot + 1;
+  static constexpr int kLastSlot = kRefusedSlot + rules::kSeatCount;
+  // The length of the key that lets a player back into his seat.
+  static constexpr std::size_t kRejoinKeyLength = 32;
   static constexpr int kBoardWidth = rules::kBoardWidth;
   static constexpr int kBoardHeight = rules::kBoardHeight;
   static constexpr int kPumpMs = 10;
@@ -240,6 +247,7 @@ class TServer {
 
   // Session handlers.
   void receivedlogininfo(int from, FieldReader& body);
+  void rejoinkey(int from, FieldReader& body);
   void kickhim(int from, FieldReader& body);
   void chat(int from, FieldReader& body);
   void action(int from, FieldReader& body);
@@ -249,8 +257,11 @@ class TServer {
 
   // Rejoining a running game (rejoin.cpp).
   bool seated(int seat) const;
+  bool loggedIn(int slot) const;
+  static bool waiting(int slot) { return slot >= kFirstWaitingSlot && slot <= kLastSlot; }
   void holdSeat(int slot);
   bool rejoin(int slot);
+  void giveRejoinKey(int slot);
   void moveConnection(int from, int to);
 
   // Game setup (setup.cpp).
@@ -318,8 +329,10 @@ class TServer {
   void skilledword(int seat);
 
   // What each seat is told of the board (board_view.cpp).
+  bool looks(int seat) const;
   int toldCode(int seat, int x, int y) const;
-  void sendBoard(int slot, const std::vector<CellRef>& cells);
+  // A catch-up tells only what everyone has been told.
+  void sendBoard(int slot, const std::vector<CellRef>& cells, bool catchUp = false);
   void broadcastBoard(const std::vector<CellRef>& cells);
   void revealFlip(int x, int y);
   void giveLook(int seat);
@@ -336,6 +349,9 @@ class TServer {
   int refuse();
   bool admitted(int slot, std::string_view peer);
   void keepOut(int slot);
+  // A login under the name of a player kept out: refused, and its address kept out too.
+  bool keptOutByName(int slot);
+  void noteSighting(int slot);
 
   HostTransport& transport_;
   Timer& socktimer_;
@@ -346,14 +362,27 @@ class TServer {
   HostRules rules_;
   std::mt19937 rng_;
 
-  std::array<Seat, kRefusedSlot + 1> seats_{};  // by slot; 0 unused
+  std::array<Seat, kLastSlot + 1> seats_{};  // by slot; 0 unused
   int slotCount_ = 0;
   // The peer's address of each connection, and the seats kept for dropped
   // players; a kicked player's seat is not kept.
-  std::array<std::string, kRefusedSlot + 1> peers_{};
+  std::array<std::string, kLastSlot + 1> peers_{};
+  // Each connection's number, new at every accept and move, so that what was
+  // given to one connection is not given to the next in its slot.
+  std::array<std::uint64_t, kLastSlot + 1> connection_{};
+  std::uint64_t connections_ = 0;
+  // The rejoin key given to each logged-in connection, the one a connection
+  // showed before its login, and the seat a waiting connection was told.
+  std::array<std::string, kLastSlot + 1> keys_{};
+  std::array<std::string, kLastSlot + 1> shownKeys_{};
+  std::array<int, kLastSlot + 1> toldSeat_{};
   HeldSeats held_;
   int kicked_ = 0;
   AddressGate gate_;
+  // The last logins' names and addresses: a removed player is kept out at
+  // every address he was seen at, of either family.
+  static constexpr std::size_t kSightings = 64;
+  std::vector<std::pair<std::string, std::string>> sightings_;
   std::function<void()> bansChanged_;
 
   // Each connection's unfinished bytes and waiting messages; the pump serves
@@ -361,14 +390,14 @@ class TServer {
   struct Inbox : tw::Inbox {
     Inbox() : tw::Inbox(kMaxQueuedMessages, kMaxPendingBytes, Overflow::Report) {}
   };
-  std::array<Inbox, kRefusedSlot + 1> inboxes_{};
+  std::array<Inbox, kLastSlot + 1> inboxes_{};
   std::size_t queued_ = 0;
   int lastServed_ = 0;
 
   // Per slot: checks of the login deadline left (0 once logged in), and
   // whether the peer has fallen too far behind in reading.
-  std::array<int, kRefusedSlot + 1> loginChecksLeft_{};
-  std::array<bool, kRefusedSlot + 1> lagging_{};
+  std::array<int, kLastSlot + 1> loginChecksLeft_{};
+  std::array<bool, kLastSlot + 1> lagging_{};
   int loginDeadlineMs_ = kLoginDeadlineMs;
   int depth_ = 0;
 
@@ -389,6 +418,7 @@ class TServer {
   bool viewable_ = false;
   int sneakerSeat_ = 0;
   int lookSeat_ = 0;        // the seat that looks at the whole board this turn; 0 none
+  std::uint64_t lookConnection_ = 0;  // the connection that looks in it; 0 none
   bool openBoard_ = false;  // this game's
   bool openBoardNext_ = false;
   int botSpeed_ = rules::kBotNormalMs;

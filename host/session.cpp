@@ -41,6 +41,7 @@ const TServer::Route TServer::kRoutes[] = {
     {cmd::clickclear, Guard::OwnSeat, &TServer::clickclear},
     {cmd::clickbuy, Guard::OwnSeat, &TServer::clickbuy},
     {cmd::playasound, Guard::OwnSeat, &TServer::playasound},
+    {cmd::rejoinkey, Guard::OwnSeat, &TServer::rejoinkey},
 };
 
 TServer::TServer(HostTransport& transport, HostTimers timers, LogFn log, HostRules rules)
@@ -73,7 +74,7 @@ void TServer::dropLagging() {
   // Each drop announces the departure to the others, which may find another.
   for (bool again = true; again;) {
     again = false;
-    for (int slot = 1; slot <= kSlots; ++slot) {
+    for (int slot = 1; slot <= kLastSlot; ++slot) {
       if (!lagging_[slot]) continue;
       lagging_[slot] = false;
       again = true;
@@ -95,28 +96,37 @@ int TServer::Sock1Accept(std::string_view peer) {
     }
   }
   if (slot == 0 && slotCount_ < kSlots) slot = slotCount_ + 1;
+  // A griefer may fill the free slots; a held seat's player still gets in.
+  int heldSeat = 0;
+  for (int s = 1; s <= seatCount && heldSeat == 0; ++s)
+    if (held_.held(s)) heldSeat = s;
+  for (int w = kFirstWaitingSlot; w <= kLastSlot && slot == 0 && heldSeat != 0; ++w)
+    if (!seats_[w].connected) slot = w;
   if (slot == 0) {
     log_("connection from " + std::string(peer) + " refused: all " + std::to_string(kSlots) +
          " seats are taken");
     return refuse();
   }
   if (!admitted(slot, peer)) return refuse();
-  slotCount_ = std::max(slotCount_, slot);
+  if (!waiting(slot)) slotCount_ = std::max(slotCount_, slot);
   transport_.take(slot);
   seats_[slot].connected = true;
   peers_[slot] = std::string(peer);
+  connection_[slot] = ++connections_;
+  toldSeat_[slot] = waiting(slot) ? heldSeat : slot;
   inboxes_[slot] = Inbox{};
   lagging_[slot] = false;
   loginChecksLeft_[slot] = kLoginChecks + 1;
   if (!logintimer_.running()) logintimer_.start(std::max(1, loginDeadlineMs_ / kLoginChecks));
-  log_("seat " + std::to_string(slot) + ": connected from " + std::string(peer));
-  sendTo(slot, MessageBuilder(cmd::sendlogininfo).field(slot).done());
+  log_("seat " + std::to_string(slot) + ": connected from " + std::string(peer) +
+       (waiting(slot) ? "; every slot is taken, so it waits for a login that matches a held seat" : ""));
+  sendTo(slot, MessageBuilder(cmd::sendlogininfo).field(toldSeat_[slot]).done());
   return slot;
 }
 
 void TServer::Sock1Read(int slot, std::string_view bytes) {
   Settle settle(*this);
-  if (slot < 1 || slot > kSlots || !seats_[slot].connected) return;
+  if (slot < 1 || slot > kLastSlot || !seats_[slot].connected) return;
   Inbox& inbox = inboxes_[slot];
   const std::size_t before = inbox.size();
   const Inbox::Fed fed = inbox.feed(bytes);
@@ -140,7 +150,12 @@ void TServer::Sock1Read(int slot, std::string_view bytes) {
 
 void TServer::tempsockInfo(int slot) {
   Settle settle(*this);
-  if (slot < 1 || slot > kSlots || !seats_[slot].connected) return;
+  if (slot < 1 || slot > kLastSlot || !seats_[slot].connected) return;
+  if (waiting(slot)) {  // never announced, so nobody is told
+    forget(slot);
+    log_("seat " + std::to_string(slot) + ": disconnected");
+    return;
+  }
   const std::string name = seats_[slot].name;
   const std::string message = MessageBuilder(cmd::playerdisconnected).field(slot).field(name).done();
   holdSeat(slot);
@@ -151,7 +166,7 @@ void TServer::tempsockInfo(int slot) {
 }
 
 void TServer::disconnectsock(int slot) {
-  if (slot < 1 || slot > kSlots || !seats_[slot].connected) return;
+  if (slot < 1 || slot > kLastSlot || !seats_[slot].connected) return;
   transport_.close(slot);
   tempsockInfo(slot);
 }
@@ -159,7 +174,7 @@ void TServer::disconnectsock(int slot) {
 void TServer::endSession() {
   Settle settle(*this);
   int closed = 0;
-  for (int slot = 1; slot <= slotCount_; ++slot) {
+  for (int slot = 1; slot <= kLastSlot; ++slot) {
     if (!seats_[slot].connected) continue;
     sendTo(slot, MessageBuilder(cmd::hostended).done(true));
     transport_.close(slot);
@@ -178,6 +193,10 @@ void TServer::forget(int slot) {
   seat.justWatching = false;
   // Whoever comes next to this slot is told what the others were told.
   if (lookSeat_ == slot) lookSeat_ = 0;
+  connection_[slot] = 0;
+  keys_[slot].clear();
+  shownKeys_[slot].clear();
+  toldSeat_[slot] = 0;
   loginChecksLeft_[slot] = 0;
   lagging_[slot] = false;
   queued_ -= inboxes_[slot].size();
@@ -187,7 +206,7 @@ void TServer::forget(int slot) {
 // ---- Sending -----------------------------------------------------------------
 
 void TServer::sendTo(int slot, const std::string& message) {
-  if (slot < 1 || slot > kSlots || !seats_[slot].connected || lagging_[slot]) return;
+  if (slot < 1 || slot > kLastSlot || !seats_[slot].connected || lagging_[slot]) return;
   transport_.send(slot, message);
   if (transport_.unsent(slot) > kMaxUnsentBytes) lagging_[slot] = true;
 }
@@ -210,8 +229,8 @@ void TServer::socktimerTimer() {
     return;
   }
   if (socktimer_.interval() != kPumpMs) socktimer_.start(kPumpMs);
-  for (int i = 1; i <= kSlots; ++i) {
-    const int slot = (lastServed_ + i - 1) % kSlots + 1;
+  for (int i = 1; i <= kLastSlot; ++i) {
+    const int slot = (lastServed_ + i - 1) % kLastSlot + 1;
     Inbox& inbox = inboxes_[slot];
     if (inbox.empty()) continue;
     const std::string line = inbox.pop();
@@ -225,7 +244,7 @@ void TServer::socktimerTimer() {
 void TServer::logintimerTimer() {
   Settle settle(*this);
   bool waiting = false;
-  for (int slot = 1; slot <= kSlots; ++slot) {
+  for (int slot = 1; slot <= kLastSlot; ++slot) {
     if (loginChecksLeft_[slot] == 0 || !seats_[slot].connected) continue;
     if (--loginChecksLeft_[slot] > 0) {
       waiting = true;
@@ -239,6 +258,12 @@ void TServer::logintimerTimer() {
 }
 
 bool TServer::allowed(const Route& route, int from, std::string_view body) {
+  if (waiting(from)) {
+    // Nothing but showing who it is, under the seat it was told.
+    if (route.command != cmd::logininfo && route.command != cmd::rejoinkey) return false;
+    FieldReader reader(body);
+    return toIntOr(reader.next(), -1) == toldSeat_[from];
+  }
   if (route.guard == Guard::None) return true;
   if (route.guard == Guard::SeatOneOnly) return from == 1;
   if (route.guard == Guard::OwnSeatOrSeatOne && from == 1) return true;
@@ -261,14 +286,30 @@ void TServer::dispatch(int from, std::string_view line) {
 
 // ---- Session handlers ------------------------------------------------------------
 
-void TServer::receivedlogininfo(int, FieldReader& body) {
-  const int seat = body.nextInt();
+void TServer::receivedlogininfo(int from, FieldReader& body) {
+  body.next();  // the sender's seat, checked before
+  // A name typed again must not take another player's seat or rights.
+  if (loggedIn(from)) {
+    log_(refusal(from, cmd::logininfo, "already logged in"));
+    return;
+  }
+  const int seat = from;
   const std::string version(body.next());
   Seat& s = seats_[seat];
   s.name = cleanName(body.rest());
   s.connected = true;
   loginChecksLeft_[seat] = 0;
+  if (keptOutByName(seat)) return;
+  noteSighting(seat);
   if (rejoin(seat)) return;
+  if (waiting(seat)) {
+    log_("seat " + std::to_string(seat) + ": " + s.name + " holds no seat here and every slot is taken; " +
+         "closing the connection");
+    sendTo(seat, MessageBuilder(cmd::full).done(true));
+    transport_.close(seat);
+    forget(seat);
+    return;
+  }
 
   broadcast(MessageBuilder(cmd::newplayerinfo).field(seat).field(s.name).done());
   for (int i = 1; i <= slotCount_; ++i) {
@@ -279,6 +320,7 @@ void TServer::receivedlogininfo(int, FieldReader& body) {
     sendTo(1, MessageBuilder(cmd::havewrongversion).field(s.name).done());
     sendTo(seat, MessageBuilder(cmd::wrongversion).done(true));
   }
+  giveRejoinKey(seat);
   log_("seat " + std::to_string(seat) + ": logged in as " + s.name +
        (version != kVersion ? " (version " + version + ")" : std::string()));
   if (!gameRunning_) return;
@@ -321,7 +363,7 @@ void TServer::bringUpToDate(int seat) {
       }
     }
   }
-  sendBoard(seat, all);
+  sendBoard(seat, all, true);
   if (anyFlipped) sendTo(seat, flipped.done());
 }
 

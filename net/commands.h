@@ -22,6 +22,10 @@ inline constexpr std::string_view hepass = "CMD_hepass";                  // sea
 inline constexpr std::string_view clickclear = "CMD_clickclear";          // seat, then pairs wordpos, cell
 inline constexpr std::string_view clickbuy = "CMD_clickbuy";              // seat, +
 inline constexpr std::string_view playasound = "CMD_playasound";          // seat, "wave1".."wave20", +
+// Both ways, unknown to older copies, which ignore it: the host gives each
+// login a key; a copy coming back shows it just before its login, which
+// proves it is the player who left.
+inline constexpr std::string_view rejoinkey = "CMD_rejoinkey";  // seat, key
 
 // Host to client (names shared with the list above are not repeated).
 inline constexpr std::string_view sendlogininfo = "CMD_sendlogininfo";            // seat

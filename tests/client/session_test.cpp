@@ -319,8 +319,17 @@ TEST_F(Session, ALostGameIsRejoinedByItselfUnlessRemovedOrGone) {
   int dials = 0;
   client.enableRejoin(rejointimer, [&] { ++dials; });
   login(3);
+  // The host's key for this seat is kept; one for another seat, or that
+  // could not be a key, is not.
+  const std::string key = "0123456789abcdef0123456789abcdef";
+  hear("CMD_rejoinkey+3+" + key);
+  hear("CMD_rejoinkey+4+ffffffffffffffffffffffffffffffff");
+  hear("CMD_rejoinkey+3+bad key\x01");
+  hear("CMD_rejoinkey+3+" + std::string(65, 'a'));
+  hear("CMD_rejoinkey+x+");
   hear("CMD_existingplayers+5+Cy");
   hear("CMD_startgame+Bob+100+60+f+1+0+");
+  EXPECT_TRUE(sent.empty());
   client.sockClosed();
   client.rejointimerTimer();
   client.sockConnected();
@@ -328,7 +337,9 @@ TEST_F(Session, ALostGameIsRejoinedByItselfUnlessRemovedOrGone) {
   EXPECT_EQ(client.seatName(5), "<Waiting>");  // until the host names him again
   hear("CMD_sendlogininfo+3");
   hear("CMD_newplayerinfo+3+Ann");
-  EXPECT_EQ(sent, (Messages{"CMD_logininfo+6+1.0.4+Ann\xFF", "CMD_logininfo+3+1.0.4+Ann\xFF"}));
+  // Shown just before each login of the rejoin, as its own command.
+  EXPECT_EQ(sent, (Messages{"CMD_rejoinkey+6+" + key + "\xFF", "CMD_logininfo+6+1.0.4+Ann\xFF",
+                            "CMD_rejoinkey+3+" + key + "\xFF", "CMD_logininfo+3+1.0.4+Ann\xFF"}));
   EXPECT_FALSE(client.rejoining() || view.closed);
 
   // Lost again for good: tries wait longer each time, for two minutes.

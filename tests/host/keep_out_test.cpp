@@ -38,7 +38,7 @@ TEST_F(KeepOut, OneAddressMayKeepOnlyAFewConnectionsWaitingAndTheOperatorMayCapI
   EXPECT_TRUE(refused(mal));
   EXPECT_EQ(logLines("connection from " + mal + " refused"), 2u);
 
-  // Friends behind one router are not limited until the operator says so.
+  // The operator may cap the players of one address lower than the default.
   host.setAddressLimits({0, 2, 10});
   const std::string home = "203.0.113.7";
   for (int slot : {connect(home), connect(home)})
@@ -84,6 +84,60 @@ TEST_F(KeepOut, ARemovedPlayersAddressGetsNoSeatUntilLetBackInOrItsTimeIsUp) {
   pump();
   EXPECT_TRUE(host.bans().empty());
   EXPECT_EQ(connect(), 3);
+}
+
+TEST_F(KeepOut, AddressesCountByMachineAndARemovedPlayerStaysOutOverEitherFamily) {
+  EXPECT_EQ(addressGroup("2001:db8:5:6:a::1"), "2001:db8:5:6::/64");
+  EXPECT_EQ(addressGroup("2001:DB8:5:6:ffff:ffff:ffff:ffff"), "2001:db8:5:6::/64");
+  EXPECT_EQ(addressGroup("::ffff:192.0.2.7"), "192.0.2.7");
+  EXPECT_EQ(addressGroup("fe80::1%eth0"), "fe80:0:0:0::/64");
+  for (const char* odd : {"192.0.2.7", "", "::ffff:1.2.3", "1::2::3", "not:an:address%", "%"})
+    EXPECT_EQ(addressGroup(odd), odd);
+
+  // By default one address (an IPv6 one by its /64) holds at most four slots.
+  join("Ann");
+  for (int n = 1; n <= 4; ++n) {
+    const int slot = connect("2001:db8:5:6::" + std::to_string(n));
+    say(slot, "CMD_logininfo+" + std::to_string(slot) + "+1.0.4+Amy");
+    pump();
+  }
+  EXPECT_TRUE(refused("2001:db8:5:6:ffff::9"));
+  EXPECT_EQ(connect("2001:db8:5:7::1"), 6);
+
+  // Bob was seen over IPv4, then plays over IPv6: his removal keeps both out.
+  int changes = 0;
+  host.setBansChanged([&] { ++changes; });
+  const int v4 = connect("198.51.100.7");
+  say(v4, "CMD_logininfo+" + std::to_string(v4) + "+1.0.4+Bob");
+  pump();
+  host.tempsockInfo(v4);
+  const int v6 = connect("2001:db8:7:7::1");
+  say(v6, "CMD_logininfo+" + std::to_string(v6) + "+1.0.4+Bob");
+  pump();
+  say(1, "CMD_kickhim+1+" + std::to_string(v6) + "+");
+  pump();
+  EXPECT_EQ(changes, 1);
+  EXPECT_TRUE(refused("198.51.100.7"));
+  EXPECT_TRUE(refused("::ffff:198.51.100.7"));
+  EXPECT_TRUE(refused("2001:db8:7:7:abcd::2"));
+  // From an address never seen, his name is refused and that address kept out too.
+  const int fresh = connect("203.0.113.50");
+  ASSERT_NE(fresh, TServer::kRefusedSlot);
+  clearAll();
+  say(fresh, "CMD_logininfo+" + std::to_string(fresh) + "+1.0.4+Bob");
+  pump();
+  EXPECT_EQ(take(fresh), Messages{"CMD_full+"});
+  EXPECT_TRUE(transport.closed[fresh]);
+  EXPECT_EQ(take(1), Messages{"CMD_playerdisconnected+" + std::to_string(fresh) + "+"});  // nobody was announced
+  EXPECT_TRUE(refused("203.0.113.50"));
+  EXPECT_EQ(changes, 2);
+  EXPECT_EQ(connect("203.0.113.51"), fresh);  // others are welcome
+
+  // Lifting the bans lets the name back in too.
+  for (const std::string a : {"198.51.100.7", "2001:db8:7:7::1", "203.0.113.50"}) EXPECT_TRUE(host.letBackIn(a));
+  say(fresh, "CMD_logininfo+" + std::to_string(fresh) + "+1.0.4+Bob");
+  pump();
+  EXPECT_EQ(host.seat(fresh).name, "Bob");
 }
 
 }  // namespace

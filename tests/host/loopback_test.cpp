@@ -163,16 +163,79 @@ TEST_F(Loopback, ADroppedPlayerGetsHisSeatBackOnlyFromHisOwnAddress) {
   ASSERT_TRUE(cy->waitFor(1));
   EXPECT_EQ(cy->received, Messages{"CMD_newplayerinfo+2+Bob"});  // as any arrival
 
-  // A new line of his own wins over one whose drop the host has not seen.
-  auto again = join("Bob");
-  EXPECT_EQ(again->seat(), 2);
+  // A housemate who types his name or seat 1's takes nobody's seat or rights,
+  // nor does a second login on his connection.
+  auto mate = join("Bob");
+  auto fake = join("Ann");
+  EXPECT_EQ(mate->seat(), 6);
+  EXPECT_EQ(fake->seat(), 7);
+  mate->say("CMD_logininfo+6+1.0.4+Ann");
+  fake->say("CMD_kickhim+1+2+");
+  spin(100);
+  EXPECT_FALSE(bob->closed || ann->closed);
+  EXPECT_EQ(server.seat(1).name, "Ann");
+  EXPECT_EQ(server.seat(6).name, "Bob");
+
+  // Bob's new line, from another network even, shows his key and wins over
+  // one whose drop the host has not seen.
+  ASSERT_EQ(bob->key().size(), TServer::kRejoinKeyLength);
+  auto again = std::make_unique<Peer>(host.port(), "Bob", QStringLiteral("127.0.0.3"));
+  again->rejoinKey = bob->key();
+  ASSERT_TRUE(waitUntil([&] { return again->seat() == 2 && again->find("CMD_newplayerinfo+2+Bob") < again->received.size(); }));
   EXPECT_TRUE(waitUntil([&] { return bob->closed; }));
+  EXPECT_NE(again->key(), bob->key());
 
   // A removed player is told so, and his seat is not held.
   ann->say("CMD_kickhim+1+2+");
   ASSERT_TRUE(waitUntil([&] { return again->closed; }));
   EXPECT_EQ(again->received.back(), "CMD_kicked+");
   EXPECT_FALSE(server.held(2));
+}
+
+TEST_F(Loopback, AHeldSeatsPlayerGetsInWhenTheOtherSlotsAreFull) {
+  TServer& server = host.server();
+  auto ann = join("Ann");
+  std::vector<std::unique_ptr<Peer>> others;
+  for (int n = 2; n <= 9; ++n)
+    others.push_back(Peer::join(host.port(), n == 3 ? "Bob" : "P" + std::to_string(n),
+                                QStringLiteral("127.0.0.%1").arg(n)));
+  ann->say("CMD_startgame+Ann+100+60+f+1+0+");
+  ASSERT_TRUE(waitUntil([&] { return server.currentSeat() == 1; }));
+  others[1].reset();  // Bob's line drops
+  ASSERT_TRUE(waitUntil([&] { return server.held(3); }));
+  ann->received.clear();
+
+  Peer stranger(host.port(), "Eve", QStringLiteral("127.0.0.20"));
+  ASSERT_TRUE(waitUntil([&] { return stranger.closed; }));
+  EXPECT_EQ(stranger.received, (Messages{"CMD_sendlogininfo+3", "CMD_full+"}));
+  auto bob = Peer::join(host.port(), "Bob", QStringLiteral("127.0.0.3"));
+  EXPECT_EQ(bob->seat(), 3);
+  ASSERT_TRUE(waitUntil([&] { return ann->received.size() >= 1; }));
+  EXPECT_EQ(ann->received.front(), "CMD_newplayerinfo+3+Bob");  // the stranger was never announced
+  EXPECT_FALSE(server.held(3));
+}
+
+TEST_F(Loopback, APlayerRemovedOverIPv6StaysOutOverIPv4) {
+  auto ann = Peer::join(host.port(), "Ann", QStringLiteral("127.0.0.2"));
+  auto early = join("Bob");  // seen over IPv4 before
+  early.reset();
+  ASSERT_TRUE(waitUntil([&] { return !host.server().seat(2).connected; }));
+  auto bob = Peer::join(host.port(), "Bob", QStringLiteral("::1"), QStringLiteral("::1"));
+  ASSERT_EQ(bob->seat(), 2);
+  ann->say("CMD_kickhim+1+2+");
+  ASSERT_TRUE(waitUntil([&] { return bob->closed; }));
+
+  for (const char* from : {"127.0.0.1", "::1"}) {
+    const QString address = QString::fromLatin1(from);
+    Peer back(host.port(), "Rob", address, address);
+    EXPECT_TRUE(waitUntil([&] { return back.closed; })) << from;
+    EXPECT_EQ(back.received, Messages{"CMD_full+"}) << from;
+  }
+  // From an address never seen, his name alone keeps him out.
+  Peer renamed(host.port(), "Bob", QStringLiteral("127.0.0.4"));
+  EXPECT_TRUE(waitUntil([&] { return renamed.closed; }));
+  EXPECT_EQ(renamed.received.back(), "CMD_full+");
+  EXPECT_EQ(host.server().bans().size(), 3u);
 }
 
 // A peer that never reads: a raw socket with a small receive buffer.
@@ -355,6 +418,39 @@ TEST_F(LoopbackGame, NoPeerLearnsALetterBeforeItsCellIsTurnedUpButTheOneWhoLooks
   EXPECT_EQ(bobBoard, annBoard);  // told just what Ann had been told
   EXPECT_EQ(earlyLetters(Messages(came, ann.received.end()), 1, annBoard), 0);
   EXPECT_EQ(earlyLetters(Messages(catchUp + 1, bob->received.end()), 2, bobBoard), 0);
+}
+
+TEST_F(LoopbackGame, AStrangerInTheComputersSeatDuringItsLookLearnsNoHiddenLetter) {
+  host.setTimeScale(20);
+  Peer ann(host.port());
+  ASSERT_EQ(ann.seat(), 1);
+  ann.say("CMD_logininfo+1+1.0.4+Ann");
+  ann.say("CMD_startgame+Ann+100+60+f+3+0+");  // every turn begins with a look
+  ASSERT_TRUE(waitUntil([&] { return has(ann, "CMD_nextplayer+1+"); }));
+  ann.say("CMD_hepass+1+");
+  ASSERT_TRUE(waitUntil([&] { return has(ann, "CMD_hepasses+1+"); }));
+  Peer mal(host.port());
+  ASSERT_EQ(mal.seat(), 2);
+  ASSERT_TRUE(waitUntil([&] { return has(ann, "CMD_nextplayer+2+"); }));
+  mal.say("CMD_logininfo+2+1.0.4+Mal");
+  ASSERT_TRUE(waitUntil([&] { return has(mal, "CMD_theboard+"); }));
+  spin(50);
+
+  const TServer& server = host.server();
+  int hidden = 0;
+  int told = 0;
+  for (const auto& m : mal.received) {
+    if (m.rfind("CMD_theboard+", 0) != 0) continue;
+    FieldReader f(splitCommand(m).body);
+    for (const auto& g : f.groups(3)) {
+      const BoardCell& cell = server.cell(toInt(g[0]), toInt(g[1]));
+      ++told;
+      if (toInt(g[2]) != 0 && toInt(g[2]) == cell.code && !cell.seen && !cell.faceUp) ++hidden;
+    }
+  }
+  EXPECT_GE(told, 80);
+  EXPECT_EQ(hidden, 0);
+  EXPECT_FALSE(has(mal, "CMD_sneak+"));
 }
 
 TEST_F(Loopback, ASecondHostCannotTakeAPortInUse) {

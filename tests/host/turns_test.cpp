@@ -243,11 +243,12 @@ TEST_F(Turns, ALateJoinerIsCaughtUpAndLosesATurnThatIsHis) {
   say(bob, "CMD_logininfo+2+1.0.4+Bob");
   pump();
   const Messages got = take(2);
-  ASSERT_EQ(got.size(), 6u);
-  EXPECT_EQ(got[2], "CMD_stats+2+100+60+1+54+blind+0+1+0+2+0+3+0+4+0+5+0+6+0");
-  EXPECT_EQ(got[3].rfind("CMD_mytiles+2+1+", 0), 0u);
-  EXPECT_EQ(got[4].rfind("CMD_theboard+1+1+", 0), 0u);
-  EXPECT_EQ(got[5], "CMD_isflipped+2+3+4");
+  ASSERT_EQ(got.size(), 7u);
+  EXPECT_EQ(got[2].rfind("CMD_rejoinkey+2+", 0), 0u);
+  EXPECT_EQ(got[3], "CMD_stats+2+100+60+1+54+blind+0+1+0+2+0+3+0+4+0+5+0+6+0");
+  EXPECT_EQ(got[4].rfind("CMD_mytiles+2+1+", 0), 0u);
+  EXPECT_EQ(got[5].rfind("CMD_theboard+1+1+", 0), 0u);
+  EXPECT_EQ(got[6], "CMD_isflipped+2+3+4");
   EXPECT_EQ(host.currentSeat(), 1);
 
   // Seat 1 drops and comes back during its own turn: its seat was held, so

@@ -41,30 +41,41 @@ inline void spin(int ms) {
 
 class Peer {
  public:
-  // Connects from the loopback address `from`. With a name it answers every
-  // "CMD_sendlogininfo" with a login, as the game's client does.
-  explicit Peer(quint16 port, std::string name = {}, const QString& from = QStringLiteral("127.0.0.1"))
+  // Connects from the loopback address `from` to `to`. With a name it answers
+  // every "CMD_sendlogininfo" with a login, as the game's client does, and
+  // shows `rejoinKey` first when it has one.
+  explicit Peer(quint16 port, std::string name = {}, const QString& from = QStringLiteral("127.0.0.1"),
+                const QString& to = QStringLiteral("127.0.0.1"))
       : name_(std::move(name)) {
     qtApp();
     QObject::connect(&socket_, &QTcpSocket::readyRead, [this] {
       const QByteArray bytes = socket_.readAll();
-      const std::size_t before = received.size();
-      splitter_.feed(std::string_view(bytes.constData(), std::size_t(bytes.size())), received);
-      for (std::size_t i = before; i < received.size(); ++i) {
-        const Command c = splitCommand(received[i]);
-        if (!name_.empty() && c.name == "CMD_sendlogininfo")
+      std::vector<std::string> got;
+      splitter_.feed(std::string_view(bytes.constData(), std::size_t(bytes.size())), got);
+      for (const std::string& m : got) {
+        const Command c = splitCommand(m);
+        // Kept apart, so that what is received reads as an older client sees it.
+        if (c.name == "CMD_rejoinkey") {
+          key_ = m.substr(m.rfind('+') + 1);
+          continue;
+        }
+        received.push_back(m);
+        if (!name_.empty() && c.name == "CMD_sendlogininfo") {
+          if (!rejoinKey.empty()) say("CMD_rejoinkey+" + std::string(c.body) + "+" + rejoinKey);
           say("CMD_logininfo+" + std::string(c.body) + "+1.0.4+" + name_);
+        }
       }
     });
     QObject::connect(&socket_, &QTcpSocket::disconnected, [this] { closed = true; });
     socket_.bind(QHostAddress(from));
-    socket_.connectToHost(QStringLiteral("127.0.0.1"), port);
+    socket_.connectToHost(to, port);
   }
   // Connects and logs in under `name`; gives the peer once the host has
   // announced it.
   static std::unique_ptr<Peer> join(quint16 port, const std::string& name,
-                                    const QString& from = QStringLiteral("127.0.0.1")) {
-    auto peer = std::make_unique<Peer>(port, name, from);
+                                    const QString& from = QStringLiteral("127.0.0.1"),
+                                    const QString& to = QStringLiteral("127.0.0.1")) {
+    auto peer = std::make_unique<Peer>(port, name, from, to);
     peer->waitFor(2);
     waitUntil([&] { return peer->find("CMD_newplayerinfo+") < peer->received.size(); });
     return peer;
@@ -90,11 +101,15 @@ class Peer {
       if (it->rfind("CMD_sendlogininfo+", 0) == 0) return toIntOr(splitCommand(*it).body, 0);
     return 0;
   }
+  // The key the host gave this peer's login last; empty when none.
+  const std::string& key() const { return key_; }
   std::vector<std::string> received;
+  std::string rejoinKey;
   bool closed = false;
 
  private:
   std::string name_;
+  std::string key_;
   QTcpSocket socket_;
   MessageSplitter splitter_;
 };

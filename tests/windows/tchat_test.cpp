@@ -77,6 +77,8 @@ class Window : public ::testing::Test {
   Window() : host([](const std::string&) {}) {
     uiApp();
     EXPECT_TRUE(host.listen(0));
+    // Every window and peer here comes from 127.0.0.1.
+    host.server().setAddressLimits({AddressLimits{}.maxPendingPerAddress, 0, AddressLimits{}.kickBanMinutes});
     settings = scratchPath("tw-ui", ".ini").string();
     std::filesystem::remove(settings);
   }
