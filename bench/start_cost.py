@@ -10,7 +10,8 @@ bin/tilewhirl and, where it exists, bin/tilewhirl-strength. Every host and
 window starts in a fresh empty folder, as on a first start, and the builds
 take turns run by run, so that a busy machine slows them alike.
 
-Usage: bench/start_cost.py [--runs N] [--turns N] [--skip window,memory,...]
+Usage: bench/start_cost.py [--runs N] [--turns N] [--level LEVEL] [--games N]
+                           [--skip listen,memory,window,moves]
                            LABEL=DIR [LABEL=DIR ...]
 The window needs an X display: DISPLAY, or Xvfb is started on :97.
 """
@@ -131,9 +132,9 @@ def measure_listen(builds, runs):
               (label, level or "(none)", median(values), max(values), len(values)))
 
 
-def measure_memory(builds, turns, count=4):
+def measure_memory(builds, turns, wanted, count=4):
     for label, build in builds:
-        level = "expert" if "expert" in levels_of(build) else None
+        level = wanted if wanted in levels_of(build) else None
         folders = [tempfile.mkdtemp() for _ in range(count)]
         hosts = []
         try:
@@ -252,6 +253,7 @@ def main():
     parser.add_argument("builds", nargs="+", metavar="LABEL=DIR")
     parser.add_argument("--runs", type=int, default=15, help="starts per build (default 15)")
     parser.add_argument("--turns", type=int, default=5, help="computer turns before memory is read")
+    parser.add_argument("--level", default="expert", help="the computer's level for the memory figures")
     parser.add_argument("--games", type=int, default=100, help="strength harness games for move times")
     parser.add_argument("--skip", default="", help="comma-separated: listen,memory,window,moves")
     args = parser.parse_args()
@@ -261,7 +263,7 @@ def main():
     if "listen" not in skip:
         measure_listen(builds, args.runs)
     if "memory" not in skip:
-        measure_memory(builds, args.turns)
+        measure_memory(builds, args.turns, args.level)
     if "window" not in skip:
         xvfb = None
         display = os.environ.get("DISPLAY")
