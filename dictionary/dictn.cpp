@@ -309,9 +309,10 @@ void TDictn::serveBuiltin(Source source) {
   image_ = builtinWordRecords();
   source_ = source;
   recordCount_ = static_cast<int>(image_.size() / recordWidth);
+  // Made at build time and read where it lies, so no copy builds it at start.
   static const RecordIndex builtinIndex = [] {
-    RecordIndex index;
-    index.build(builtinWordRecords());
+    RecordIndex index = RecordIndex::inPlace(builtinWordIndex());
+    if (index.empty()) index.build(builtinWordRecords());
     return index;
   }();
   index_ = &builtinIndex;

@@ -81,8 +81,8 @@ class TDictn {
   std::string owned_;
   std::string_view image_;
   int recordCount_ = 0;
-  // ownIndex_ for a list of its own; the built-in list's index is built
-  // once and shared. Empty only when the texts defeat its hash; lookups
+  // ownIndex_ for a list of its own; the built-in list's index is made at
+  // build time and read in place. Empty only when the texts defeat its hash; lookups
   // then search the sorted records.
   RecordIndex ownIndex_;
   const RecordIndex* index_ = &ownIndex_;

@@ -1,5 +1,6 @@
 // Build-time tool: turns the committed word lists into a C++ source holding
-// the main list as 15-byte records and the computer player's list as text.
+// the main list as 15-byte records with its lookup index (so that no copy
+// builds the index at start) and the computer player's list as text.
 // Usage: tw_embed_words ENGLISH_TXT COMPUTER_TXT OUTPUT_CPP
 #include <cstddef>
 #include <cstdio>
@@ -7,6 +8,8 @@
 #include <iostream>
 #include <string>
 #include <vector>
+
+#include "record_index.h"
 
 namespace {
 
@@ -70,7 +73,28 @@ int main(int argc, char** argv) {
     text.resize(kWordWidth, ' ');
     out << "    \"\\036" << text << "\"\n";
   }
-  out << "    ;\nconst std::size_t kEnglishRecordsSize = sizeof kEnglishRecords - 1;\n\n"
+  out << "    ;\nconst std::size_t kEnglishRecordsSize = sizeof kEnglishRecords - 1;\n\n";
+
+  // Octal escapes throughout: three digits each, so no escape runs into the next byte.
+  std::string records;
+  for (const std::string& w : english) {
+    std::string text = upper(w.substr(0, kWordWidth));
+    text.resize(kWordWidth, ' ');
+    records += '\036' + text;
+  }
+  tw::RecordIndex index;
+  const std::string_view buckets = index.build(records) ? index.bucketBytes() : std::string_view();
+  out << "alignas(64) const char kEnglishIndex[] =\n";
+  for (std::size_t at = 0; at < buckets.size(); at += 32) {
+    out << "    \"";
+    for (std::size_t k = at; k < at + 32 && k < buckets.size(); ++k) {
+      const auto byte = static_cast<unsigned char>(buckets[k]);
+      const char octal[] = {'\\', char('0' + (byte >> 6)), char('0' + ((byte >> 3) & 7)), char('0' + (byte & 7)), 0};
+      out << octal;
+    }
+    out << "\"\n";
+  }
+  out << "    \"\";\nconst std::size_t kEnglishIndexSize = sizeof kEnglishIndex - 1;\n\n"
          "const char kComputerWords[] =\n";
   for (const std::string& w : computer) out << "    \"" << w << "\\n\"\n";
   out << "    ;\nconst std::size_t kComputerWordsSize = sizeof kComputerWords - 1;\n\n"

@@ -100,19 +100,36 @@ bool RecordIndex::build(std::string_view image) {
     if (records < (std::size_t{1} << 24) && tryBuild(image, count)) return true;
     count += count / 4 + 1;
   }
-  buckets_.clear();
-  buckets_.shrink_to_fit();
+  owned_.clear();
+  owned_.shrink_to_fit();
+  bucketCount_ = 0;
   return false;
 }
 
+std::string_view RecordIndex::bucketBytes() const {
+  return {reinterpret_cast<const char*>(buckets()), bucketCount_ * sizeof(Bucket)};
+}
+
+RecordIndex RecordIndex::inPlace(std::string_view bytes) {
+  RecordIndex index;
+  // Anything but whole, aligned buckets leaves the index empty: lookups then search the records.
+  if (bytes.size() % sizeof(Bucket) == 0 && reinterpret_cast<std::uintptr_t>(bytes.data()) % alignof(Bucket) == 0) {
+    index.external_ = reinterpret_cast<const Bucket*>(bytes.data());
+    index.bucketCount_ = bytes.size() / sizeof(Bucket);
+  }
+  return index;
+}
+
 bool RecordIndex::tryBuild(std::string_view image, std::size_t bucketCount) {
-  buckets_.assign(bucketCount, Bucket{});
+  external_ = nullptr;
+  owned_.assign(bucketCount, Bucket{});
+  bucketCount_ = bucketCount;
   struct Entry {
     std::uint32_t index;
     std::uint8_t tag;
   };
   auto placeInto = [this](std::size_t bucket, Entry entry) {
-    Bucket& b = buckets_[bucket];
+    Bucket& b = owned_[bucket];
     for (std::size_t slot = 0; slot < kSlots; ++slot) {
       if (b.tag[slot] == 0) {
         b.tag[slot] = entry.tag;
@@ -124,7 +141,7 @@ bool RecordIndex::tryBuild(std::string_view image, std::size_t bucketCount) {
     return false;
   };
   auto swapWith = [this](std::size_t bucket, std::size_t slot, Entry& entry) {
-    Bucket& b = buckets_[bucket];
+    Bucket& b = owned_[bucket];
     Entry old{0, b.tag[slot]};
     for (std::size_t k = 0; k < 3; ++k) {
       old.index |= static_cast<std::uint32_t>(b.index[slot * 3 + k]) << (8 * k);
@@ -161,9 +178,9 @@ bool RecordIndex::tryBuild(std::string_view image, std::size_t bucketCount) {
 }
 
 int RecordIndex::find(std::string_view image, RecordText key) const {
-  if (buckets_.empty()) return -1;
-  const Place place = placeOf(key, buckets_.size());
-  const Bucket* const candidates[2] = {&buckets_[place.first], &buckets_[place.second]};
+  if (bucketCount_ == 0) return -1;
+  const Place place = placeOf(key, bucketCount_);
+  const Bucket* const candidates[2] = {buckets() + place.first, buckets() + place.second};
   // Eight tags at a time, without branches, so the loads of both lines overlap.
   const std::uint64_t pattern = kOnes * place.tag;
   std::uint64_t matches[4];

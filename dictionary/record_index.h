@@ -36,8 +36,14 @@ class RecordIndex {
   // The record whose text equals key, or -1.
   int find(std::string_view image, RecordText key) const;
 
-  bool empty() const { return buckets_.empty(); }
-  std::size_t bytes() const { return buckets_.capacity() * sizeof(Bucket); }
+  // The index's bytes, which a generator writes out, so that inPlace can
+  // read them where they lie (read-only data compiled in), with no copy.
+  std::string_view bucketBytes() const;
+  static RecordIndex inPlace(std::string_view bucketBytes);
+
+  bool empty() const { return bucketCount_ == 0; }
+  // Bytes of memory this index holds of its own.
+  std::size_t bytes() const { return owned_.capacity() * sizeof(Bucket); }
 
  private:
   static constexpr std::size_t kSlots = 16;
@@ -48,8 +54,11 @@ class RecordIndex {
     std::uint8_t index[kSlots * 3];
   };
   bool tryBuild(std::string_view image, std::size_t bucketCount);
+  const Bucket* buckets() const { return external_ ? external_ : owned_.data(); }
 
-  std::vector<Bucket> buckets_;
+  std::vector<Bucket> owned_;
+  const Bucket* external_ = nullptr;
+  std::size_t bucketCount_ = 0;
 };
 
 }  // namespace tw

@@ -7,6 +7,8 @@ namespace tw {
 
 std::string_view builtinWordRecords() { return {detail::kEnglishRecords, detail::kEnglishRecordsSize}; }
 
+std::string_view builtinWordIndex() { return {detail::kEnglishIndex, detail::kEnglishIndexSize}; }
+
 const std::vector<std::string>& computerWords() {
   static const std::vector<std::string> words = [] {
     std::vector<std::string> list;

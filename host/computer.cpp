@@ -47,7 +47,7 @@ void TServer::computertimerTimer() {
 }
 
 void TServer::computerplay(int seat) {
-  if (seat != currentSeat_ || !playedByComputer(seat)) return;
+  if (seat != currentSeat_ || !playedByComputer(seat) || waitsForSearch(seat)) return;
   // The level a turn starts with plays it to the end.
   botLevel_ = rules_.finder ? levels_[std::size_t(seat)] : ComputerLevel::Beginner;
   if (botLevel_ != ComputerLevel::Beginner) return skilledplay(seat);

@@ -52,6 +52,24 @@ SeatView TServer::seatView(int seat) const {
   return view;
 }
 
+// A player's own list is indexed only once a game has a level that
+// searches it; the build runs beside the event loop.
+void TServer::prepareSearch() {
+  if (rules_.finder || !rules_.buildFinder) return;
+  for (int s = 1; s <= seatCount; ++s)
+    if (levels_[std::size_t(s)] != ComputerLevel::Beginner) return finderJob_.start(rules_.buildFinder);
+}
+
+// True when the seat's turn waits for the index: the step is tried again
+// a tick later, so the game waits while the host serves everyone else.
+bool TServer::waitsForSearch(int seat) {
+  if (rules_.finder || !rules_.buildFinder || levels_[std::size_t(seat)] == ComputerLevel::Beginner) return false;
+  finderJob_.start(rules_.buildFinder);
+  if ((rules_.finder = finderJob_.ready())) return false;
+  armBot(kBotFlip, 1);
+  return true;
+}
+
 WordFinder::Part TServer::searchPart() const { return {skillOf(botLevel_).listPercent, botSalt_}; }
 
 void TServer::announceLevel(int seat) {

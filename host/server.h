@@ -21,6 +21,7 @@
 #include "inbox.h"
 #include "log.h"
 #include "timer.h"
+#include "word_finder_job.h"
 
 namespace tw {
 
@@ -65,6 +66,9 @@ struct HostRules {
   std::optional<std::uint32_t> seed;
   // The word list as Club and Expert search it; without it they play as Beginner.
   std::shared_ptr<const WordFinder> finder;
+  // Without a finder: how to build one (a player's own list), done on a
+  // worker thread when a game first has a level that searches.
+  std::function<WordFinder()> buildFinder;
 };
 
 namespace test {
@@ -327,6 +331,8 @@ class TServer {
   void announceLevel(int seat);
   void skilledplay(int seat);
   void skilledword(int seat);
+  void prepareSearch();
+  bool waitsForSearch(int seat);
 
   // What each seat is told of the board (board_view.cpp).
   bool looks(int seat) const;
@@ -434,6 +440,7 @@ class TServer {
   // The level each seat's players were last told of in this game.
   std::array<std::optional<ComputerLevel>, seatCount + 1> announced_{};
   std::uint32_t botSalt_ = 0;  // picks the part of the list a Club search sees this turn
+  WordFinderJob finderJob_;
 
   friend struct test::HostProbe;
 };

@@ -88,6 +88,7 @@ void TServer::startgame(int, FieldReader& body) {
        std::to_string(turnSeconds_) + " s a turn, " +
        (gameMode_.empty() ? std::string(rules::modeWord(rules::kBlind)) : gameMode_));
 
+  prepareSearch();
   makeboard();
   dealtiles();
   findplayer();

@@ -6,11 +6,20 @@
 
 namespace tw {
 
+std::shared_ptr<const WordFinder> builtinFinder() {
+  return std::shared_ptr<const WordFinder>(std::shared_ptr<const WordFinder>(), &WordFinder::builtin());
+}
+
 HostRules standardRules(const TDictn& spell) {
   HostRules rules;
   rules.checkWord = [&spell](const std::string& word) { return spell.CheckWord(word); };
   rules.computerWords = computerWords();
-  rules.finder = std::make_shared<const WordFinder>(WordFinder::fromRecords(spell.records()));
+  // The built-in list's index was made with the program; a player's own
+  // list gets one only when a game needs it (see TServer::prepareSearch).
+  if (spell.records().data() == builtinWordRecords().data())
+    rules.finder = builtinFinder();
+  else
+    rules.buildFinder = [records = spell.records()] { return WordFinder::fromRecords(records); };
   return rules;
 }
 

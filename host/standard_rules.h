@@ -8,6 +8,9 @@
 
 namespace tw {
 
+// The built-in word list's search index, compiled in; never freed.
+std::shared_ptr<const WordFinder> builtinFinder();
+
 // `spell` must outlive the host that gets these rules.
 HostRules standardRules(const TDictn& spell);
 

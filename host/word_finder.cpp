@@ -4,12 +4,42 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
+#include <fstream>
 #include <functional>
 #include <utility>
 
 namespace tw {
 
 namespace {
+
+// The image: a header, a table of named sections, then the sections, each
+// at a multiple of 8 bytes, in the byte order of the machine that made it.
+// "FILT" holds a Filter per group, "GRPS" a Group per group in the same
+// order (best first), "TEXT" the words. A later version may add sections
+// (a byte per word, say); a reader skips the names it does not know.
+constexpr char kMagic[8] = {'T', 'W', 'F', 'I', 'N', 'D', 'E', 'R'};
+constexpr std::uint32_t kVersion = 1;
+constexpr std::uint32_t kMaxSections = 64;
+constexpr std::size_t kMaxImageBytes = 256u << 20;
+
+struct Header {
+  char magic[8];
+  std::uint32_t version = kVersion;
+  std::uint32_t sectionCount = 0;
+  std::uint64_t imageBytes = 0;
+  std::uint32_t wordCount = 0;
+  std::uint32_t groupCount = 0;
+};
+struct Section {
+  char name[4];
+  std::uint32_t unused = 0;
+  std::uint64_t offset = 0;
+  std::uint64_t bytes = 0;
+};
+static_assert(sizeof(Header) == 32 && sizeof(Section) == 24);
+
+std::size_t alignedUp(std::size_t n) { return (n + 7) / 8 * 8; }
 
 constexpr int kRecordWidth = 15;
 constexpr int kTextWidth = 14;
@@ -98,9 +128,7 @@ WordFinder WordFinder::fromRecords(std::string_view image) {
     text = end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
     if (std::string word = playable(text); !word.empty()) words.push_back(std::move(word));
   }
-  WordFinder finder;
-  finder.build(std::move(words));
-  return finder;
+  return build(std::move(words));
 }
 
 WordFinder WordFinder::fromWords(const std::vector<std::string>& list) {
@@ -108,13 +136,11 @@ WordFinder WordFinder::fromWords(const std::vector<std::string>& list) {
   for (const auto& w : list)
     if (std::string word = playable(w); !word.empty()) words.push_back(std::move(word));
   std::sort(words.begin(), words.end());
-  WordFinder finder;
-  finder.build(std::move(words));
-  return finder;
+  return build(std::move(words));
 }
 
 // `words` come sorted, so each group's words stay in alphabetical order.
-void WordFinder::build(std::vector<std::string> words) {
+WordFinder WordFinder::build(std::vector<std::string> words) {
   std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed;
   keyed.reserve(words.size());
   for (std::size_t i = 0; i < words.size(); ++i)
@@ -127,6 +153,7 @@ void WordFinder::build(std::vector<std::string> words) {
   };
   std::vector<Built> built;
   std::string text;
+  std::size_t wordCount = 0;
   for (std::size_t i = 0; i < keyed.size();) {
     const Sorted sorted = sortedLetters(words[keyed[i].second]);
     Built b;
@@ -159,7 +186,7 @@ void WordFinder::build(std::vector<std::string> words) {
       if (j > i && w == words[keyed[j - 1].second]) continue;
       text += w;
       text += '\n';
-      ++wordCount_;
+      ++wordCount;
     }
     g.wordBytes = std::uint32_t(text.size() - g.firstWord);
     built.push_back(b);
@@ -167,20 +194,157 @@ void WordFinder::build(std::vector<std::string> words) {
   }
   std::stable_sort(built.begin(), built.end(),
                    [](const Built& a, const Built& b) { return a.filter.ceiling > b.filter.ceiling; });
-  filters_.clear();
-  groups_.clear();
-  filters_.reserve(built.size());
-  groups_.reserve(built.size());
-  for (const Built& b : built) {
-    filters_.push_back(b.filter);
-    groups_.push_back(b.group);
+
+  // Laid out straight into the image: header, section table, then the sections.
+  const std::size_t groups = built.size();
+  const std::array<Section, 3> sections = {
+      Section{{'F', 'I', 'L', 'T'}, 0, 0, groups * sizeof(Filter)},
+      Section{{'G', 'R', 'P', 'S'}, 0, 0, groups * sizeof(Group)},
+      Section{{'T', 'E', 'X', 'T'}, 0, 0, text.size()},
+  };
+  std::size_t at = sizeof(Header) + sections.size() * sizeof(Section);
+  std::array<Section, 3> placed = sections;
+  for (Section& section : placed) {
+    section.offset = at;
+    at = alignedUp(at + section.bytes);
   }
-  text_ = std::move(text);
+  auto storage = std::make_shared<std::vector<std::uint64_t>>(at / 8);
+  auto* bytes = reinterpret_cast<unsigned char*>(storage->data());
+  Header header;
+  std::memcpy(header.magic, kMagic, sizeof header.magic);
+  header.sectionCount = std::uint32_t(placed.size());
+  header.imageBytes = at;
+  header.wordCount = std::uint32_t(wordCount);
+  header.groupCount = std::uint32_t(groups);
+  std::memcpy(bytes, &header, sizeof header);
+  std::memcpy(bytes + sizeof header, placed.data(), placed.size() * sizeof(Section));
+  for (std::size_t i = 0; i < groups; ++i) {
+    std::memcpy(bytes + placed[0].offset + i * sizeof(Filter), &built[i].filter, sizeof(Filter));
+    std::memcpy(bytes + placed[1].offset + i * sizeof(Group), &built[i].group, sizeof(Group));
+  }
+  if (!text.empty()) std::memcpy(bytes + placed[2].offset, text.data(), text.size());
+  std::string error;
+  std::optional<WordFinder> finder = adopt(std::move(storage), at, error);
+  return finder ? std::move(*finder) : WordFinder();
+}
+
+std::optional<WordFinder> WordFinder::adopt(std::shared_ptr<std::vector<std::uint64_t>> storage,
+                                            std::size_t bytes, std::string& error) {
+  WordFinder finder;
+  const std::string_view image(reinterpret_cast<const char*>(storage->data()), bytes);
+  finder.storage_ = std::move(storage);
+  if (!finder.attach(image, Trust::Checked, error)) return std::nullopt;
+  return finder;
+}
+
+std::optional<WordFinder> WordFinder::fromImage(std::string_view bytes, std::string& error) {
+  if (bytes.size() > kMaxImageBytes) {
+    error = "the word image is larger than " + std::to_string(kMaxImageBytes) + " bytes";
+    return std::nullopt;
+  }
+  // Copied into words, so that every record of it is aligned.
+  auto storage = std::make_shared<std::vector<std::uint64_t>>(alignedUp(bytes.size()) / 8);
+  if (!bytes.empty()) std::memcpy(storage->data(), bytes.data(), bytes.size());
+  return adopt(std::move(storage), bytes.size(), error);
+}
+
+std::optional<WordFinder> WordFinder::fromImageFile(const std::filesystem::path& path, std::string& error) {
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  std::optional<WordFinder> finder;
+  if (ec) {
+    error = "cannot be read: " + ec.message();
+  } else if (size > kMaxImageBytes) {
+    error = "is larger than " + std::to_string(kMaxImageBytes) + " bytes";
+  } else {
+    auto storage = std::make_shared<std::vector<std::uint64_t>>(alignedUp(std::size_t(size)) / 8);
+    std::ifstream in(path, std::ios::binary);
+    in.read(reinterpret_cast<char*>(storage->data()), std::streamsize(size));
+    if (!in || in.gcount() != std::streamsize(size) || in.peek() != EOF)
+      error = "cannot be read whole";
+    else
+      finder = adopt(std::move(storage), std::size_t(size), error);
+  }
+  if (!finder) error = "Word image \"" + path.string() + "\" " + error;
+  return finder;
+}
+
+bool WordFinder::attach(std::string_view image, Trust trust, std::string& error) {
+  static_assert(sizeof(Group) == 20 && alignof(Group) == 4 && sizeof(Filter) == 24 && alignof(Filter) == 8);
+  const auto refuse = [&error](std::string why) {
+    error = "is not a word image this program reads: " + std::move(why);
+    return false;
+  };
+  if (reinterpret_cast<std::uintptr_t>(image.data()) % 8 != 0) return refuse("it is not aligned in memory");
+  if (image.size() < sizeof(Header)) return refuse("it is shorter than its header");
+  Header header;
+  std::memcpy(&header, image.data(), sizeof header);
+  if (std::memcmp(header.magic, kMagic, sizeof header.magic) != 0) return refuse("it does not start with its mark");
+  if (header.version != kVersion)
+    return refuse("it is of version " + std::to_string(header.version) + ", not " + std::to_string(kVersion));
+  if (header.imageBytes != image.size())
+    return refuse("it says it has " + std::to_string(header.imageBytes) + " bytes but has " +
+                  std::to_string(image.size()));
+  if (header.sectionCount > kMaxSections ||
+      sizeof(Header) + header.sectionCount * sizeof(Section) > image.size())
+    return refuse("its section table is cut short");
+  const char* wanted[] = {"FILT", "GRPS", "TEXT"};
+  const std::uint64_t wantedBytes[] = {std::uint64_t(header.groupCount) * sizeof(Filter),
+                                       std::uint64_t(header.groupCount) * sizeof(Group), 0};
+  std::array<std::string_view, 3> found;
+  const std::size_t tableEnd = sizeof(Header) + header.sectionCount * sizeof(Section);
+  for (std::uint32_t i = 0; i < header.sectionCount; ++i) {
+    Section section;
+    std::memcpy(&section, image.data() + sizeof(Header) + i * sizeof(Section), sizeof section);
+    const std::string name(section.name, sizeof section.name);
+    if (section.offset % 8 != 0 || section.offset < tableEnd || section.offset > image.size() ||
+        section.bytes > image.size() - section.offset)
+      return refuse("its section \"" + name + "\" lies outside it");
+    for (std::size_t k = 0; k < found.size(); ++k) {
+      if (name != wanted[k]) continue;
+      if (!found[k].empty() || (k < 2 && section.bytes != wantedBytes[k]))
+        return refuse("its section \"" + name + "\" does not fit its " + std::to_string(header.groupCount) +
+                      " groups");
+      found[k] = image.substr(std::size_t(section.offset), std::size_t(section.bytes));
+    }
+    // Sections of other names belong to later versions of the image and are left alone.
+  }
+  for (std::size_t k = 0; k < found.size(); ++k)
+    if (found[k].data() == nullptr && !(k < 2 && header.groupCount == 0))
+      return refuse(std::string("it has no section \"") + wanted[k] + "\"");
+  filters_ = reinterpret_cast<const Filter*>(found[0].data());
+  groups_ = reinterpret_cast<const Group*>(found[1].data());
+  groupCount_ = header.groupCount;
+  text_ = found[2];
+  wordCount_ = header.wordCount;
+  image_ = image;
+  if (trust == Trust::Checked) {
+    if (std::size_t(std::count(text_.begin(), text_.end(), '\n')) != wordCount_)
+      return refuse("it does not hold the " + std::to_string(wordCount_) + " words it says");
+    for (std::size_t i = 0; i < groupCount_; ++i) {
+      const Group& g = groups_[i];
+      const Filter& f = filters_[i];
+      const std::string at = "group " + std::to_string(i);
+      if (g.length < 1 || g.length > kMaxLength) return refuse(at + " has words of " + std::to_string(g.length) + " letters");
+      for (int k = 0; k < g.length; ++k)
+        if (g.letters[k] >= rules::kLetterCount || (k > 0 && g.letters[k] < g.letters[k - 1]))
+          return refuse(at + " has letters out of order");
+      if (g.wordBytes == 0 || g.firstWord > text_.size() || g.wordBytes > text_.size() - g.firstWord ||
+          text_[g.firstWord + g.wordBytes - 1] != '\n')
+        return refuse(at + " has its words outside the text");
+      // A count above 7 would defeat the search's guard bits; letters past z do not exist.
+      if ((f.counts.lo | f.counts.hi) & kGuards || f.counts.hi >> (4 * (rules::kLetterCount - kLoLetters)) ||
+          f.mask >> rules::kLetterCount)
+        return refuse(at + " has letter counts out of range");
+      if (i > 0 && f.ceiling > filters_[i - 1].ceiling) return refuse(at + " is out of order");
+    }
+  }
+  return true;
 }
 
 std::vector<std::string_view> WordFinder::words(int group) const {
   std::vector<std::string_view> out;
-  if (group < 0 || std::size_t(group) >= groups_.size()) return out;
+  if (group < 0 || std::size_t(group) >= groupCount_) return out;
   std::string_view text = std::string_view(text_).substr(groups_[std::size_t(group)].firstWord,
                                                          groups_[std::size_t(group)].wordBytes);
   while (!text.empty()) {
@@ -290,7 +454,7 @@ WordFinder::Best WordFinder::best(const Letters& l, const Part& part) const {
   const Nibbles freeCounts = pack(free);
   const Nibbles allCounts = pack(all);
   Best best;
-  for (std::size_t i = 0; i < filters_.size(); ++i) {
+  for (std::size_t i = 0; i < groupCount_; ++i) {
     const Filter& f = filters_[i];
     if (f.ceiling <= best.score) break;
     if (f.mask & ~avail) continue;

@@ -1,11 +1,16 @@
 // WordFinder: the word list regrouped for the computer's search. Words that
 // are anagrams of each other score alike, so the list is kept as groups of
 // anagrams, ordered by the most any of them could score; a search walks them
-// from the top and stops where no group left can beat the best found.
+// from the top and stops where no group left can beat the best found. The
+// groups live in an image of offsets only, so the built-in list's image is
+// made when the program is built and read in place from read-only pages.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,20 +58,33 @@ class WordFinder {
   static WordFinder fromRecords(std::string_view image);
   // From words in any case; words with other characters than letters are left out.
   static WordFinder fromWords(const std::vector<std::string>& words);
+  // The built-in word list's, compiled into the program: nothing is read
+  // or copied until a search touches its pages.
+  static const WordFinder& builtin();
+  // From an image's bytes (copied) or an image file, checked whole first;
+  // nullopt and a reason in `error` when refused.
+  static std::optional<WordFinder> fromImage(std::string_view bytes, std::string& error);
+  static std::optional<WordFinder> fromImageFile(const std::filesystem::path& path, std::string& error);
+
+  // The image this finder reads: what tw_word_image writes, and what
+  // fromImage takes back.
+  std::string_view image() const { return image_; }
 
   Best best(const Letters& letters, const Part& part) const;
   // The words of a group, lower case.
   std::vector<std::string_view> words(int group) const;
 
-  std::size_t groupCount() const { return groups_.size(); }
+  std::size_t groupCount() const { return groupCount_; }
   std::size_t wordCount() const { return wordCount_; }
 
  private:
+  // The records below are the image's own bytes, so their layout is fixed.
   struct Group {
+    std::uint32_t firstWord = 0;  // offset in text_ of its words, each ended by '\n'
+    std::uint32_t wordBytes = 0;
     std::uint8_t length = 0;
     std::uint8_t letters[kMaxLength]{};  // sorted, 0..25
-    std::uint32_t firstWord = 0;         // offset in text_ of its words, each ended by '\n'
-    std::uint32_t wordBytes = 0;
+    std::uint8_t unused[1]{};
   };
   // Letter counts, 4 bits each and at most 7: a..p in lo, q..z in hi, so
   // that whether a group's letters are at hand is a few word operations.
@@ -76,18 +94,29 @@ class WordFinder {
   };
   // What the scan reads of every group it passes, kept apart from the rest.
   struct Filter {
-    std::uint8_t ceiling = 0;  // the most a word of the group can score
-    std::uint32_t mask = 0;    // the letters it holds
     Nibbles counts;
+    std::uint32_t mask = 0;    // the letters it holds
+    std::uint8_t ceiling = 0;  // the most a word of the group can score
+    std::uint8_t unused[3]{};
   };
+  enum class Trust { Checked, Whole };
   template <typename Count>
   static Nibbles pack(const std::array<Count, rules::kLetterCount>& counts);
-  void build(std::vector<std::string> words);
+  static WordFinder build(std::vector<std::string> words);
+  // Points this finder at an image; false and a reason when it is refused.
+  // A trusted image (made and checked whole by the build) has only its
+  // header read, so that its pages stay untouched until a search.
+  bool attach(std::string_view image, Trust trust, std::string& error);
+  static std::optional<WordFinder> adopt(std::shared_ptr<std::vector<std::uint64_t>> storage, std::size_t bytes,
+                                         std::string& error);
   int score(const Group& group, const Letters& letters, Use* use) const;
 
-  std::vector<Filter> filters_;  // best first
-  std::vector<Group> groups_;    // in the same order
-  std::string text_;
+  std::shared_ptr<const std::vector<std::uint64_t>> storage_;  // the image, when built or read at run time
+  std::string_view image_;
+  const Filter* filters_ = nullptr;  // best first
+  const Group* groups_ = nullptr;    // in the same order
+  std::size_t groupCount_ = 0;
+  std::string_view text_;
   std::size_t wordCount_ = 0;
 };
 

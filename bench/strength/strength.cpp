@@ -250,7 +250,8 @@ int main(int argc, char* argv[]) {
 
   TDictn spell(TDictn::MemoryImage(std::string(builtinWordRecords())), [](const std::string&) {});
   const auto built = std::chrono::steady_clock::now();
-  const HostRules rules = standardRules(spell);
+  HostRules rules = standardRules(spell);
+  rules.finder = builtinFinder();  // the list in memory is the built-in one
   std::printf("word list: %d records, %zu playable words in %zu groups, indexed in %.0f ms\n",
               spell.recordCount(), rules.finder->wordCount(), rules.finder->groupCount(),
               std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - built).count());

@@ -58,15 +58,23 @@ TEST(RecordIndex, AgreesWithAPlainScanOnListsFullOfRepeats) {
   }
 }
 
+// The compiled-in index (made by the build) is the one built here, and finds every word read in place.
 TEST(RecordIndex, EveryBuiltInWordIsFoundAtItsRecord) {
   const std::string_view image = builtinWordRecords();
   RecordIndex index;
   ASSERT_TRUE(index.build(image));
   // The index must stay within 1 MiB beside the records.
   EXPECT_LE(index.bytes(), std::size_t{1} << 20);
-  for (std::size_t i = 0; i < image.size() / 15; ++i)
+  EXPECT_TRUE(index.bucketBytes() == builtinWordIndex());
+  const RecordIndex compiledIn = RecordIndex::inPlace(builtinWordIndex());
+  EXPECT_EQ(compiledIn.bytes(), 0u);
+  for (std::size_t i = 0; i < image.size() / 15; ++i) {
     ASSERT_EQ(index.find(image, recordTextAt(image, i)), static_cast<int>(i));
-  EXPECT_EQ(index.find(image, keyOf("QQQQ")), -1);
+    ASSERT_EQ(compiledIn.find(image, recordTextAt(image, i)), static_cast<int>(i));
+  }
+  EXPECT_EQ(compiledIn.find(image, keyOf("QQQQ")), -1);
+  // Bytes that are no whole buckets are not taken.
+  EXPECT_TRUE(RecordIndex::inPlace(builtinWordIndex().substr(0, 100)).empty());
 }
 
 TEST(RecordIndex, LastRecordIsReadWithoutRunningPastTheImage) {

@@ -143,6 +143,7 @@ class SkilledGames : public HostFixture {
   SkilledGames() : HostFixture(rulesWith(spell)) {}
   static HostRules rulesWith(const TDictn& spell) {
     HostRules rules = standardRules(spell);
+    rules.finder = builtinFinder();  // the list in memory is the built-in one
     rules.seed = 11;
     return rules;
   }
