@@ -19,6 +19,7 @@
 #include "pictures.h"
 #include "standard_rules.h"
 #include "previnst.h"
+#include "quit_on_signals.h"
 #include "settings.h"
 #include "spy_list.h"
 #include "start_options.h"
@@ -137,5 +138,8 @@ int main(int argc, char* argv[]) {
   QObject::connect(&previnst, &tw::PREVINST::raiseRequested, &chat, &tw::Tchat::bringForward);
   QObject::connect(&chat, &tw::Tchat::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
   chat.show();
+  // Stopped from outside, the window goes as it does when closed: the working
+  // word list and the tally's lock are removed on the way out.
+  tw::quitOnSignals(app);
   return app.exec();
 }

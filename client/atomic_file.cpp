@@ -19,6 +19,7 @@
 #else
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -79,28 +80,54 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
   return true;
 }
 
-FileLock::FileLock(const std::string& path) {
+FileLock::FileLock(const std::string& path, Wait wait) : path_(path) {
 #if defined(_WIN32)
-  if (_sopen_s(&fd_, path.c_str(), _O_RDWR | _O_CREAT | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE) != 0)
-    fd_ = -1;
+  const auto openFile = [this] {
+    if (_sopen_s(&fd_, path_.c_str(), _O_RDWR | _O_CREAT | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE) != 0)
+      fd_ = -1;
+  };
   const auto tryLock = [this] { return _locking(fd_, _LK_NBLCK, 1) == 0; };
+  const auto closeFile = [this] { _close(fd_); };
 #else
-  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  const auto openFile = [this] { fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666); };
   const auto tryLock = [this] { return ::flock(fd_, LOCK_EX | LOCK_NB) == 0; };
+  const auto closeFile = [this] { ::close(fd_); };
 #endif
-  if (fd_ < 0) return;
   // Another copy holds the lock for one read and one write; one that holds
   // it for longer has hung, and must not hang this one too.
   for (int attempt = 0; attempt < 200; ++attempt) {
-    if (tryLock()) return;
+    if (fd_ < 0) openFile();
+    if (fd_ < 0) return;
+    if (tryLock()) {
+      if (namesLockedFile()) return;
+      // The holder removed the file before letting go: this lock guards
+      // nothing, as a newcomer would lock the path's new file.
+      closeFile();
+      fd_ = -1;
+      continue;
+    }
+    if (wait == Wait::No) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-#if defined(_WIN32)
-  _close(fd_);
-#else
-  ::close(fd_);
-#endif
+  if (fd_ >= 0) closeFile();
   fd_ = -1;
+}
+
+bool FileLock::namesLockedFile() const {
+#if defined(_WIN32)
+  return true;
+#else
+  struct stat held {};
+  struct stat named {};
+  return ::fstat(fd_, &held) == 0 && ::stat(path_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+         held.st_ino == named.st_ino;
+#endif
+}
+
+void FileLock::removeFile() {
+#if !defined(_WIN32)
+  if (fd_ >= 0) ::unlink(path_.c_str());
+#endif
 }
 
 FileLock::~FileLock() {

@@ -15,16 +15,25 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
 
 // Holds an exclusive lock on the file `path` (created when missing) while it
 // lives, so that copies of the program sharing a folder change a file in turn.
-// The lock file stays; a lock that cannot be had leaves locked() false.
+// A lock that cannot be had leaves locked() false. The lock is always on the
+// file that the path names once it is had: a copy that waited on a file that
+// its holder removed meanwhile tries again on the path's new file, so a lock
+// file may be removed by whoever holds it.
 class FileLock {
  public:
-  explicit FileLock(const std::string& path);
+  enum class Wait { Briefly, No };
+  explicit FileLock(const std::string& path, Wait wait = Wait::Briefly);
   ~FileLock();
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
   bool locked() const { return fd_ >= 0; }
+  // Removes the lock file while the lock is held (not on Windows, where an
+  // open file stays); the lock is let go at the end as usual.
+  void removeFile();
 
  private:
+  bool namesLockedFile() const;
+  std::string path_;
   int fd_ = -1;
 };
 

@@ -39,8 +39,8 @@ ClientService::~ClientService() {
 
 void ClientService::setHost(HostService* host) { host_ = host; }
 
-bool ClientService::hostGame(quint16 port) {
-  if (!host_ || !host_->listen(port)) return false;
+bool ClientService::hostGame(quint16 port, bool solo) {
+  if (!host_ || !host_->listen(port, solo)) return false;
   client_->setHosting(true);
   sock_.setHostName(QStringLiteral("127.0.0.1"));
   sock_.setPortName(QString::number(host_->port()));

@@ -29,9 +29,10 @@ class ClientService : public QObject {
   TClient& client() { return *client_; }
   const TClient& client() const { return *client_; }
 
-  // Hosts a game on `port` in this copy and connects to it. Gives false when
-  // there is no host or the port cannot be taken.
-  bool hostGame(quint16 port);
+  // Hosts a game on `port` in this copy and connects to it; a solo game
+  // listens on this machine only. Gives false when there is no host or the
+  // port cannot be taken.
+  bool hostGame(quint16 port, bool solo = false);
   // Joins the game at address:port, and gets back in when the connection drops.
   void joinGame(const QString& address, quint16 port);
   void close() { sock_.close(); }

@@ -76,6 +76,7 @@ class TClient : private MirrorSession {
   // Bounds on what the host can make the client hold.
   static constexpr std::size_t kMaxPendingBytes = 256 * 1024;
   static constexpr std::size_t kMaxQueuedMessages = 4096;
+  static constexpr std::size_t kMaxQueuedBytes = 1024 * 1024;
 
   using SendFn = std::function<void(const std::string& bytes)>;
 
@@ -278,7 +279,7 @@ class TClient : private MirrorSession {
   bool removed_ = false;
   std::unique_ptr<Rejoin> rejoin_;
 
-  Inbox receivedlist_{kMaxQueuedMessages, kMaxPendingBytes, Inbox::Overflow::Drop};
+  Inbox receivedlist_{{kMaxQueuedMessages, kMaxQueuedBytes, kMaxPendingBytes}, Inbox::Overflow::Drop};
 
   Roster roster_;
 

@@ -164,6 +164,15 @@ Tally::Tally(std::string path, LogFn log) : path_(std::move(path)), log_(std::mo
 
 Tally::~Tally() {
   if (!unsaved_.empty()) save();
+  // The lock file goes with this copy when no other holds it at this moment.
+  // One that opened it and waits meanwhile finds it gone once it has the
+  // lock and takes the path's new file instead (FileLock), so no two copies
+  // ever hold locks on different files.
+  const std::string lockPath = path_ + ".lock";
+  std::error_code ec;
+  if (path_.empty() || !saving_ || !std::filesystem::exists(lockPath, ec)) return;
+  FileLock lock(lockPath, FileLock::Wait::No);
+  if (lock.locked()) lock.removeFile();
 }
 
 void Tally::load() {

@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The same bytes from two logged-in seats, split at an arbitrary point,
   // with the turn clock and the computer player ticking between messages.
-  NullTimer socktimer, timer1, computertimer, logintimer, bantimer;
+  NullTimer socktimer, timer1, computertimer, logintimer, bantimer, ratetimer;
   NullTransport transport;
   tw::HostRules rules;
   rules.checkWord = [](const std::string& word) { return word.size() % 2 == 0; };
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                          "u",    "v",    "w",    "x",     "y",    "z",    "zz"};
   rules.seed = std::uint32_t(size);
   tw::TServer host(
-      transport, tw::HostTimers{socktimer, timer1, computertimer, logintimer, bantimer},
+      transport, tw::HostTimers{socktimer, timer1, computertimer, logintimer, bantimer, ratetimer},
       [](const std::string&) {}, std::move(rules));
   host.Sock1Accept();
   host.Sock1Accept();
@@ -84,6 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (computertimer.running()) host.computertimerTimer();
     if (logintimer.running()) host.logintimerTimer();
     if (bantimer.running()) host.bantimerTimer();
+    if (ratetimer.running()) host.ratetimerTimer();
   }
   return 0;
 }

@@ -1,46 +1,12 @@
 // tilewhirl-host: the game host without a window, for dedicated servers.
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSocketNotifier>
-#include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "commands.h"
 #include "host_service.h"
+#include "quit_on_signals.h"
 #include "standard_rules.h"
-
-namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] auto n = ::write(signalPipe[1], &byte, 1);
-}
-
-// Turns SIGINT and SIGTERM into a clean quit of the event loop.
-void quitOnSignals(QCoreApplication& app) {
-  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
-  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-  QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
-    char byte;
-    [[maybe_unused]] auto n = ::read(signalPipe[0], &byte, 1);
-    tw::logLine("stopping");
-    app.quit();
-  });
-  struct sigaction action {};
-  action.sa_handler = onSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  // A closed log pipe must not end the host before it has cleaned up.
-  std::signal(SIGPIPE, SIG_IGN);
-}
-
-}  // namespace
 
 int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
@@ -170,6 +136,6 @@ int main(int argc, char* argv[]) {
   host.server().setComputerLevel(*level);
   host.server().setAddressLimits(limits);
   if (!host.listen(quint16(port))) return 1;
-  quitOnSignals(app);
+  tw::quitOnSignals(app);
   return app.exec();
 }

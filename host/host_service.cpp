@@ -33,9 +33,11 @@ HostService::HostService(HostRules rules, LogFn log, QObject* parent)
       computertimer_([this] { server_->computertimerTimer(); }, timeScale_),
       logintimer_([this] { server_->logintimerTimer(); }),
       bantimer_([this] { server_->bantimerTimer(); }),
+      ratetimer_([this] { server_->ratetimerTimer(); }),
       server_(std::make_unique<TServer>(
           static_cast<HostTransport&>(*this),
-          HostTimers{socktimer_, timer1_, computertimer_, logintimer_, bantimer_}, log_, std::move(rules))) {
+          HostTimers{socktimer_, timer1_, computertimer_, logintimer_, bantimer_, ratetimer_}, log_,
+          std::move(rules))) {
   connect(&Sock1_, &Sock::onAccept, this, [this] { Sock1Accept(); });
   server_->setBansChanged([this] { emit bansChanged(); });
 }
@@ -49,7 +51,8 @@ HostService::~HostService() {
   }
 }
 
-bool HostService::listen(quint16 port) {
+bool HostService::listen(quint16 port, bool thisMachineOnly) {
+  Sock1_.setHostName(thisMachineOnly ? QStringLiteral("127.0.0.1") : QString());
   Sock1_.setPortName(QString::number(port));
   QString why;
   auto conn = connect(&Sock1_, &Sock::onError, this,

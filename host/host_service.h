@@ -40,12 +40,14 @@ class HostService : public QObject, private HostTransport {
   // message pump keeps its pace.
   void setTimeScale(double scale) { timeScale_ = scale > 0 ? scale : 1.0; }
 
-  // Starts listening; port 0 picks a free port. Gives false (and logs why)
-  // when the port cannot be taken.
-  bool listen(quint16 port);
+  // Starts listening; port 0 picks a free port. `thisMachineOnly` listens on
+  // the loopback address alone, out of the network's reach. Gives false (and
+  // logs why) when the port cannot be taken.
+  bool listen(quint16 port, bool thisMachineOnly = false);
   // Lets the port go at once; the seats already connected stay.
   void stopListening() { Sock1_.setListen(false); }
   quint16 port() const { return Sock1_.localPort(); }
+  QString address() const { return Sock1_.localAddress(); }
 
   TServer& server() { return *server_; }
 
@@ -75,6 +77,7 @@ class HostService : public QObject, private HostTransport {
   ScaledTimer computertimer_;
   QtTimer logintimer_;
   QtTimer bantimer_;
+  QtTimer ratetimer_;
   std::unique_ptr<TServer> server_;
 };
 

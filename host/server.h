@@ -44,14 +44,16 @@ class HostTransport {
 };
 
 // The host's timers: the message pump, the turn clock, the computer player's
-// pacing, the deadline of connections that have not logged in, and the end of
-// the bans on removed players' addresses.
+// pacing, the deadline of connections that have not logged in, the end of
+// the bans on removed players' addresses, and the pace of chat lines and of
+// the log lines of refused connections.
 struct HostTimers {
   Timer& socktimer;
   Timer& timer1;
   Timer& computertimer;
   Timer& logintimer;
   Timer& bantimer;
+  Timer& ratetimer;
 };
 
 // What the host needs to judge words and to play for empty seats. The program
@@ -118,12 +120,25 @@ class TServer {
   // Limits on what one connection may make the host hold.
   static constexpr std::size_t kMaxPendingBytes = 64 * 1024;
   static constexpr std::size_t kMaxQueuedMessages = 256;
+  static constexpr std::size_t kMaxQueuedBytes = 256 * 1024;
   // A peer that stops reading is dropped once this much waits to go to it.
   static constexpr std::size_t kMaxUnsentBytes = 4 * 1024 * 1024;
   // A connection that has not logged in this long after it was accepted is
   // closed, at most a tenth of the deadline later: it is checked ten times.
   static constexpr int kLoginDeadlineMs = 30000;
   static constexpr int kLoginChecks = 10;
+  // Every seat's lines reach all nine connections: a name is cut to
+  // kMaxNameBytes, the text of a chat or action line to kMaxChatBytes (its
+  // colour kept), and each connection's chat, actions and sounds go out
+  // kChatBurst at once, then one every kChatRefillMs; the ones beyond wait
+  // in its queue. A refused connection is one log line, the ones after it a
+  // count every kRefusalQuietMs.
+  static constexpr std::size_t kMaxNameBytes = 32;
+  static constexpr std::size_t kMaxChatBytes = 512;
+  static constexpr std::size_t kMaxColourBytes = 32;
+  static constexpr int kChatBurst = 5;
+  static constexpr int kChatRefillMs = 500;
+  static constexpr int kRefusalQuietMs = 10000;
 
   static constexpr int kBarSize = rules::kBarSize;
   static constexpr int kMaxFlips = rules::kMaxFlips;
@@ -160,6 +175,7 @@ class TServer {
   void computertimerTimer();
   void logintimerTimer();
   void bantimerTimer();
+  void ratetimerTimer();
 
   // The letter supply and values.
   int getletter();
@@ -183,6 +199,13 @@ class TServer {
   void setComputerLevel(ComputerLevel level) { levels_.fill(level); }
   // For one seat: the strength harness pits two levels against each other.
   void setComputerLevel(int seat, ComputerLevel level) { levels_.at(std::size_t(seat)) = level; }
+  // The chat limits; a test that needs volume on the wire raises them.
+  struct ChatLimits {
+    std::size_t lineBytes = kMaxChatBytes;
+    int burst = kChatBurst;
+  };
+  const ChatLimits& chatLimits() const { return chatLimits_; }
+  void setChatLimits(const ChatLimits& limits) { chatLimits_ = limits; }
   int loginDeadline() const { return loginDeadlineMs_; }
   // Applies to connections accepted from now on.
   void setLoginDeadline(int ms) { loginDeadlineMs_ = ms > 0 ? ms : kLoginDeadlineMs; }
@@ -343,6 +366,10 @@ class TServer {
   void revealFlip(int x, int y);
   void giveLook(int seat);
 
+  // Paces relayed lines and refusal log lines (rate_limits.cpp).
+  bool mayHandle(int slot, std::string_view line);
+  void logRefusal(const std::string& line);
+
   // A uniform draw from 0..n-1.
   int randomBelow(int n);
 
@@ -364,6 +391,7 @@ class TServer {
   Timer& timer1_;
   Timer& computertimer_;
   Timer& logintimer_;
+  Timer& ratetimer_;
   LogFn log_;
   HostRules rules_;
   std::mt19937 rng_;
@@ -394,7 +422,7 @@ class TServer {
   // Each connection's unfinished bytes and waiting messages; the pump serves
   // the connections in turn so that one cannot starve the others.
   struct Inbox : tw::Inbox {
-    Inbox() : tw::Inbox(kMaxQueuedMessages, kMaxPendingBytes, Overflow::Report) {}
+    Inbox() : tw::Inbox({kMaxQueuedMessages, kMaxQueuedBytes, kMaxPendingBytes}, Overflow::Report) {}
   };
   std::array<Inbox, kLastSlot + 1> inboxes_{};
   std::size_t queued_ = 0;
@@ -405,7 +433,15 @@ class TServer {
   std::array<int, kLastSlot + 1> loginChecksLeft_{};
   std::array<bool, kLastSlot + 1> lagging_{};
   int loginDeadlineMs_ = kLoginDeadlineMs;
+  ChatLimits chatLimits_;
   int depth_ = 0;
+  // Per slot: relayed lines it may send now, and whether its waiting ones
+  // have been logged; the refusals not logged yet, and the time left until
+  // they are counted in one line.
+  std::array<int, kRefusedSlot + 1> chatTokens_{};
+  std::array<bool, kRefusedSlot + 1> chatHeld_{};
+  int refusalsUntold_ = 0;
+  int refusalQuietMs_ = 0;
 
   // Game state.
   bool gameRunning_ = false;

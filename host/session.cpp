@@ -13,12 +13,22 @@ namespace {
 const char* const kComputerNames[] = {"", "", "Klot", "Klock", "Kling", "Klick", "Krazy"};
 
 // Receivers cut chat and action lines at the first '|' (the colour follows),
-// so a name holding one would spoil every line of its player.
+// so a name holding one would spoil every line of its player. A longer name
+// is cut rather than refused: a client that knows no limit still gets in.
 std::string cleanName(std::string_view text) {
-  std::string name = cleanField(text);
+  std::string name = cleanField(text.substr(0, TServer::kMaxNameBytes));
   for (char& c : name)
     if (c == '|') c = '!';
   return name;
+}
+
+// The text of a chat or action line cut to its limit, its colour (after the
+// first '|') kept, so that the line still shows as its sender chose.
+std::string capLine(std::string_view line, std::size_t most) {
+  const std::size_t bar = line.find('|');
+  const std::string_view text = line.substr(0, bar);
+  const std::string_view colour = bar == std::string_view::npos ? std::string_view{} : line.substr(bar);
+  return std::string(text.substr(0, most)) + std::string(colour.substr(0, TServer::kMaxColourBytes + 1));
 }
 
 std::string duration(int ms) {
@@ -50,6 +60,7 @@ TServer::TServer(HostTransport& transport, HostTimers timers, LogFn log, HostRul
       timer1_(timers.timer1),
       computertimer_(timers.computertimer),
       logintimer_(timers.logintimer),
+      ratetimer_(timers.ratetimer),
       log_(log ? std::move(log) : LogFn(logLine)),
       rules_(std::move(rules)),
       gate_(timers.bantimer) {
@@ -79,7 +90,7 @@ void TServer::dropLagging() {
       lagging_[slot] = false;
       again = true;
       log_("seat " + std::to_string(slot) + ": more than " + std::to_string(kMaxUnsentBytes) +
-           " bytes wait to be sent (it reads nothing); closing the connection");
+           " bytes wait to be sent to it (it reads more slowly than the game sends); closing the connection");
       disconnectsock(slot);
     }
   }
@@ -103,8 +114,8 @@ int TServer::Sock1Accept(std::string_view peer) {
   for (int w = kFirstWaitingSlot; w <= kLastSlot && slot == 0 && heldSeat != 0; ++w)
     if (!seats_[w].connected) slot = w;
   if (slot == 0) {
-    log_("connection from " + std::string(peer) + " refused: all " + std::to_string(kSlots) +
-         " seats are taken");
+    logRefusal("connection from " + std::string(peer) + " refused: all " + std::to_string(kSlots) +
+               " seats are taken");
     return refuse();
   }
   if (!admitted(slot, peer)) return refuse();
@@ -116,6 +127,8 @@ int TServer::Sock1Accept(std::string_view peer) {
   toldSeat_[slot] = waiting(slot) ? heldSeat : slot;
   inboxes_[slot] = Inbox{};
   lagging_[slot] = false;
+  chatTokens_[slot] = chatLimits_.burst;
+  chatHeld_[slot] = false;
   loginChecksLeft_[slot] = kLoginChecks + 1;
   if (!logintimer_.running()) logintimer_.start(std::max(1, loginDeadlineMs_ / kLoginChecks));
   log_("seat " + std::to_string(slot) + ": connected from " + std::string(peer) +
@@ -132,9 +145,11 @@ void TServer::Sock1Read(int slot, std::string_view bytes) {
   const Inbox::Fed fed = inbox.feed(bytes);
   queued_ += inbox.size() - before;
 
-  if (fed == Inbox::Fed::TooManyMessages) {
-    log_("seat " + std::to_string(slot) + ": more than " + std::to_string(kMaxQueuedMessages) +
-         " messages waiting; closing the connection");
+  if (fed == Inbox::Fed::TooManyMessages || fed == Inbox::Fed::TooManyBytes) {
+    log_("seat " + std::to_string(slot) + ": more than " +
+         (fed == Inbox::Fed::TooManyMessages ? std::to_string(kMaxQueuedMessages) + " messages"
+                                             : std::to_string(kMaxQueuedBytes) + " bytes") +
+         " waiting to be handled (it sends faster than the host handles); closing the connection");
     disconnectsock(slot);
     return;
   }
@@ -232,13 +247,15 @@ void TServer::socktimerTimer() {
   for (int i = 1; i <= kLastSlot; ++i) {
     const int slot = (lastServed_ + i - 1) % kLastSlot + 1;
     Inbox& inbox = inboxes_[slot];
-    if (inbox.empty()) continue;
+    if (inbox.empty() || !mayHandle(slot, inbox.front())) continue;
     const std::string line = inbox.pop();
     --queued_;
     lastServed_ = slot;
     dispatch(slot, line);
     return;
   }
+  // Only chat that waits for its allowance is left; the rate timer wakes the pump.
+  socktimer_.stop();
 }
 
 void TServer::logintimerTimer() {
@@ -385,20 +402,22 @@ void TServer::chat(int, FieldReader& body) {
   const int s = toInt(seat);
   broadcast(MessageBuilder(cmd::chat)
                 .field(seat)
-                .last(seats_[s].name + " chats: " + std::string(body.rest()))
+                .last(seats_[s].name + " chats: " + capLine(body.rest(), chatLimits_.lineBytes))
                 .done());
 }
 
 void TServer::action(int, FieldReader& body) {
   const std::string_view seat = body.next();
   const int s = toInt(seat);
-  broadcast(
-      MessageBuilder(cmd::action).field(seat).last(seats_[s].name + " " + std::string(body.rest())).done());
+  broadcast(MessageBuilder(cmd::action)
+                .field(seat)
+                .last(seats_[s].name + " " + capLine(body.rest(), chatLimits_.lineBytes))
+                .done());
 }
 
 void TServer::playasound(int, FieldReader& body) {
   const std::string_view seat = body.next();
-  broadcast(MessageBuilder(cmd::playasound).field(seat).last(body.rest()).done());
+  broadcast(MessageBuilder(cmd::playasound).field(seat).last(body.rest().substr(0, kMaxNameBytes)).done());
 }
 
 void TServer::justwatch(int, FieldReader& body) {

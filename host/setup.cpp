@@ -47,12 +47,7 @@ std::string TServer::converttoletter(int code) {
   return std::string(1, char('a' + code - 1));
 }
 
-void TServer::startgame(int, FieldReader& body) {
-  gameRunning_ = true;
-  computertimer_.stop();
-  // A new game starts with whoever is there.
-  held_.clear();
-
+void TServer::startgame(int from, FieldReader& body) {
   const std::string name(body.next());
   const std::string_view playTo = body.next();
   const std::string_view seconds = body.next();
@@ -60,7 +55,17 @@ void TServer::startgame(int, FieldReader& body) {
   const std::string mode(body.next());
   const std::string four(body.next());
 
-  if (const rules::GameMode* m = rules::modeByNumber(mode)) gameMode_ = m->word;
+  // The players would be told a mode that the host does not play.
+  const rules::GameMode* m = rules::modeByNumber(mode);
+  if (!m) {
+    log_(refusal(from, cmd::startgame, "unknown game mode " + mode.substr(0, 16)));
+    return;
+  }
+  gameRunning_ = true;
+  computertimer_.stop();
+  // A new game starts with whoever is there.
+  held_.clear();
+  gameMode_ = m->word;
   playToScore_ = readOption(playTo, 100, kMaxPlayToScore, "play-to score", log_);
   turnSeconds_ = readOption(seconds, 60, kMaxTurnSeconds, "turn seconds", log_);
   viewable_ = viewable != "f";

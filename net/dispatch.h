@@ -1,9 +1,11 @@
 // The one dispatch step of host and client: split a received line into its
 // command and body, find the command's route, and run it. An unknown command
-// and a handler stopped by a field that is not a number are each one log
-// line; the next message is handled as usual.
+// and a handler stopped by anything it throws (a field that is not a number,
+// a value out of range, memory) are each one log line; the next message is
+// handled as usual, so nothing a peer sends ends the program.
 #pragma once
 
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -32,6 +34,10 @@ void dispatchLine(std::string_view line, const Route (&routes)[N], std::string_v
     run(*found, command.body);
   } catch (const BadNumber& e) {
     if (log) log(std::string(who) + ": " + std::string(command.name) + " stopped: " + e.what());
+  } catch (const std::exception& e) {
+    if (log) log(std::string(who) + ": " + std::string(command.name) + " stopped by an error: " + e.what());
+  } catch (...) {
+    if (log) log(std::string(who) + ": " + std::string(command.name) + " stopped by an error");
   }
 }
 

@@ -12,26 +12,27 @@ Inbox::Fed Inbox::feed(std::string_view bytes, const LogFn& log, std::string_vie
     if (log) log(std::string(who) + ": " + line);
   };
   Fed fed = Fed::Ok;
-  if (overflow_ == Overflow::Report) {
-    for (auto& m : messages) queue_.push_back(std::move(m));
-    if (queue_.size() > maxQueued_) fed = Fed::TooManyMessages;
-  } else {
-    for (auto& m : messages) {
-      if (queue_.size() < maxQueued_) {
-        queue_.push_back(std::move(m));
-        continue;
-      }
-      // One line for the whole flood; the next is told once the queue drained.
-      if (!flooding_)
-        say("more than " + std::to_string(maxQueued_) +
-            " messages waiting; dropping what comes until they are read");
-      flooding_ = true;
-      fed = Fed::TooManyMessages;
+  for (auto& m : messages) {
+    if (fits(m)) {
+      bytes_ += m.size();
+      queue_.push_back(std::move(m));
+      continue;
     }
+    const bool tooMany = queue_.size() >= limits_.messages;
+    if (fed == Fed::Ok) fed = tooMany ? Fed::TooManyMessages : Fed::TooManyBytes;
+    // The owner closes the connection: what follows is of no interest.
+    if (overflow_ == Overflow::Report) break;
+    // One line for the whole flood; the next is told once the queue drained.
+    if (!flooding_)
+      say("more than " +
+          (tooMany ? std::to_string(limits_.messages) + " messages"
+                   : std::to_string(limits_.bytes) + " bytes") +
+          " waiting; dropping what comes until they are read");
+    flooding_ = true;
   }
-  if (splitter_.pending() > maxPending_) {
+  if (splitter_.pending() > limits_.pendingBytes) {
     if (overflow_ == Overflow::Drop) {
-      say("unterminated message over " + std::to_string(maxPending_) + " bytes dropped");
+      say("unterminated message over " + std::to_string(limits_.pendingBytes) + " bytes dropped");
       splitter_.clear();
     }
     if (fed == Fed::Ok) fed = Fed::TooLongMessage;
@@ -43,6 +44,7 @@ std::string Inbox::pop() {
   if (queue_.empty()) return {};
   std::string line = std::move(queue_.front());
   queue_.pop_front();
+  bytes_ -= line.size();
   if (queue_.empty()) flooding_ = false;
   return line;
 }

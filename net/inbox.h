@@ -1,5 +1,6 @@
 // Inbox: one connection's received bytes, split into messages and queued
-// within bounds, so that nothing a peer sends grows memory without end.
+// within bounds (in messages and in bytes), so that nothing a peer sends
+// grows memory without end.
 #pragma once
 
 #include <cstddef>
@@ -21,11 +22,16 @@ class Inbox {
     // The owner is told, and closes the connection.
     Report,
   };
-  enum class Fed { Ok, TooManyMessages, TooLongMessage };
+  enum class Fed { Ok, TooManyMessages, TooManyBytes, TooLongMessage };
+
+  struct Limits {
+    std::size_t messages = 0;      // queued messages
+    std::size_t bytes = 0;         // their bytes together
+    std::size_t pendingBytes = 0;  // one unfinished message
+  };
 
   Inbox() = default;
-  Inbox(std::size_t maxQueued, std::size_t maxPendingBytes, Overflow overflow)
-      : maxQueued_(maxQueued), maxPending_(maxPendingBytes), overflow_(overflow) {}
+  Inbox(Limits limits, Overflow overflow) : limits_(limits), overflow_(overflow) {}
 
   // `who` starts the log lines, which `log` may take when a bound is passed
   // (only with Overflow::Drop: on Report the owner says what it does).
@@ -33,13 +39,22 @@ class Inbox {
 
   bool empty() const { return queue_.empty(); }
   std::size_t size() const { return queue_.size(); }
+  // The bytes of the queued messages.
+  std::size_t bytes() const { return bytes_; }
+  // The oldest message, left in the queue; empty when there is none.
+  std::string_view front() const {
+    return queue_.empty() ? std::string_view{} : std::string_view(queue_.front());
+  }
   std::string pop();
   // Drops the unfinished message of a connection that ended.
   void clearPending() { splitter_.clear(); }
 
  private:
-  std::size_t maxQueued_ = 0;
-  std::size_t maxPending_ = 0;
+  bool fits(const std::string& message) const {
+    return queue_.size() < limits_.messages && bytes_ + message.size() <= limits_.bytes;
+  }
+  Limits limits_;
+  std::size_t bytes_ = 0;
   Overflow overflow_ = Overflow::Report;
   bool flooding_ = false;
   MessageSplitter splitter_;

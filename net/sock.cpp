@@ -122,9 +122,16 @@ bool Sock::setListen(bool on) {
     fail(QAbstractSocket::UnknownSocketError, QStringLiteral("Port Lookup - Could Not Find Service Entry"));
     return false;
   }
+  // An empty host name means every local address.
+  const QHostAddress address =
+      hostName_.isEmpty() ? QHostAddress(QHostAddress::Any) : QHostAddress(hostName_);
+  if (address.isNull()) {
+    fail(QAbstractSocket::HostNotFoundError, QStringLiteral("Host Lookup - Could Not Find Host Entry"));
+    return false;
+  }
   auto* server = new QTcpServer(this);
   server->setMaxPendingConnections(30);
-  if (!server->listen(QHostAddress::Any, port)) {
+  if (!server->listen(address, port)) {
     fail(server->serverError(), QStringLiteral("Listen - Error Binding Socket: ") + server->errorString());
     delete server;
     return false;
@@ -136,6 +143,11 @@ bool Sock::setListen(bool on) {
 }
 
 bool Sock::listening() const { return server_ != nullptr; }
+
+QString Sock::localAddress() const {
+  if (server_) return server_->serverAddress().toString();
+  return socket_ ? socket_->localAddress().toString() : QString();
+}
 
 quint16 Sock::localPort() const {
   if (server_) return server_->serverPort();

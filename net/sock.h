@@ -41,10 +41,12 @@ class Sock : public QObject {
   // reports onClose.
   bool close();
 
-  // Starts or stops listening on portName (any local address; port 0 picks a
-  // free one). A failure is reported as onError and gives false.
+  // Starts or stops listening on portName (port 0 picks a free one) at the
+  // address hostName (every local address when empty). A failure is
+  // reported as onError and gives false.
   bool setListen(bool on);
   bool listening() const;
+  QString localAddress() const;
   quint16 localPort() const;
 
   // Takes one waiting connection as a new Sock owned by this one (the caller

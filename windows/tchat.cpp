@@ -514,7 +514,7 @@ void Tchat::processparams() {
 }
 
 void Tchat::hostpress() {
-  if (!service_->hostGame(options_.port)) {
+  if (!service_->hostGame(options_.port, options_.solo)) {
     const QString text =
         QStringLiteral(
             "This copy cannot host a game: port %1 is already in use, probably by another "

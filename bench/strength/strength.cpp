@@ -114,10 +114,10 @@ bool playGame(const HostRules& base, std::uint32_t seed, const Options& options,
   table.sides = {nullptr, nullptr, &first, &second};
   HostRules rules = base;
   rules.seed = seed;
-  ManualTimer socktimer, timer1, computertimer, logintimer, bantimer;
+  ManualTimer socktimer, timer1, computertimer, logintimer, bantimer, ratetimer;
   int current = 0;
   TServer host(
-      table, HostTimers{socktimer, timer1, computertimer, logintimer, bantimer},
+      table, HostTimers{socktimer, timer1, computertimer, logintimer, bantimer, ratetimer},
       [&](const std::string& line) {
         if (TServer::refusesWord(line) && current >= 2) ++table.sides[std::size_t(current)]->refused;
       },

@@ -397,6 +397,14 @@ TEST_F(Session, HostileInputIsBounded) {
   hear("CMD_sendlogininfo+0");
   hear("garbage");
   EXPECT_FALSE(client.loggedIn());
+
+  // Long messages fill the byte bound long before the count.
+  while (client.queued() > 0) client.Timer1Timer();
+  const std::string chat = "CMD_chat+2+" + std::string(TClient::kMaxPendingBytes - 20, 'x') + "\xFF";
+  const std::size_t lines = log.size();
+  for (int i = 0; i < 40; ++i) client.sockRead(chat);
+  EXPECT_EQ(client.queued(), TClient::kMaxQueuedBytes / chat.size());
+  EXPECT_EQ(log.size(), lines + 1);
 }
 
 }  // namespace

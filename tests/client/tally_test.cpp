@@ -242,6 +242,42 @@ TEST_F(TallyFileTest, AChangeWaitsForTheCopyHoldingTheLock) {
   EXPECT_EQ(Tally(path()).mylabel(1), "6");
 }
 
+// The lock file goes at the end of a run, but only while no other copy holds
+// it; a copy that waited on the removed file locks the path's new one, so two
+// copies never both think they hold the lock.
+TEST_F(TallyFileTest, TheLockFileGoesAtTheEndAndAWaiterNeverHoldsARemovedOne) {
+  const std::string lockPath = path() + ".lock";
+  auto tally = std::make_unique<Tally>(path());
+  tally->addtomineincrease(1);
+  EXPECT_TRUE(fs::exists(lockPath));
+  {
+    FileLock other(lockPath);
+    ASSERT_TRUE(other.locked());
+    tally.reset();
+  }
+  EXPECT_TRUE(fs::exists(lockPath));  // another copy held it at the end
+  { Tally(path()).addtomineincrease(1); }
+  EXPECT_FALSE(fs::exists(lockPath));
+  EXPECT_EQ(Tally(path()).mylabel(1), "2");
+
+  auto holder = std::make_unique<FileLock>(lockPath);
+  ASSERT_TRUE(holder->locked());
+  std::atomic<bool> started{false};
+  std::unique_ptr<FileLock> waiter;
+  std::thread other([&] {
+    started = true;
+    waiter = std::make_unique<FileLock>(lockPath);
+  });
+  while (!started) std::this_thread::yield();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // it has opened the file and waits
+  holder->removeFile();
+  holder.reset();
+  other.join();
+  ASSERT_TRUE(waiter->locked());
+  EXPECT_TRUE(fs::exists(lockPath));
+  EXPECT_FALSE(FileLock(lockPath, FileLock::Wait::No).locked());  // a newcomer waits for the waiter
+}
+
 TEST_F(TallyFileTest, TheTallyLiesBesideTheProgramWhenThatFolderCanBeWritten) {
   EXPECT_EQ(tallyPath(dir_.string(), (dir_ / "data").string()), (dir_ / "Tilewhirltally.tld").string());
   EXPECT_EQ(tallyPath((dir_ / "missing").string(), (dir_ / "data").string()),

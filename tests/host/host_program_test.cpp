@@ -87,6 +87,13 @@ TEST(HostProgram, ServesAClientWithItsOptionsThenStopsCleanlyOnSigterm) {
   Peer refused(port, {}, QStringLiteral("127.0.0.2"));
   ASSERT_TRUE(waitUntil([&] { return refused.closed; }));
   EXPECT_EQ(refused.received, std::vector<std::string>{"CMD_full+"});
+  // A name and a version that would forge log lines of their own.
+  Peer eve(port, {}, QStringLiteral("127.0.0.3"));
+  eve.say("CMD_logininfo+" + std::to_string(eve.seat()) + "+1.0\n4+Eve\nseat 1: logged in as Mal\r");
+  ASSERT_TRUE(waitUntil([&] { return host.log.contains("Eve"); })) << host.log.constData();
+  EXPECT_TRUE(host.log.contains("logged in as Eve\\x0aseat 1: logged in as Mal\\x0d (version 1.0\\x0a4)"))
+      << host.log.constData();
+  EXPECT_FALSE(host.log.contains("\nseat 1: logged in as Mal"));
 
   ::kill(pid_t(host.process.processId()), SIGTERM);
   ASSERT_TRUE(host.finished());

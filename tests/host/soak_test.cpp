@@ -54,10 +54,10 @@ class Soak : public HostTransport {
     rules.checkWord = supplyLikeWordAccepted;
     rules.computerWords = supplyLikeWords();
     rules.seed = seed_;
-    ManualTimer socktimer, timer1, computertimer, logintimer, bantimer;
+    ManualTimer socktimer, timer1, computertimer, logintimer, bantimer, ratetimer;
     TServer host(
-        *this, HostTimers{socktimer, timer1, computertimer, logintimer, bantimer}, [](const std::string&) {},
-        rules);
+        *this, HostTimers{socktimer, timer1, computertimer, logintimer, bantimer, ratetimer},
+        [](const std::string&) {}, rules);
     host.setBotSpeed(game % 3 == 0 ? 250 : 750);
     host_ = &host;
     VirtualClock clock;
@@ -65,6 +65,7 @@ class Soak : public HostTransport {
     clock.add(timer1, [&] { host.timer1Timer(); });
     clock.add(computertimer, [&] { host.computertimerTimer(); });
     clock.add(logintimer, [&] { host.logintimerTimer(); });
+    clock.add(ratetimer, [&] { host.ratetimerTimer(); });
 
     const int connections = spectator ? 7 : players;
     for (int s = 1; s <= connections; ++s) {

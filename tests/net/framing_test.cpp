@@ -1,7 +1,15 @@
-// Framing: building messages, splitting the byte stream, reading fields.
+// Framing: building messages, splitting the byte stream, reading fields; the
+// dispatch step and the log line that a peer's text reaches.
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "dispatch.h"
 #include "framing.h"
+#include "log.h"
 
 namespace tw {
 namespace {
@@ -104,6 +112,51 @@ TEST(Numbers, ConversionIsStrict) {
   EXPECT_THROW(parseCell("4"), BadNumber);
   EXPECT_THROW(parseCell("4,"), BadNumber);
   EXPECT_EQ(formatCell({10, 8}), "10,8");
+}
+
+}  // namespace
+}  // namespace tw
+
+namespace tw {
+namespace {
+
+// Whatever a handler throws on a peer's message stays one log line; the
+// next message is handled as usual.
+TEST(DispatchLine, AnyErrorOfAHandlerIsOneLogLineAndTheNextMessageIsHandled) {
+  struct Route {
+    std::string_view command;
+    int what;
+  };
+  static const Route routes[] = {
+      {"CMD_number", 0}, {"CMD_range", 1}, {"CMD_memory", 2}, {"CMD_odd", 3}, {"CMD_ok", 4}};
+  std::vector<std::string> log;
+  std::vector<std::string> handled;
+  const LogFn logFn = [&](const std::string& line) { log.push_back(line); };
+  for (const char* line :
+       {"CMD_number+x", "CMD_range+1", "CMD_memory+2", "CMD_odd+3", "CMD_nothing+", "CMD_ok+5"})
+    dispatchLine(line, routes, "seat 2", logFn, [&](const Route& route, std::string_view body) {
+      if (route.what == 0) (void)toInt(body);
+      if (route.what == 1) (void)std::string(body).at(9);
+      if (route.what == 2) throw std::bad_alloc();
+      if (route.what == 3) throw 3;
+      handled.emplace_back(body);
+    });
+  EXPECT_EQ(handled, std::vector<std::string>{"5"});
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_EQ(log[0].rfind("seat 2: CMD_number stopped: ", 0), 0u) << log[0];
+  EXPECT_EQ(log[1].rfind("seat 2: CMD_range stopped by an error: ", 0), 0u) << log[1];
+  EXPECT_EQ(log[2].rfind("seat 2: CMD_memory stopped by an error: ", 0), 0u) << log[2];
+  EXPECT_EQ(log[3], "seat 2: CMD_odd stopped by an error");
+  EXPECT_EQ(log[4], "seat 2: unknown command ignored: CMD_nothing+");
+}
+
+// A name or version holding a line break or an escape sequence cannot make a
+// log line of its own or drive the terminal.
+TEST(LogLine, ControlBytesAndBackslashesAreWrittenOut) {
+  EXPECT_EQ(loggable("seat 2: logged in as Ann\nseat 1: logged in as Bob"),
+            "seat 2: logged in as Ann\\x0aseat 1: logged in as Bob");
+  EXPECT_EQ(loggable("\r\x1b[2J\x7f\\x0a\t"), "\\x0d\\x1b[2J\\x7f\\x5cx0a\\x09");
+  EXPECT_EQ(loggable("Zo\xEB + \xFF"), "Zo\xEB + \xFF");  // Windows-1252 letters stay
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ class HostFixture : public ::testing::Test {
   HostFixture() : HostFixture(HostRules{}) {}
   explicit HostFixture(HostRules rules)
       : host(
-            transport, HostTimers{socktimer, timer1, computertimer, logintimer, bantimer},
+            transport, HostTimers{socktimer, timer1, computertimer, logintimer, bantimer, ratetimer},
             [this](const std::string& l) { log.push_back(l); }, std::move(rules)) {}
 
   // Sends raw bytes from the connection in `slot`.
@@ -125,7 +125,7 @@ class HostFixture : public ::testing::Test {
   }
 
   RecordingTransport transport;
-  ManualTimer socktimer, timer1, computertimer, logintimer, bantimer;
+  ManualTimer socktimer, timer1, computertimer, logintimer, bantimer, ratetimer;
   std::vector<std::string> log;
   TServer host;
 };

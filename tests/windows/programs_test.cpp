@@ -6,12 +6,14 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QNetworkInterface>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <csignal>
 
 #include "game_start.h"
 #include "host_or_join.h"
@@ -116,6 +118,31 @@ TEST(PlayingWithFriends, TheWindowInSeatOneOfTheHeadlessHostHasTheHostsRights) {
   start->click();
   ann.gamestart()->findChild<QPushButton*>(QStringLiteral("BUTTON_START"))->click();
   EXPECT_TRUE(heard(*bob, "CMD_startgame+Ann+250+60+1+0+"));
+}
+
+// The window started without parameters hosts a game for this machine alone,
+// and stopped from outside it takes its working word list with it.
+TEST(SoloGame, ListensOnThisMachineOnlyAndASigtermLeavesNoWordListBehind) {
+  uiApp();
+  Program game({QStringLiteral("--port"), QStringLiteral("0")}, QStringLiteral(TW_GAME_PROGRAM));
+  const quint16 port = game.port();
+  ASSERT_NE(port, 0) << game.log.constData();
+  const QString wordList = game.folder.filePath(QStringLiteral("English"));
+  EXPECT_TRUE(QFile::exists(wordList));
+  Peer local(port);
+  EXPECT_GT(local.seat(), 0);  // this machine is welcome
+  for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
+    if (address.isLoopback() || address.protocol() != QAbstractSocket::IPv4Protocol) continue;
+    QTcpSocket outside;
+    outside.connectToHost(address, port);
+    EXPECT_FALSE(outside.waitForConnected(3000)) << address.toString().toStdString();
+  }
+
+  ::kill(pid_t(game.process.processId()), SIGTERM);
+  ASSERT_TRUE(game.process.waitForFinished(15000));
+  EXPECT_EQ(game.process.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(game.process.exitCode(), 0);
+  EXPECT_FALSE(QFile::exists(wordList));
 }
 
 }  // namespace
