@@ -16,12 +16,6 @@ void Rejoin::lost() {
   timer_.start(0);
 }
 
-void Rejoin::failed(bool refused) {
-  if (!active_ || !refused) return;
-  stop();
-  fx_.giveUp();
-}
-
 void Rejoin::seated() {
   if (active_) stop();
 }
@@ -38,7 +32,6 @@ void Rejoin::timerTimer() {
   }
   if (waitedMs_ >= kGiveUpMs) {
     stop();
-    fx_.status("Could not get back into the game.");
     fx_.giveUp();
     return;
   }
