@@ -113,14 +113,14 @@ void TClient::processsocktimer() {
 }
 
 void TClient::enableRejoin(Timer& timer, std::function<void()> dial) {
-  rejoin_ = std::make_unique<Rejoin>(timer, Rejoin::Effects{std::move(dial),
-                                                            [this](const std::string& text) { status(text); },
-                                                            [this] {
-                                                              // A try still under way speaks for nobody.
-                                                              closed_ = true;
-                                                              farewell_ = "Could not get back into the game.";
-                                                              ended();
-                                                            }});
+  rejoin_ = std::make_unique<Rejoin>(
+      timer, Rejoin::Effects{std::move(dial), [this](const std::string& text) { status(text); },
+                             [this] {
+                               // A try still under way speaks for nobody.
+                               closed_ = true;
+                               farewell_ = "Could not get back into the game.";
+                               ended();
+                             }});
 }
 
 void TClient::sockConnected() {
@@ -172,7 +172,8 @@ void TClient::ended() {
   game_.stopClock();
   game_.showStartButton(false);
   // The board and the scores stay on screen until the player closes the window.
-  const std::string why = farewell_.empty() ? std::string("The connection to the game host was lost.") : farewell_;
+  const std::string why =
+      farewell_.empty() ? std::string("The connection to the game host was lost.") : farewell_;
   status(why);
   view_.message(why);
 }
@@ -238,7 +239,8 @@ void TClient::newplayerinfo(std::string_view body) {
 }
 
 void TClient::havewrongversion(std::string_view body) {
-  status(sentence(body, "has a different version of the game than you.", "have a different version of the game than you."));
+  status(sentence(body, "has a different version of the game than you.",
+                  "have a different version of the game than you."));
 }
 
 void TClient::wrongversion(std::string_view) {

@@ -427,7 +427,8 @@ void GameMirror::winner(std::string_view body) {
   const int own = ownSeat();
   const bool playing = Roster::playingSeat(own);
   const bool won = playing && seatName(own) == name;
-  state_.winnerText = won ? std::string("You have Won the Game!") : sentence(name, "has Won the Game!", "have Won the Game!");
+  state_.winnerText =
+      won ? std::string("You have Won the Game!") : sentence(name, "has Won the Game!", "have Won the Game!");
   systemLine(state_.winnerText);
   state_.winnerShown = true;
   if (session_.hostRights()) state_.startButton = true;

@@ -1,8 +1,9 @@
 // Rejoin: how a joined copy gets back into a running game after its
 // connection dropped. It dials again at once, then after waits that double up
 // to half a minute, for two minutes in all. A refused try is no end: a line
-// cut on the way refuses too, and the host says so when it ends a game. The host gives the player his
-// held seat back after the login, so nothing else here knows about seats.
+// cut on the way refuses too, and the host says so when it ends a game. The
+// host gives the player his held seat back after the login, so nothing else
+// here knows about seats.
 // Paced by the core's timer, so tests tick it by hand.
 #pragma once
 

@@ -484,7 +484,8 @@ void Tchat::button_startClick() {
   // Starting another game ends the one that runs, for everybody in it.
   if (client_->gameOn()) {
     if (!findChild<QMessageBox*>(QStringLiteral("question")))
-      askYesNo(QStringLiteral("A game is running. End it and start a new one?"), [this] { bringUp(gamestart_); });
+      askYesNo(QStringLiteral("A game is running. End it and start a new one?"),
+               [this] { bringUp(gamestart_); });
     return;
   }
   bringUp(gamestart_);

@@ -351,7 +351,8 @@ TEST_F(Session, ALostGameIsRejoinedByItselfUnlessRemovedOrGone) {
        {start + "CMD_hostended+\xFF", start + "CMD_winner+Bob+\xFF", start + "CMD_kicked+\xFF"}) {
     view.messages.clear();
     ManualTimer again;
-    TClient other(view, ClientTimers{timer1, phrasetimer, turntime}, nullptr, path, [](const std::string&) {});
+    TClient other(view, ClientTimers{timer1, phrasetimer, turntime}, nullptr, path,
+                  [](const std::string&) {});
     other.enableRejoin(again, [&] { ++dials; });
     dials = 0;
     other.sockConnected();
@@ -376,7 +377,8 @@ TEST_F(Session, BackInAHeldSeatTheGameShowsAsItStands) {
   hear("CMD_newplayerinfo+1+Ann");
   hear("CMD_existingplayers+3+Bob");
   hear("CMD_stats+1+100+60+2+41+Blind+0+1+12+2+31+3+7+4+0+5+0+6+0");
-  EXPECT_EQ(view.lines, (Messages{"0| You are Connected. ", "0| You are back in your seat. ", "0| Bob is Connected. "}));
+  EXPECT_EQ(view.lines,
+            (Messages{"0| You are Connected. ", "0| You are back in your seat. ", "0| Bob is Connected. "}));
   EXPECT_EQ(view.seats[2], "Klot");
   const GameState& game = client.game().state();
   EXPECT_EQ(game.status, "Klot's turn.");

@@ -198,7 +198,9 @@ TEST_F(GameWindow, TheOptionsWindowsDefaultsStartTheGameAndEscapeSendsNothing) {
 
   // In a running game the start's shortcut asks first, and Enter keeps the game.
   got.clear();
-  peer->write("CMD_startgame+You+250+60+f+1+0+\xFF" "CMD_justwatching+1+1\xFF");
+  peer->write(
+      "CMD_startgame+You+250+60+f+1+0+\xFF"
+      "CMD_justwatching+1+1\xFF");
   ASSERT_TRUE(waitUntil([&] { return chat.client().gameOn() && chat.client().justWatchChecked(); }));
   QAction* start = child<QAction>(chat, "StartGame1");
   EXPECT_EQ(start->shortcut(), QKeySequence(QKeySequence::New));

@@ -183,13 +183,14 @@ TEST(PlayingWithFriends, TheWindowInSeatOneOfTheHeadlessHostHasTheHostsRights) {
 // a line that goes down mid-game for longer than the first tries.
 TEST(PlayingWithFriends, ACutLineKeepsTheWindowWhichGetsItsSeatBackAndHearsTheHostEnd) {
   uiApp();
-  Program host({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--bot-speed"),
-                QStringLiteral("fast")});
+  Program host(
+      {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--bot-speed"), QStringLiteral("fast")});
   const quint16 port = host.port();
   ASSERT_NE(port, 0) << host.log.constData();
   Line line(port);
   QTemporaryDir dir;
-  auto ann = std::make_unique<Tchat>(joining(QStringLiteral("Ann"), line.port(), dir), [](const std::string&) {});
+  auto ann =
+      std::make_unique<Tchat>(joining(QStringLiteral("Ann"), line.port(), dir), [](const std::string&) {});
   int closed = 0;
   QObject::connect(ann.get(), &Tchat::closed, [&] { ++closed; });
   ann->show();
@@ -222,7 +223,8 @@ TEST(PlayingWithFriends, ACutLineKeepsTheWindowWhichGetsItsSeatBackAndHearsTheHo
   EXPECT_EQ(again.client().ownSeat(), 1);
   EXPECT_TRUE(waitUntil([&] { return shown(again, "label_playername2") == QStringLiteral("Klot"); }));
   EXPECT_TRUE(again.findChild<QLabel*>(QStringLiteral("label_score2"))->isVisible());
-  EXPECT_TRUE(waitUntil([&] { return shown(again, "label_status") != QStringLiteral("Welcome to Tilewhirl"); }));
+  EXPECT_TRUE(
+      waitUntil([&] { return shown(again, "label_status") != QStringLiteral("Welcome to Tilewhirl"); }));
   EXPECT_FALSE(shown(again, "label_status").contains(QStringLiteral("<Waiting>")));
 
   // The host ends: a message that waits for the player, and the window stays.
