@@ -196,12 +196,16 @@ TEST_F(GameWindow, TheOptionsWindowsDefaultsStartTheGameAndEscapeSendsNothing) {
   ASSERT_TRUE(waitUntil([&] { return got.endsWith('\xFF'); }));
   EXPECT_EQ(got, QByteArray("CMD_startgame+You+250+60+f+1+0+\xFF"));
 
-  // In a running game the start's shortcut asks first, and Enter keeps the game.
   got.clear();
   peer->write(
       "CMD_startgame+You+250+60+f+1+0+\xFF"
       "CMD_justwatching+1+1\xFF");
   ASSERT_TRUE(waitUntil([&] { return chat.client().gameOn() && chat.client().justWatchChecked(); }));
+  // Lines this copy makes about the player "You" read right.
+  const QString lines = chat.mainchat()->toPlainText();
+  EXPECT_TRUE(lines.contains(QStringLiteral("You have started a game."))) << lines.toStdString();
+  EXPECT_TRUE(lines.contains(QStringLiteral("You are just watching"))) << lines.toStdString();
+  // In a running game the start's shortcut asks first, and Enter keeps the game.
   QAction* start = child<QAction>(chat, "StartGame1");
   EXPECT_EQ(start->shortcut(), QKeySequence(QKeySequence::New));
   start->trigger();
@@ -215,10 +219,6 @@ TEST_F(GameWindow, TheOptionsWindowsDefaultsStartTheGameAndEscapeSendsNothing) {
   child<QMessageBox>(chat, "question")->button(QMessageBox::Yes)->click();
   EXPECT_TRUE(chat.gamestart()->isVisible());
   EXPECT_TRUE(got.isEmpty());
-  // Lines this copy makes about the player "You" read right.
-  const QString lines = chat.mainchat()->toPlainText();
-  EXPECT_TRUE(lines.contains(QStringLiteral("You have started a game."))) << lines.toStdString();
-  EXPECT_TRUE(lines.contains(QStringLiteral("You are just watching"))) << lines.toStdString();
 }
 
 TEST_F(GameWindow, ASoloGameIsPlayedWithTheMouseToTheWinnerPanel) {
