@@ -206,7 +206,7 @@ void TClient::sendloginfo(std::string_view body) {
   loggedIn_ = true;
   if (rejoining()) forgetSeats();
   send(MessageBuilder(cmd::logininfo).field(seat).field(kVersion).last(playerName_).done());
-  game_.showStartButton(hostRights());
+  game_.showStartButton(hostRights() && !gameOn_);  // back in a running game: no start
 }
 
 void TClient::newplayerinfo(std::string_view body) {

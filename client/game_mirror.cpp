@@ -458,7 +458,13 @@ void GameMirror::stats(std::string_view body) {
   // The game as it stands, as a start and a turn would show it: the
   // computer in an empty seat 2, whose turn it is and the time it has left.
   if (session_.seatEmpty(2)) session_.setSeatLabel(2, std::string(Roster::computerName(2)));
-  if (Roster::playingSeat(onTurn) && onTurn != ownSeat()) {
+  if (onTurn == ownSeat()) {
+    turntime_.stop();
+    state_.markedSeat = onTurn;
+    state_.status = "Waiting for the next turn.";
+    state_.secondsLeft = 0;
+    showClock();
+  } else if (Roster::playingSeat(onTurn)) {
     state_.markedSeat = onTurn;
     state_.status = possessive(seatName(onTurn)) + " turn.";
     state_.secondsLeft = std::clamp(left, 0, state_.turnTime);

@@ -395,6 +395,9 @@ TEST_F(Session, BackInAHeldSeatTheGameShowsAsItStands) {
   EXPECT_EQ(view.lines, Messages{"0| You are Connected. "});
   EXPECT_EQ(game.status, "Bob's turn.");
   EXPECT_EQ(game.clock, "Time: 1:00");
+  hear("CMD_stats+1+100+60+1+4+Blind+0");  // his own turn, which the host passes
+  EXPECT_EQ(game.status, "Waiting for the next turn.");
+  EXPECT_EQ(game.markedSeat, 1);
 }
 
 TEST_F(Session, FailuresToConnectSaySoAndNameTheHost) {
