@@ -68,10 +68,7 @@ void ClientService::redial() {
 
 void ClientService::sockError(QAbstractSocket::SocketError error, const QString& reason) {
   if (sock_.connected()) return;
-  if (client_->rejoining()) {
-    client_->rejoinFailed(error == QAbstractSocket::ConnectionRefusedError);
-    return;
-  }
+  if (client_->rejoining()) return;  // the next try follows
   const std::string host = toCp1252(sock_.hostName());
   if (error == QAbstractSocket::HostNotFoundError)
     client_->hostNotFound(host);

@@ -97,7 +97,7 @@ void TClient::Timer1Timer() {
   processsocktimer();
   if (!receivedlist_.empty()) return;
   Timer1_.stop();
-  if (closed_) ended();
+  if (closed_) lineClosed();
 }
 
 void TClient::processsocktimer() {
@@ -116,7 +116,12 @@ void TClient::processsocktimer() {
 void TClient::enableRejoin(Timer& timer, std::function<void()> dial) {
   rejoin_ = std::make_unique<Rejoin>(
       timer, Rejoin::Effects{std::move(dial), [this](const std::string& text) { status(text); },
-                             [this] { view_.closeWindow(); }});
+                             [this] {
+                               // A try still under way speaks for nobody.
+                               closed_ = true;
+                               farewell_ = "Could not get back into the game.";
+                               ended();
+                             }});
 }
 
 void TClient::sockConnected() {
@@ -126,23 +131,29 @@ void TClient::sockConnected() {
 
 void TClient::sockClosed() {
   if (!connected_ || closed_) return;
+  connected_ = false;
+  closed_ = true;
+  receivedlist_.clearPending();  // the unfinished message of a connection that is gone
+  // What the host said before it closed (why, the final scores) is handled
+  // first: only then is it known whether the line dropped or the host ended.
+  if (receivedlist_.empty())
+    lineClosed();
+  else if (!Timer1_.running())
+    Timer1_.start(1);
+}
+
+void TClient::lineClosed() {
+  if (over_) return;  // said already ("Game is full")
   // A line that drops during a game, with no word from the host on why, is
-  // dialled again; anything else ends this copy.
+  // dialled again; anything else ends the session, and the window stays.
   if (rejoin_ && !hosting_ && gameOn_ && !removed_ && farewell_.empty()) {
-    connected_ = false;
+    closed_ = false;
     loggedIn_ = false;
-    receivedlist_.clearPending();  // the old connection's unfinished message
     uncheckJustWatch();
     rejoin_->lost();
     return;
   }
-  closed_ = true;
-  // What the host said last (the final scores, why it closed) is shown
-  // before the window goes.
-  if (receivedlist_.empty())
-    ended();
-  else if (!Timer1_.running())
-    Timer1_.start(1);
+  ended();
 }
 
 void TClient::forgetSeats() {
@@ -156,11 +167,16 @@ void TClient::forgetSeats() {
 }
 
 void TClient::ended() {
+  over_ = true;
   loggedIn_ = false;
+  gameOn_ = false;
   game_.stopClock();
   game_.showStartButton(false);
-  if (!farewell_.empty()) view_.message(farewell_);
-  view_.closeWindow();
+  // The board and the scores stay on screen until the player closes the window.
+  const std::string why =
+      farewell_.empty() ? std::string("The connection to the game host was lost.") : farewell_;
+  status(why);
+  view_.message(why);
 }
 
 void TClient::kicked(std::string_view) {
@@ -190,6 +206,9 @@ void TClient::hostNotFound(std::string_view host) {
 void TClient::sendloginfo(std::string_view body) {
   const int seat = toInt(body);
   if (seat < 1 || seat > kSlots) throw BadNumber(std::to_string(seat));
+  // A logged-in copy told another seat is moved by the host to the seat it
+  // held for this player since his line dropped.
+  backInSeat_ = loggedIn_ && seat != ownSeat_;
   ownSeat_ = seat;
   loggedIn_ = true;
   if (rejoining()) forgetSeats();
@@ -197,7 +216,7 @@ void TClient::sendloginfo(std::string_view body) {
   if (rejoining() && !rejoin_->key().empty())
     send(MessageBuilder(cmd::rejoinkey).field(seat).field(rejoin_->key()).done());
   send(MessageBuilder(cmd::logininfo).field(seat).field(kVersion).last(playerName_).done());
-  game_.showStartButton(hostRights());
+  game_.showStartButton(hostRights() && !gameOn_);  // back in a running game: no start
 }
 
 void TClient::newplayerinfo(std::string_view body) {
@@ -207,6 +226,8 @@ void TClient::newplayerinfo(std::string_view body) {
   const std::string name = blankControls(f.rest());
   if (seat == ownSeat_) {
     status("You are Connected.");
+    if (backInSeat_) status("You are back in your seat.");
+    backInSeat_ = false;
     // Back in the game after a drop: the options are loaded already, and
     // loading them again would move the window.
     if (rejoining())
@@ -214,7 +235,7 @@ void TClient::newplayerinfo(std::string_view body) {
     else
       loadinifile();
   } else {
-    status(name + " is Connected.");
+    status(sentence(name, "is Connected.", "are Connected."));
   }
   if (seat <= seatCount) {
     roster_.setName(seat, name, true);
@@ -222,13 +243,14 @@ void TClient::newplayerinfo(std::string_view body) {
   } else {
     roster_.addSpy(seat, name);
     view_.spiesChanged();
-    status(seat == ownSeat_ ? std::string("You are spying.") : name + " is spying.");
+    status(seat == ownSeat_ ? std::string("You are spying.") : sentence(name, "is spying.", "are spying."));
   }
   playsounds("entered");
 }
 
 void TClient::havewrongversion(std::string_view body) {
-  status(std::string(body) + " has a different version of the game than you.");
+  status(sentence(body, "has a different version of the game than you.",
+                  "have a different version of the game than you."));
 }
 
 void TClient::wrongversion(std::string_view) {
@@ -250,12 +272,13 @@ void TClient::playerdisconnected(std::string_view body) {
     view_.seatChanged(seat);
   } else if (seat > seatCount && seat <= kSlots) {
     if (!roster_.removeSpy(seat, name)) return;
-    status(name + " has left.");
+    status(sentence(name, "has left.", "have left."));
     view_.spiesChanged();
   }
 }
 
 void TClient::full(std::string_view) {
+  over_ = true;
   view_.message("Game is full");
   view_.closeWindow();
 }
@@ -269,7 +292,8 @@ void TClient::justwatching(std::string_view body) {
     justWatch_ = watching;
     view_.justWatchChanged();
   }
-  status(roster_.name(seat) + (watching ? " is just watching" : " is now playing again"));
+  status(watching ? sentence(roster_.name(seat), "is just watching", "are just watching")
+                  : sentence(roster_.name(seat), "is now playing again", "are now playing again"));
   setWatchMark(seat, watching);
 }
 

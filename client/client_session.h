@@ -89,6 +89,8 @@ class TClient : private MirrorSession {
   bool hosting() const { return hosting_; }
   int ownSeat() const override { return ownSeat_; }
   bool loggedIn() const { return loggedIn_; }
+  // A game runs, from its start or catch-up to its winner.
+  bool gameOn() const { return gameOn_; }
   // Seat 1 holds the host's rights (starting games, removing players, setting
   // others to watch), whoever runs the host: this copy or tilewhirl-host.
   bool hostRights() const override { return loggedIn_ && ownSeat_ == 1; }
@@ -100,18 +102,14 @@ class TClient : private MirrorSession {
   void rejointimerTimer() {
     if (rejoin_) rejoin_->timerTimer();
   }
-  // An attempt to get back failed; refused: nobody listens there any more.
-  void rejoinFailed(bool refused) {
-    if (rejoin_) rejoin_->failed(refused);
-  }
 
   // Socket events from the glue.
   void sockConnected();
   void sockRead(std::string_view bytes);
-  // The connection closed: a session that had connected ends the window,
-  // unless it gets back into its game, once what the host sent before is
-  // shown, and says why when the host told it (removed from the game, the
-  // host ended it).
+  // The connection closed. Once what the host sent before is handled, a
+  // game in progress is dialled again; otherwise the session ends and says
+  // why (removed from the game, the host ended it, the line lost), leaving
+  // the window and its board to the player.
   void sockClosed();
   // A connection could not be made; `why` is the system's reason.
   void connectFailed(std::string_view host, int port, std::string_view why);
@@ -241,10 +239,13 @@ class TClient : private MirrorSession {
   void kicked(std::string_view body);
   void hostended(std::string_view body);
   void rejoinkey(std::string_view body);
+  // The connection is gone and all it brought is handled.
+  void lineClosed();
   void ended();
 
+  // Nothing goes out on a connection that has closed.
   void send(const std::string& bytes) {
-    if (send_) send_(bytes);
+    if (send_ && !closed_) send_(bytes);
   }
   // Before the host names everyone present again on a rejoin: who left
   // meanwhile was never announced.
@@ -269,6 +270,7 @@ class TClient : private MirrorSession {
   bool connected_ = false;
   bool closed_ = false;
   std::string farewell_;  // why the host closes the connection, when it said
+  bool over_ = false;     // the session has ended and said why
   int ownSeat_ = 0;
   bool loggedIn_ = false;
   bool justWatch_ = false;
@@ -277,6 +279,7 @@ class TClient : private MirrorSession {
   // host has said that this copy was removed from it.
   bool gameOn_ = false;
   bool removed_ = false;
+  bool backInSeat_ = false;  // the host is giving this copy its held seat back
   std::unique_ptr<Rejoin> rejoin_;
 
   Inbox receivedlist_{{kMaxQueuedMessages, kMaxQueuedBytes, kMaxPendingBytes}, Inbox::Overflow::Drop};

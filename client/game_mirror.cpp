@@ -110,7 +110,7 @@ void GameMirror::startthegame(std::string_view body) {
   if (const rules::GameMode* m = rules::modeByNumber(mode)) state_.gameMode = modeCaption(*m);
   setTurnTime(toIntOr(seconds, kFallbackTurnTime));
   state_.playToScore = "Play to Score: " + playTo;
-  systemLine(name + " has started a game.");
+  systemLine(sentence(name, "has started a game.", "have started a game."));
   if (session_.seatEmpty(2)) session_.setSeatLabel(2, std::string(Roster::computerName(2)));
   state_.fourPlayer = four != "0";
   changed(kSeatsChanged | kPanelsChanged | kCaptionsChanged);
@@ -137,7 +137,7 @@ void GameMirror::getnextplayer(std::string_view body) {
     state_.status = "Choose 5 tiles to flip.";
     playsounds(session_.mirrorOptions().newTurnSound ? "turnnew" : "turn");
   } else {
-    state_.status = seatName(seat) + "'s turn.";
+    state_.status = possessive(seatName(seat)) + " turn.";
     state_.moveButtons = false;
   }
   state_.secondsLeft = state_.turnTime;
@@ -158,10 +158,15 @@ void GameMirror::turntimeTimer() {
     if (!same) changed(kClockChanged);
     return;
   }
+  const int s = state_.secondsLeft;
+  if (s == 20 || s == 15 || s <= 10) playsounds("tick");
+  showClock();
+}
+
+void GameMirror::showClock() {
   state_.timeBar = state_.barScale * state_.secondsLeft;
   state_.clockRed = state_.secondsLeft < 20;
   const int s = state_.secondsLeft;
-  if (s == 20 || s == 15 || s <= 10) playsounds("tick");
   const int part = s % 60;
   state_.clock = "Time: " + std::to_string(s / 60) + (part < 10 ? ":0" : ":") + std::to_string(part);
   changed(kClockChanged);
@@ -381,7 +386,7 @@ void GameMirror::timeup(std::string_view body) {
     setStatus("You have run out of time.");
     clickclear();
   } else {
-    setStatus(seatName(seat) + " has run out of time.");
+    setStatus(sentence(seatName(seat), "has run out of time.", "have run out of time."));
   }
   playsounds("timeup");
 }
@@ -422,7 +427,8 @@ void GameMirror::winner(std::string_view body) {
   const int own = ownSeat();
   const bool playing = Roster::playingSeat(own);
   const bool won = playing && seatName(own) == name;
-  state_.winnerText = won ? std::string("You have Won the Game!") : name + " has Won the Game!";
+  state_.winnerText =
+      won ? std::string("You have Won the Game!") : sentence(name, "has Won the Game!", "have Won the Game!");
   systemLine(state_.winnerText);
   state_.winnerShown = true;
   if (session_.hostRights()) state_.startButton = true;
@@ -445,12 +451,27 @@ void GameMirror::stats(std::string_view body) {
   setTurnTime(seconds);
   // The host passes a newcomer's own turn: it cannot move before the next one.
   state_.seatOnTurn = onTurn == ownSeat() ? 0 : onTurn;
-  state_.secondsLeft = left;
   if (const rules::GameMode* m = rules::modeByWord(mode)) state_.gameMode = modeCaption(*m);
   state_.fourPlayer = four != "0";
   // A game runs: the start of a new one waits for its end.
   state_.startButton = false;
-  changed(kCaptionsChanged | kSeatsChanged | kPanelsChanged);
+  // The game as it stands, as a start and a turn would show it: the
+  // computer in an empty seat 2, whose turn it is and the time it has left.
+  if (session_.seatEmpty(2)) session_.setSeatLabel(2, std::string(Roster::computerName(2)));
+  if (onTurn == ownSeat()) {
+    turntime_.stop();
+    state_.markedSeat = onTurn;
+    state_.status = "Waiting for the next turn.";
+    state_.secondsLeft = 0;
+    showClock();
+  } else if (Roster::playingSeat(onTurn)) {
+    state_.markedSeat = onTurn;
+    state_.status = possessive(seatName(onTurn)) + " turn.";
+    state_.secondsLeft = std::clamp(left, 0, state_.turnTime);
+    showClock();
+    if (state_.secondsLeft > 0) turntime_.start(kClockMs);
+  }
+  changed(kCaptionsChanged | kSeatsChanged | kPanelsChanged | kStatusChanged);
   for (const auto& pair : f.groups(2)) {
     const int seat = toInt(pair[0]);
     if (!Roster::playingSeat(seat)) continue;

@@ -24,12 +24,6 @@ void Rejoin::lost() {
   timer_.start(0);
 }
 
-void Rejoin::failed(bool refused) {
-  if (!active_ || !refused) return;
-  stop();
-  fx_.giveUp();
-}
-
 void Rejoin::seated() {
   if (active_) stop();
 }
@@ -46,7 +40,6 @@ void Rejoin::timerTimer() {
   }
   if (waitedMs_ >= kGiveUpMs) {
     stop();
-    fx_.status("Could not get back into the game.");
     fx_.giveUp();
     return;
   }

@@ -1,9 +1,11 @@
 // Rejoin: how a joined copy gets back into a running game after its
 // connection dropped. It dials again at once, then after waits that double up
-// to half a minute, for two minutes in all. The host gives the player his
-// held seat back after the login, so nothing else here knows about seats;
-// the key the host gave at login is kept here and shown again before the
-// login of a rejoin, as proof that this copy is the one that left.
+// to half a minute, for two minutes in all. A refused try is no end: a line
+// cut on the way refuses too, and the host says so when it ends a game. The
+// host gives the player his held seat back after the login, so nothing else
+// here knows about seats; the key the host gave at login is kept here and
+// shown again before the login of a rejoin, as proof that this copy is the
+// one that left.
 // Paced by the core's timer, so tests tick it by hand.
 #pragma once
 
@@ -38,9 +40,6 @@ class Rejoin {
   // An attempt got through; the tries stop unless it is lost before the host
   // has seated this copy again.
   void connected() { up_ = true; }
-  // An attempt failed. Refused means that nobody listens there any more: the
-  // host has ended, and there is nothing to come back to.
-  void failed(bool refused);
   // The host has announced this copy again.
   void seated();
   void timerTimer();

@@ -7,6 +7,15 @@ namespace tw {
 
 namespace {
 const std::string kNoName;
+constexpr std::string_view kYou = "You";
+}  // namespace
+
+std::string possessive(std::string_view name) {
+  return name == kYou ? std::string("Your") : std::string(name) + "'s";
+}
+
+std::string sentence(std::string_view name, std::string_view verb, std::string_view youVerb) {
+  return std::string(name) + " " + std::string(name == kYou ? youVerb : verb);
 }
 
 Roster::Roster() {

@@ -12,6 +12,12 @@
 
 namespace tw {
 
+// Lines this copy makes about a player read right for the solo player's
+// name "You": "You have", "You are", "Your turn".
+std::string possessive(std::string_view name);
+// The name and a verb: `verb` for others, `youVerb` for "You".
+std::string sentence(std::string_view name, std::string_view verb, std::string_view youVerb);
+
 class Roster {
  public:
   static constexpr int seatCount = rules::kSeatCount;

@@ -33,7 +33,6 @@ Tabout::Tabout(QWidget* parent, const QUrl& page)
   // Login sends the same constant as its version.
   QLabel* version = label(QString::fromLatin1(kVersion.data(), qsizetype(kVersion.size())), "version");
   layout->addWidget(version, 1, 1);
-  layout->addWidget(label(QStringLiteral(".4"), "label_minor"), 1, 2);
   // A build without a web page shows no link rather than one that fails.
   if (!page.isEmpty()) {
     const QString address = page.toString();

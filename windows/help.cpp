@@ -60,7 +60,7 @@ QString connectingPage() {
              "through "
              "on that port.</p>"
              "<p><b>Joining.</b> To join, you need the host's address (a name or an IP address).</p>"
-             "<p><b>Without the lobby.</b> Choose <i>Host or Join</i> in the Game menu: enter your name, "
+             "<p><b>Without the lobby.</b> Choose <i>Host or Join...</i> in the Game menu: enter your name, "
              "choose to host or to join, give the host's address and the port (%1 unless the host chose "
              "another). The game starts again with these choices. "
              "From the command line: <tt>tilewhirl NAME HOST true</tt> hosts, <tt>tilewhirl NAME HOST "
@@ -69,7 +69,9 @@ QString connectingPage() {
              "<p><b>Seat 1.</b> The player in seat 1 starts the games and may remove players or set them to "
              "just watch. That is the hosting player, or, when the game runs on <tt>tilewhirl-host</tt>, the "
              "first player to join it.</p>"
-             "<p>When the host ends the game, or removes you from it, a message says so; your board and the "
+             "<p>When your line drops during a game, the window says so and connects again by itself for "
+             "two minutes; the host keeps your seat, and you are told when you are back in it. "
+             "When the host ends the game, or removes you from it, a message says so; your board and the "
              "scores stay on screen until you close it. If you host and others are playing, Exit asks "
              "first, because the game ends for everybody.</p>")
       .arg(kGamePort);
@@ -92,7 +94,8 @@ QString gamePlayPage() {
              "Typing a letter takes it from the tiles you turned over (they count double), else from your "
              "bar. Backspace takes the last letter back, Return is Done and Escape is Clear. Tab moves on "
              "to your bar (the arrows choose a tile, Space uses it, Shift+Space lifts it to swap places), "
-             "the buttons and the chat. Ctrl+N starts a game, Ctrl+O is Host or Join, Ctrl+Q quits and F1 "
+             "the buttons and the chat. Ctrl+N starts a game (in a running game it asks first), Ctrl+O "
+             "is Host or Join, Ctrl+Q quits and F1 "
              "opens this help.</p>"
              "<p>When someone reaches the play-to score, play continues until everyone has had the same "
              "number of turns; then the highest score wins. A shared top score plays another round.</p>"
@@ -111,7 +114,8 @@ QString gamePlayPage() {
 QString computerLevelsText() {
   return QStringLiteral(
       "<p><b>The computer player.</b> The computer takes seat 2 when nobody sits there and plays the "
-      "turns of anyone who chooses to just watch. On the hosting copy, <i>Options &gt; Computer Level</i> "
+      "turns of anyone who chooses to just watch. On the hosting copy, <i>Computer Level</i> in the "
+      "Options menu "
       "sets how well it plays, and <i>Bot Speed</i> how fast:</p><ul>"
       "<li><b>Beginner</b> turns over five tiles at random and tries short everyday words: about 11 points "
       "a turn.</li>"
@@ -159,8 +163,8 @@ QString documentationPage() {
              "needs it.</li>"
              "<li><b>Clear Word</b>: after a word that is not in the word list, its letters go back at "
              "once, so you can start again.</li>"
-             "<li><b>See Other Player's Tiles</b>: shows the bar of the player on turn when the game's "
-             "<i>Tiles Viewable</i> is on.</li>"
+             "<li><b>See Other Player's Tiles</b>: shows the bar of the player on turn when the game "
+             "options window's <i>Tiles Viewable</i> is on.</li>"
              "<li><b>Reset Screen Location</b>: puts the window back at the top left of the screen.</li>"
              "</ul>"
              "<p><b>View menu</b></p><ul>"
@@ -168,8 +172,9 @@ QString documentationPage() {
              "player you choose to tally.</li>"
              "<li><b>Spy List</b>: the spectators, who watch the game and chat without playing (up to "
              "three, after the six seats are taken). The player in seat 1 may remove one from there. In a "
-             "game you host, a removed player's address is kept out for a while; <i>Let Back In</i> lifts "
-             "that.</li>"
+             "game you host, a removed player's address is kept out for a while; the spy list's "
+             "<i>Let Back In</i> "
+             "lifts that.</li>"
              "<li><b>Phrase List</b>: the phrases the buttons 1 to 9 say; a button works once every two "
              "seconds.</li></ul>"
              "<p><b>What is new in %2</b></p><ul>"
@@ -206,9 +211,9 @@ QString lobbyPage() {
       "arranged, it starts Tilewhirl for every player, with the player's name and the host's address.</p>"
       "<p>Where a download address for the lobby is set up (the key <tt>Lobbyaddress</tt> in the settings "
       "file, or the build's own), Tilewhirl offers to download and install the lobby when it starts "
-      "without parameters; there <i>Play with Others</i> opens an installed lobby program, or, when there "
-      "is none, the window to host or join a game. Otherwise choose <i>Host or Join</i> in the Game "
-      "menu.</p>");
+      "without parameters; that download window's <i>Play with Others</i> opens an installed lobby "
+      "program, or, when there is none, the window to host or join a game. Otherwise choose <i>Host or "
+      "Join...</i> in the Game menu.</p>");
 }
 
 }  // namespace

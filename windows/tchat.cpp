@@ -481,6 +481,13 @@ void Tchat::button_startClick() {
     messageBox(QStringLiteral("You are not connected"));
     return;
   }
+  // Starting another game ends the one that runs, for everybody in it.
+  if (client_->gameOn()) {
+    if (!findChild<QMessageBox*>(QStringLiteral("question")))
+      askYesNo(QStringLiteral("A game is running. End it and start a new one?"),
+               [this] { bringUp(gamestart_); });
+    return;
+  }
   bringUp(gamestart_);
 }
 

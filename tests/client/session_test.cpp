@@ -342,7 +342,9 @@ TEST_F(Session, ALostGameIsRejoinedByItselfUnlessRemovedOrGone) {
                             "CMD_rejoinkey+3+" + key + "\xFF", "CMD_logininfo+3+1.0.4+Ann\xFF"}));
   EXPECT_FALSE(client.rejoining() || view.closed);
 
-  // Lost again for good: tries wait longer each time, for two minutes.
+  // Lost again for good: tries wait longer each time, for two minutes, and a
+  // refused try is one of them (a cut line refuses too). Then the window says
+  // so and stays, with the board.
   view.lines.clear();
   client.sockClosed();
   std::vector<int> waits;
@@ -350,22 +352,63 @@ TEST_F(Session, ALostGameIsRejoinedByItselfUnlessRemovedOrGone) {
   EXPECT_EQ(waits, (std::vector<int>{0, 1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000}));
   EXPECT_EQ(dials, 1 + 8);
   EXPECT_EQ(view.lines[1], "0| Reconnecting, try 2 (119 s left)... ");
-  EXPECT_TRUE(view.closed);
+  EXPECT_EQ(view.messages, Messages{"Could not get back into the game."});
+  EXPECT_FALSE(view.closed);
 
-  // A refused try means the host has gone; a removal or the game's end, no
-  // coming back at all.
-  for (const char* last : {"", "CMD_winner+Bob+",
-                           "CMD_startgame+Bob+100+60+f+1+0+\xFF"
-                           "CMD_playerdisconnected+3+Ann"}) {
-    view.closed = false;
-    client.sockConnected();
-    hear(last);
-    client.sockClosed();
-    client.rejoinFailed(false);
-    EXPECT_EQ(view.closed, *last != '\0') << last;
-    client.rejoinFailed(true);
-    EXPECT_TRUE(view.closed);
+  // Why the host closed is heard though the close comes before its message
+  // is handled: a removal or the game's end, no coming back at all.
+  const std::string start = "CMD_startgame+Bob+100+60+f+1+0+\xFF";
+  for (const std::string& last :
+       {start + "CMD_hostended+\xFF", start + "CMD_winner+Bob+\xFF", start + "CMD_kicked+\xFF"}) {
+    view.messages.clear();
+    ManualTimer again;
+    TClient other(view, ClientTimers{timer1, phrasetimer, turntime}, nullptr, path,
+                  [](const std::string&) {});
+    other.enableRejoin(again, [&] { ++dials; });
+    dials = 0;
+    other.sockConnected();
+    other.sockRead(last);
+    other.sockClosed();
+    for (int i = 0; i < 10 && timer1.running(); ++i) other.Timer1Timer();
+    for (int i = 0; i < 10 && again.running(); ++i) other.rejointimerTimer();
+    EXPECT_FALSE(other.rejoining()) << last;
+    EXPECT_EQ(dials, 0) << last;
+    EXPECT_EQ(view.messages.size(), 1u) << last;
+    EXPECT_FALSE(view.closed);
   }
+  EXPECT_EQ(view.messages, Messages{"You were removed from the game."});
+}
+
+// A copy back in a running game shows it as it stands at once: the
+// computer's seat, whose turn it is and the clock, and that the seat is its own.
+TEST_F(Session, BackInAHeldSeatTheGameShowsAsItStands) {
+  client.sockConnected();
+  hear("CMD_sendlogininfo+2");
+  hear("CMD_sendlogininfo+1");  // the host moves the connection to the seat it held
+  hear("CMD_newplayerinfo+1+Ann");
+  hear("CMD_existingplayers+3+Bob");
+  hear("CMD_stats+1+100+60+2+41+Blind+0+1+12+2+31+3+7+4+0+5+0+6+0");
+  EXPECT_EQ(view.lines,
+            (Messages{"0| You are Connected. ", "0| You are back in your seat. ", "0| Bob is Connected. "}));
+  EXPECT_EQ(view.seats[2], "Klot");
+  const GameState& game = client.game().state();
+  EXPECT_EQ(game.status, "Klot's turn.");
+  EXPECT_EQ(game.markedSeat, 2);
+  EXPECT_EQ(game.clock, "Time: 0:41");
+  EXPECT_TRUE(turntime.running());
+  EXPECT_EQ(game.seats[2].score, "31");
+
+  // A newcomer in a running game is not back in any seat; an absurd time is bounded.
+  view.lines.clear();
+  hear("CMD_sendlogininfo+1");
+  hear("CMD_newplayerinfo+1+Ann");
+  hear("CMD_stats+1+100+60+3+99999+Blind+0");
+  EXPECT_EQ(view.lines, Messages{"0| You are Connected. "});
+  EXPECT_EQ(game.status, "Bob's turn.");
+  EXPECT_EQ(game.clock, "Time: 1:00");
+  hear("CMD_stats+1+100+60+1+4+Blind+0");  // his own turn, which the host passes
+  EXPECT_EQ(game.status, "Waiting for the next turn.");
+  EXPECT_EQ(game.markedSeat, 1);
 }
 
 TEST_F(Session, FailuresToConnectSaySoAndNameTheHost) {

@@ -6,6 +6,7 @@
 #include <QAbstractSpinBox>
 #include <QAction>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QToolButton>
 #include <QApplication>
 #include <QKeyEvent>
@@ -194,6 +195,30 @@ TEST_F(GameWindow, TheOptionsWindowsDefaultsStartTheGameAndEscapeSendsNothing) {
   key(chat.gamestart(), Qt::Key_Return);
   ASSERT_TRUE(waitUntil([&] { return got.endsWith('\xFF'); }));
   EXPECT_EQ(got, QByteArray("CMD_startgame+You+250+60+f+1+0+\xFF"));
+
+  got.clear();
+  peer->write(
+      "CMD_startgame+You+250+60+f+1+0+\xFF"
+      "CMD_justwatching+1+1\xFF");
+  ASSERT_TRUE(waitUntil([&] { return chat.client().gameOn() && chat.client().justWatchChecked(); }));
+  // Lines this copy makes about the player "You" read right.
+  const QString lines = chat.mainchat()->toPlainText();
+  EXPECT_TRUE(lines.contains(QStringLiteral("You have started a game."))) << lines.toStdString();
+  EXPECT_TRUE(lines.contains(QStringLiteral("You are just watching"))) << lines.toStdString();
+  // In a running game the start's shortcut asks first, and Enter keeps the game.
+  QAction* start = child<QAction>(chat, "StartGame1");
+  EXPECT_EQ(start->shortcut(), QKeySequence(QKeySequence::New));
+  start->trigger();
+  auto* question = child<QMessageBox>(chat, "question");
+  ASSERT_TRUE(question && question->isVisible());
+  EXPECT_FALSE(chat.gamestart()->isVisible());
+  key(question, Qt::Key_Return);
+  EXPECT_TRUE(waitUntil([&] { return !child<QMessageBox>(chat, "question"); }));
+  EXPECT_FALSE(chat.gamestart()->isVisible());
+  start->trigger();
+  child<QMessageBox>(chat, "question")->button(QMessageBox::Yes)->click();
+  EXPECT_TRUE(chat.gamestart()->isVisible());
+  EXPECT_TRUE(got.isEmpty());
 }
 
 TEST_F(GameWindow, ASoloGameIsPlayedWithTheMouseToTheWinnerPanel) {
