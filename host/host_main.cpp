@@ -3,12 +3,14 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <csignal>
+#include <memory>
 #include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include "commands.h"
 #include "host_service.h"
+#include "lan_announcer.h"
 #include "standard_rules.h"
 
 namespace {
@@ -103,7 +105,18 @@ int main(int argc, char* argv[]) {
       QStringLiteral("Minutes that the address of a removed player gets no seat (default %1).")
           .arg(defaults.kickBanMinutes),
       QStringLiteral("N"), QString::number(defaults.kickBanMinutes));
+  QCommandLineOption titleOption(
+      QStringLiteral("title"),
+      QStringLiteral("The game's title in the list of games on this network (default: the name\n"
+                     "of the player in seat 1)."),
+      QStringLiteral("text"));
+  QCommandLineOption noAnnounceOption(
+      QStringLiteral("no-announce"),
+      QStringLiteral("Do not announce the game on the local network (by default it is announced\n"
+                     "through the Avahi daemon, when one runs, as a _tilewhirl._tcp service)."));
   parser.addOption(portOption);
+  parser.addOption(titleOption);
+  parser.addOption(noAnnounceOption);
   parser.addOption(speedOption);
   parser.addOption(levelOption);
   parser.addOption(openBoardOption);
@@ -164,6 +177,12 @@ int main(int argc, char* argv[]) {
   host.server().setOpenBoard(parser.isSet(openBoardOption));
   host.server().setComputerLevel(*level);
   host.server().setAddressLimits(limits);
+  host.setTitle(parser.value(titleOption).toStdString());
+  std::unique_ptr<tw::LanAnnouncer> announcer;
+  if (!parser.isSet(noAnnounceOption)) {
+    announcer = std::make_unique<tw::LanAnnouncer>(tw::logLine);
+    host.addListingSink(announcer.get());
+  }
   if (!host.listen(quint16(port))) return 1;
   quitOnSignals(app);
   return app.exec();

@@ -1,0 +1,109 @@
+// Browsing: one service browser while the daemon serves us, one resolver per
+// sighting kept open so that TXT changes arrive, and the list of games.
+#include "lan_browser.h"
+
+#include <net/if.h>
+
+#include <avahi-common/address.h>
+#include <avahi-common/error.h>
+#include <avahi-common/strlst.h>
+
+namespace tw {
+
+LanBrowser::LanBrowser(QObject* parent) : QObject(parent) {
+  settle_.setSingleShot(true);
+  settle_.setInterval(kSettleMs);
+  connect(&settle_, &QTimer::timeout, this, &LanBrowser::changed);
+  connect(&client_, &LanClient::started, this, [this] {
+    start();
+    touch();
+  });
+  connect(&client_, &LanClient::lost, this, [this] {
+    stop();
+    games_.clear();
+    touch();
+  });
+  if (client_.running()) start();
+}
+
+LanBrowser::~LanBrowser() { stop(); }
+
+QString LanBrowser::problem() const {
+  if (client_.running()) return {};
+  return QStringLiteral("This network cannot be searched: %1.").arg(client_.problem());
+}
+
+void LanBrowser::touch() {
+  if (!settle_.isActive()) settle_.start();
+}
+
+void LanBrowser::start() {
+  if (browser_) return;
+  browser_ = avahi_service_browser_new(client_.running(), AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC, kLanServiceType,
+                                       nullptr, AvahiLookupFlags(0), &LanBrowser::onBrowse, this);
+}
+
+void LanBrowser::stop() {
+  for (auto& [sighting, resolver] : resolvers_) avahi_service_resolver_free(resolver);
+  resolvers_.clear();
+  if (browser_) avahi_service_browser_free(browser_);
+  browser_ = nullptr;
+}
+
+void LanBrowser::onBrowse(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiProtocol protocol,
+                          AvahiBrowserEvent event, const char* name, const char* type, const char* domain,
+                          AvahiLookupResultFlags, void* self) {
+  auto* me = static_cast<LanBrowser*>(self);
+  switch (event) {
+    case AVAHI_BROWSER_NEW: {
+      Sighting key{interface, protocol, name, domain};
+      if (me->resolvers_.count(key) || me->resolvers_.size() >= kMaxResolvers) return;
+      AvahiServiceResolver* resolver =
+          avahi_service_resolver_new(me->client_.running(), interface, protocol, name, type, domain,
+                                     protocol, AvahiLookupFlags(0), &LanBrowser::onResolve, me);
+      if (resolver) me->resolvers_.emplace(std::move(key), resolver);
+      break;
+    }
+    case AVAHI_BROWSER_REMOVE: {
+      auto it = me->resolvers_.find(Sighting{interface, protocol, name, domain});
+      if (it == me->resolvers_.end()) return;
+      avahi_service_resolver_free(it->second);
+      me->resolvers_.erase(it);
+      if (me->games_.remove(name, sightingOf(interface, protocol))) me->touch();
+      break;
+    }
+    case AVAHI_BROWSER_FAILURE:
+    case AVAHI_BROWSER_ALL_FOR_NOW:
+    case AVAHI_BROWSER_CACHE_EXHAUSTED:
+      break;
+  }
+}
+
+void LanBrowser::onResolve(AvahiServiceResolver*, AvahiIfIndex interface, AvahiProtocol protocol,
+                           AvahiResolverEvent event, const char* name, const char*, const char*,
+                           const char* hostName, const AvahiAddress* address, std::uint16_t port,
+                           AvahiStringList* txt, AvahiLookupResultFlags, void* self) {
+  auto* me = static_cast<LanBrowser*>(self);
+  // A failed resolve (the service went quiet) waits for the browser's removal.
+  if (event != AVAHI_RESOLVER_FOUND || !address || !name) return;
+  LanGame game;
+  game.service = cleanLanText(name, 63);
+  game.hostName = cleanLanText(hostName ? hostName : "", 255);
+  game.port = port;
+  char text[AVAHI_ADDRESS_STR_MAX] = {};
+  avahi_address_snprint(text, sizeof text, address);
+  game.address = text;
+  // A link-local IPv6 address is reached only through its interface.
+  if (address->proto == AVAHI_PROTO_INET6 && game.address.rfind("fe80:", 0) == 0) {
+    char ifname[IF_NAMESIZE] = {};
+    if (if_indextoname(unsigned(interface), ifname)) game.address += std::string("%") + ifname;
+  }
+  std::vector<std::string> records;
+  for (AvahiStringList* s = txt; s && records.size() < kMaxLanRecords; s = avahi_string_list_get_next(s))
+    records.emplace_back(reinterpret_cast<const char*>(avahi_string_list_get_text(s)),
+                         avahi_string_list_get_size(s));
+  if (game.port == 0 || !readLanRecords(records, game)) return;
+  if (me->games_.put(game, sightingOf(interface, protocol))) me->touch();
+}
+
+}  // namespace tw
