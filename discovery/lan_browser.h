@@ -29,7 +29,7 @@ class LanBrowser final : public QObject {
   // Services resolved at most at once; a flood of announcements beyond the
   // list's bound is not followed.
   static constexpr std::size_t kMaxResolvers = kMaxLanGames + 56;
-  static constexpr int kSettleMs = 250;
+  static constexpr int kSettleMs = 100;
 
  signals:
   // The list or the problem changed (at most once per kSettleMs).

@@ -172,13 +172,14 @@ int main(int argc, char* argv[]) {
   }
 
   tw::TDictn spell({}, tw::logLine);
+  // Made before the host, so that it is still there when the host withdraws the game.
+  std::unique_ptr<tw::LanAnnouncer> announcer;
   tw::HostService host(tw::standardRules(spell), tw::logLine);
   host.server().setBotSpeed(botSpeed);
   host.server().setOpenBoard(parser.isSet(openBoardOption));
   host.server().setComputerLevel(*level);
   host.server().setAddressLimits(limits);
   host.setTitle(parser.value(titleOption).toStdString());
-  std::unique_ptr<tw::LanAnnouncer> announcer;
   if (!parser.isSet(noAnnounceOption)) {
     announcer = std::make_unique<tw::LanAnnouncer>(tw::logLine);
     host.addListingSink(announcer.get());

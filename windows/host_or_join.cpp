@@ -61,6 +61,7 @@ Tconnect::Tconnect(SettingsStore store, QWidget* parent)
   lists_ = new QHBoxLayout;
   auto* lanBox = new QGroupBox(QStringLiteral("On this network"), this);
   lanBox->setObjectName(QStringLiteral("group_lan"));
+  lightText(lanBox);
   auto* lanLayout = new QVBoxLayout(lanBox);
   table_lan_ = new QTableWidget(0, 5, lanBox);
   table_lan_->setObjectName(QStringLiteral("table_lan"));
@@ -70,6 +71,9 @@ Tconnect::Tconnect(SettingsStore store, QWidget* parent)
   table_lan_->setSelectionMode(QAbstractItemView::SingleSelection);
   table_lan_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_lan_->verticalHeader()->hide();
+  table_lan_->setWordWrap(false);
+  table_lan_->setMinimumHeight(150);
+  table_lan_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   table_lan_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   table_lan_->setSortingEnabled(true);
   table_lan_->sortByColumn(0, Qt::AscendingOrder);
