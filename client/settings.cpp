@@ -132,7 +132,9 @@ void writeJoin(IniFile& f, std::string_view s, const JoinChoices& c) {
   f.writeString(s, "Joinhost", c.host);
   f.writeString(s, "Joinport", std::to_string(c.port));
   f.writeString(s, "Joinhosting", c.hosting ? "true" : "false");
-  f.writeString(s, "Joinannounce", c.announce ? "true" : "false");
+  // Written once it differs from the default, so older files stay as they were.
+  if (!c.announce || !f.readString(s, "Joinannounce", "").empty())
+    f.writeString(s, "Joinannounce", c.announce ? "true" : "false");
 }
 
 LobbyPlaces readLobby(const IniFile& f, std::string_view s, std::string_view defaultAddress,

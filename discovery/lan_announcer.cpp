@@ -82,8 +82,9 @@ void LanAnnouncer::announce() {
     log_(std::string("local network: cannot announce: ") + avahi_strerror(avahi_client_errno(client)));
     return;
   }
-  announcedTitle_ = listing_->title;
-  name_ = serviceNameFor(listing_->title);
+  // After the daemon returns, the name won before is asked for again.
+  if (name_.isEmpty() || nameTitle_ != listing_->title) name_ = serviceNameFor(listing_->title);
+  announcedTitle_ = nameTitle_ = listing_->title;
   for (int tries = 0; tries < 20 && !addService(); ++tries) {
   }
 }

@@ -23,7 +23,7 @@ class LanAnnouncer final : public QObject, public ListingSink {
   void publish(const GameListing& listing) override;
   void withdraw() override;
 
-  // The service name in use (after any conflict); empty while not announced.
+  // The service name asked for last (after any conflict).
   const QString& serviceName() const { return name_; }
   bool announced() const { return established_; }
 
@@ -43,6 +43,7 @@ class LanAnnouncer final : public QObject, public ListingSink {
   AvahiEntryGroup* group_ = nullptr;
   QString name_;            // the service's name on the network
   std::string announcedTitle_;
+  std::string nameTitle_;   // the title name_ was made from
   bool established_ = false;
 };
 
