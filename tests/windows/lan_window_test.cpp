@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QTableWidget>
@@ -69,6 +70,24 @@ TEST(LanWindow, AListedGameIsJoinedByDoubleClickAndTheJoinerIsSeated) {
       << window.findChild<QLabel*>(QStringLiteral("label_error"))->text().toStdString();
   game.kill();
   game.waitForFinished(3000);
+
+  // The game fills: picking it offers to watch, and Return on it again watches.
+  std::vector<std::unique_ptr<Peer>> others;
+  for (const char* name : {"Eve", "Fay", "Gus", "Hal", "Ivy"}) others.push_back(Peer::join(host.port(), name));
+  QStringList started;
+  window.startProgram = [&](const QString&, const QStringList& args) {
+    started = args;
+    return true;
+  };
+  window.show();
+  ASSERT_TRUE(waitUntil([&] { return table->rowCount() == 1 && table->item(0, 2)->text() == "6/6"; }, 8000));
+  table->setCurrentCell(0, 0);
+  doubleClick(*table, 0);
+  EXPECT_TRUE(started.isEmpty());
+  EXPECT_TRUE(window.findChild<QLabel*>(QStringLiteral("label_error"))->text().contains("watch"));
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QCoreApplication::sendEvent(table, &enter);
+  EXPECT_TRUE(started.contains(QString::number(host.port()))) << started.join(' ').toStdString();
   host.removeListingSink(&announcer);
 }
 
