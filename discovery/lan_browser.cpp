@@ -5,6 +5,7 @@
 #include <net/if.h>
 
 #include <avahi-common/address.h>
+#include <avahi-common/domain.h>
 #include <avahi-common/error.h>
 #include <avahi-common/strlst.h>
 
@@ -43,8 +44,12 @@ void LanBrowser::start() {
                                        nullptr, AvahiLookupFlags(0), &LanBrowser::onBrowse, this);
 }
 
+LanBrowser::Lookup::~Lookup() {
+  if (txt) avahi_record_browser_free(txt);
+  if (resolver) avahi_service_resolver_free(resolver);
+}
+
 void LanBrowser::stop() {
-  for (auto& [sighting, resolver] : resolvers_) avahi_service_resolver_free(resolver);
   resolvers_.clear();
   if (browser_) avahi_service_browser_free(browser_);
   browser_ = nullptr;
@@ -58,16 +63,20 @@ void LanBrowser::onBrowse(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiPro
     case AVAHI_BROWSER_NEW: {
       Sighting key{interface, protocol, name, domain};
       if (me->resolvers_.count(key) || me->resolvers_.size() >= kMaxResolvers) return;
-      AvahiServiceResolver* resolver =
-          avahi_service_resolver_new(me->client_.running(), interface, protocol, name, type, domain,
-                                     protocol, AvahiLookupFlags(0), &LanBrowser::onResolve, me);
-      if (resolver) me->resolvers_.emplace(std::move(key), resolver);
+      auto lookup = std::make_unique<Lookup>(Lookup{me, cleanLanText(name, 63), sightingOf(interface, protocol)});
+      lookup->resolver = avahi_service_resolver_new(me->client_.running(), interface, protocol, name, type, domain,
+                                                    protocol, AvahiLookupFlags(0), &LanBrowser::onResolve, me);
+      char full[AVAHI_DOMAIN_NAME_MAX] = {};
+      if (avahi_service_name_join(full, sizeof full, name, type, domain) == 0)
+        lookup->txt = avahi_record_browser_new(me->client_.running(), interface, protocol, full, AVAHI_DNS_CLASS_IN,
+                                               AVAHI_DNS_TYPE_TXT, AvahiLookupFlags(0), &LanBrowser::onTxt,
+                                               lookup.get());
+      if (lookup->resolver) me->resolvers_.emplace(std::move(key), std::move(lookup));
       break;
     }
     case AVAHI_BROWSER_REMOVE: {
       auto it = me->resolvers_.find(Sighting{interface, protocol, name, domain});
       if (it == me->resolvers_.end()) return;
-      avahi_service_resolver_free(it->second);
       me->resolvers_.erase(it);
       if (me->games_.remove(name, sightingOf(interface, protocol))) me->touch();
       break;
@@ -77,6 +86,25 @@ void LanBrowser::onBrowse(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiPro
     case AVAHI_BROWSER_CACHE_EXHAUSTED:
       break;
   }
+}
+
+void LanBrowser::onTxt(AvahiRecordBrowser*, AvahiIfIndex, AvahiProtocol, AvahiBrowserEvent event, const char*,
+                       std::uint16_t, std::uint16_t, const void* rdata, std::size_t size, AvahiLookupResultFlags,
+                       void* lookup) {
+  auto* l = static_cast<Lookup*>(lookup);
+  // Only a game already resolved is updated; the resolver brings the rest.
+  const LanGame* known = l->owner->games_.find(l->service);
+  if (event != AVAHI_BROWSER_NEW || !rdata || !known) return;
+  AvahiStringList* txt = nullptr;
+  if (avahi_string_list_parse(rdata, size, &txt) < 0) return;
+  std::vector<std::string> records;
+  for (AvahiStringList* s = txt; s; s = avahi_string_list_get_next(s))
+    records.emplace_back(reinterpret_cast<const char*>(avahi_string_list_get_text(s)),
+                         avahi_string_list_get_size(s));
+  avahi_string_list_free(txt);
+  if (records.size() > kMaxLanRecords) records.resize(kMaxLanRecords);
+  LanGame game = *known;
+  if (readLanRecords(records, game) && l->owner->games_.put(game, l->sighting)) l->owner->touch();
 }
 
 void LanBrowser::onResolve(AvahiServiceResolver*, AvahiIfIndex interface, AvahiProtocol protocol,

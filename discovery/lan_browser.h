@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QTimer>
 #include <map>
+#include <memory>
 #include <string>
 
 #include <avahi-client/lookup.h>
@@ -46,6 +47,10 @@ class LanBrowser final : public QObject {
   static void onBrowse(AvahiServiceBrowser*, AvahiIfIndex interface, AvahiProtocol protocol,
                        AvahiBrowserEvent event, const char* name, const char* type, const char* domain,
                        AvahiLookupResultFlags flags, void* self);
+  struct Lookup;
+  static void onTxt(AvahiRecordBrowser*, AvahiIfIndex interface, AvahiProtocol protocol, AvahiBrowserEvent event,
+                    const char* name, std::uint16_t clazz, std::uint16_t type, const void* rdata, std::size_t size,
+                    AvahiLookupResultFlags flags, void* lookup);
   static void onResolve(AvahiServiceResolver* resolver, AvahiIfIndex interface, AvahiProtocol protocol,
                         AvahiResolverEvent event, const char* name, const char* type, const char* domain,
                         const char* hostName, const AvahiAddress* address, std::uint16_t port,
@@ -57,7 +62,18 @@ class LanBrowser final : public QObject {
 
   LanClient client_;
   AvahiServiceBrowser* browser_ = nullptr;
-  std::map<Sighting, AvahiServiceResolver*> resolvers_;
+  // Per sighting: the resolver gives the address, port and first records; a
+  // browser of the TXT record itself hears a change at once, where the
+  // resolver would hear it only once the old record has expired.
+  struct Lookup {
+    LanBrowser* owner;
+    std::string service;
+    int sighting;
+    AvahiServiceResolver* resolver = nullptr;
+    AvahiRecordBrowser* txt = nullptr;
+    ~Lookup();
+  };
+  std::map<Sighting, std::unique_ptr<Lookup>> resolvers_;
   LanGames games_;
   QTimer settle_;
 };

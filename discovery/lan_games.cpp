@@ -128,6 +128,11 @@ bool LanGames::clear() {
   return had;
 }
 
+const LanGame* LanGames::find(const std::string& service) const {
+  auto it = games_.find(service);
+  return it == games_.end() ? nullptr : &it->second.game;
+}
+
 std::vector<LanGame> LanGames::games() const {
   std::vector<LanGame> out;
   out.reserve(games_.size());

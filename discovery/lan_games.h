@@ -61,6 +61,7 @@ class LanGames {
   // Forgets everything (the daemon went away).
   bool clear();
   std::vector<LanGame> games() const;
+  const LanGame* find(const std::string& service) const;
   std::size_t size() const { return games_.size(); }
 
  private:
