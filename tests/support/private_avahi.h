@@ -31,7 +31,9 @@ class PrivateAvahi {
     return {};
   }
 
-  // Starts the bus and points this process's system bus at it.
+  // Starts the bus and points this process's system bus at it. libdbus reads
+  // the address once per process, so this comes before anything else in the
+  // process talks to D-Bus (ctest runs each test in a process of its own).
   bool startBus() {
     write("bus.conf",
           "<busconfig><type>system</type><listen>unix:path=" + dir_.filePath("bus") +

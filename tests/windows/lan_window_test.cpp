@@ -59,7 +59,9 @@ TEST(LanWindow, AListedGameIsJoinedByDoubleClickAndTheJoinerIsSeated) {
   window.findChild<QLineEdit*>(QStringLiteral("edit_name"))->setText(QStringLiteral("Dee"));
   window.show();
   auto* table = window.findChild<QTableWidget*>(QStringLiteral("table_lan"));
-  ASSERT_TRUE(waitUntil([&] { return table->rowCount() == 1 && table->item(0, 2)->text() == "1/6"; }, 8000));
+  ASSERT_TRUE(waitUntil([&] { return table->rowCount() == 1 && table->item(0, 2)->text() == "1/6"; }, 8000))
+      << table->rowCount() << " " << (table->rowCount() ? table->item(0, 2)->text().toStdString() : "")
+      << window.findChild<QLabel*>(QStringLiteral("label_lan"))->text().toStdString();
   EXPECT_EQ(table->item(0, 0)->text(), QStringLiteral("Ann"));  // the host's player names it
   EXPECT_EQ(table->item(0, 4)->text(), QStringLiteral("open"));
   if (const QByteArray shots = qgetenv("TW_SHOT_DIR"); !shots.isEmpty())
