@@ -90,6 +90,14 @@ TEST(LanWindow, AListedGameIsJoinedByDoubleClickAndTheJoinerIsSeated) {
   QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
   QCoreApplication::sendEvent(table, &enter);
   EXPECT_TRUE(started.contains(QString::number(host.port()))) << started.join(' ').toStdString();
+
+  // Without the daemon the list says so in one line, and the window stays usable.
+  window.show();
+  avahi.killDaemon();
+  auto* status = window.findChild<QLabel*>(QStringLiteral("label_lan"));
+  EXPECT_TRUE(waitUntil([&] { return status->text().contains("cannot be searched") && table->rowCount() == 0; }));
+  if (const QByteArray shots = qgetenv("TW_SHOT_DIR"); !shots.isEmpty())
+    window.grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/no-daemon.png"));
   host.removeListingSink(&announcer);
 }
 
