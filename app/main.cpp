@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "help.h"
 #include "host_or_join.h"
 #include "host_service.h"
+#include "lan_announcer.h"
 #include "phrases.h"
 #include "pictures.h"
 #include "standard_rules.h"
@@ -126,7 +128,14 @@ int main(int argc, char* argv[]) {
   tw::Thelp help(&chat);
   tw::Tphrases phrases(settings, &chat);
   tw::TDictn spell(wordListFolder(), tw::logLine);
+  // Made before the host, so that it is still there when the host withdraws the game.
+  std::unique_ptr<tw::LanAnnouncer> announcer;
   tw::HostService host(tw::standardRules(spell), tw::logLine);
+  // A game hosted here is announced on the local network unless the player said no.
+  if (options.host && settings.loadJoin().announce) {
+    announcer = std::make_unique<tw::LanAnnouncer>(tw::logLine);
+    host.addListingSink(announcer.get());
+  }
   tw::Tspylist spylist(&chat);
   tw::Ttallylist tallylist(tally, &chat);
   tw::Tabout about(&chat);

@@ -123,6 +123,7 @@ JoinChoices readJoin(const IniFile& f, std::string_view s) {
   const int port = f.readInteger(s, "Joinport", kGamePort);
   out.port = port >= 1 && port <= 65535 ? port : kGamePort;
   out.hosting = f.readString(s, "Joinhosting", "false") == "true";
+  out.announce = f.readString(s, "Joinannounce", "true") != "false";
   return out;
 }
 
@@ -131,6 +132,9 @@ void writeJoin(IniFile& f, std::string_view s, const JoinChoices& c) {
   f.writeString(s, "Joinhost", c.host);
   f.writeString(s, "Joinport", std::to_string(c.port));
   f.writeString(s, "Joinhosting", c.hosting ? "true" : "false");
+  // Written once it differs from the default, so older files stay as they were.
+  if (!c.announce || !f.readString(s, "Joinannounce", "").empty())
+    f.writeString(s, "Joinannounce", c.announce ? "true" : "false");
 }
 
 LobbyPlaces readLobby(const IniFile& f, std::string_view s, std::string_view defaultAddress,

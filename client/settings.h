@@ -77,6 +77,7 @@ struct JoinChoices {
   std::string host;
   int port = kGamePort;
   bool hosting = false;
+  bool announce = true;  // a game hosted here is announced on the local network
 };
 
 // Where the lobby program's installer and the installed program are.

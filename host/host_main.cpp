@@ -2,9 +2,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <cstdio>
+#include <memory>
 
 #include "commands.h"
 #include "host_service.h"
+#include "lan_announcer.h"
 #include "quit_on_signals.h"
 #include "standard_rules.h"
 
@@ -74,7 +76,18 @@ int main(int argc, char* argv[]) {
       QStringLiteral("Minutes that the address of a removed player gets no seat (default %1).")
           .arg(defaults.kickBanMinutes),
       QStringLiteral("N"), QString::number(defaults.kickBanMinutes));
+  QCommandLineOption titleOption(
+      QStringLiteral("title"),
+      QStringLiteral("The game's title in the list of games on this network (default: the name\n"
+                     "of the player in seat 1)."),
+      QStringLiteral("text"));
+  QCommandLineOption noAnnounceOption(
+      QStringLiteral("no-announce"),
+      QStringLiteral("Do not announce the game on the local network (by default it is announced\n"
+                     "through the Avahi daemon, when one runs, as a _tilewhirl._tcp service)."));
   parser.addOption(portOption);
+  parser.addOption(titleOption);
+  parser.addOption(noAnnounceOption);
   parser.addOption(speedOption);
   parser.addOption(levelOption);
   parser.addOption(openBoardOption);
@@ -130,11 +143,18 @@ int main(int argc, char* argv[]) {
   }
 
   tw::TDictn spell({}, tw::logLine);
+  // Made before the host, so that it is still there when the host withdraws the game.
+  std::unique_ptr<tw::LanAnnouncer> announcer;
   tw::HostService host(tw::standardRules(spell), tw::logLine);
   host.server().setBotSpeed(botSpeed);
   host.server().setOpenBoard(parser.isSet(openBoardOption));
   host.server().setComputerLevel(*level);
   host.server().setAddressLimits(limits);
+  host.setTitle(parser.value(titleOption).toStdString());
+  if (!parser.isSet(noAnnounceOption)) {
+    announcer = std::make_unique<tw::LanAnnouncer>(tw::logLine);
+    host.addListingSink(announcer.get());
+  }
   if (!host.listen(quint16(port))) return 1;
   tw::quitOnSignals(app);
   return app.exec();

@@ -95,6 +95,17 @@ struct Seat {
   bool inGame = false;
 };
 
+// Who sits at the table and whether a game runs: what a host shows to people
+// looking for a game.
+struct TableSummary {
+  int seatsTaken = 0;   // seats 1..6 connected or kept for a dropped player
+  int watchers = 0;     // spectator slots connected
+  bool playing = false;
+  std::string hostName;  // seat 1's player; empty before one logs in
+  std::optional<ComputerLevel> computer;  // the level, when the computer plays a seat
+  bool operator==(const TableSummary&) const = default;
+};
+
 struct BoardCell {
   int code = 0;
   bool faceUp = false;
@@ -196,9 +207,15 @@ class TServer {
   void setOpenBoard(bool open) { openBoardNext_ = open; }
   ComputerLevel computerLevel(int seat = 2) const { return levels_.at(std::size_t(seat)); }
   // For every seat the computer plays.
-  void setComputerLevel(ComputerLevel level) { levels_.fill(level); }
+  void setComputerLevel(ComputerLevel level) {
+    levels_.fill(level);
+    noticeTable();
+  }
   // For one seat: the strength harness pits two levels against each other.
-  void setComputerLevel(int seat, ComputerLevel level) { levels_.at(std::size_t(seat)) = level; }
+  void setComputerLevel(int seat, ComputerLevel level) {
+    levels_.at(std::size_t(seat)) = level;
+    noticeTable();
+  }
   // The chat limits; a test that needs volume on the wire raises them.
   struct ChatLimits {
     std::size_t lineBytes = kMaxChatBytes;
@@ -240,6 +257,10 @@ class TServer {
   // Called whenever a ban is added, lifted or runs out.
   void setBansChanged(std::function<void()> changed) { bansChanged_ = std::move(changed); }
 
+  TableSummary table() const;
+  // Called after an event that changed table(), once the event is handled.
+  void setTableChanged(std::function<void()> changed) { tableChanged_ = std::move(changed); }
+
  private:
   // Who may send a command, checked before its handler runs.
   enum class Guard {
@@ -270,6 +291,7 @@ class TServer {
     TServer& host_;
   };
   void dropLagging();
+  void noticeTable();
   void dispatch(int from, std::string_view line);
 
   // Session handlers.
@@ -418,6 +440,8 @@ class TServer {
   static constexpr std::size_t kSightings = 64;
   std::vector<std::pair<std::string, std::string>> sightings_;
   std::function<void()> bansChanged_;
+  std::function<void()> tableChanged_;
+  TableSummary lastTable_;
 
   // Each connection's unfinished bytes and waiting messages; the pump serves
   // the connections in turn so that one cannot starve the others.

@@ -1,26 +1,34 @@
 // Tconnect: host or join a game without the lobby program. It starts a new
 // copy of the program with the player's choices, as the lobby would, and
-// remembers them in the settings file.
+// remembers them in the settings file. While it is shown it lists the games
+// on this network; picking one joins it.
 #pragma once
 
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "secondary_window.h"
 #include "settings_store.h"
 
+class QCheckBox;
+class QHBoxLayout;
 class QLineEdit;
 class QRadioButton;
 class QSpinBox;
+class QTableWidget;
 
 namespace tw {
+
+class LanBrowser;
 
 class Tconnect final : public SecondaryWindow {
   Q_OBJECT
 
  public:
   explicit Tconnect(SettingsStore store, QWidget* parent = nullptr);
+  ~Tconnect() override;
 
   // Starts a program detached; false when it could not. Replaceable by tests.
   std::function<bool(const QString& program, const QStringList& arguments)> startProgram;
@@ -32,6 +40,11 @@ class Tconnect final : public SecondaryWindow {
   QStringList arguments(QString* error = nullptr) const;
   // "Start": checks, remembers and starts.
   void start();
+  // Joins the game picked in the list "On this network"; a full one is
+  // offered for watching first.
+  void joinListed();
+  // The lists of games found, side by side.
+  QHBoxLayout* lists() const { return lists_; }
 
  signals:
   // The new copy runs; this one should end.
@@ -40,6 +53,10 @@ class Tconnect final : public SecondaryWindow {
  private:
   void load();
   void hostingToggled();
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void showLanGames();
 
   SettingsStore store_;
   QLineEdit* edit_name_ = nullptr;
@@ -48,6 +65,12 @@ class Tconnect final : public SecondaryWindow {
   QLineEdit* edit_host_ = nullptr;
   QSpinBox* edit_port_ = nullptr;
   QLabel* label_error_ = nullptr;
+  QCheckBox* check_announce_ = nullptr;
+  QHBoxLayout* lists_ = nullptr;
+  QTableWidget* table_lan_ = nullptr;
+  QLabel* label_lan_ = nullptr;
+  std::unique_ptr<LanBrowser> lan_;
+  QString offeredWatch_;  // the full game picked once, to be watched when picked again
 };
 
 }  // namespace tw
