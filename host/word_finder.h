@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,11 +42,15 @@ class WordFinder {
     Use use;
   };
   // A search may be limited to a part of the groups: those whose mix with
-  // `salt` falls below `percent` of 100.
+  // `salt` falls below `percent` of 100, and when `knows` is set, those with
+  // a word (lower case) that it takes.
   struct Part {
     int percent = 100;
     std::uint32_t salt = 0;
+    std::function<bool(std::string_view)> knows;
   };
+  // The most groups one search ranks.
+  static constexpr int kMaxChoices = 8;
 
   WordFinder() = default;
   // From a record image as the dictionary serves it (15-byte records, the
@@ -55,6 +60,9 @@ class WordFinder {
   static WordFinder fromWords(const std::vector<std::string>& words);
 
   Best best(const Letters& letters, const Part& part) const;
+  // The `count` best groups (at most kMaxChoices), best first; empty when no
+  // word can be made.
+  std::vector<Best> bestFew(const Letters& letters, const Part& part, int count) const;
   // The words of a group, lower case.
   std::vector<std::string_view> words(int group) const;
 
@@ -84,6 +92,7 @@ class WordFinder {
   static Nibbles pack(const std::array<Count, rules::kLetterCount>& counts);
   void build(std::vector<std::string> words);
   int score(const Group& group, const Letters& letters, Use* use) const;
+  bool knowsAny(const Group& group, const std::function<bool(std::string_view)>& knows) const;
 
   std::vector<Filter> filters_;  // best first
   std::vector<Group> groups_;    // in the same order
