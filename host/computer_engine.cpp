@@ -162,7 +162,7 @@ std::optional<WordChoice> chooseWord(const WordFinder& finder, const SeatView& v
   for (std::size_t k = 0; k < found.size(); ++k) {
     const WordFinder::Best& best = found[(first + k) % found.size()];
     for (std::string_view word : finder.words(best.group)) {
-      if (part.knows && !part.knows(word)) continue;
+      if (!part.knows(word)) continue;
       if (!accepted || !accepted(std::string(word))) continue;
       return layOut(view, best, word);
     }

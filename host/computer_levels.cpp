@@ -56,13 +56,12 @@ const LevelSkill& TServer::skillOf(ComputerLevel level) const { return rules_.sk
 
 WordFinder::Part TServer::searchPart() const {
   const LevelSkill& skill = skillOf(botLevel_);
-  WordFinder::Part part{skill.listPercent, botSalt_, {}};
+  WordFinder::Part part{skill.listPercent, botSalt_};
   // A level plays only the words of the list sizes it knows.
-  if (rules_.listSize && skill.listSize > 0)
-    part.knows = [listSize = rules_.listSize, most = skill.listSize](std::string_view word) {
-      const int size = listSize(word);
-      return size > 0 && size <= most;
-    };
+  if (skill.listSize > 0) {
+    part.listSize = rules_.listSize;
+    part.mostSize = skill.listSize;
+  }
   return part;
 }
 

@@ -67,7 +67,7 @@ struct HostRules {
   std::shared_ptr<const WordFinder> finder;
   // The smallest word-list size holding a lower-case word, 0 when none does;
   // unset, every level knows every word.
-  std::function<int(std::string_view)> listSize;
+  WordFinder::ListSize listSize = nullptr;
   // How each level plays.
   LevelSkills skills = standardSkills();
 };

@@ -280,11 +280,11 @@ WordFinder::Best WordFinder::best(const Letters& l, const Part& part) const {
   return found.empty() ? Best{} : found.front();
 }
 
-bool WordFinder::knowsAny(const Group& g, const std::function<bool(std::string_view)>& knows) const {
+bool WordFinder::knowsAny(const Group& g, const Part& part) const {
   std::string_view text = std::string_view(text_).substr(g.firstWord, g.wordBytes);
   while (!text.empty()) {
     const auto end = text.find('\n');
-    if (knows(text.substr(0, end))) return true;
+    if (part.knows(text.substr(0, end))) return true;
     text.remove_prefix(end + 1);
   }
   return false;
@@ -317,7 +317,7 @@ std::vector<WordFinder::Best> WordFinder::bestFew(const Letters& l, const Part& 
     if (part.percent < 100 && int(mix(std::uint32_t(i) ^ part.salt) % 100) >= part.percent) continue;
     const int s = score(groups_[i], l, nullptr);
     if (s <= floor) continue;
-    if (part.knows && !knowsAny(groups_[i], part.knows)) continue;
+    if (part.listSize && !knowsAny(groups_[i], part)) continue;
     auto at = found.begin();
     while (at != found.end() && at->score >= s) ++at;
     Best b;

@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,13 +40,20 @@ class WordFinder {
     int score = 0;
     Use use;
   };
+  // How common a lower-case word is: a word-list size, 0 when unknown.
+  using ListSize = int (*)(std::string_view word);
   // A search may be limited to a part of the groups: those whose mix with
-  // `salt` falls below `percent` of 100, and when `knows` is set, those with
-  // a word (lower case) that it takes.
+  // `salt` falls below `percent` of 100, and when `listSize` is set, those
+  // with a word whose size is at most `mostSize`.
   struct Part {
     int percent = 100;
     std::uint32_t salt = 0;
-    std::function<bool(std::string_view)> knows;
+    ListSize listSize = nullptr;
+    int mostSize = 0;
+    bool knows(std::string_view word) const {
+      const int size = listSize ? listSize(word) : 0;
+      return !listSize || (size > 0 && size <= mostSize);
+    }
   };
   // The most groups one search ranks.
   static constexpr int kMaxChoices = 8;
@@ -92,7 +98,7 @@ class WordFinder {
   static Nibbles pack(const std::array<Count, rules::kLetterCount>& counts);
   void build(std::vector<std::string> words);
   int score(const Group& group, const Letters& letters, Use* use) const;
-  bool knowsAny(const Group& group, const std::function<bool(std::string_view)>& knows) const;
+  bool knowsAny(const Group& group, const Part& part) const;
 
   std::vector<Filter> filters_;  // best first
   std::vector<Group> groups_;    // in the same order
