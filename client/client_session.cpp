@@ -555,7 +555,7 @@ void TClient::setOpenBoard(bool on) {
 }
 
 void TClient::setComputerLevel(int level) {
-  changeSetting([level](Settings& s) { s.computerLevel = level == 1 || level == 2 ? level : 0; });
+  changeSetting([level](Settings& s) { s.computerLevel = level > 0 && level < kComputerLevels ? level : 0; });
 }
 
 void TClient::setClearWord(bool on) {

@@ -76,7 +76,9 @@ Settings readSettings(const IniFile& f, std::string_view s, const Settings& curr
   out.openBoard = f.readString(s, "Openboard", "false") == "true";
   std::string level = f.readString(s, "Computerlevel", "beginner");
   for (char& c : level) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  out.computerLevel = level == "club" ? 1 : level == "expert" ? 2 : 0;
+  out.computerLevel = 0;
+  for (std::size_t n = 0; n < kLevelKeys.size(); ++n)
+    if (level == kLevelKeys[n]) out.computerLevel = int(n);
   for (std::size_t i = 0; i < out.phrases.size(); ++i) out.phrases[i] = f.readString(s, phraseKey(i), "");
   out.playSounds = checkedUnless(f, s, "Playsounds", "false");
   out.clearWord = f.readString(s, "Clearword", "false") == "true";
@@ -102,9 +104,7 @@ void writeSettings(IniFile& f, std::string_view s, const Settings& v) {
   f.writeString(s, "Botspeed", std::to_string(v.botSpeed));
   f.writeString(s, "Openboard", flag(v.openBoard));
   f.writeString(s, "Computerlevel",
-                v.computerLevel == 1   ? "club"
-                : v.computerLevel == 2 ? "expert"
-                                       : "beginner");
+                kLevelKeys[std::size_t(v.computerLevel >= 0 && v.computerLevel < kComputerLevels ? v.computerLevel : 0)]);
   f.writeString(s, "Playsounds", flag(v.playSounds));
   f.writeString(s, "Clearword", flag(v.clearWord));
   f.writeString(s, "Seetheirs", flag(v.seeTheirs));

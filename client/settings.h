@@ -40,6 +40,10 @@ struct Geometry {
   friend bool operator==(const Geometry&, const Geometry&) = default;
 };
 
+// The computer's levels, weakest first, as the file "Computerlevel" names them.
+inline constexpr std::array<std::string_view, 5> kLevelKeys = {"beginner", "casual", "club", "strong", "expert"};
+inline constexpr int kComputerLevels = int(kLevelKeys.size());
+
 inline constexpr int kPhraseCount = 9;
 // One per phrase button; empty keeps the button's built-in phrase.
 using Phrases = std::array<std::string, kPhraseCount>;
@@ -56,7 +60,7 @@ struct Settings {
   int botSpeed = rules::kBotNormalMs;
   // The hosting copy tells every seat every letter, as before the fair board.
   bool openBoard = false;
-  int computerLevel = 0;  // 0 Beginner, 1 Club, 2 Expert
+  int computerLevel = 0;  // 0 Beginner, 1 Casual, 2 Club, 3 Strong, 4 Expert
   Phrases phrases{};
   bool playSounds = true;
   bool clearWord = false;

@@ -3,6 +3,8 @@
 
 #include <deque>
 
+#include "level_tuning.h"
+
 namespace tw {
 
 namespace {
@@ -29,8 +31,12 @@ WordFinder::Letters lettersOf(const SeatView& view, int flips) {
 
 std::string_view levelName(ComputerLevel level) {
   switch (level) {
+    case ComputerLevel::Casual:
+      return "Casual";
     case ComputerLevel::Club:
       return "Club";
+    case ComputerLevel::Strong:
+      return "Strong";
     case ComputerLevel::Expert:
       return "Expert";
     case ComputerLevel::Beginner:
@@ -39,29 +45,48 @@ std::string_view levelName(ComputerLevel level) {
   return "Beginner";
 }
 
+std::string levelLabel(ComputerLevel level) {
+  static_assert(kLevelPointsATurn.size() == std::size_t(kComputerLevelCount));
+  return std::string(levelName(level)) + ": about " + std::to_string(kLevelPointsATurn[std::size_t(level)]) +
+         " points a turn";
+}
+
 std::optional<ComputerLevel> parseComputerLevel(std::string_view text) {
-  for (ComputerLevel level : {ComputerLevel::Beginner, ComputerLevel::Club, ComputerLevel::Expert}) {
-    const std::string_view name = levelName(level);
+  for (int n = 0; n < kComputerLevelCount; ++n) {
+    const std::string_view name = levelName(ComputerLevel(n));
     if (name.size() != text.size()) continue;
     bool same = true;
     for (std::size_t i = 0; i < name.size(); ++i) same = same && (text[i] | 0x20) == (name[i] | 0x20);
-    if (same) return level;
+    if (same) return ComputerLevel(n);
   }
   return std::nullopt;
 }
 
-// A fresh bar with five random cells makes about 45 points at Expert and 30
-// at Club, so a word worth less than that minus the price is traded for one.
-LevelSkill skillOf(ComputerLevel level) {
-  switch (level) {
-    case ComputerLevel::Club:
-      return {50, 5, 10};
-    case ComputerLevel::Expert:
-      return {0, 100, 25};
-    case ComputerLevel::Beginner:
-      break;
+// The lower levels know only the commoner word-list sizes, forget what they
+// saw and take one of a few good words, so each wins about three games in
+// four against the level below it (tools/tune_levels.py finds the figures).
+LevelSkills standardSkills() { return kTunedSkills; }
+
+std::optional<LevelSkill> parseSkill(std::string_view text) {
+  std::array<int, 5> values{0, 0, 1, 0, 100};  // listSize, forget, choices, buyBelow, listPercent
+  std::size_t n = 0;
+  while (n < values.size()) {
+    const std::size_t comma = text.find(',');
+    const std::string_view field = text.substr(0, comma);
+    if (field.empty() || field.size() > 3) return std::nullopt;
+    int v = 0;
+    for (char c : field) {
+      if (c < '0' || c > '9') return std::nullopt;
+      v = v * 10 + (c - '0');
+    }
+    values[n++] = v;
+    if (comma == std::string_view::npos) break;
+    text.remove_prefix(comma + 1);
   }
-  return {};
+  if (n < 4 || values[1] > 100 || values[2] < 1 || values[2] > WordFinder::kMaxChoices || values[4] < 1 ||
+      values[4] > 100)
+    return std::nullopt;
+  return LevelSkill{values[1], values[4], values[3], values[0], values[2]};
 }
 
 std::vector<CellRef> chooseFlips(const WordFinder& finder, const SeatView& view, const WordFinder::Part& part,
@@ -92,21 +117,11 @@ std::vector<CellRef> chooseFlips(const WordFinder& finder, const SeatView& view,
   return {faceDown[std::size_t(randomBelow(int(faceDown.size())))]};
 }
 
-std::optional<WordChoice> chooseWord(const WordFinder& finder, const SeatView& view,
-                                     const WordFinder::Part& part,
-                                     const std::function<bool(const std::string&)>& accepted) {
-  const WordFinder::Best best = finder.best(lettersOf(view, 0), part);
-  if (best.group < 0) return std::nullopt;
-  std::optional<WordChoice> choice;
-  for (std::string_view word : finder.words(best.group)) {
-    if (accepted && accepted(std::string(word))) {
-      choice = WordChoice{std::string(word), best.score, {}};
-      break;
-    }
-  }
-  if (!choice) return std::nullopt;
+namespace {
 
-  // Where each letter comes from: the cells face up first, then the bar.
+// Where each letter of `word` comes from: the cells face up first, then the bar.
+std::optional<WordChoice> layOut(const SeatView& view, const WordFinder::Best& best, std::string_view word) {
+  WordChoice choice{std::string(word), best.score, {}};
   std::array<std::deque<CellRef>, rules::kLetterCount> sources;
   auto cellsLeft = best.use.faceUp;
   for (int x = 1; x <= rules::kBoardWidth; ++x)
@@ -125,13 +140,34 @@ std::optional<WordChoice> chooseWord(const WordFinder& finder, const SeatView& v
     --slotsLeft[std::size_t(code - 1)];
     sources[std::size_t(code - 1)].push_back({0, n});
   }
-  for (char c : choice->word) {
+  for (char c : choice.word) {
     auto& from = sources[std::size_t(c - 'a')];
     if (from.empty()) return std::nullopt;
-    choice->refs.push_back(from.front());
+    choice.refs.push_back(from.front());
     from.pop_front();
   }
   return choice;
+}
+
+}  // namespace
+
+std::optional<WordChoice> chooseWord(const WordFinder& finder, const SeatView& view,
+                                     const WordFinder::Part& part,
+                                     const std::function<bool(const std::string&)>& accepted, int choices,
+                                     const std::function<int(int)>& randomBelow) {
+  const std::vector<WordFinder::Best> found = finder.bestFew(lettersOf(view, 0), part, choices);
+  if (found.empty()) return std::nullopt;
+  // The drawn word first; should the host's list lack it, the others in order.
+  const std::size_t first = found.size() > 1 && randomBelow ? std::size_t(randomBelow(int(found.size()))) : 0;
+  for (std::size_t k = 0; k < found.size(); ++k) {
+    const WordFinder::Best& best = found[(first + k) % found.size()];
+    for (std::string_view word : finder.words(best.group)) {
+      if (!part.knows(word)) continue;
+      if (!accepted || !accepted(std::string(word))) continue;
+      return layOut(view, best, word);
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace tw

@@ -1,5 +1,5 @@
-// The computer's levels and the choices of Club and Expert: which cell to turn
-// over next and which word to play. A choice is made from a SeatView, what the
+// The computer's levels and the choices of the levels above Beginner: which
+// cell to turn over next and which word to play. A choice is made from a SeatView, what the
 // seat has seen, and from nothing else, so the computer plays a fair memory game.
 #pragma once
 
@@ -16,21 +16,31 @@
 
 namespace tw {
 
-// Numbered as the main window and its settings number them.
-enum class ComputerLevel { Beginner = 0, Club = 1, Expert = 2 };
+// Weakest first, numbered as the main window and its settings number them.
+enum class ComputerLevel { Beginner = 0, Casual = 1, Club = 2, Strong = 3, Expert = 4 };
+constexpr int kComputerLevelCount = 5;
 
-// "Beginner", "Club", "Expert".
+// "Beginner", "Casual", "Club", "Strong", "Expert".
 std::string_view levelName(ComputerLevel level);
+// "Club: about 25 points a turn", as the harness measured the level.
+std::string levelLabel(ComputerLevel level);
 // Any case of a level's name.
 std::optional<ComputerLevel> parseComputerLevel(std::string_view text);
 
-// How a level remembers, searches and spends.
+// How a level remembers, which words it knows, how it chooses and spends.
 struct LevelSkill {
   int forgetPercent = 0;  // chance a remembered cell is forgotten at each turn
   int listPercent = 100;  // part of the word list searched in one turn
   int buyBelow = 0;       // a word scoring less than this is traded for a new bar
+  int listSize = 0;       // the largest word-list size whose words it knows; 0: every word
+  int choices = 1;        // it plays one of this many best words, any of them alike
 };
-LevelSkill skillOf(ComputerLevel level);
+using LevelSkills = std::array<LevelSkill, kComputerLevelCount>;
+// As the levels play in a game, tuned by the strength harness.
+LevelSkills standardSkills();
+// Parses "listSize,forget,choices,buyBelow[,listPercent]" as the harness
+// takes it when it tries other skills.
+std::optional<LevelSkill> parseSkill(std::string_view text);
 
 // What one seat knows at a moment of its turn. A cell's code means something
 // only where `known` is set; elsewhere it must not be read.
@@ -57,10 +67,11 @@ struct WordChoice {
 std::vector<CellRef> chooseFlips(const WordFinder& finder, const SeatView& view, const WordFinder::Part& part,
                                  const std::function<int(int)>& randomBelow);
 
-// The best word of the bar and the cells face up whose spelling `accepted`
-// takes; none when no such word can be made.
+// One of the `choices` best words of the bar and the cells face up, drawn
+// alike, whose spelling `accepted` takes; none when no such word can be made.
 std::optional<WordChoice> chooseWord(const WordFinder& finder, const SeatView& view,
                                      const WordFinder::Part& part,
-                                     const std::function<bool(const std::string&)>& accepted);
+                                     const std::function<bool(const std::string&)>& accepted, int choices = 1,
+                                     const std::function<int(int)>& randomBelow = {});
 
 }  // namespace tw

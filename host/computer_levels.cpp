@@ -1,4 +1,4 @@
-// Club and Expert at the table: what each seat remembers of the board, the
+// The levels above Beginner at the table: what each seat remembers of the board, the
 // view a turn's choices are made from, and their turns through the same
 // paced steps and move handlers as Beginner's.
 #include <utility>
@@ -70,7 +70,18 @@ bool TServer::waitsForSearch(int seat) {
   return true;
 }
 
-WordFinder::Part TServer::searchPart() const { return {skillOf(botLevel_).listPercent, botSalt_}; }
+const LevelSkill& TServer::skillOf(ComputerLevel level) const { return rules_.skills[std::size_t(level)]; }
+
+WordFinder::Part TServer::searchPart() const {
+  const LevelSkill& skill = skillOf(botLevel_);
+  WordFinder::Part part{skill.listPercent, botSalt_};
+  // A level plays only the words of the list sizes it knows.
+  if (skill.listSize > 0) {
+    part.listSize = rules_.listSize;
+    part.mostSize = skill.listSize;
+  }
+  return part;
+}
 
 void TServer::announceLevel(int seat) {
   const ComputerLevel level = botLevel_;
@@ -97,8 +108,10 @@ void TServer::skilledplay(int seat) {
 }
 
 void TServer::skilledword(int seat) {
-  const auto choose = [this, seat] {
-    return chooseWord(*rules_.finder, seatView(seat), searchPart(), rules_.checkWord);
+  const auto draw = [this](int n) { return randomBelow(n); };
+  const auto choose = [this, seat, &draw] {
+    return chooseWord(*rules_.finder, seatView(seat), searchPart(), rules_.checkWord, skillOf(botLevel_).choices,
+                      draw);
   };
   std::optional<WordChoice> choice = choose();
   // A poor bar is worth trading: a fresh one with these cells is worth more

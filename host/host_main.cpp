@@ -10,6 +10,19 @@
 #include "quit_on_signals.h"
 #include "standard_rules.h"
 
+namespace {
+
+// The levels with the points a turn each scores on average.
+QString levelsHelp() {
+  QString text = QStringLiteral("Strength of the computer player (default beginner):");
+  for (int level = 0; level < tw::kComputerLevelCount; ++level)
+    text += QStringLiteral("\n  ") + QString::fromStdString(tw::levelLabel(tw::ComputerLevel(level)));
+  return text + QStringLiteral("\nThe levels above Beginner remember the cells turned over and search the "
+                               "word list,\nthe lower ones among the commoner words only.");
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("tilewhirl-host"));
@@ -50,9 +63,7 @@ int main(int argc, char* argv[]) {
       QStringLiteral("speed"), QStringLiteral("normal"));
   QCommandLineOption levelOption(
       QStringLiteral("computer-level"),
-      QStringLiteral("Strength of the computer player: beginner, club or expert (default beginner).\n"
-                     "Beginner tries random short words; Club and Expert remember the cells\n"
-                     "turned over and search the whole word list, Expert for the best word."),
+      levelsHelp(),
       QStringLiteral("level"), QStringLiteral("beginner"));
   QCommandLineOption openBoardOption(
       QStringLiteral("open-board"),
@@ -119,7 +130,7 @@ int main(int argc, char* argv[]) {
   const auto level =
       tw::parseComputerLevel(std::string_view(levelText.constData(), std::size_t(levelText.size())));
   if (!level) {
-    std::fprintf(stderr, "tilewhirl-host: --computer-level must be beginner, club or expert\n");
+    std::fprintf(stderr, "tilewhirl-host: --computer-level must be beginner, casual, club, strong or expert\n");
     return 2;
   }
 

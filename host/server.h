@@ -66,11 +66,16 @@ struct HostRules {
   // A fixed seed for the host's one random generator (tests); unset, its whole
   // state comes from the system's random source.
   std::optional<std::uint32_t> seed;
-  // The word list as Club and Expert search it; without it they play as Beginner.
+  // The word list as the levels above Beginner search it; without it they play as Beginner.
   std::shared_ptr<const WordFinder> finder;
   // Without a finder: how to build one (a player's own list), done on a
   // worker thread when a game first has a level that searches.
   std::function<WordFinder()> buildFinder;
+  // The smallest word-list size holding a lower-case word, 0 when none does;
+  // unset, every level knows every word.
+  WordFinder::ListSize listSize = nullptr;
+  // How each level plays.
+  LevelSkills skills = standardSkills();
 };
 
 namespace test {
@@ -368,11 +373,12 @@ class TServer {
   void computerdone(int seat);
   void layOutBotWord(int seat);
 
-  // Club and Expert (computer_levels.cpp).
+  // The levels above Beginner (computer_levels.cpp).
   void rememberTurn();
   bool peeksThisTurn(int seat) const;
   SeatView seatView(int seat) const;
   WordFinder::Part searchPart() const;
+  const LevelSkill& skillOf(ComputerLevel level) const;
   void announceLevel(int seat);
   void skilledplay(int seat);
   void skilledword(int seat);

@@ -1,8 +1,9 @@
-// Binds the word list, the computer's vocabulary and the stronger levels'
-// index of the word list into the host's rules.
+// Binds the word list, the computer's vocabulary, the stronger levels'
+// index of the word list and how common each word is into the host's rules.
 #include "standard_rules.h"
 
 #include "word_lists.h"
+#include "word_sizes.h"
 
 namespace tw {
 
@@ -20,6 +21,7 @@ HostRules standardRules(const TDictn& spell) {
     rules.finder = builtinFinder();
   else
     rules.buildFinder = [records = spell.records()] { return WordFinder::fromRecords(records); };
+  rules.listSize = listSizeOf;
   return rules;
 }
 

@@ -440,6 +440,22 @@ int WordFinder::score(const Group& g, const Letters& l, Use* use) const {
 }
 
 WordFinder::Best WordFinder::best(const Letters& l, const Part& part) const {
+  std::vector<Best> found = bestFew(l, part, 1);
+  return found.empty() ? Best{} : found.front();
+}
+
+bool WordFinder::knowsAny(const Group& g, const Part& part) const {
+  std::string_view text = std::string_view(text_).substr(g.firstWord, g.wordBytes);
+  while (!text.empty()) {
+    const auto end = text.find('\n');
+    if (part.knows(text.substr(0, end))) return true;
+    text.remove_prefix(end + 1);
+  }
+  return false;
+}
+
+std::vector<WordFinder::Best> WordFinder::bestFew(const Letters& l, const Part& part, int count) const {
+  count = std::clamp(count, 1, kMaxChoices);
   std::uint32_t avail = 0;
   std::array<int, rules::kLetterCount> free{};
   std::array<int, rules::kLetterCount> all{};
@@ -453,22 +469,30 @@ WordFinder::Best WordFinder::best(const Letters& l, const Part& part) const {
   // letters than flips are left, and remembered cells hold those.
   const Nibbles freeCounts = pack(free);
   const Nibbles allCounts = pack(all);
-  Best best;
+  std::vector<Best> found;  // best first; on a tie the group found first
+  found.reserve(std::size_t(count) + 1);
+  int floor = 0;  // what a group must beat to be kept
   for (std::size_t i = 0; i < groupCount_; ++i) {
     const Filter& f = filters_[i];
-    if (f.ceiling <= best.score) break;
+    if (f.ceiling <= floor) break;
     if (f.mask & ~avail) continue;
     if (shortfall(f.counts.lo, allCounts.lo) + shortfall(f.counts.hi, allCounts.hi) != 0) continue;
     if (shortfall(f.counts.lo, freeCounts.lo) + shortfall(f.counts.hi, freeCounts.hi) > l.flips) continue;
     if (part.percent < 100 && int(mix(std::uint32_t(i) ^ part.salt) % 100) >= part.percent) continue;
     const int s = score(groups_[i], l, nullptr);
-    if (s > best.score) {
-      best.score = s;
-      best.group = int(i);
-    }
+    if (s <= floor) continue;
+    if (part.listSize && !knowsAny(groups_[i], part)) continue;
+    auto at = found.begin();
+    while (at != found.end() && at->score >= s) ++at;
+    Best b;
+    b.group = int(i);
+    b.score = s;
+    found.insert(at, b);
+    if (int(found.size()) > count) found.pop_back();
+    if (int(found.size()) == count) floor = found.back().score;
   }
-  if (best.group >= 0) score(groups_[std::size_t(best.group)], l, &best.use);
-  return best;
+  for (Best& b : found) score(groups_[std::size_t(b.group)], l, &b.use);
+  return found;
 }
 
 }  // namespace tw

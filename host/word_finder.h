@@ -45,12 +45,23 @@ class WordFinder {
     int score = 0;
     Use use;
   };
+  // How common a lower-case word is: a word-list size, 0 when unknown.
+  using ListSize = int (*)(std::string_view word);
   // A search may be limited to a part of the groups: those whose mix with
-  // `salt` falls below `percent` of 100.
+  // `salt` falls below `percent` of 100, and when `listSize` is set, those
+  // with a word whose size is at most `mostSize`.
   struct Part {
     int percent = 100;
     std::uint32_t salt = 0;
+    ListSize listSize = nullptr;
+    int mostSize = 0;
+    bool knows(std::string_view word) const {
+      const int size = listSize ? listSize(word) : 0;
+      return !listSize || (size > 0 && size <= mostSize);
+    }
   };
+  // The most groups one search ranks.
+  static constexpr int kMaxChoices = 8;
 
   WordFinder() = default;
   // From a record image as the dictionary serves it (15-byte records, the
@@ -71,6 +82,9 @@ class WordFinder {
   std::string_view image() const { return image_; }
 
   Best best(const Letters& letters, const Part& part) const;
+  // The `count` best groups (at most kMaxChoices), best first; empty when no
+  // word can be made.
+  std::vector<Best> bestFew(const Letters& letters, const Part& part, int count) const;
   // The words of a group, lower case.
   std::vector<std::string_view> words(int group) const;
 
@@ -110,6 +124,7 @@ class WordFinder {
   static std::optional<WordFinder> adopt(std::shared_ptr<std::vector<std::uint64_t>> storage, std::size_t bytes,
                                          std::string& error);
   int score(const Group& group, const Letters& letters, Use* use) const;
+  bool knowsAny(const Group& group, const Part& part) const;
 
   std::shared_ptr<const std::vector<std::uint64_t>> storage_;  // the image, when built or read at run time
   std::string_view image_;

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Regenerates resources/words_english.txt and resources/words_computer.txt
-from Debian's scowl package (SCOWL word lists). The generated lists are
-committed; the build never runs this script.
+"""Regenerates resources/words_english.txt, resources/words_english_sizes.txt
+and resources/words_computer.txt from Debian's scowl package (SCOWL word
+lists). The generated lists are committed; the build never runs this script.
 
 Usage: tools/make_word_lists.py [SCOWL_DIR] [OUT_DIR]
 """
@@ -29,6 +29,8 @@ VARIANTS = ["variant_1", "variant_2",
 # adds the rarer but genuine words found in large dictionaries; size 95 is
 # mostly obscure and misspelling-prone entries.
 MAIN_SIZES = [10, 20, 35, 40, 50, 55, 60, 70, 80]
+# Confirmed misspellings that the larger sizes carry; no list holds them.
+LEFT_OUT = {"weired", "hampster", "drownded", "theirselves", "irrepairable"}
 # The computer plays the commonest words: everything up to size 20, plus the
 # plain -s/-es/-ed/-ing forms of those words that size 35 adds.
 COMPUTER_BASE_SIZES = [10, 20]
@@ -60,7 +62,19 @@ def read_words(spellings, sizes, pattern):
     return words
 
 
+def smallest_sizes(words):
+    """The smallest list size that holds each word: how common it is."""
+    sizes = {}
+    for size in MAIN_SIZES:
+        for word in read_words(SPELLINGS + VARIANTS, [size], re.compile("[a-z]{2,14}")):
+            if word in words:
+                sizes.setdefault(word, size)
+    return sizes
+
+
 def acceptable(word):
+    if word in LEFT_OUT:
+        return False
     return bool(re.search("[aeiouy]", word)) or word in VOWELLESS_WORDS
 
 
@@ -70,6 +84,18 @@ def write_list(name, words):
         for word in sorted(words):
             f.write(word + "\n")
     print(f"{path}: {len(words)} words")
+
+
+def write_sizes(name, words, sizes):
+    """One digit a word, in the order of the word list: the index in
+    MAIN_SIZES of the smallest size holding it; 100 digits a line."""
+    digits = "".join(str(MAIN_SIZES.index(sizes[w])) for w in sorted(words))
+    path = os.path.join(OUT_DIR, name)
+    with open(path, "w", encoding="ascii", newline="\n") as f:
+        f.write("sizes " + " ".join(str(s) for s in MAIN_SIZES) + "\n")
+        for at in range(0, len(digits), 100):
+            f.write(digits[at:at + 100] + "\n")
+    print(f"{path}: {len(digits)} sizes")
 
 
 def main():
@@ -86,6 +112,7 @@ def main():
     computer_words = base | inflected
 
     write_list("words_english.txt", main_words)
+    write_sizes("words_english_sizes.txt", main_words, smallest_sizes(main_words))
     write_list("words_computer.txt", computer_words)
 
 

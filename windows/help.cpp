@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "commands.h"
+#include "computer_engine.h"
 #include "game_rules.h"
 
 // The licence texts are linked in a static library; nothing else would pull
@@ -112,20 +113,32 @@ QString gamePlayPage() {
 }
 
 QString computerLevelsText() {
+  // What sets each level apart; its points a turn come from the harness's figures.
+  const char* ways[] = {
+      "turns over five tiles at random and tries short everyday words",
+      "knows only the commonest words, forgets much of what it has seen of the board and plays one of "
+      "the few best words that come to mind",
+      "knows the words of a good home dictionary, forgets most of what it has seen and plays one of the "
+      "few best words that come to mind",
+      "knows the words of a large dictionary, rare ones too, and plays like Club otherwise",
+      "knows every word of the list, the rarest ones too, and plays like Strong otherwise",
+  };
+  QString items;
+  for (int level = 0; level < kComputerLevelCount; ++level) {
+    const QString label = QString::fromStdString(levelLabel(ComputerLevel(level)));
+    const auto colon = label.indexOf(QLatin1Char(':'));
+    items += QStringLiteral("<li><b>%1</b>%2 (%3).</li>")
+                 .arg(label.left(colon), label.mid(colon), QString::fromLatin1(ways[level]));
+  }
   return QStringLiteral(
-      "<p><b>The computer player.</b> The computer takes seat 2 when nobody sits there and plays the "
-      "turns of anyone who chooses to just watch. On the hosting copy, <i>Computer Level</i> in the "
-      "Options menu "
-      "sets how well it plays, and <i>Bot Speed</i> how fast:</p><ul>"
-      "<li><b>Beginner</b> turns over five tiles at random and tries short everyday words: about 11 points "
-      "a turn.</li>"
-      "<li><b>Club</b> forgets half of what it remembers of the board every turn and searches one word in "
-      "twenty of the word list: about 30 points a turn.</li>"
-      "<li><b>Expert</b> remembers every tile it has seen, turns over those it needs and plays the "
-      "best-scoring word of the whole list: about 47 points a turn.</li></ul>"
-      "<p>Club and Expert play fair: they know only what a player at the table has seen (the tiles turned "
-      "over until they are replaced, their own bar, and the whole board only in a turn with a sneak peek), "
-      "and the chat tells everyone their level when they first play in a game.</p>");
+             "<p><b>The computer player.</b> The computer takes seat 2 when nobody sits there and plays the "
+             "turns of anyone who chooses to just watch. On the hosting copy, <i>Computer Level</i> in the "
+             "Options menu sets how well it plays, and <i>Bot Speed</i> how fast. Each level is labelled with the "
+             "points a turn it scores on average:</p><ul>%1</ul>"
+             "<p>Every level plays fair: it knows only what a player at the table has seen (the tiles turned "
+             "over until they are replaced, its own bar, and the whole board only in a turn with a sneak "
+             "peek), and the chat tells everyone its level when it first plays in a game.</p>")
+      .arg(items);
 }
 
 // What every option and command does, then what changed in this version.
@@ -157,7 +170,7 @@ QString documentationPage() {
              "<b>Clear Main Chat</b> empties it.</li>"
              "<li><b>Bot Speed</b>: how fast the computer player moves in a game you host.</li>"
              "<li><b>Computer Level</b>: how well the computer player plays in a game you host (Beginner, "
-             "Club or Expert, as the Game Play page explains).</li>"
+             "Casual, Club, Strong or Expert, as the Game Play page explains).</li>"
              "<li><b>Open Board</b> (only in a game you host): from the next game on, every player is told "
              "every letter, face down or not, as older hosts did; leave it off unless a player's program "
              "needs it.</li>"

@@ -340,12 +340,10 @@ void Tchat::buildMenus() {
     if (c.isValid()) client_->setTextColour(fromQColor(c));
   };
   std::vector<ChoiceMenu::Choice> levels;
-  const char* levelNames[] = {"Beginner1", "Club1", "Expert1"};
-  for (int level = 0; level < 3; ++level) {
-    const std::string_view name = levelName(ComputerLevel(level));
-    levels.push_back({QString::fromLatin1(name.data(), qsizetype(name.size())), levelNames[level], level,
+  const char* levelNames[] = {"Beginner1", "Casual1", "Club1", "Strong1", "Expert1"};
+  for (int level = 0; level < kComputerLevelCount; ++level)
+    levels.push_back({QString::fromStdString(levelLabel(ComputerLevel(level))), levelNames[level], level,
                       &levels_[std::size_t(level)]});
-  }
 
   const std::pair<const char*, std::vector<MenuEntry>> bar[] = {
       {"&Game",

@@ -171,7 +171,7 @@ class Tchat : public QMainWindow, private ClientView {
   QAction* Normal1_ = nullptr;
   QAction* Fast1_ = nullptr;
   QAction* OpenBoard1_ = nullptr;  // the hosting copy's only
-  std::array<QAction*, 3> levels_{};  // Beginner1, Club1, Expert1
+  std::array<QAction*, kComputerLevels> levels_{};  // Beginner1 ... Expert1
   QAction* ClearWord_ = nullptr;
   QAction* seetheirs_ = nullptr;
   QMenu* popup_kick_ = nullptr;

@@ -1,19 +1,24 @@
 // tilewhirl-strength: whole games between two computer seats at chosen
 // levels, on the real host with the built-in word list, in virtual time and
 // from a fixed seed. Prints, per pairing, the win rate with its 95 % interval
-// and each side's word score, points a turn, pass rate and search time.
+// and each side's word score, points a turn, pass rate, search time and the
+// share of its words in a list of familiar words; checks the levels' labels.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <map>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include <time.h>
 
 #include "commands.h"
 #include "dictn.h"
+#include "level_tuning.h"
 #include "manual_timer.h"
 #include "server.h"
 #include "standard_rules.h"
@@ -36,6 +41,7 @@ struct Side {
   long points = 0;
   long buys = 0;
   long refused = 0;
+  long familiarWords = 0;  // of `words`, those in the familiar list
   std::vector<double> searchMs;  // processor time of the thread
   std::vector<double> wallMs;
 };
@@ -61,6 +67,7 @@ class Table final : public HostTransport {
   }
 
   std::array<Side*, 4> sides{};  // by seat
+  const std::unordered_set<std::string>* familiar = nullptr;
   std::string winner;
   bool seatOnePasses = false;
 
@@ -88,9 +95,10 @@ class Table final : public HostTransport {
     } else if (c.name == cmd::buytiles) {
       ++side.buys;
     } else {
-      body.next();
+      const std::string word(body.next());
       body.next();
       ++side.words;
+      if (familiar && familiar->count(word)) ++side.familiarWords;
       side.wordPoints += body.nextInt();
     }
   }
@@ -103,6 +111,10 @@ struct Options {
   std::uint32_t seed = 1;
   std::string mode = "1";
   std::vector<std::pair<ComputerLevel, ComputerLevel>> pairs;
+  LevelSkills skills = standardSkills();
+  std::unordered_set<std::string> familiar;  // lower case
+  bool hasFamiliar = false;
+  int labelTolerance = -1;  // points a turn a level may be off its label; -1: not checked
 };
 
 void say(TServer& host, int slot, const std::string& message) { host.Sock1Read(slot, message + kTerminator); }
@@ -112,8 +124,10 @@ void say(TServer& host, int slot, const std::string& message) { host.Sock1Read(s
 bool playGame(const HostRules& base, std::uint32_t seed, const Options& options, Side& first, Side& second) {
   Table table;
   table.sides = {nullptr, nullptr, &first, &second};
+  table.familiar = options.hasFamiliar ? &options.familiar : nullptr;
   HostRules rules = base;
   rules.seed = seed;
+  rules.skills = options.skills;
   ManualTimer socktimer, timer1, computertimer, logintimer, bantimer, ratetimer;
   int current = 0;
   TServer host(
@@ -183,31 +197,51 @@ double percentile(std::vector<double> v, double p) {
   return v[std::min(v.size() - 1, std::size_t(p * double(v.size())))];
 }
 
-void printSide(const Side& s, long games) {
+void printSide(const Side& s, long games, bool familiar) {
   const double turns = double(std::max(1L, s.turns));
   std::printf(
       "  %-8s  wins %5.1f %%  word %5.1f  points/turn %5.1f  passes %4.1f %%  buys/game %4.2f  "
-      "search median %6.3f ms  p99 %6.3f ms (wall p99 %6.3f ms)  refused %ld\n",
+      "search median %6.3f ms  p99 %6.3f ms (wall p99 %6.3f ms)  refused %ld",
       std::string(levelName(s.level)).c_str(), 100.0 * double(s.wins) / double(std::max(1L, games)),
       double(s.wordPoints) / double(std::max(1L, s.words)), double(s.points) / turns,
       100.0 * double(s.turns - s.words) / turns, double(s.buys) / double(std::max(1L, games)),
       percentile(s.searchMs, 0.5), percentile(s.searchMs, 0.99), percentile(s.wallMs, 0.99), s.refused);
+  if (familiar)
+    std::printf("  familiar %5.1f %% of %ld words", 100.0 * double(s.familiarWords) / double(std::max(1L, s.words)),
+                s.words);
+  std::printf("\n");
 }
+
+// Points and turns of a level over every pairing it played.
+struct Tally {
+  long points = 0;
+  long turns = 0;
+};
 
 int usage(int status) {
   std::fprintf(status ? stderr : stdout,
                "Usage: tilewhirl-strength [--games N] [--to SCORE] [--seed N] [--mode blind|help|sneak]\n"
-               "                          [--pair LEVEL:LEVEL]...\n"
+               "                          [--pair LEVEL:LEVEL]... [--skill LEVEL=SIZE,FORGET,CHOICES,BUY]...\n"
+               "                          [--familiar FILE] [--check-labels POINTS]\n"
                "Plays N games (default 1000) to SCORE (default 250) for each pairing of computer\n"
-               "levels (beginner, club, expert; by default expert:beginner, club:beginner and\n"
-               "expert:club), on the built-in word list, in virtual time from a fixed seed. The\n"
-               "sides change seats every game. For each pairing it prints the first level's win\n"
-               "rate with its 95 %% interval, then per side: the mean score of a word, the points\n"
-               "a turn (buys deducted), the share of turns without a word, buys a game, the\n"
-               "processor time of a turn's searches (median and 99th percentile; the wall-clock\n"
-               "99th percentile beside it includes waiting for a processor on a busy machine)\n"
-               "and the words the host refused.\n"
-               "Exits with 1 when the host refused any word of Club or Expert.\n");
+               "levels (beginner, casual, club, strong, expert; by default each level against the\n"
+               "one below it, then expert:beginner), on the built-in word list, in virtual time\n"
+               "from a fixed seed. The sides change seats every game. For each pairing it prints\n"
+               "the first level's win rate with its 95 %% interval, then per side: the mean score\n"
+               "of a word, the points a turn (buys deducted), the share of turns without a word,\n"
+               "buys a game, the processor time of a turn's moves (median and 99th percentile;\n"
+               "the wall-clock 99th percentile beside it includes waiting for a processor on a\n"
+               "busy machine) and the words the host refused.\n"
+               "--skill plays a level with other skills: the largest word-list size it knows (0:\n"
+               "all), the percent of remembered cells it forgets a turn, how many best words it\n"
+               "chooses among, the word score below which it buys a new bar, and optionally the\n"
+               "percent of the list it searches.\n"
+               "--familiar FILE also prints the share of each side's words found in FILE (one\n"
+               "word a line, such as /usr/share/dict/american-english).\n"
+               "--check-labels POINTS prints each level's points a turn over all its games\n"
+               "beside the label the program shows, and fails when any is further off than POINTS.\n"
+               "Exits with 1 when the host refused any word of a level above Beginner or a label\n"
+               "is off.\n");
   return status;
 }
 
@@ -232,6 +266,23 @@ int main(int argc, char* argv[]) {
     } else if (arg == "--mode") {
       options.mode = value == "help" ? "2" : value == "sneak" ? "3" : value == "blind" ? "1" : "";
       if (options.mode.empty()) return usage(2);
+    } else if (arg == "--skill") {
+      const auto equals = value.find('=');
+      const auto level = parseComputerLevel(value.substr(0, equals));
+      const auto skill = equals == std::string::npos ? std::nullopt : parseSkill(value.substr(equals + 1));
+      if (!level || !skill || *level == ComputerLevel::Beginner) return usage(2);
+      options.skills[std::size_t(*level)] = *skill;
+    } else if (arg == "--familiar") {
+      std::ifstream in(value);
+      if (!in) {
+        std::fprintf(stderr, "tilewhirl-strength: cannot read %s\n", value.c_str());
+        return 2;
+      }
+      for (std::string line; std::getline(in, line);) options.familiar.insert(line);
+      options.hasFamiliar = true;
+    } else if (arg == "--check-labels") {
+      options.labelTolerance = std::atoi(value.c_str());
+      if (options.labelTolerance < 0) return usage(2);
     } else if (arg == "--pair") {
       const auto colon = value.find(':');
       const auto a = parseComputerLevel(value.substr(0, colon));
@@ -243,10 +294,10 @@ int main(int argc, char* argv[]) {
     }
   }
   if (options.games < 1 || options.playTo < 1) return usage(2);
-  if (options.pairs.empty())
-    options.pairs = {{ComputerLevel::Expert, ComputerLevel::Beginner},
-                     {ComputerLevel::Club, ComputerLevel::Beginner},
-                     {ComputerLevel::Expert, ComputerLevel::Club}};
+  if (options.pairs.empty()) {
+    for (int n = 1; n < kComputerLevelCount; ++n) options.pairs.emplace_back(ComputerLevel(n), ComputerLevel(n - 1));
+    options.pairs.emplace_back(ComputerLevel::Expert, ComputerLevel::Beginner);
+  }
 
   TDictn spell(TDictn::MemoryImage(std::string(builtinWordRecords())), [](const std::string&) {});
   const auto built = std::chrono::steady_clock::now();
@@ -257,6 +308,7 @@ int main(int argc, char* argv[]) {
               std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - built).count());
 
   bool refused = false;
+  std::map<ComputerLevel, Tally> tallies;
   for (const auto& [a, b] : options.pairs) {
     Side first;
     Side second;
@@ -281,10 +333,25 @@ int main(int argc, char* argv[]) {
                 std::string(levelName(a)).c_str(), std::string(levelName(b)).c_str(), played, options.playTo,
                 options.games - int(played), seconds, std::string(levelName(a)).c_str(), 100 * p,
                 100 * (centre - half), 100 * (centre + half));
-    printSide(first, played);
-    printSide(second, played);
-    for (const Side* s : {&first, &second})
+    printSide(first, played, options.hasFamiliar);
+    printSide(second, played, options.hasFamiliar);
+    for (const Side* s : {&first, &second}) {
       if (s->level != ComputerLevel::Beginner && s->refused > 0) refused = true;
+      tallies[s->level].points += s->points;
+      tallies[s->level].turns += s->turns;
+    }
+    std::fflush(stdout);
   }
-  return refused ? 1 : 0;
+  bool off = false;
+  if (options.labelTolerance >= 0) {
+    for (const auto& [level, tally] : tallies) {
+      const double measured = double(tally.points) / double(std::max(1L, tally.turns));
+      const int label = kLevelPointsATurn[std::size_t(level)];
+      const bool bad = std::abs(measured - label) > options.labelTolerance;
+      off = off || bad;
+      std::printf("label %-8s %5.1f points a turn, labelled %d%s\n", std::string(levelName(level)).c_str(),
+                  measured, label, bad ? ": OFF" : "");
+    }
+  }
+  return refused || off ? 1 : 0;
 }

@@ -121,7 +121,7 @@ TEST(SettingsRead, FlagsAreExactTextAndOddValuesFallBack) {
   EXPECT_FALSE(s.seeTheirs);
   EXPECT_EQ(s.gameMode, 1);
   EXPECT_EQ(s.botSpeed, 250);
-  EXPECT_EQ(s.computerLevel, 2);
+  EXPECT_EQ(s.computerLevel, 4);  // a name written before the levels between was added
   EXPECT_EQ(s.textColour, kBlack);
   EXPECT_EQ(s.playToScore, 300);
   EXPECT_TRUE(s.viewable);
@@ -137,7 +137,7 @@ TEST(SettingsWrite, RoundTripKeepsOtherSectionsAndThePhrases) {
   s.geometry = {10, 20, 800, 600};
   s.textColour = 0x123456;
   s.botSpeed = 750;
-  s.computerLevel = 1;
+  s.computerLevel = 2;
   s.playSounds = false;
   s.turnSound = 1;
   s.gameMode = 3;
@@ -150,7 +150,13 @@ TEST(SettingsWrite, RoundTripKeepsOtherSectionsAndThePhrases) {
   EXPECT_EQ(again.value("Tilewhirl", "Botspeed"), "750");
   EXPECT_EQ(r.botSpeed, 750);
   EXPECT_EQ(again.value("Tilewhirl", "Computerlevel"), "club");
-  EXPECT_EQ(r.computerLevel, 1);
+  EXPECT_EQ(r.computerLevel, 2);
+  for (const int level : {1, 3, 4, 0}) {  // every level by its name, and back
+    s.computerLevel = level;
+    writeSettings(f, kSettingsSection, s);
+    EXPECT_EQ(readSettings(IniFile::parse(f.text()), kSettingsSection).computerLevel, level);
+  }
+  EXPECT_EQ(IniFile::parse(f.text()).value("Tilewhirl", "Computerlevel"), "beginner");
   EXPECT_FALSE(r.playSounds);
   EXPECT_EQ(r.turnSound, 1);
   EXPECT_EQ(r.gameMode, 3);
@@ -210,7 +216,7 @@ TEST(SettingsStore, ReadsAndRewritesAFileOfEveryWriterByteForByte) {
   EXPECT_EQ(s.textColour, 0x123456u);
   EXPECT_EQ(s.botSpeed, 250);
   EXPECT_TRUE(s.openBoard);
-  EXPECT_EQ(s.computerLevel, 2);
+  EXPECT_EQ(s.computerLevel, 4);
   EXPECT_EQ(s.phrases[0],
             "p\x80"
             "1");

@@ -1,6 +1,7 @@
 // Properties of the word lists compiled into the program.
 #include "dictn.h"
 #include "word_lists.h"
+#include "word_sizes.h"
 
 #include <gtest/gtest.h>
 
@@ -47,6 +48,37 @@ TEST(BuiltinWordList, HoldsTheAcceptedVariantSpellingsButNoAbbreviations) {
   for (const char* w : {"abaci", "abided", "abscissae", "acanthi", "adieux", "despatches", "rostra"})
     EXPECT_TRUE(d.CheckWord(w)) << w;
   for (const char* w : {"abbr", "acct", "adj", "etc", "mph", "xiv"}) EXPECT_FALSE(d.CheckWord(w)) << w;
+}
+
+TEST(BuiltinWordList, LeavesOutConfirmedMisspellings) {
+  TDictn d(TDictn::MemoryImage{std::string(builtinWordRecords())});
+  for (const char* w : {"weired", "hampster", "drownded", "theirselves", "irrepairable"}) {
+    EXPECT_FALSE(d.CheckWord(w)) << w;
+    EXPECT_EQ(listSizeOf(w), 0) << w;
+  }
+  for (const char* w : {"weird", "hamster", "drowned", "themselves", "irreparable"}) EXPECT_TRUE(d.CheckWord(w)) << w;
+}
+
+// Every record has a size, commoner words smaller ones; words the list lacks,
+// and input no record could hold, have none.
+TEST(BuiltinWordList, TellsHowCommonEachWordIs) {
+  const std::string_view records = builtinWordRecords();
+  for (std::size_t at = 0; at < records.size(); at += 15 * 97) {
+    std::string_view text = records.substr(at + 1, 14);
+    text = text.substr(0, text.find(' '));
+    const int size = listSizeOf(text);
+    EXPECT_GE(size, 10) << text;
+    EXPECT_LE(size, kLargestListSize) << text;
+  }
+  EXPECT_EQ(listSizeOf("aah"), listSizeOf("AAH"));  // the first record
+  EXPECT_GT(listSizeOf(records.substr(records.size() - 14, 14)), 0);  // the last, padded
+  EXPECT_EQ(listSizeOf("the"), 10);
+  EXPECT_EQ(listSizeOf("house"), 10);
+  EXPECT_GT(listSizeOf("monaul"), 50);
+  const std::string_view odd[] = {"",    "zzzzzzzzzzzzzzzzzzzz",       "london",   "a b", "the\n",
+                                  "t\0e", std::string_view("t\0e", 3), "\xff\xfe", "abcdefghijklmno"};
+  for (const std::string_view w : odd)
+    EXPECT_EQ(listSizeOf(w), 0) << w;
 }
 
 TEST(ComputerWordList, ShortCommonWordsMostlyInTheMainList) {

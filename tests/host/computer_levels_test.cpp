@@ -1,15 +1,20 @@
-// Club and Expert: they read nothing the seat has not seen, find the word
-// the host scores highest, and the host never refuses what they submit.
+// The levels above Beginner: they read nothing the seat has not seen, find
+// the word the host scores highest, the host never refuses what they submit,
+// and the lower levels play words a player knows.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <map>
 #include <random>
+#include <set>
 
 #include "commands.h"
 #include "dictn.h"
 #include "host_fixture.h"
 #include "standard_rules.h"
 #include "word_lists.h"
+#include "word_sizes.h"
 
 namespace tw::test {
 namespace {
@@ -151,37 +156,63 @@ class SkilledGames : public HostFixture {
                              [](const std::string&) {}};
 };
 
-TEST_F(SkilledGames, TheHostRefusesNoWordOfClubOrExpertInAnyMode) {
+TEST_F(SkilledGames, TheHostRefusesNoWordOfAnyLevelAndCasualAndClubPlayFamiliarWords) {
+  std::ifstream standard("/usr/share/dict/american-english");
+  ASSERT_TRUE(standard) << "install wamerican (tools/deps.sh)";
+  std::set<std::string> familiar;
+  for (std::string line; std::getline(standard, line);) familiar.insert(line);
+
   VirtualClock clock;
   clock.add(socktimer, [this] { host.socktimerTimer(); });
   clock.add(timer1, [this] { host.timer1Timer(); });
   clock.add(computertimer, [this] { host.computertimerTimer(); });
   join("Ann");
-  int words = 0;
   const auto count = [](const std::vector<std::string>& got, const std::string& message) {
     return std::count(got.begin(), got.end(), message);
   };
-  for (int game = 0; game < 6; ++game) {
-    host.setComputerLevel(1, game % 2 ? ComputerLevel::Club : ComputerLevel::Expert);
-    host.setComputerLevel(2, game % 3 ? ComputerLevel::Expert : ComputerLevel::Club);
+  std::map<ComputerLevel, std::vector<std::string>> played;
+  for (int game = 0; game < 10; ++game) {
+    const auto levels = std::array{ComputerLevel(game % kComputerLevelCount),
+                                   ComputerLevel((game + 2) % kComputerLevelCount)};
+    host.setComputerLevel(1, levels[0]);
+    host.setComputerLevel(2, levels[1]);
     start("Ann+300+60+" + std::string(game % 2 ? "t" : "f") + "+" + std::to_string(1 + game % 3) + "+0+");
     say(1, "CMD_justwatch+1+1");  // Ann's seat is played by the computer too
     while (host.gameRunning() && clock.now < 24LL * 3600 * 1000) clock.step();
     ASSERT_FALSE(host.gameRunning()) << game;
     const auto got = take(1);
     // Both sides are told once a game whom they face.
-    const std::string level1(levelName(host.computerLevel(1)));
-    const std::string level2(levelName(host.computerLevel(2)));
+    const std::string level1(levelName(levels[0]));
+    const std::string level2(levelName(levels[1]));
     EXPECT_EQ(count(got, "CMD_action+1+The computer plays Ann's turns at the " + level1 + " level.|clGray"),
-              1);
-    EXPECT_EQ(count(got, "CMD_action+2+Klot plays at the " + level2 + " level.|clGray"), 1);
+              levels[0] == ComputerLevel::Beginner ? 0 : 1);
+    EXPECT_EQ(count(got, "CMD_action+2+Klot plays at the " + level2 + " level.|clGray"),
+              levels[1] == ComputerLevel::Beginner ? 0 : 1);
     for (const auto& m : got) {
       EXPECT_NE(m.rfind("CMD_invalid", 0), 0u) << game;
-      words += m.rfind("CMD_hisword+", 0) == 0;
+      if (m.rfind("CMD_hisword+", 0) != 0) continue;
+      const Command c = splitCommand(m);
+      FieldReader body(c.body);
+      const int seat = body.nextInt();
+      played[levels[std::size_t(seat - 1)]].emplace_back(body.next());
     }
     EXPECT_FALSE(std::any_of(log.begin(), log.end(), TServer::refusesWord)) << game;
   }
-  EXPECT_GT(words, 6 * 10);
+  // Casual and Club keep to the smaller list sizes; the standard list judges
+  // whether a player would know their words.
+  for (const ComputerLevel level : {ComputerLevel::Casual, ComputerLevel::Club}) {
+    const int most = standardSkills()[std::size_t(level)].listSize;
+    ASSERT_GT(most, 0);
+    const auto& words = played[level];
+    ASSERT_GT(words.size(), 20u) << levelName(level);
+    long known = 0;
+    for (const auto& w : words) {
+      EXPECT_LE(listSizeOf(w), most) << w;
+      known += familiar.count(w) > 0;
+    }
+    EXPECT_GE(double(known), 0.95 * double(words.size())) << levelName(level);
+  }
+  EXPECT_GT(played[ComputerLevel::Expert].size(), 20u);
 }
 
 }  // namespace

@@ -113,7 +113,7 @@ TEST(HostProgram, TheComputerPlaysAtTheLevelGivenAndAnUnknownLevelIsRefused) {
              QStringLiteral("master")});
   ASSERT_TRUE(bad.finished());
   EXPECT_EQ(bad.process.exitCode(), 2);
-  EXPECT_TRUE(bad.log.contains("--computer-level must be beginner, club or expert")) << bad.log.constData();
+  EXPECT_TRUE(bad.log.contains("--computer-level must be beginner, casual, club, strong or expert")) << bad.log.constData();
 
   HostRun host;
   host.start({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--computer-level"),

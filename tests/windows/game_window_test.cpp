@@ -324,6 +324,9 @@ TEST_F(GameWindow, EveryMenuItemOpensItsWindowAndTheTallyHearsTheGame) {
   child<QAction>(chat, "Expert1")->trigger();  // and the level, kept in the settings file
   EXPECT_EQ(own.server().computerLevel(), ComputerLevel::Expert);
   EXPECT_EQ(IniFile::load(settings).value("Tilewhirl", "Computerlevel"), "expert");
+  child<QAction>(chat, "Casual1")->trigger();  // a level between, labelled with its points a turn
+  EXPECT_EQ(own.server().computerLevel(), ComputerLevel::Casual);
+  EXPECT_EQ(child<QAction>(chat, "Casual1")->text().toStdString(), levelLabel(ComputerLevel::Casual));
 
   child<QAction>(chat, "PhraseList1")->trigger();
   EXPECT_EQ(child<QLineEdit>(phrases, "phrase2")->text(), QStringLiteral("Good One!"));
