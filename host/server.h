@@ -123,9 +123,10 @@ class TServer {
   static constexpr int seatCount = rules::kSeatCount;
   static constexpr int kSlots = rules::kSlotCount;  // seats 1..6 and spectators 7..9
   static constexpr int kRefusedSlot = 10;           // takes a connection only to refuse it
-  // When every slot is taken while seats are held, a connection waits in one
-  // of these (told a held seat's number) until its login shows whether it is
-  // a held seat's player; they are never told of the game.
+  // When every slot is taken while a game runs, a connection waits in one of
+  // these until its login shows whether it is a held seat's player or shows
+  // the key of a seat (whose old connection it then replaces); they are never
+  // told of the game, and anyone else is told the host is full.
   static constexpr int kFirstWaitingSlot = kRefusedSlot + 1;
   static constexpr int kLastSlot = kRefusedSlot + rules::kSeatCount;
   // The length of the key that lets a player back into his seat.

@@ -133,11 +133,14 @@ int TServer::Sock1Accept(std::string_view peer) {
     }
   }
   if (slot == 0 && slotCount_ < kSlots) slot = slotCount_ + 1;
-  // A griefer may fill the free slots; a held seat's player still gets in.
+  // A griefer may fill the free slots, and a player's old connection may
+  // linger unseen: while a game runs a newcomer waits to show that it is a
+  // held seat's player or has a seat's key. It is told a held seat, else the
+  // last seat, not seat 1, whose rights an older copy would show meanwhile.
   int heldSeat = 0;
   for (int s = 1; s <= seatCount && heldSeat == 0; ++s)
     if (held_.held(s)) heldSeat = s;
-  for (int w = kFirstWaitingSlot; w <= kLastSlot && slot == 0 && heldSeat != 0; ++w)
+  for (int w = kFirstWaitingSlot; w <= kLastSlot && slot == 0 && gameRunning_; ++w)
     if (!seats_[w].connected) slot = w;
   if (slot == 0) {
     logRefusal("connection from " + std::string(peer) + " refused: all " + std::to_string(kSlots) +
@@ -150,7 +153,7 @@ int TServer::Sock1Accept(std::string_view peer) {
   seats_[slot].connected = true;
   peers_[slot] = std::string(peer);
   connection_[slot] = ++connections_;
-  toldSeat_[slot] = waiting(slot) ? heldSeat : slot;
+  toldSeat_[slot] = !waiting(slot) ? slot : heldSeat != 0 ? heldSeat : seatCount;
   inboxes_[slot] = Inbox{};
   lagging_[slot] = false;
   chatTokens_[slot] = chatLimits_.burst;
@@ -158,7 +161,8 @@ int TServer::Sock1Accept(std::string_view peer) {
   loginChecksLeft_[slot] = kLoginChecks + 1;
   if (!logintimer_.running()) logintimer_.start(std::max(1, loginDeadlineMs_ / kLoginChecks));
   log_("seat " + std::to_string(slot) + ": connected from " + std::string(peer) +
-       (waiting(slot) ? "; every slot is taken, so it waits for a login that matches a held seat" : ""));
+       (waiting(slot) ? "; every slot is taken, so it waits to show a held seat's login or a seat's key"
+                      : ""));
   sendTo(slot, MessageBuilder(cmd::sendlogininfo).field(toldSeat_[slot]).done());
   return slot;
 }

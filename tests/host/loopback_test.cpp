@@ -262,6 +262,38 @@ TEST_F(Loopback, AHeldSeatsPlayerGetsInWhenTheOtherSlotsAreFull) {
   EXPECT_FALSE(server.held(3));
 }
 
+TEST_F(Loopback, WhenEverySlotIsTakenOnlyASeatsKeyGetsInAndAnOlderClientHearsFullAtItsLogin) {
+  TServer& server = host.server();
+  auto ann = join("Ann");
+  std::vector<std::unique_ptr<Peer>> others;
+  for (int n = 2; n <= 9; ++n)
+    others.push_back(Peer::join(host.port(), n == 3 ? "Bob" : "P" + std::to_string(n),
+                                QStringLiteral("127.0.0.%1").arg(n)));
+  ann->say("CMD_startgame+Ann+100+60+f+1+0+");
+  ASSERT_TRUE(waitUntil([&] { return server.currentSeat() == 1; }));
+  const std::string key = others[1]->key();
+  ASSERT_EQ(key.size(), TServer::kRejoinKeyLength);
+  ann->received.clear();
+
+  // Long before the login deadline: a client that knows no keys, and Bob's name from his address.
+  for (const auto& [name, from] : {std::pair{"Eve", "127.0.0.20"}, std::pair{"Bob", "127.0.0.3"}}) {
+    Peer late(host.port(), name, QString::fromLatin1(from));
+    ASSERT_TRUE(waitUntil([&] { return late.closed; }, 3000)) << name;
+    EXPECT_EQ(late.received, (Messages{"CMD_sendlogininfo+6", "CMD_full+"})) << name;
+  }
+  EXPECT_FALSE(others[1]->closed);
+
+  // Bob's line was cut where the host cannot see it; his new one shows the key.
+  auto back = std::make_unique<Peer>(host.port(), "Bob", QStringLiteral("127.0.0.30"));
+  back->rejoinKey = key;
+  ASSERT_TRUE(waitUntil([&] { return back->find("CMD_newplayerinfo+3+Bob") < back->received.size(); }));
+  EXPECT_EQ(back->seat(), 3);
+  EXPECT_TRUE(waitUntil([&] { return others[1]->closed; }));
+  ASSERT_TRUE(ann->waitFor(2));
+  EXPECT_EQ(ann->received, (Messages{"CMD_playerdisconnected+3+Bob", "CMD_newplayerinfo+3+Bob"}));
+  EXPECT_FALSE(server.held(3));
+}
+
 TEST_F(Loopback, APlayerRemovedOverIPv6StaysOutOverIPv4) {
   auto ann = Peer::join(host.port(), "Ann", QStringLiteral("127.0.0.2"));
   auto early = join("Bob");  // seen over IPv4 before

@@ -152,8 +152,53 @@ TEST_F(Seats, AHeldSeatsPlayerGetsInWhenEverySlotIsTaken) {
   EXPECT_FALSE(host.held(3));
   EXPECT_EQ(host.seat(3).name, "Bob");
   EXPECT_EQ(take(1).front(), "CMD_newplayerinfo+3+Bob");
-  // Nothing is held now, so the host is full again.
-  EXPECT_EQ(connect(address(21)), TServer::kRefusedSlot);
+  // Nothing is held now, yet a newcomer may still have a seat's key.
+  EXPECT_EQ(connect(address(21)), TServer::kFirstWaitingSlot);
+}
+
+TEST_F(Seats, WhenEverySlotIsTakenASeatsKeyReplacesItsUnseenOldConnectionAndNothingElseGetsIn) {
+  join("Ann");
+  for (int n = 2; n <= 9; ++n) login(connect(address(n)), n == 3 ? "Bob" : "P" + std::to_string(n));
+  start();
+  const std::string key = keyOf(take(3), 3);
+  ASSERT_EQ(key.size(), TServer::kRejoinKeyLength);
+  clearAll();
+
+  // Nothing is held. A copy that knows no keys is told a seat, logs in and
+  // hears at once that the host is full; nobody hears of it.
+  const int eve = connect(address(20));
+  ASSERT_EQ(eve, TServer::kFirstWaitingSlot);
+  EXPECT_EQ(take(eve), Messages{"CMD_sendlogininfo+6"});
+  login(eve, "Eve", 6);
+  EXPECT_EQ(take(eve), Messages{"CMD_full+"});
+  EXPECT_TRUE(transport.closed[eve]);
+  // Nor does Bob's name from Bob's address, or a wrong key, get in.
+  const int mate = connect(address(3));
+  say(mate, "CMD_rejoinkey+6+" + std::string(key.size(), 'f'));
+  login(mate, "Bob", 6);
+  EXPECT_EQ(take(mate), (Messages{"CMD_sendlogininfo+6", "CMD_full+"}));
+  // One address keeps only a few waiting, and not past the login deadline.
+  EXPECT_EQ(connect(address(30)), TServer::kFirstWaitingSlot);
+  EXPECT_EQ(connect(address(30)), TServer::kFirstWaitingSlot + 1);
+  EXPECT_EQ(connect(address(30)), TServer::kRefusedSlot);
+  for (int i = 0; i <= TServer::kLoginChecks; ++i) host.logintimerTimer();
+  EXPECT_TRUE(transport.closed[TServer::kFirstWaitingSlot] &&
+              transport.closed[TServer::kFirstWaitingSlot + 1]);
+  EXPECT_TRUE(transport.moves.empty());
+  EXPECT_FALSE(transport.closed[3]);
+  EXPECT_TRUE(take(1).empty());
+
+  // Bob's new line shows his key: the connection the host still holds goes.
+  const int back = connect(address(40));
+  say(back, "CMD_rejoinkey+6+" + key);
+  login(back, "Bob", 6);
+  EXPECT_TRUE(transport.closed[3]);
+  EXPECT_EQ(transport.moves, (std::vector<std::pair<int, int>>{{back, 3}}));
+  EXPECT_EQ(take(3).back(), "CMD_sendlogininfo+3");
+  login(3, "Bob");
+  EXPECT_EQ(host.seat(3).name, "Bob");
+  EXPECT_FALSE(host.held(3));
+  EXPECT_EQ(take(1), (Messages{"CMD_playerdisconnected+3+Bob", "CMD_newplayerinfo+3+Bob"}));
 }
 
 }  // namespace
