@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgtest-dev libgmock-dev
-          libbenchmark-dev zlib1g-dev)
+          libbenchmark-dev zlib1g-dev libcpp-httplib-dev libhiredis-dev redis-server)
 case "${1:-build}" in
   package) packages+=(dpkg-dev file desktop-file-utils appstream lintian) ;;
   ci) packages+=(dpkg-dev file desktop-file-utils appstream lintian clang libclang-rt-dev lld) ;;
