@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "commands.h"
+#include "directory_options.h"
 #include "host_service.h"
 #include "standard_rules.h"
 
@@ -110,6 +111,8 @@ int main(int argc, char* argv[]) {
   parser.addOption(pendingOption);
   parser.addOption(playersOption);
   parser.addOption(banOption);
+  const tw::DirectoryOptions directoryOptions;
+  directoryOptions.addTo(parser);
   parser.process(app);
 
   bool portOk = false;
@@ -165,6 +168,12 @@ int main(int argc, char* argv[]) {
   host.server().setComputerLevel(*level);
   host.server().setAddressLimits(limits);
   if (!host.listen(quint16(port))) return 1;
+  QString directoryError;
+  const auto registration = directoryOptions.start(parser, host.port(), directoryError);
+  if (!directoryError.isEmpty()) {
+    std::fprintf(stderr, "tilewhirl-host: %s\n", qPrintable(directoryError));
+    return 2;
+  }
   quitOnSignals(app);
   return app.exec();
 }
