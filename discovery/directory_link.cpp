@@ -8,6 +8,16 @@
 
 namespace tw {
 
+dir::GameState directoryState(const GameListing& listing) {
+  int level = 0;
+  if (!listing.computerLevel.empty()) {
+    std::string name = listing.computerLevel;
+    for (char& c : name) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    level = name == "expert" ? 3 : name == "club" ? 2 : 1;
+  }
+  return {std::clamp(listing.seatsTaken, 0, 6), std::clamp(listing.watchers, 0, 3), listing.playing, level};
+}
+
 DirectoryLink::DirectoryLink(DirectoryLinkOutput& out, Timer& pingTimer, Timer& retryTimer, int gamePort,
                              bool isPublic, std::string title)
     : out_(out),

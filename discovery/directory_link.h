@@ -8,6 +8,7 @@
 #include <string>
 
 #include "directory_protocol.h"
+#include "game_listing.h"
 #include "timer.h"
 
 namespace tw {
@@ -27,6 +28,10 @@ class DirectoryLinkOutput {
   virtual void log(const std::string& line) = 0;
 };
 
+// A listing as the directory's state line carries it (the computer's level
+// 1 Beginner, 2 Club, 3 Expert, 0 none).
+dir::GameState directoryState(const GameListing& listing);
+
 class DirectoryLink {
  public:
   // Waits between attempts: the first, doubling up to the last.
@@ -39,6 +44,10 @@ class DirectoryLink {
   DirectoryLink(DirectoryLinkOutput& out, Timer& pingTimer, Timer& retryTimer, int gamePort, bool isPublic,
                 std::string title);
 
+  // The title goes with the registration; a later one goes with the next.
+  void setTitle(const std::string& title) { title_ = dir::cleanText(title, dir::kMaxTitle); }
+  void setGamePort(int port) { gamePort_ = port; }
+  bool running() const { return running_; }
   void start();
   void stop();
   // The socket's events.

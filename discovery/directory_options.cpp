@@ -1,16 +1,13 @@
 // Reading the host's directory options.
 #include "directory_options.h"
 
-#include <QSysInfo>
-
 namespace tw {
 
 void DirectoryOptions::addTo(QCommandLineParser& parser) const {
   for (const auto* o : {&directory, &listed, &inviteOnly, &title}) parser.addOption(*o);
 }
 
-std::unique_ptr<DirectoryRegistration> DirectoryOptions::start(const QCommandLineParser& parser, int gamePort,
-                                                               QString& error) const {
+std::unique_ptr<DirectoryRegistration> DirectoryOptions::make(const QCommandLineParser& parser, QString& error) const {
   error.clear();
   if (!parser.isSet(directory)) {
     if (parser.isSet(listed) || parser.isSet(inviteOnly) || parser.isSet(title))
@@ -27,11 +24,8 @@ std::unique_ptr<DirectoryRegistration> DirectoryOptions::start(const QCommandLin
     error = QStringLiteral("--directory needs HOST or HOST:PORT");
     return nullptr;
   }
-  const QString name = parser.isSet(title) ? parser.value(title) : QSysInfo::machineHostName();
-  auto registration = std::make_unique<DirectoryRegistration>(host, port, gamePort, !parser.isSet(inviteOnly),
-                                                              name.toLatin1().toStdString());
-  registration->start();
-  return registration;
+  return std::make_unique<DirectoryRegistration>(host, port, !parser.isSet(inviteOnly),
+                                                 parser.value(title).toLatin1().toStdString());
 }
 
 }  // namespace tw

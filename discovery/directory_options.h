@@ -21,14 +21,14 @@ struct DirectoryOptions {
   QCommandLineOption inviteOnly{QStringLiteral("invite-only"),
                                 QStringLiteral("With --directory: only players with the invite code find the game.")};
   QCommandLineOption title{QStringLiteral("title"),
-                           QStringLiteral("With --directory: the game's title in the list (default: this "
-                                          "machine's name)."),
+                           QStringLiteral("With --directory: the game's title in the list (default: the host's "
+                                          "own, seat 1's player or this machine's name)."),
                            QStringLiteral("text")};
 
   void addTo(QCommandLineParser& parser) const;
-  // The registration the options ask for, started; nullptr when they ask for
-  // none or are wrong (then `error` says why).
-  std::unique_ptr<DirectoryRegistration> start(const QCommandLineParser& parser, int gamePort, QString& error) const;
+  // The registration the options ask for, to be added to the host's listing
+  // sinks; nullptr when they ask for none or are wrong (then `error` says why).
+  std::unique_ptr<DirectoryRegistration> make(const QCommandLineParser& parser, QString& error) const;
 };
 
 }  // namespace tw

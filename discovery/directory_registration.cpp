@@ -3,15 +3,16 @@
 
 namespace tw {
 
-DirectoryRegistration::DirectoryRegistration(const QString& host, quint16 port, int gamePort, bool isPublic,
-                                             const std::string& title, LogFn log, QObject* parent)
+DirectoryRegistration::DirectoryRegistration(const QString& host, quint16 port, bool isPublic, std::string title,
+                                             LogFn log, QObject* parent)
     : QObject(parent),
       host_(host),
       port_(port),
       log_(log ? std::move(log) : LogFn(logLine)),
       pingTimer_([this] { link_.pingTimerTimer(); }),
       retryTimer_([this] { link_.retryTimerTimer(); }),
-      link_(*this, pingTimer_, retryTimer_, gamePort, isPublic, title) {
+      title_(std::move(title)),
+      link_(*this, pingTimer_, retryTimer_, 0, isPublic, title_) {
   connectTimer_.setSingleShot(true);
   connect(&connectTimer_, &QTimer::timeout, this, [this] {
     close();
@@ -20,6 +21,15 @@ DirectoryRegistration::DirectoryRegistration(const QString& host, quint16 port, 
 }
 
 DirectoryRegistration::~DirectoryRegistration() { close(); }
+
+void DirectoryRegistration::publish(const GameListing& listing) {
+  if (!link_.running()) {
+    link_.setGamePort(listing.port);
+    link_.setTitle(title_.empty() ? listing.title : title_);
+    link_.start();
+  }
+  link_.publish(directoryState(listing));
+}
 
 bool DirectoryRegistration::splitAddress(const QString& where, QString& host, quint16& port) {
   port = dir::kRegistrationPort;

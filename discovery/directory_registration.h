@@ -14,23 +14,25 @@
 
 namespace tw {
 
-class DirectoryRegistration final : public QObject, private DirectoryLinkOutput {
+// As a ListingSink of the host, it registers at the first listing (under the
+// listing's title unless it was given one) and leaves at the withdrawal.
+class DirectoryRegistration final : public QObject, public ListingSink, private DirectoryLinkOutput {
   Q_OBJECT
 
  public:
   // A connection attempt that has not got through by then is given up.
   static constexpr int kConnectMs = 10000;
 
-  // `where` is "HOST:PORT" (the port defaults to the directory's).
-  DirectoryRegistration(const QString& host, quint16 port, int gamePort, bool isPublic, const std::string& title,
-                        LogFn log = logLine, QObject* parent = nullptr);
+  // An empty `title` takes the listing's.
+  DirectoryRegistration(const QString& host, quint16 port, bool isPublic, std::string title, LogFn log = logLine,
+                        QObject* parent = nullptr);
   ~DirectoryRegistration() override;
 
   // Splits "HOST:PORT", "HOST" or "[v6]:PORT"; false when the port is not a port.
   static bool splitAddress(const QString& where, QString& host, quint16& port);
 
-  void start() { link_.start(); }
-  void publish(const dir::GameState& state) { link_.publish(state); }
+  void publish(const GameListing& listing) override;
+  void withdraw() override { link_.stop(); }
   const DirectoryLink& link() const { return link_; }
 
  signals:
@@ -52,6 +54,7 @@ class DirectoryRegistration final : public QObject, private DirectoryLinkOutput 
   QTimer connectTimer_;
   QtTimer pingTimer_;
   QtTimer retryTimer_;
+  std::string title_;
   DirectoryLink link_;
 };
 

@@ -167,13 +167,16 @@ int main(int argc, char* argv[]) {
   host.server().setOpenBoard(parser.isSet(openBoardOption));
   host.server().setComputerLevel(*level);
   host.server().setAddressLimits(limits);
-  if (!host.listen(quint16(port))) return 1;
   QString directoryError;
-  const auto registration = directoryOptions.start(parser, host.port(), directoryError);
+  const auto registration = directoryOptions.make(parser, directoryError);
   if (!directoryError.isEmpty()) {
     std::fprintf(stderr, "tilewhirl-host: %s\n", qPrintable(directoryError));
     return 2;
   }
+  if (!host.listen(quint16(port))) return 1;
+  if (registration) host.addListingSink(registration.get());
   quitOnSignals(app);
-  return app.exec();
+  const int status = app.exec();
+  if (registration) host.removeListingSink(registration.get());
+  return status;
 }

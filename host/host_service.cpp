@@ -2,6 +2,7 @@
 #include "host_service.h"
 
 #include <QHostAddress>
+#include <QSysInfo>
 #include <algorithm>
 #include <cmath>
 
@@ -38,11 +39,18 @@ HostService::HostService(HostRules rules, LogFn log, QObject* parent)
           HostTimers{socktimer_, timer1_, computertimer_, logintimer_, bantimer_}, log_, std::move(rules))) {
   connect(&Sock1_, &Sock::onAccept, this, [this] { Sock1Accept(); });
   server_->setBansChanged([this] { emit bansChanged(); });
+  listingTimer_.setSingleShot(true);
+  listingTimer_.setInterval(kListingDelayMs);
+  connect(&listingTimer_, &QTimer::timeout, this, [this] { publishListing(); });
+  server_->setTableChanged([this] {
+    if (Sock1_.listening() && !listingTimer_.isActive()) listingTimer_.start();
+  });
 }
 
 HostService::~HostService() {
   // The players hear why their game ends before their connections close.
   server_->endSession();
+  for (ListingSink* sink : sinks_) sink->withdraw();
   for (Sock*& sock : socks_) {
     delete sock;
     sock = nullptr;
@@ -56,11 +64,54 @@ bool HostService::listen(quint16 port) {
                       [&why](Sock*, QAbstractSocket::SocketError, const QString& reason) { why = reason; });
   const bool ok = Sock1_.setListen(true);
   disconnect(conn);
-  if (ok)
+  if (ok) {
     log_("listening on port " + std::to_string(Sock1_.localPort()));
-  else
+    published_.reset();
+    publishListing();
+  } else
     log_("cannot listen on port " + std::to_string(port) + ": " + why.toStdString());
   return ok;
+}
+
+void HostService::stopListening() {
+  Sock1_.setListen(false);
+  listingTimer_.stop();
+  if (published_)
+    for (ListingSink* sink : sinks_) sink->withdraw();
+  published_.reset();
+}
+
+void HostService::addListingSink(ListingSink* sink) {
+  if (!sink || std::find(sinks_.begin(), sinks_.end(), sink) != sinks_.end()) return;
+  sinks_.push_back(sink);
+  if (published_) sink->publish(*published_);
+}
+
+void HostService::removeListingSink(ListingSink* sink) { std::erase(sinks_, sink); }
+
+void HostService::setTitle(std::string title) {
+  title_ = std::move(title);
+  if (Sock1_.listening() && !listingTimer_.isActive()) listingTimer_.start();
+}
+
+GameListing HostService::listing() const {
+  const TableSummary table = server_->table();
+  GameListing l;
+  l.title = !title_.empty() ? title_ : !table.hostName.empty() ? table.hostName : QSysInfo::machineHostName().toStdString();
+  l.port = port();
+  l.seatsTaken = table.seatsTaken;
+  l.watchers = table.watchers;
+  l.playing = table.playing;
+  if (table.computer) l.computerLevel = std::string(levelName(*table.computer));
+  return l;
+}
+
+void HostService::publishListing() {
+  if (!Sock1_.listening()) return;
+  GameListing now = listing();
+  if (published_ && *published_ == now) return;
+  published_ = std::move(now);
+  for (ListingSink* sink : sinks_) sink->publish(*published_);
 }
 
 void HostService::Sock1Accept() {

@@ -3,8 +3,13 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 #include <array>
 #include <memory>
+#include <optional>
+#include <vector>
+
+#include "game_listing.h"
 
 #include "qt_timer.h"
 #include "server.h"
@@ -44,8 +49,19 @@ class HostService : public QObject, private HostTransport {
   // when the port cannot be taken.
   bool listen(quint16 port);
   // Lets the port go at once; the seats already connected stay.
-  void stopListening() { Sock1_.setListen(false); }
+  void stopListening();
   quint16 port() const { return Sock1_.localPort(); }
+
+  // The sinks hear the game's listing while the host listens: at once, then
+  // whenever it changes (a burst of changes once, within kListingDelayMs),
+  // and a withdrawal when it stops. The service does not own them; a sink
+  // removes itself before it goes.
+  void addListingSink(ListingSink* sink);
+  void removeListingSink(ListingSink* sink);
+  // The game's title in listings; empty, seat 1's player names it.
+  void setTitle(std::string title);
+  GameListing listing() const;
+  static constexpr int kListingDelayMs = 300;
 
   TServer& server() { return *server_; }
 
@@ -64,6 +80,7 @@ class HostService : public QObject, private HostTransport {
   void Sock1Read(Sock* sock);
   void tempsockDisconnect(Sock* sock);
   void release(int slot);
+  void publishListing();
 
   LogFn log_;
   Sock Sock1_;
@@ -76,6 +93,10 @@ class HostService : public QObject, private HostTransport {
   QtTimer logintimer_;
   QtTimer bantimer_;
   std::unique_ptr<TServer> server_;
+  std::string title_;
+  std::vector<ListingSink*> sinks_;
+  QTimer listingTimer_;
+  std::optional<GameListing> published_;
 };
 
 }  // namespace tw

@@ -89,6 +89,17 @@ struct Seat {
   bool inGame = false;
 };
 
+// Who sits at the table and whether a game runs: what a host shows to people
+// looking for a game.
+struct TableSummary {
+  int seatsTaken = 0;   // seats 1..6 connected or kept for a dropped player
+  int watchers = 0;     // spectator slots connected
+  bool playing = false;
+  std::string hostName;  // seat 1's player; empty before one logs in
+  std::optional<ComputerLevel> computer;  // the level, when the computer plays a seat
+  bool operator==(const TableSummary&) const = default;
+};
+
 struct BoardCell {
   int code = 0;
   bool faceUp = false;
@@ -169,9 +180,15 @@ class TServer {
   void setOpenBoard(bool open) { openBoardNext_ = open; }
   ComputerLevel computerLevel(int seat = 2) const { return levels_.at(std::size_t(seat)); }
   // For every seat the computer plays.
-  void setComputerLevel(ComputerLevel level) { levels_.fill(level); }
+  void setComputerLevel(ComputerLevel level) {
+    levels_.fill(level);
+    noticeTable();
+  }
   // For one seat: the strength harness pits two levels against each other.
-  void setComputerLevel(int seat, ComputerLevel level) { levels_.at(std::size_t(seat)) = level; }
+  void setComputerLevel(int seat, ComputerLevel level) {
+    levels_.at(std::size_t(seat)) = level;
+    noticeTable();
+  }
   int loginDeadline() const { return loginDeadlineMs_; }
   // Applies to connections accepted from now on.
   void setLoginDeadline(int ms) { loginDeadlineMs_ = ms > 0 ? ms : kLoginDeadlineMs; }
@@ -206,6 +223,10 @@ class TServer {
   // Called whenever a ban is added, lifted or runs out.
   void setBansChanged(std::function<void()> changed) { bansChanged_ = std::move(changed); }
 
+  TableSummary table() const;
+  // Called after an event that changed table(), once the event is handled.
+  void setTableChanged(std::function<void()> changed) { tableChanged_ = std::move(changed); }
+
  private:
   // Who may send a command, checked before its handler runs.
   enum class Guard {
@@ -236,6 +257,7 @@ class TServer {
     TServer& host_;
   };
   void dropLagging();
+  void noticeTable();
   void dispatch(int from, std::string_view line);
 
   // Session handlers.
@@ -356,6 +378,8 @@ class TServer {
   int kicked_ = 0;
   AddressGate gate_;
   std::function<void()> bansChanged_;
+  std::function<void()> tableChanged_;
+  TableSummary lastTable_;
 
   // Each connection's unfinished bytes and waiting messages; the pump serves
   // the connections in turn so that one cannot starve the others.

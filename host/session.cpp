@@ -66,7 +66,33 @@ TServer::TServer(HostTransport& transport, HostTimers timers, LogFn log, HostRul
 // ---- Connections -----------------------------------------------------------
 
 TServer::Settle::~Settle() {
-  if (--host_.depth_ == 0) host_.dropLagging();
+  if (--host_.depth_ != 0) return;
+  host_.dropLagging();
+  host_.noticeTable();
+}
+
+TableSummary TServer::table() const {
+  TableSummary t;
+  for (int s = 1; s <= seatCount; ++s)
+    if (seated(s)) ++t.seatsTaken;
+  for (int s = seatCount + 1; s <= kSlots; ++s)
+    if (seats_[s].connected) ++t.watchers;
+  t.playing = gameRunning_;
+  t.hostName = seats_[1].name;
+  // The computer plays seat 2 when no one sits there, and the turns of anyone who just watches.
+  bool computerPlays = !seated(2);
+  for (int s = 1; s <= seatCount; ++s)
+    if (seats_[s].connected && seats_[s].justWatching && (!gameRunning_ || seats_[s].inGame)) computerPlays = true;
+  if (computerPlays) t.computer = computerLevel(2);
+  return t;
+}
+
+void TServer::noticeTable() {
+  if (depth_ != 0) return;
+  TableSummary now = table();
+  if (now == lastTable_) return;
+  lastTable_ = std::move(now);
+  if (tableChanged_) tableChanged_();
 }
 
 void TServer::dropLagging() {

@@ -104,6 +104,13 @@ TEST_P(EndToEnd, PlayersFindAPublicGameInTheListAndAPrivateOneByItsCode) {
   EXPECT_EQ(list.find("Bob's"), std::string::npos) << list;
   auto ann = Peer::join(quint16(portIn(list, "Ann's table")), "Ann");
   EXPECT_EQ(ann->seat(), 1);
+  // Her seat shows in the list within a second or two (the list is made again once a second).
+  EXPECT_TRUE(waitUntil(
+      [&] {
+        tw::test::spin(300);
+        return get(http, "/games.json").find("\"seats\":1,") != std::string::npos;
+      },
+      8000));
 
   // Joined by code, typed as people type it.
   const std::string invite = get(http, "/invite/" + code.toLower().toStdString());

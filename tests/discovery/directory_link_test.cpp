@@ -124,5 +124,11 @@ TEST_F(LinkAndDirectory, PingsKeepTheGameAndADeafDirectoryIsLeft) {
   EXPECT_FALSE(ping.running());
 }
 
+TEST(DirectoryState, AListingBecomesABoundedStateLine) {
+  EXPECT_EQ(directoryState({"x", 7772, 9, 7, true, "Club"}), (dir::GameState{6, 3, true, 2}));
+  EXPECT_EQ(directoryState({"x", 7772, 2, 0, false, ""}), (dir::GameState{2, 0, false, 0}));
+  EXPECT_EQ(dir::stateLine(directoryState({"x", 1, -1, -1, false, "Expert"})), "STATE\t0\t0\topen\t3\n");
+}
+
 }  // namespace
 }  // namespace tw
