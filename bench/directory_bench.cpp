@@ -85,6 +85,7 @@ void BM_ListOverHttp(benchmark::State& state) {
   Loaded& d = Loaded::get();
   httplib::Client client("127.0.0.1", d.http.port());
   client.set_keep_alive(true);
+  client.set_tcp_nodelay(true);
   std::size_t bytes = 0;
   for (auto _ : state) {
     auto res = client.Get("/games.json");
@@ -105,12 +106,14 @@ void BM_ListReferenceConstantBody(benchmark::State& state) {
     server.Get("/games.json", [](const httplib::Request&, httplib::Response& res) {
       res.set_content(body, "application/json");
     });
+    server.set_tcp_nodelay(true);
     const int p = server.bind_to_any_port("127.0.0.1");
     std::thread([] { server.listen_after_bind(); }).detach();
     return p;
   }();
   httplib::Client client("127.0.0.1", port);
   client.set_keep_alive(true);
+  client.set_tcp_nodelay(true);
   for (auto _ : state) {
     auto res = client.Get("/games.json");
     if (!res) state.SkipWithError("no list");
@@ -135,6 +138,7 @@ void BM_InviteLookupOverHttp(benchmark::State& state) {
   Loaded& d = Loaded::get();
   httplib::Client client("127.0.0.1", d.http.port());
   client.set_keep_alive(true);
+  client.set_tcp_nodelay(true);
   std::vector<double> micros;
   std::size_t i = 0;
   for (auto _ : state) {

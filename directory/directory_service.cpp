@@ -151,6 +151,8 @@ LookupServer::LookupServer(Storage& storage, Limits limits, int registrationPort
   http_->set_keep_alive_timeout(5);
   http_->set_keep_alive_max_count(100);
   http_->set_payload_max_length(1024);
+  // Small answers go out at once, not after the peer's delayed acknowledgement.
+  http_->set_tcp_nodelay(true);
   http_->new_task_queue = [] { return new httplib::ThreadPool(8); };
 
   http_->Get("/games.json", [this](const httplib::Request&, httplib::Response& res) {
