@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "commands.h"
+#include "directory_options.h"
 #include "host_service.h"
 #include "lan_announcer.h"
 #include "quit_on_signals.h"
@@ -89,8 +90,8 @@ int main(int argc, char* argv[]) {
       QStringLiteral("N"), QString::number(defaults.kickBanMinutes));
   QCommandLineOption titleOption(
       QStringLiteral("title"),
-      QStringLiteral("The game's title in the list of games on this network (default: the name\n"
-                     "of the player in seat 1)."),
+      QStringLiteral("The game's title in the lists of games, on this network and in a game\n"
+                     "directory (default: the name of the player in seat 1)."),
       QStringLiteral("text"));
   QCommandLineOption noAnnounceOption(
       QStringLiteral("no-announce"),
@@ -105,6 +106,8 @@ int main(int argc, char* argv[]) {
   parser.addOption(pendingOption);
   parser.addOption(playersOption);
   parser.addOption(banOption);
+  const tw::DirectoryOptions directoryOptions;
+  directoryOptions.addTo(parser);
   parser.process(app);
 
   bool portOk = false;
@@ -166,7 +169,16 @@ int main(int argc, char* argv[]) {
     announcer = std::make_unique<tw::LanAnnouncer>(tw::logLine);
     host.addListingSink(announcer.get());
   }
+  QString directoryError;
+  const auto registration = directoryOptions.make(parser, directoryError);
+  if (!directoryError.isEmpty()) {
+    std::fprintf(stderr, "tilewhirl-host: %s\n", qPrintable(directoryError));
+    return 2;
+  }
   if (!host.listen(quint16(port))) return 1;
+  if (registration) host.addListingSink(registration.get());
   tw::quitOnSignals(app);
-  return app.exec();
+  const int status = app.exec();
+  if (registration) host.removeListingSink(registration.get());
+  return status;
 }

@@ -308,6 +308,7 @@ class TServer {
   void action(int from, FieldReader& body);
   void justwatch(int from, FieldReader& body);
   void playasound(int from, FieldReader& body);
+  void dirprobe(int from, FieldReader& body);
   void bringUpToDate(int seat);
 
   // Rejoining a running game (rejoin.cpp).

@@ -52,6 +52,7 @@ const TServer::Route TServer::kRoutes[] = {
     {cmd::clickbuy, Guard::OwnSeat, &TServer::clickbuy},
     {cmd::playasound, Guard::OwnSeat, &TServer::playasound},
     {cmd::rejoinkey, Guard::OwnSeat, &TServer::rejoinkey},
+    {cmd::dirprobe, Guard::None, &TServer::dirprobe},
 };
 
 TServer::TServer(HostTransport& transport, HostTimers timers, LogFn log, HostRules rules)
@@ -463,6 +464,16 @@ void TServer::justwatch(int, FieldReader& body) {
     broadcast(MessageBuilder(cmd::justwatching).field(seat).field("1").done());
     if (seat == currentSeat_) findplayer();
   }
+}
+
+// A directory's reachability check: answered only before a login, and the
+// connection let go before anyone is told of it, so it takes no seat.
+void TServer::dirprobe(int from, FieldReader& body) {
+  if (!seats_[from].name.empty()) return;
+  sendTo(from, MessageBuilder(cmd::dirprobed).last(body.rest().substr(0, 64)).done());
+  transport_.close(from);
+  forget(from);
+  log_("seat " + std::to_string(from) + ": answered a directory's reachability check");
 }
 
 }  // namespace tw

@@ -61,6 +61,11 @@ inline constexpr std::string_view sneaker = "CMD_sneaker";        // seat or 0, 
 // can tell its player why; a peer that does not know them ignores them.
 inline constexpr std::string_view kicked = "CMD_kicked";        // +  (removed by seat 1)
 inline constexpr std::string_view hostended = "CMD_hostended";  // +  (the host stops)
+// A game directory checks that it reaches this very host: it sends the nonce it
+// gave the host's registration before any login, and the host echoes it and
+// closes. No player's client sends or is sent either.
+inline constexpr std::string_view dirprobe = "CMD_dirprobe";    // nonce (rest)
+inline constexpr std::string_view dirprobed = "CMD_dirprobed";  // nonce (rest)
 
 }  // namespace tw::cmd
 

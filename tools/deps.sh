@@ -5,9 +5,11 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgtest-dev libgmock-dev
-          libbenchmark-dev zlib1g-dev libavahi-client-dev
+          libbenchmark-dev zlib1g-dev libavahi-client-dev libcpp-httplib-dev libhiredis-dev
           # the local-network tests run a private Avahi daemon on a private bus
           avahi-daemon avahi-utils dbus-daemon iproute2
+          # the directory's tests run a real Redis
+          redis-server
           # the computer levels' words are judged against a common-word list
           wamerican)
 case "${1:-build}" in

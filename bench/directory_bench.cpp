@@ -1,0 +1,156 @@
+// The game directory with 10,000 registered games: registering them with
+// their state lines through the registry, the memory each takes, the public
+// list over HTTP on loopback (against the same bytes served as a constant, the
+// least an HTTP server can do), and invite look-up latency (p50, p99).
+#include <benchmark/benchmark.h>
+#include <httplib.h>
+#include <malloc.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "directory_service.h"
+#include "lookup_pages.h"
+#include "registry.h"
+
+namespace {
+
+using namespace tw::dir;
+constexpr int kGames = 10000;
+
+struct Quiet final : RegistryOutput {
+  void send(int, const std::string&) override {}
+  void close(int) override {}
+  void probe(int c, const std::string&, int, const std::string&) override { probes.push_back(c); }
+  std::vector<int> probes;
+};
+
+Limits benchLimits() {
+  Limits l;
+  l.lookupsPerMinute = 1 << 30;
+  return l;
+}
+
+// Registers kGames games, one address per ten, each with a state line.
+void fill(Registry& registry, Quiet& out, std::int64_t now) {
+  for (int i = 0; i < kGames; ++i) {
+    const std::string address = "10." + std::to_string(i / 2550) + "." + std::to_string(i / 10 % 255) + ".1";
+    registry.opened(i, address, now);
+    registry.received(i, registerLine({kProtocol, 7772, i % 4 != 0, "1.0.4", "", "", "Game number " + std::to_string(i)}),
+                      now);
+    registry.received(i, stateLine({i % 7, i % 4, i % 2 == 0, i % 4}), now);
+  }
+  for (int c : out.probes) registry.probed(c, true, "", now);
+}
+
+std::size_t heapInUse() { return mallinfo2().uordblks; }
+
+void BM_RegisterGamesWithStateLines(benchmark::State& state) {
+  for (auto _ : state) {
+    MemoryStorage storage;
+    Quiet out;
+    Registry registry(storage, out, benchLimits(), [n = std::uint64_t(1)]() mutable { return n = n * 6364136223846793005ULL + 1442695040888963407ULL; });
+    const std::size_t before = heapInUse();
+    fill(registry, out, tw::dir::wallClockMs());
+    state.counters["bytes_per_game"] = double(heapInUse() - before) / kGames;
+    benchmark::DoNotOptimize(storage.games(tw::dir::wallClockMs()).size());
+  }
+  state.counters["games_per_s"] = benchmark::Counter(double(kGames) * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_RegisterGamesWithStateLines)->Unit(benchmark::kMillisecond);
+
+// One directory with kGames public games behind an HTTP look-up server.
+struct Loaded {
+  MemoryStorage storage;
+  Quiet out;
+  Registry registry{storage, out, benchLimits(), [n = std::uint64_t(7)]() mutable { return n = n * 6364136223846793005ULL + 1442695040888963407ULL; }};
+  LookupServer http{storage, benchLimits(), 7790};
+  std::vector<std::string> codes;
+  Loaded() {
+    fill(registry, out, wallClockMs());
+    for (const auto& g : storage.games(wallClockMs())) codes.push_back(g.code);
+    std::string error;
+    http.start("127.0.0.1", 0, error);
+  }
+  static Loaded& get() {
+    static Loaded* loaded = new Loaded;
+    return *loaded;
+  }
+};
+
+void BM_ListOverHttp(benchmark::State& state) {
+  Loaded& d = Loaded::get();
+  httplib::Client client("127.0.0.1", d.http.port());
+  client.set_keep_alive(true);
+  client.set_tcp_nodelay(true);
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    auto res = client.Get("/games.json");
+    if (!res || res->status != 200) state.SkipWithError("no list");
+    bytes = res->body.size();
+  }
+  state.counters["list_bytes"] = double(bytes);
+  state.counters["lists_per_s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ListOverHttp)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// The reference: the same bytes from a handler that only copies a constant.
+void BM_ListReferenceConstantBody(benchmark::State& state) {
+  Loaded& d = Loaded::get();
+  static const std::string body = gamesJson(d.storage.games(wallClockMs()), wallClockMs());
+  static httplib::Server server;
+  static int port = [] {
+    server.Get("/games.json", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content(body, "application/json");
+    });
+    server.set_tcp_nodelay(true);
+    const int p = server.bind_to_any_port("127.0.0.1");
+    std::thread([] { server.listen_after_bind(); }).detach();
+    return p;
+  }();
+  httplib::Client client("127.0.0.1", port);
+  client.set_keep_alive(true);
+  client.set_tcp_nodelay(true);
+  for (auto _ : state) {
+    auto res = client.Get("/games.json");
+    if (!res) state.SkipWithError("no list");
+  }
+  state.counters["lists_per_s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ListReferenceConstantBody)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// Rendering the list from storage, as the look-up server does once a second.
+void BM_ListRender(benchmark::State& state) {
+  Loaded& d = Loaded::get();
+  for (auto _ : state) {
+    const auto now = wallClockMs();
+    auto games = d.storage.games(now);
+    std::erase_if(games, [](const Listing& g) { return !g.isPublic; });
+    benchmark::DoNotOptimize(gamesJson(games, now).size());
+  }
+}
+BENCHMARK(BM_ListRender)->Unit(benchmark::kMillisecond);
+
+void BM_InviteLookupOverHttp(benchmark::State& state) {
+  Loaded& d = Loaded::get();
+  httplib::Client client("127.0.0.1", d.http.port());
+  client.set_keep_alive(true);
+  client.set_tcp_nodelay(true);
+  std::vector<double> micros;
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    auto res = client.Get(("/invite/" + d.codes[i++ % d.codes.size()]).c_str());
+    micros.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+    if (!res || res->status != 200) state.SkipWithError("no game");
+  }
+  std::sort(micros.begin(), micros.end());
+  state.counters["p50_us"] = micros[micros.size() / 2];
+  state.counters["p99_us"] = micros[std::min(micros.size() - 1, micros.size() * 99 / 100)];
+}
+BENCHMARK(BM_InviteLookupOverHttp)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,141 @@
+// tilewhirl-directory: the game directory that hosts register with, for a
+// public server. Hosts get invite codes; players look games up over HTTP.
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "commands.h"
+#include "directory_service.h"
+#include "log.h"
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] auto n = ::write(signalPipe[1], &byte, 1);
+}
+
+void quitOnSignals(QCoreApplication& app) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+  QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
+    char byte;
+    [[maybe_unused]] auto n = ::read(signalPipe[0], &byte, 1);
+    tw::logLine("stopping");
+    app.quit();
+  });
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("tilewhirl-directory"));
+  QCoreApplication::setApplicationVersion(
+      QString::fromLatin1(tw::kVersion.data(), qsizetype(tw::kVersion.size())));
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral(
+      "The Tilewhirl game directory. Game hosts (tilewhirl-host --directory) register\n"
+      "with it over TCP and get an invite code to give their friends; games that are\n"
+      "public and that the directory can reach are listed for everyone.\n\n"
+      "Look-ups over HTTP: GET /games.json (the public games), GET /invite/CODE (where\n"
+      "the game with that invite code is), GET / (a page listing the public games).\n\n"
+      "A game whose host says nothing for 30 seconds leaves the directory. On every\n"
+      "registration the directory connects back to the game port once to check that\n"
+      "it reaches that host; the check takes no seat."));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  const tw::dir::Limits defaults;
+  QCommandLineOption portOption(QStringLiteral("port"),
+                                QStringLiteral("TCP port for host registrations (default %1).")
+                                    .arg(tw::dir::kRegistrationPort),
+                                QStringLiteral("N"), QString::number(tw::dir::kRegistrationPort));
+  QCommandLineOption httpPortOption(QStringLiteral("http-port"),
+                                    QStringLiteral("TCP port for the HTTP look-ups (default %1).")
+                                        .arg(tw::dir::kLookupPort),
+                                    QStringLiteral("N"), QString::number(tw::dir::kLookupPort));
+  QCommandLineOption httpAddressOption(QStringLiteral("http-address"),
+                                       QStringLiteral("Address the look-ups listen on (default 0.0.0.0)."),
+                                       QStringLiteral("address"), QStringLiteral("0.0.0.0"));
+  QCommandLineOption redisOption(
+      QStringLiteral("redis"),
+      QStringLiteral("Keep the games in Redis at URL (redis://host:port) instead of in memory, so that\n"
+                     "several directory processes share one list."),
+      QStringLiteral("URL"));
+  QCommandLineOption gamesOption(
+      QStringLiteral("max-games-per-address"),
+      QStringLiteral("Games registered from one address at a time (default %1).").arg(defaults.gamesPerAddress),
+      QStringLiteral("N"), QString::number(defaults.gamesPerAddress));
+  QCommandLineOption lookupsOption(
+      QStringLiteral("max-invite-lookups"),
+      QStringLiteral("Invite look-ups a minute from one address (default %1).").arg(defaults.lookupsPerMinute),
+      QStringLiteral("N"), QString::number(defaults.lookupsPerMinute));
+  QCommandLineOption connectionsOption(
+      QStringLiteral("max-games"),
+      QStringLiteral("Host connections in all (default %1).").arg(defaults.maxConnections),
+      QStringLiteral("N"), QString::number(defaults.maxConnections));
+  for (const auto* o : {&portOption, &httpPortOption, &httpAddressOption, &redisOption, &gamesOption, &lookupsOption,
+                        &connectionsOption})
+    parser.addOption(*o);
+  parser.process(app);
+
+  auto number = [&](const QCommandLineOption& option, uint low, uint high, uint& out) {
+    bool ok = false;
+    out = parser.value(option).toUInt(&ok);
+    if (ok && out >= low && out <= high) return true;
+    std::fprintf(stderr, "tilewhirl-directory: --%s needs a number from %u to %u\n",
+                 qPrintable(option.names().constFirst()), low, high);
+    return false;
+  };
+  uint port = 0, httpPort = 0, games = 0, lookups = 0, connections = 0;
+  if (!number(portOption, 0, 65535, port) || !number(httpPortOption, 0, 65535, httpPort) ||
+      !number(gamesOption, 1, 100000, games) || !number(lookupsOption, 1, 100000, lookups) ||
+      !number(connectionsOption, 1, 1000000, connections))
+    return 2;
+  tw::dir::Limits limits;
+  limits.gamesPerAddress = int(games);
+  limits.lookupsPerMinute = int(lookups);
+  limits.maxConnections = connections;
+
+  std::unique_ptr<tw::dir::Storage> storage;
+  if (parser.isSet(redisOption)) {
+    std::string error;
+    storage = tw::dir::openRedisStorage(parser.value(redisOption).toStdString(), error);
+    if (!storage) {
+      std::fprintf(stderr, "tilewhirl-directory: cannot use Redis at %s: %s\n",
+                   qPrintable(parser.value(redisOption)), error.c_str());
+      return 1;
+    }
+  } else {
+    storage = std::make_unique<tw::dir::MemoryStorage>();
+  }
+
+  tw::dir::DirectoryService directory(*storage, limits);
+  if (!directory.listen(quint16(port))) return 1;
+  tw::dir::LookupServer http(*storage, limits, directory.port());
+  std::string error;
+  if (!http.start(parser.value(httpAddressOption).toStdString(), int(httpPort), error)) {
+    std::fprintf(stderr, "tilewhirl-directory: %s\n", error.c_str());
+    return 1;
+  }
+  tw::logLine("registrations on port " + std::to_string(directory.port()) + ", look-ups on port " +
+              std::to_string(http.port()) + (parser.isSet(redisOption) ? ", games in Redis" : ", games in memory"));
+  quitOnSignals(app);
+  const int status = app.exec();
+  http.stop();
+  return status;
+}

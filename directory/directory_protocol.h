@@ -1,0 +1,135 @@
+// The line protocol between a game host and the directory, written down once
+// for both ends. One long-lived TCP connection, opened by the host; every line
+// is tab-separated fields ending in '\n', at most kMaxLine bytes with its end.
+//
+// Host to directory:
+//   REGISTER <protocol> <game port> <public|invite> <game version> <code|-> <secret|-> <title>
+//       once, first; code and secret are the ones a previous registration gave
+//   STATE <seats taken 0-6> <watchers 0-3> <open|playing> <computer level 0-9, 0 none>
+//       within a second of a change
+//   PING
+//       when nothing else was said for kPingMs; the directory drops a game silent for kSilenceMs
+// Directory to host:
+//   CODE <code> <secret>             the game is registered under this invite code
+//   REACH direct                     the directory reached the game port and the host answered
+//   REACH unreachable <why>          registered, reachable by nobody: not listed
+//   PONG
+//   ERROR <why>                      a refusal; the directory closes the connection after it
+//
+// The reachability check goes to the game port itself (see cmd::dirprobe).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace tw::dir {
+
+inline constexpr int kProtocol = 1;
+inline constexpr std::size_t kMaxLine = 512;
+inline constexpr std::size_t kMaxTitle = 60;
+inline constexpr std::size_t kMaxVersion = 16;
+inline constexpr std::size_t kSecretLength = 32;
+inline constexpr int kPingMs = 10000;
+inline constexpr int kSilenceMs = 30000;
+inline constexpr std::uint16_t kRegistrationPort = 7790;
+inline constexpr std::uint16_t kLookupPort = 7791;
+
+// Invite codes: six characters of an alphabet without look-alikes (no 0/O, 1/I/L).
+inline constexpr std::string_view kCodeAlphabet = "23456789ABCDEFGHJKMNPQRSTUVWXYZ";
+inline constexpr std::size_t kCodeLength = 6;
+
+// "K7M2QX" as people read it: "K7M-2QX".
+std::string showCode(std::string_view code);
+// What a person typed ("k7m-2qx", " K7M 2QX ") as a code, or nothing when it
+// cannot be one.
+std::optional<std::string> readCode(std::string_view typed);
+
+// Host text made safe to keep and show: control bytes dropped, at most `limit` bytes.
+std::string cleanText(std::string_view text, std::size_t limit);
+
+struct GameState {
+  int seatsTaken = 0;
+  int watchers = 0;
+  bool playing = false;
+  int computerLevel = 0;
+  bool operator==(const GameState&) const = default;
+};
+
+struct Register {
+  int protocol = kProtocol;
+  int port = 0;
+  bool isPublic = false;
+  std::string version;
+  std::string code;    // empty: none yet
+  std::string secret;  // empty: none yet
+  std::string title;
+};
+struct State {
+  GameState state;
+};
+struct Ping {};
+// A line that could not be read, and why, for the ERROR line.
+struct BadLine {
+  std::string why;
+};
+using HostLine = std::variant<Register, State, Ping, BadLine>;
+
+struct Code {
+  std::string code;
+  std::string secret;
+};
+struct Reach {
+  bool direct = false;
+  std::string why;
+};
+struct Pong {};
+struct Refusal {
+  std::string why;
+};
+using DirectoryLine = std::variant<Code, Reach, Pong, Refusal, BadLine>;
+
+// Lines without their '\n'.
+HostLine parseHostLine(std::string_view line);
+DirectoryLine parseDirectoryLine(std::string_view line);
+
+// Lines with their '\n'; every text is cleaned, so each is one bounded line.
+std::string registerLine(const Register& r);
+std::string stateLine(const GameState& s);
+std::string pingLine();
+std::string codeLine(const Code& c);
+std::string reachLine(const Reach& r);
+std::string pongLine();
+std::string errorLine(std::string_view why);
+
+// Splits one connection's bytes into lines, holding at most kMaxLine bytes of
+// an unfinished one.
+class LineReader {
+ public:
+  enum class Fed { Ok, TooLong };
+  // Appends bytes; complete lines (without '\n', a '\r' before it dropped) are
+  // handed to `take` one by one.
+  template <typename Take>
+  Fed feed(std::string_view bytes, Take&& take) {
+    for (char c : bytes) {
+      if (c == '\n') {
+        if (!pending_.empty() && pending_.back() == '\r') pending_.pop_back();
+        take(std::string_view(pending_));
+        pending_.clear();
+      } else if (pending_.size() + 1 >= kMaxLine) {
+        pending_.clear();
+        return Fed::TooLong;
+      } else {
+        pending_.push_back(c);
+      }
+    }
+    return Fed::Ok;
+  }
+
+ private:
+  std::string pending_;
+};
+
+}  // namespace tw::dir

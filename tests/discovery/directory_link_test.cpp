@@ -1,0 +1,134 @@
+// The host's directory link against the directory's registry, both plain,
+// wired to each other by hand: registering, states, drops and the same code
+// back, backoff, and a directory that stops answering.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "directory_link.h"
+#include "manual_timer.h"
+#include "registry.h"
+
+namespace tw {
+namespace {
+
+struct Wire final : DirectoryLinkOutput, dir::RegistryOutput {
+  // Host side.
+  void open() override {
+    ++opens;
+    if (directoryUp) {
+      ++connection;
+      registry->opened(connection, "10.0.0.5", now);
+      link->connected();
+    }
+  }
+  void send(const std::string& line) override {
+    if (registry && directoryUp) registry->received(connection, line, now);
+  }
+  void close() override {}
+  void codeGiven(const std::string& code) override { codes.push_back(code); }
+  void reachability(bool direct, const std::string& why) override { reach.push_back(direct ? "direct" : why); }
+  void log(const std::string& line) override { logs.push_back(line); }
+  // Directory side.
+  void send(int c, const std::string& line) override {
+    if (c == connection) link->received(line);
+  }
+  void close(int) override {}
+  void probe(int c, const std::string&, int port, const std::string&) override {
+    registry->probed(c, port == 7772, "no answer", now);
+  }
+
+  dir::Registry* registry = nullptr;
+  DirectoryLink* link = nullptr;
+  bool directoryUp = true;
+  int connection = 0;
+  std::int64_t now = 0;
+  int opens = 0;
+  std::vector<std::string> codes, reach, logs;
+};
+
+struct LinkAndDirectory : ::testing::Test {
+  Wire wire;
+  dir::MemoryStorage storage;
+  std::uint64_t n = 99;
+  dir::Registry registry{storage, wire, dir::Limits{}, [this] { return n = n * 6364136223846793005ULL + 1; }};
+  dir::Lookups lookups{storage, dir::Limits{}};
+  test::ManualTimer ping, retry;
+  DirectoryLink link{wire, ping, retry, 7772, true, "Ann\x01's game"};
+  void SetUp() override {
+    wire.registry = &registry;
+    wire.link = &link;
+  }
+};
+
+TEST_F(LinkAndDirectory, TheHostIsListedWithItsStateAndKeepsItsCodeAcrossDrops) {
+  link.publish({2, 0, false, 0});
+  link.start();
+  ASSERT_EQ(wire.codes.size(), 1u);
+  EXPECT_EQ(wire.reach, std::vector<std::string>{"direct"});
+  auto listed = lookups.publicGames(0);
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].title, "Ann's game");
+  EXPECT_EQ(listed[0].state, (dir::GameState{2, 0, false, 0}));
+  link.publish({3, 1, true, 2});
+  EXPECT_EQ(lookups.publicGames(0)[0].state, (dir::GameState{3, 1, true, 2}));
+
+  // The directory restarts with nothing: the host comes back, with backoff, to the same code.
+  wire.directoryUp = false;
+  registry.closed(wire.connection);
+  dir::MemoryStorage freshStorage;
+  dir::Registry fresh(freshStorage, wire, dir::Limits{}, [] { return 5; });
+  wire.registry = &fresh;
+  link.dropped("connection reset");
+  EXPECT_TRUE(retry.running());
+  EXPECT_EQ(retry.interval(), 1000);
+  link.retryTimerTimer();
+  link.dropped("connection refused");
+  EXPECT_EQ(retry.interval(), 2000);
+  wire.directoryUp = true;
+  link.retryTimerTimer();
+  EXPECT_EQ(wire.codes.size(), 1u);
+  EXPECT_TRUE(link.online());
+  auto back = dir::Lookups(freshStorage, dir::Limits{}).invite("1.1.1.1", link.code(), 0);
+  ASSERT_TRUE(std::holds_alternative<dir::Listing>(back));
+  EXPECT_EQ(std::get<dir::Listing>(back).state, (dir::GameState{3, 1, true, 2}));
+  EXPECT_EQ(link.nextRetryMs(), DirectoryLink::kFirstRetryMs);
+}
+
+TEST_F(LinkAndDirectory, PingsKeepTheGameAndADeafDirectoryIsLeft) {
+  link.start();
+  for (int i = 1; i <= 5; ++i) {
+    wire.now = i * dir::kPingMs;
+    link.pingTimerTimer();
+    registry.tick(wire.now);
+  }
+  EXPECT_EQ(lookups.publicGames(wire.now).size(), 1u);
+
+  // The directory hears the pings but answers nothing.
+  wire.directoryUp = false;
+  for (int i = 0; i < DirectoryLink::kUnansweredPings + 1; ++i) link.pingTimerTimer();
+  EXPECT_FALSE(link.online());
+  EXPECT_TRUE(retry.running());
+
+  // Refusals and garbage: a refusal waits and tries again, garbage is ignored.
+  wire.directoryUp = true;
+  link.retryTimerTimer();
+  link.received("CODE\tnonsense\nREACH\tsideways\n");
+  EXPECT_TRUE(link.online());
+  link.received("ERROR\tat most 10 games from one address\n");
+  EXPECT_FALSE(link.online());
+  EXPECT_NE(wire.logs.back().find("refused: at most 10 games from one address"), std::string::npos);
+  link.received(std::string(600, 'x'));
+  link.stop();
+  EXPECT_FALSE(retry.running());
+  EXPECT_FALSE(ping.running());
+}
+
+TEST(DirectoryState, AListingBecomesABoundedStateLine) {
+  EXPECT_EQ(directoryState({"x", 7772, 9, 7, true, "Club"}), (dir::GameState{6, 3, true, 2}));
+  EXPECT_EQ(directoryState({"x", 7772, 2, 0, false, ""}), (dir::GameState{2, 0, false, 0}));
+  EXPECT_EQ(dir::stateLine(directoryState({"x", 1, -1, -1, false, "Expert"})), "STATE\t0\t0\topen\t3\n");
+}
+
+}  // namespace
+}  // namespace tw
