@@ -21,6 +21,8 @@ TEST(Listing, FollowsSeatsWatchersAndTheGameOncePerBurstAndIsWithdrawnWhenTheHos
   RecordingSink sink;
   host.addListingSink(&sink);
   host.setTitle("Friday words");
+  // Every peer of this test comes from 127.0.0.1.
+  host.server().setAddressLimits({AddressLimits{}.maxPendingPerAddress, 0, AddressLimits{}.kickBanMinutes});
   ASSERT_TRUE(host.listen(0));
   ASSERT_EQ(sink.published.size(), 1u);
   EXPECT_EQ(sink.published[0], (GameListing{"Friday words", host.port(), 0, 0, false, "Beginner"}));

@@ -41,6 +41,8 @@ TEST(LanWindow, AListedGameIsJoinedByDoubleClickAndTheJoinerIsSeated) {
   LanAnnouncer announcer([](const std::string&) {});
   HostService host([](const std::string&) {});
   host.addListingSink(&announcer);
+  // Every peer of this test comes from 127.0.0.1.
+  host.server().setAddressLimits({AddressLimits{}.maxPendingPerAddress, 0, AddressLimits{}.kickBanMinutes});
   ASSERT_TRUE(host.listen(0));
   auto ann = Peer::join(host.port(), "Ann");
 
