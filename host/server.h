@@ -470,8 +470,8 @@ class TServer {
   // Per slot: relayed lines it may send now, and whether its waiting ones
   // have been logged; the refusals not logged yet, and the time left until
   // they are counted in one line.
-  std::array<int, kRefusedSlot + 1> chatTokens_{};
-  std::array<bool, kRefusedSlot + 1> chatHeld_{};
+  std::array<int, kLastSlot + 1> chatTokens_{};
+  std::array<bool, kLastSlot + 1> chatHeld_{};
   int refusalsUntold_ = 0;
   int refusalQuietMs_ = 0;
 
