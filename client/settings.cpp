@@ -137,6 +137,30 @@ void writeJoin(IniFile& f, std::string_view s, const JoinChoices& c) {
     f.writeString(s, "Joinannounce", c.announce ? "true" : "false");
 }
 
+std::string DirectoryPlace::host() const {
+  if (!address.empty() && address.front() == '[') return address.substr(1, address.find(']') - 1);
+  // One colon: HOST:PORT; more: a bare IPv6 address.
+  const std::size_t colon = address.find(':');
+  if (colon != std::string::npos && address.find(':', colon + 1) == std::string::npos)
+    return address.substr(0, colon);
+  return address;
+}
+
+DirectoryPlace readDirectory(const IniFile& f, std::string_view s, std::string_view defaultAddress) {
+  DirectoryPlace out;
+  out.address = f.readString(s, "Directoryaddress", defaultAddress);
+  const int port = f.readInteger(s, "Directoryport", kDirectoryLookupPort);
+  out.lookupPort = port >= 1 && port <= 65535 ? port : kDirectoryLookupPort;
+  return out;
+}
+
+void writeDirectory(IniFile& f, std::string_view s, const DirectoryPlace& p, std::string_view defaultAddress) {
+  if (p.address != defaultAddress || !f.readString(s, "Directoryaddress", "").empty())
+    f.writeString(s, "Directoryaddress", p.address);
+  if (p.lookupPort != kDirectoryLookupPort || !f.readString(s, "Directoryport", "").empty())
+    f.writeString(s, "Directoryport", std::to_string(p.lookupPort));
+}
+
 LobbyPlaces readLobby(const IniFile& f, std::string_view s, std::string_view defaultAddress,
                       std::string_view defaultProgram) {
   return {f.readString(s, "Lobbyaddress", defaultAddress), f.readString(s, "Lobbyprogram", defaultProgram)};
