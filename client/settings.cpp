@@ -124,6 +124,10 @@ JoinChoices readJoin(const IniFile& f, std::string_view s) {
   out.port = port >= 1 && port <= 65535 ? port : kGamePort;
   out.hosting = f.readString(s, "Joinhosting", "false") == "true";
   out.announce = f.readString(s, "Joinannounce", "true") != "false";
+  const std::string listing = f.readString(s, "Joinlisting", "network");
+  out.listing = listing == "public"   ? JoinChoices::kListedPublicly
+                : listing == "invite" ? JoinChoices::kByInvite
+                                      : JoinChoices::kThisNetwork;
   return out;
 }
 
@@ -135,6 +139,10 @@ void writeJoin(IniFile& f, std::string_view s, const JoinChoices& c) {
   // Written once it differs from the default, so older files stay as they were.
   if (!c.announce || !f.readString(s, "Joinannounce", "").empty())
     f.writeString(s, "Joinannounce", c.announce ? "true" : "false");
+  if (c.listing != JoinChoices::kThisNetwork || !f.readString(s, "Joinlisting", "").empty())
+    f.writeString(s, "Joinlisting", c.listing == JoinChoices::kListedPublicly ? "public"
+                                    : c.listing == JoinChoices::kByInvite     ? "invite"
+                                                                              : "network");
 }
 
 std::string DirectoryPlace::host() const {

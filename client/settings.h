@@ -82,6 +82,9 @@ struct JoinChoices {
   int port = kGamePort;
   bool hosting = false;
   bool announce = true;  // a game hosted here is announced on the local network
+  // Who else finds a game hosted here through the game directory.
+  enum Listing { kThisNetwork, kByInvite, kListedPublicly };
+  Listing listing = kThisNetwork;
 };
 
 // Where the lobby program's installer and the installed program are.

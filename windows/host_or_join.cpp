@@ -164,6 +164,21 @@ Tconnect::Tconnect(SettingsStore store, QWidget* parent)
   check_announce_->setObjectName(QStringLiteral("check_announce"));
   lightText(check_announce_);
   form->addRow(check_announce_);
+  // Who finds a game hosted here: the directory's choices need a directory.
+  auto* listingRow = new QHBoxLayout;
+  radio_network_ = new QRadioButton(QStringLiteral("This network only"), this);
+  radio_invite_ = new QRadioButton(QStringLiteral("Friends with an invite code"), this);
+  radio_public_ = new QRadioButton(QStringLiteral("Listed publicly"), this);
+  for (auto [radio, name] : {std::pair{radio_network_, "radio_network"}, std::pair{radio_invite_, "radio_invite"},
+                             std::pair{radio_public_, "radio_public"}}) {
+    radio->setObjectName(QLatin1String(name));
+    lightText(radio);
+    listingRow->addWidget(radio);
+  }
+  listingRow->addStretch();
+  radio_invite_->setEnabled(directory_ != nullptr);
+  radio_public_->setEnabled(directory_ != nullptr);
+  form->addRow(label(QStringLiteral("Who Finds It:")), listingRow);
   layout->addLayout(form);
   label_error_ = label(QString(), "label_error");
   label_error_->setStyleSheet(QStringLiteral("color: #ffb0b0"));
@@ -339,10 +354,18 @@ void Tconnect::load() {
   edit_port_->setValue(last.port);
   (last.hosting ? radio_host_ : radio_join_)->setChecked(true);
   check_announce_->setChecked(last.announce);
+  (!directory_ || last.listing == JoinChoices::kThisNetwork ? radio_network_
+   : last.listing == JoinChoices::kByInvite                 ? radio_invite_
+                                                            : radio_public_)
+      ->setChecked(true);
   hostingToggled();
 }
 
-void Tconnect::hostingToggled() { edit_host_->setEnabled(!radio_host_->isChecked()); }
+void Tconnect::hostingToggled() {
+  edit_host_->setEnabled(!radio_host_->isChecked());
+  radio_invite_->setEnabled(directory_ && radio_host_->isChecked());
+  radio_public_->setEnabled(directory_ && radio_host_->isChecked());
+}
 
 QStringList Tconnect::arguments(QString* error) const {
   auto fail = [&](const QString& why) {
@@ -377,7 +400,10 @@ void Tconnect::start() {
   }
   label_error_->clear();
   store_.saveJoin({toCp1252(edit_name_->text().trimmed()), toCp1252(edit_host_->text().trimmed()),
-                   edit_port_->value(), radio_host_->isChecked(), check_announce_->isChecked()});
+                   edit_port_->value(), radio_host_->isChecked(), check_announce_->isChecked(),
+                   radio_public_->isChecked()   ? JoinChoices::kListedPublicly
+                   : radio_invite_->isChecked() ? JoinChoices::kByInvite
+                                                : JoinChoices::kThisNetwork});
   if (!startProgram || !startProgram(program, args)) {
     label_error_->setText(QStringLiteral("An Error has Occurred."));
     return;

@@ -76,6 +76,9 @@ class Tconnect final : public SecondaryWindow {
   QSpinBox* edit_port_ = nullptr;
   QLabel* label_error_ = nullptr;
   QCheckBox* check_announce_ = nullptr;
+  QRadioButton* radio_network_ = nullptr;
+  QRadioButton* radio_invite_ = nullptr;
+  QRadioButton* radio_public_ = nullptr;
   QHBoxLayout* lists_ = nullptr;
   QTableWidget* table_lan_ = nullptr;
   QLabel* label_lan_ = nullptr;

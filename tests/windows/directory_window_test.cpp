@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -64,6 +65,8 @@ TEST(DirectoryWindow, PublicGamesAreJoinedFromTheListAndPrivateOnesByCode) {
     Tconnect bare{store};
     bare.show();
     EXPECT_FALSE(bare.findChild<QLineEdit*>(QStringLiteral("edit_code"))->isEnabled());
+    bare.findChild<QRadioButton*>(QStringLiteral("radio_host"))->setChecked(true);
+    EXPECT_FALSE(bare.findChild<QRadioButton*>(QStringLiteral("radio_public"))->isEnabled());
     EXPECT_TRUE(bare.findChild<QLabel*>(QStringLiteral("label_public"))->text().startsWith("No game directory"));
   }
 
@@ -119,6 +122,14 @@ TEST(DirectoryWindow, PublicGamesAreJoinedFromTheListAndPrivateOnesByCode) {
   typeCode(code);
   EXPECT_TRUE(waitUntil([&] { return label->text().contains("cannot be reached"); })) << label->text().toStdString();
   EXPECT_EQ(table->rowCount(), 1);
+
+  // Hosting, listed publicly: the choice reaches the settings the hosting copy reads.
+  window.show();
+  window.findChild<QRadioButton*>(QStringLiteral("radio_host"))->setChecked(true);
+  window.findChild<QRadioButton*>(QStringLiteral("radio_public"))->click();
+  window.findChild<QPushButton*>(QStringLiteral("button_start"))->click();
+  EXPECT_EQ(started.value(5), QStringLiteral("127.0.0.1"));
+  EXPECT_EQ(store.loadJoin().listing, JoinChoices::kListedPublicly);
 
   // What a directory sends is a stranger's: rows capped, control characters dropped, no address no row.
   QByteArray hostile = R"({"games":[{"title":"a\u0007b\nc","address":"10.0.0.1","port":7,"seats":99},)"
