@@ -165,10 +165,13 @@ Tconnect::Tconnect(SettingsStore store, QWidget* parent)
   lightText(check_announce_);
   form->addRow(check_announce_);
   // Who finds a game hosted here: the directory's choices need a directory.
-  auto* listingRow = new QHBoxLayout;
-  radio_network_ = new QRadioButton(QStringLiteral("This network only"), this);
-  radio_invite_ = new QRadioButton(QStringLiteral("Friends with an invite code"), this);
-  radio_public_ = new QRadioButton(QStringLiteral("Listed publicly"), this);
+  // Their own parent keeps them apart from the host-or-join pair.
+  auto* listingBox = new QWidget(this);
+  auto* listingRow = new QHBoxLayout(listingBox);
+  listingRow->setContentsMargins(0, 0, 0, 0);
+  radio_network_ = new QRadioButton(QStringLiteral("This network only"), listingBox);
+  radio_invite_ = new QRadioButton(QStringLiteral("Friends with an invite code"), listingBox);
+  radio_public_ = new QRadioButton(QStringLiteral("Listed publicly"), listingBox);
   for (auto [radio, name] : {std::pair{radio_network_, "radio_network"}, std::pair{radio_invite_, "radio_invite"},
                              std::pair{radio_public_, "radio_public"}}) {
     radio->setObjectName(QLatin1String(name));
@@ -178,7 +181,7 @@ Tconnect::Tconnect(SettingsStore store, QWidget* parent)
   listingRow->addStretch();
   radio_invite_->setEnabled(directory_ != nullptr);
   radio_public_->setEnabled(directory_ != nullptr);
-  form->addRow(label(QStringLiteral("Who Finds It:")), listingRow);
+  form->addRow(label(QStringLiteral("Who Finds It:")), listingBox);
   layout->addLayout(form);
   label_error_ = label(QString(), "label_error");
   label_error_->setStyleSheet(QStringLiteral("color: #ffb0b0"));
