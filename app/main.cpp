@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -16,7 +17,10 @@
 #include "help.h"
 #include "host_or_join.h"
 #include "host_service.h"
+#include "directory_registration.h"
+#include "invite_bar.h"
 #include "lan_announcer.h"
+#include "web_addresses.h"
 #include "phrases.h"
 #include "pictures.h"
 #include "standard_rules.h"
@@ -130,11 +134,28 @@ int main(int argc, char* argv[]) {
   tw::TDictn spell(wordListFolder(), tw::logLine);
   // Made before the host, so that it is still there when the host withdraws the game.
   std::unique_ptr<tw::LanAnnouncer> announcer;
+  std::unique_ptr<tw::DirectoryRegistration> registration;
   tw::HostService host(tw::standardRules(spell), tw::logLine);
   // A game hosted here is announced on the local network unless the player said no.
   if (options.host && settings.loadJoin().announce) {
     announcer = std::make_unique<tw::LanAnnouncer>(tw::logLine);
     host.addListingSink(announcer.get());
+  }
+  // ... and registered with the game directory when the player asked for it.
+  const tw::JoinChoices::Listing listing = settings.loadJoin().listing;
+  const QString directory = QString::fromStdString(settings.loadDirectory(tw::kDirectoryAddress).address);
+  QString directoryHost;
+  quint16 directoryPort = 0;
+  if (options.host && listing != tw::JoinChoices::kThisNetwork &&
+      tw::DirectoryRegistration::splitAddress(directory, directoryHost, directoryPort) && !directoryHost.isEmpty()) {
+    registration = std::make_unique<tw::DirectoryRegistration>(
+        directoryHost, directoryPort, listing == tw::JoinChoices::kListedPublicly, std::string(), tw::logLine);
+    host.addListingSink(registration.get());
+    auto* bar = new tw::InviteBar(&chat);
+    chat.statusBar()->addWidget(bar);
+    QObject::connect(registration.get(), &tw::DirectoryRegistration::codeChanged, bar, &tw::InviteBar::showCode);
+    QObject::connect(registration.get(), &tw::DirectoryRegistration::reachabilityChanged, bar,
+                     &tw::InviteBar::showReachability);
   }
   tw::Tspylist spylist(&chat);
   tw::Ttallylist tallylist(tally, &chat);

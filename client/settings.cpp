@@ -124,6 +124,10 @@ JoinChoices readJoin(const IniFile& f, std::string_view s) {
   out.port = port >= 1 && port <= 65535 ? port : kGamePort;
   out.hosting = f.readString(s, "Joinhosting", "false") == "true";
   out.announce = f.readString(s, "Joinannounce", "true") != "false";
+  const std::string listing = f.readString(s, "Joinlisting", "network");
+  out.listing = listing == "public"   ? JoinChoices::kListedPublicly
+                : listing == "invite" ? JoinChoices::kByInvite
+                                      : JoinChoices::kThisNetwork;
   return out;
 }
 
@@ -135,6 +139,34 @@ void writeJoin(IniFile& f, std::string_view s, const JoinChoices& c) {
   // Written once it differs from the default, so older files stay as they were.
   if (!c.announce || !f.readString(s, "Joinannounce", "").empty())
     f.writeString(s, "Joinannounce", c.announce ? "true" : "false");
+  if (c.listing != JoinChoices::kThisNetwork || !f.readString(s, "Joinlisting", "").empty())
+    f.writeString(s, "Joinlisting", c.listing == JoinChoices::kListedPublicly ? "public"
+                                    : c.listing == JoinChoices::kByInvite     ? "invite"
+                                                                              : "network");
+}
+
+std::string DirectoryPlace::host() const {
+  if (!address.empty() && address.front() == '[') return address.substr(1, address.find(']') - 1);
+  // One colon: HOST:PORT; more: a bare IPv6 address.
+  const std::size_t colon = address.find(':');
+  if (colon != std::string::npos && address.find(':', colon + 1) == std::string::npos)
+    return address.substr(0, colon);
+  return address;
+}
+
+DirectoryPlace readDirectory(const IniFile& f, std::string_view s, std::string_view defaultAddress) {
+  DirectoryPlace out;
+  out.address = f.readString(s, "Directoryaddress", defaultAddress);
+  const int port = f.readInteger(s, "Directoryport", kDirectoryLookupPort);
+  out.lookupPort = port >= 1 && port <= 65535 ? port : kDirectoryLookupPort;
+  return out;
+}
+
+void writeDirectory(IniFile& f, std::string_view s, const DirectoryPlace& p, std::string_view defaultAddress) {
+  if (p.address != defaultAddress || !f.readString(s, "Directoryaddress", "").empty())
+    f.writeString(s, "Directoryaddress", p.address);
+  if (p.lookupPort != kDirectoryLookupPort || !f.readString(s, "Directoryport", "").empty())
+    f.writeString(s, "Directoryport", std::to_string(p.lookupPort));
 }
 
 LobbyPlaces readLobby(const IniFile& f, std::string_view s, std::string_view defaultAddress,

@@ -82,6 +82,9 @@ struct JoinChoices {
   int port = kGamePort;
   bool hosting = false;
   bool announce = true;  // a game hosted here is announced on the local network
+  // Who else finds a game hosted here through the game directory.
+  enum Listing { kThisNetwork, kByInvite, kListedPublicly };
+  Listing listing = kThisNetwork;
 };
 
 // Where the lobby program's installer and the installed program are.
@@ -90,10 +93,24 @@ struct LobbyPlaces {
   std::string program;
 };
 
+// The game directory Play with Others looks games up at. An empty address:
+// none, and the window offers neither invite codes nor the public list.
+inline constexpr int kDirectoryLookupPort = 7791;
+struct DirectoryPlace {
+  std::string address;  // HOST or HOST:PORT of its registrations, as a host's --directory takes it
+  int lookupPort = kDirectoryLookupPort;  // its HTTP look-ups
+  // The host part of the address.
+  std::string host() const;
+};
+
 void writePhrases(IniFile& file, std::string_view section, const Phrases& phrases);
 // A port outside 1..65535 reads as the game's port.
 JoinChoices readJoin(const IniFile& file, std::string_view section);
 void writeJoin(IniFile& file, std::string_view section, const JoinChoices& choices);
+DirectoryPlace readDirectory(const IniFile& file, std::string_view section, std::string_view defaultAddress);
+// Writes a key only once it differs from its default or is in the file already.
+void writeDirectory(IniFile& file, std::string_view section, const DirectoryPlace& place,
+                    std::string_view defaultAddress);
 LobbyPlaces readLobby(const IniFile& file, std::string_view section, std::string_view defaultAddress,
                       std::string_view defaultProgram);
 

@@ -27,6 +27,17 @@ bool SettingsStore::saveJoin(const JoinChoices& choices, std::string* why) const
   return file.save(path_, why);
 }
 
+DirectoryPlace SettingsStore::loadDirectory(std::string_view defaultAddress) const {
+  return readDirectory(IniFile::load(path_), kSettingsSection, defaultAddress);
+}
+
+bool SettingsStore::saveDirectory(const DirectoryPlace& place, std::string_view defaultAddress,
+                                  std::string* why) const {
+  IniFile file = IniFile::load(path_);
+  writeDirectory(file, kSettingsSection, place, defaultAddress);
+  return file.save(path_, why);
+}
+
 LobbyPlaces SettingsStore::loadLobby(std::string_view defaultAddress, std::string_view defaultProgram) const {
   return readLobby(IniFile::load(path_), kSettingsSection, defaultAddress, defaultProgram);
 }

@@ -29,6 +29,10 @@ class SettingsStore {
   JoinChoices loadJoin() const;
   bool saveJoin(const JoinChoices& choices, std::string* why = nullptr) const;
 
+  // The game directory; `defaultAddress` is the build's.
+  DirectoryPlace loadDirectory(std::string_view defaultAddress) const;
+  bool saveDirectory(const DirectoryPlace& place, std::string_view defaultAddress, std::string* why = nullptr) const;
+
   // Where the lobby program comes from; the defaults fill missing keys.
   LobbyPlaces loadLobby(std::string_view defaultAddress, std::string_view defaultProgram) const;
 

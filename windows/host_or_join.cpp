@@ -15,12 +15,16 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "commands.h"
 #include "cp1252.h"
+#include "directory_lookup.h"
+#include "directory_protocol.h"
 #include "game_rules.h"
 #include "lan_browser.h"
+#include "web_addresses.h"
 
 namespace tw {
 
@@ -33,6 +37,28 @@ constexpr int kServiceRole = Qt::UserRole;
 constexpr int kAddressRole = Qt::UserRole + 1;
 constexpr int kPortRole = Qt::UserRole + 2;
 constexpr int kFullRole = Qt::UserRole + 3;
+
+constexpr int kRefreshMs = 4000;
+
+const QString kNoDirectory = QStringLiteral("No game directory is set, so there are no invite codes or public games.");
+
+QTableWidget* gameTable(QWidget* parent, const char* name) {
+  auto* table = new QTableWidget(0, 5, parent);
+  table->setObjectName(QLatin1String(name));
+  table->setHorizontalHeaderLabels({QStringLiteral("Game"), QStringLiteral("Host"), QStringLiteral("Seats"),
+                                    QStringLiteral("Watching"), QStringLiteral("State")});
+  table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table->setSelectionMode(QAbstractItemView::SingleSelection);
+  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table->verticalHeader()->hide();
+  table->setWordWrap(false);
+  table->setMinimumHeight(150);
+  table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+  table->setSortingEnabled(true);
+  table->sortByColumn(0, Qt::AscendingOrder);
+  return table;
+}
 
 // Text the wire and the command line carry whole: 8-bit, without the field
 // separator, the message end or a line break.
@@ -63,20 +89,7 @@ Tconnect::Tconnect(SettingsStore store, QWidget* parent)
   lanBox->setObjectName(QStringLiteral("group_lan"));
   lightText(lanBox);
   auto* lanLayout = new QVBoxLayout(lanBox);
-  table_lan_ = new QTableWidget(0, 5, lanBox);
-  table_lan_->setObjectName(QStringLiteral("table_lan"));
-  table_lan_->setHorizontalHeaderLabels({QStringLiteral("Game"), QStringLiteral("Host"), QStringLiteral("Seats"),
-                                         QStringLiteral("Watching"), QStringLiteral("State")});
-  table_lan_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  table_lan_->setSelectionMode(QAbstractItemView::SingleSelection);
-  table_lan_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_lan_->verticalHeader()->hide();
-  table_lan_->setWordWrap(false);
-  table_lan_->setMinimumHeight(150);
-  table_lan_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-  table_lan_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
-  table_lan_->setSortingEnabled(true);
-  table_lan_->sortByColumn(0, Qt::AscendingOrder);
+  table_lan_ = gameTable(lanBox, "table_lan");
   table_lan_->installEventFilter(this);
   connect(table_lan_, &QTableWidget::cellDoubleClicked, this, [this] { joinListed(); });
   lanLayout->addWidget(table_lan_);
@@ -84,7 +97,34 @@ Tconnect::Tconnect(SettingsStore store, QWidget* parent)
   label_lan_->setWordWrap(true);
   lanLayout->addWidget(label_lan_);
   lists_->addWidget(lanBox);
+
+  const DirectoryPlace directory = store_.loadDirectory(kDirectoryAddress);
+  auto* publicBox = new QGroupBox(QStringLiteral("Public games"), this);
+  publicBox->setObjectName(QStringLiteral("group_public"));
+  lightText(publicBox);
+  auto* publicLayout = new QVBoxLayout(publicBox);
+  table_public_ = gameTable(publicBox, "table_public");
+  table_public_->installEventFilter(this);
+  connect(table_public_, &QTableWidget::cellDoubleClicked, this, [this] { joinPublic(); });
+  publicLayout->addWidget(table_public_);
+  label_public_ = label(QString(), "label_public");
+  label_public_->setWordWrap(true);
+  publicLayout->addWidget(label_public_);
+  lists_->addWidget(publicBox);
   layout->addLayout(lists_);
+  if (const QString host = QString::fromStdString(directory.host()); !host.isEmpty()) {
+    directory_ = new DirectoryLookup(host, directory.lookupPort, this);
+    connect(directory_, &DirectoryLookup::gamesRead, this, &Tconnect::showPublicGames);
+    connect(directory_, &DirectoryLookup::codeFound, this, &Tconnect::joinAt);
+    connect(directory_, &DirectoryLookup::codeFailed, this, [this](const QString& why) { label_error_->setText(why); });
+    refresh_ = new QTimer(this);
+    refresh_->setInterval(kRefreshMs);
+    connect(refresh_, &QTimer::timeout, directory_, &DirectoryLookup::refreshGames);
+    label_public_->setText(QStringLiteral("Asking the game directory..."));
+  } else {
+    table_public_->setEnabled(false);
+    label_public_->setText(kNoDirectory);
+  }
 
   auto* form = new QFormLayout;
   radio_host_ = new QRadioButton(QStringLiteral("Host a game on this computer"), this);
@@ -103,10 +143,45 @@ Tconnect::Tconnect(SettingsStore store, QWidget* parent)
   edit_port_->setRange(1, 65535);
   edit_port_->setValue(kGamePort);
   form->addRow(label(QStringLiteral("Port:")), edit_port_);
+  auto* codeRow = new QHBoxLayout;
+  edit_code_ = new QLineEdit(this);
+  edit_code_->setObjectName(QStringLiteral("edit_code"));
+  edit_code_->setMaxLength(16);
+  QPushButton* codeButton = button(QStringLiteral("Join by Code"), "button_code");
+  codeRow->addWidget(edit_code_);
+  codeRow->addWidget(codeButton);
+  form->addRow(label(QStringLiteral("Invite Code:")), codeRow);
+  if (directory_) {
+    edit_code_->setPlaceholderText(QStringLiteral("K7M-2QX"));
+    connect(codeButton, &QPushButton::clicked, this, &Tconnect::joinByCode);
+    connect(edit_code_, &QLineEdit::returnPressed, this, &Tconnect::joinByCode);
+  } else {
+    edit_code_->setEnabled(false);
+    codeButton->setEnabled(false);
+    edit_code_->setPlaceholderText(QStringLiteral("No game directory is set"));
+  }
   check_announce_ = new QCheckBox(QStringLiteral("Announce a game I host on this network"), this);
   check_announce_->setObjectName(QStringLiteral("check_announce"));
   lightText(check_announce_);
   form->addRow(check_announce_);
+  // Who finds a game hosted here: the directory's choices need a directory.
+  // Their own parent keeps them apart from the host-or-join pair.
+  auto* listingBox = new QWidget(this);
+  auto* listingRow = new QHBoxLayout(listingBox);
+  listingRow->setContentsMargins(0, 0, 0, 0);
+  radio_network_ = new QRadioButton(QStringLiteral("This network only"), listingBox);
+  radio_invite_ = new QRadioButton(QStringLiteral("Friends with an invite code"), listingBox);
+  radio_public_ = new QRadioButton(QStringLiteral("Listed publicly"), listingBox);
+  for (auto [radio, name] : {std::pair{radio_network_, "radio_network"}, std::pair{radio_invite_, "radio_invite"},
+                             std::pair{radio_public_, "radio_public"}}) {
+    radio->setObjectName(QLatin1String(name));
+    lightText(radio);
+    listingRow->addWidget(radio);
+  }
+  listingRow->addStretch();
+  radio_invite_->setEnabled(directory_ != nullptr);
+  radio_public_->setEnabled(directory_ != nullptr);
+  form->addRow(label(QStringLiteral("Who Finds It:")), listingBox);
   layout->addLayout(form);
   label_error_ = label(QString(), "label_error");
   label_error_->setStyleSheet(QStringLiteral("color: #ffb0b0"));
@@ -122,7 +197,7 @@ Tconnect::Tconnect(SettingsStore store, QWidget* parent)
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(radio_host_, &QRadioButton::toggled, this, &Tconnect::hostingToggled);
   load();
-  resize(560, 0);
+  resize(860, 0);  // room for both lists side by side
 }
 
 Tconnect::~Tconnect() = default;
@@ -135,19 +210,25 @@ void Tconnect::showEvent(QShowEvent* event) {
     connect(lan_.get(), &LanBrowser::changed, this, &Tconnect::showLanGames);
   }
   showLanGames();
+  if (directory_) {
+    directory_->refreshGames();
+    refresh_->start();
+  }
 }
 
 void Tconnect::hideEvent(QHideEvent* event) {
   SecondaryWindow::hideEvent(event);
   lan_.reset();
+  if (refresh_) refresh_->stop();
 }
 
 bool Tconnect::eventFilter(QObject* watched, QEvent* event) {
   // Return on the list joins the game picked rather than pressing Start.
-  if (watched == table_lan_ && event->type() == QEvent::KeyPress) {
+  auto* table = qobject_cast<QTableWidget*>(watched);
+  if ((table == table_lan_ || table == table_public_) && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && table_lan_->currentRow() >= 0) {
-      joinListed();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && table->currentRow() >= 0) {
+      table == table_lan_ ? joinListed() : joinPublic();
       return true;
     }
   }
@@ -194,6 +275,63 @@ void Tconnect::showLanGames() {
     label_lan_->setText(QStringLiteral("Double-click a game to join it."));
 }
 
+void Tconnect::showPublicGames(const std::vector<PublicGame>& games, const QString& problem) {
+  const int current = table_public_->currentRow();
+  auto where = [](const QString& address, int port) { return address + QLatin1Char(':') + QString::number(port); };
+  const QString picked = current >= 0 && table_public_->item(current, 0)
+                             ? table_public_->item(current, 0)->data(kServiceRole).toString()
+                             : QString();
+  if (!problem.isEmpty()) {
+    // The list stays as it was: a directory that misses one answer has not lost its games.
+    label_public_->setText(problem);
+    return;
+  }
+  table_public_->setSortingEnabled(false);
+  table_public_->setRowCount(int(games.size()));
+  for (int row = 0; row < int(games.size()); ++row) {
+    const PublicGame& g = games[std::size_t(row)];
+    const QString cells[] = {g.title, where(g.address, g.port), QStringLiteral("%1/%2").arg(g.seats).arg(rules::kSeatCount),
+                             QStringLiteral("%1/%2").arg(g.watchers).arg(rules::kSlotCount - rules::kSeatCount),
+                             g.playing ? QStringLiteral("playing") : QStringLiteral("open")};
+    for (int column = 0; column < 5; ++column) {
+      auto* item = new QTableWidgetItem(cells[column]);
+      item->setData(kServiceRole, where(g.address, g.port));
+      item->setData(kAddressRole, g.address);
+      item->setData(kPortRole, g.port);
+      item->setData(kFullRole, g.seats >= rules::kSeatCount);
+      table_public_->setItem(row, column, item);
+    }
+  }
+  table_public_->setSortingEnabled(true);
+  for (int row = 0; row < table_public_->rowCount() && !picked.isEmpty(); ++row)
+    if (table_public_->item(row, 0)->data(kServiceRole).toString() == picked) table_public_->selectRow(row);
+  label_public_->setText(games.empty() ? QStringLiteral("No public games right now.")
+                                       : QStringLiteral("Double-click a game to join it."));
+}
+
+void Tconnect::joinPublic() {
+  const int row = table_public_->currentRow();
+  const QTableWidgetItem* item = row >= 0 ? table_public_->item(row, 0) : nullptr;
+  if (item) joinAt(item->data(kAddressRole).toString(), item->data(kPortRole).toInt());
+}
+
+void Tconnect::joinByCode() {
+  const auto code = dir::readCode(edit_code_->text().toStdString());
+  if (!code) {
+    label_error_->setText(QStringLiteral("An invite code is six letters and digits, like K7M-2QX."));
+    return;
+  }
+  label_error_->setText(QStringLiteral("Looking up %1...").arg(QString::fromStdString(dir::showCode(*code))));
+  directory_->lookUpCode(QString::fromStdString(*code));
+}
+
+void Tconnect::joinAt(const QString& address, int port) {
+  radio_join_->setChecked(true);
+  edit_host_->setText(address);
+  edit_port_->setValue(port);
+  start();
+}
+
 void Tconnect::joinListed() {
   const int row = table_lan_->currentRow();
   const QTableWidgetItem* item = row >= 0 ? table_lan_->item(row, 0) : nullptr;
@@ -219,10 +357,18 @@ void Tconnect::load() {
   edit_port_->setValue(last.port);
   (last.hosting ? radio_host_ : radio_join_)->setChecked(true);
   check_announce_->setChecked(last.announce);
+  (!directory_ || last.listing == JoinChoices::kThisNetwork ? radio_network_
+   : last.listing == JoinChoices::kByInvite                 ? radio_invite_
+                                                            : radio_public_)
+      ->setChecked(true);
   hostingToggled();
 }
 
-void Tconnect::hostingToggled() { edit_host_->setEnabled(!radio_host_->isChecked()); }
+void Tconnect::hostingToggled() {
+  edit_host_->setEnabled(!radio_host_->isChecked());
+  radio_invite_->setEnabled(directory_ && radio_host_->isChecked());
+  radio_public_->setEnabled(directory_ && radio_host_->isChecked());
+}
 
 QStringList Tconnect::arguments(QString* error) const {
   auto fail = [&](const QString& why) {
@@ -257,7 +403,10 @@ void Tconnect::start() {
   }
   label_error_->clear();
   store_.saveJoin({toCp1252(edit_name_->text().trimmed()), toCp1252(edit_host_->text().trimmed()),
-                   edit_port_->value(), radio_host_->isChecked(), check_announce_->isChecked()});
+                   edit_port_->value(), radio_host_->isChecked(), check_announce_->isChecked(),
+                   radio_public_->isChecked()   ? JoinChoices::kListedPublicly
+                   : radio_invite_->isChecked() ? JoinChoices::kByInvite
+                                                : JoinChoices::kThisNetwork});
   if (!startProgram || !startProgram(program, args)) {
     label_error_->setText(QStringLiteral("An Error has Occurred."));
     return;

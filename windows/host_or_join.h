@@ -1,7 +1,8 @@
 // Tconnect: host or join a game without the lobby program. It starts a new
 // copy of the program with the player's choices, as the lobby would, and
 // remembers them in the settings file. While it is shown it lists the games
-// on this network; picking one joins it.
+// on this network and, when a game directory is set, its public games;
+// picking one joins it, as does an invite code the directory knows.
 #pragma once
 
 #include <QStringList>
@@ -18,10 +19,13 @@ class QLineEdit;
 class QRadioButton;
 class QSpinBox;
 class QTableWidget;
+class QTimer;
 
 namespace tw {
 
+class DirectoryLookup;
 class LanBrowser;
+struct PublicGame;
 
 class Tconnect final : public SecondaryWindow {
   Q_OBJECT
@@ -43,6 +47,10 @@ class Tconnect final : public SecondaryWindow {
   // Joins the game picked in the list "On this network"; a full one is
   // offered for watching first.
   void joinListed();
+  // Joins the game picked in the list "Public games".
+  void joinPublic();
+  // Looks the typed invite code up at the game directory and joins its game.
+  void joinByCode();
   // The lists of games found, side by side.
   QHBoxLayout* lists() const { return lists_; }
 
@@ -57,6 +65,8 @@ class Tconnect final : public SecondaryWindow {
   void hideEvent(QHideEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void showLanGames();
+  void showPublicGames(const std::vector<PublicGame>& games, const QString& problem);
+  void joinAt(const QString& address, int port);
 
   SettingsStore store_;
   QLineEdit* edit_name_ = nullptr;
@@ -66,10 +76,18 @@ class Tconnect final : public SecondaryWindow {
   QSpinBox* edit_port_ = nullptr;
   QLabel* label_error_ = nullptr;
   QCheckBox* check_announce_ = nullptr;
+  QRadioButton* radio_network_ = nullptr;
+  QRadioButton* radio_invite_ = nullptr;
+  QRadioButton* radio_public_ = nullptr;
   QHBoxLayout* lists_ = nullptr;
   QTableWidget* table_lan_ = nullptr;
   QLabel* label_lan_ = nullptr;
   std::unique_ptr<LanBrowser> lan_;
+  QLineEdit* edit_code_ = nullptr;
+  QTableWidget* table_public_ = nullptr;
+  QLabel* label_public_ = nullptr;
+  DirectoryLookup* directory_ = nullptr;  // none when no directory is set
+  QTimer* refresh_ = nullptr;
   QString offeredWatch_;  // the full game picked once, to be watched when picked again
 };
 

@@ -1,0 +1,42 @@
+// The invite code's bar in the hosting window.
+#include "invite_bar.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+
+namespace tw {
+
+InviteBar::InviteBar(QWidget* parent) : QWidget(parent) {
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  label_code_ = new QLabel(QStringLiteral("Asking the game directory for an invite code..."), this);
+  label_code_->setObjectName(QStringLiteral("label_invite"));
+  label_code_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  label_reach_ = new QLabel(this);
+  label_reach_->setObjectName(QStringLiteral("label_reach"));
+  auto* copy = new QPushButton(QStringLiteral("Copy"), this);
+  copy->setObjectName(QStringLiteral("button_copy_code"));
+  copy->setAutoDefault(false);
+  copy->setFocusPolicy(Qt::NoFocus);  // the chat line keeps Return
+  connect(copy, &QPushButton::clicked, this, [this] {
+    if (!code_.isEmpty()) QApplication::clipboard()->setText(code_);
+  });
+  layout->addWidget(label_code_);
+  layout->addWidget(copy);
+  layout->addWidget(label_reach_);
+}
+
+void InviteBar::showCode(const QString& shownCode) {
+  code_ = shownCode;
+  label_code_->setText(QStringLiteral("Invite code: %1").arg(shownCode));
+}
+
+void InviteBar::showReachability(bool direct, const QString& why) {
+  label_reach_->setText(direct ? QStringLiteral("Reachable directly.")
+                               : QStringLiteral("Not reachable from outside: %1").arg(why));
+}
+
+}  // namespace tw
