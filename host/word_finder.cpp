@@ -102,6 +102,11 @@ int shortfall(std::uint64_t want, std::uint64_t have) {
   const std::uint64_t bytes = (d & kLowNibbles) + ((d >> 4) & kLowNibbles);
   return int((bytes * 0x0101010101010101ull) >> 56);
 }
+// Whether any nibble of `want` is above that of `have`.
+bool exceeds(std::uint64_t want, std::uint64_t have) {
+  const std::uint64_t r = (want | kGuards) - have;
+  return (r & (((r & kGuards) >> 3) * 7)) != 0;
+}
 // The same over two 2-bit counts a nibble, spread apart so each has its guard.
 int shortfall2(std::uint64_t want, std::uint64_t have) {
   return shortfall(want & kEvenLanes, have & kEvenLanes) + shortfall(want >> 2 & kEvenLanes, have >> 2 & kEvenLanes);
@@ -361,8 +366,23 @@ std::vector<std::string_view> WordFinder::words(int group) const {
   return out;
 }
 
-int WordFinder::score(const Group& g, const Letters& l, Use* use) const {
-  const int n = g.length;
+// The group's letter counts, from its filter where no count is cut at 3,
+// so that most groups are scored without reading their records.
+WordFinder::Counts WordFinder::countsOf(std::size_t i) const {
+  Counts counts{};
+  const std::uint64_t f = filters_[i].bits & kCountBits;
+  if (!((f & f >> 1) & kLowLanes)) {
+    for (std::size_t L = 0; L < counts.size(); ++L) counts[L] = std::uint8_t(f >> (2 * L) & 3);
+  } else {
+    const Group& g = groups_[i];
+    for (int k = 0; k < g.length; ++k) ++counts[g.letters[k]];
+  }
+  return counts;
+}
+
+int WordFinder::score(const Counts& counts, const Letters& l, Use* use) const {
+  int n = 0;
+  for (const auto c : counts) n += c;
   int base = 0;
   int board = 0;      // board letters taken by choice: face-up ones first
   int gain = 0;       // the values of the board letters
@@ -377,11 +397,10 @@ int WordFinder::score(const Group& g, const Letters& l, Use* use) const {
   int wholeBarFlips = 0;
   for (int letter = 0; letter < rules::kLetterCount; ++letter) barTotal += l.bar[std::size_t(letter)];
 
-  for (int k = 0; k < n;) {
-    const int letter = g.letters[k];
-    int c = 0;
-    while (k < n && g.letters[k] == letter) ++c, ++k;
+  for (int letter = 0; letter < rules::kLetterCount; ++letter) {
     const std::size_t L = std::size_t(letter);
+    const int c = counts[L];
+    if (c == 0) continue;
     const int v = value(letter);
     const int r = l.bar[L];
     const int u = l.faceUp[L];
@@ -419,10 +438,7 @@ int WordFinder::score(const Group& g, const Letters& l, Use* use) const {
 
   if (use) {
     *use = Use{};
-    for (int k = 0; k < n; ++k) {
-      const std::size_t L = g.letters[k];
-      ++use->bar[L];  // all from the bar, then moved to the board below
-    }
+    use->bar = counts;  // all from the bar, then moved to the board below
     for (std::size_t L = 0; L < std::size_t(rules::kLetterCount); ++L) {
       const int c = use->bar[L];
       if (c == 0) continue;
@@ -482,10 +498,12 @@ std::vector<WordFinder::Best> WordFinder::bestFew(const Letters& l, const Part& 
     if (ceilingOf(f) <= floor) break;
     const std::uint64_t counts = f & kCountBits;
     if (present(counts) & missing) continue;
-    if (shortfall2(counts, allCounts) != 0) continue;
+    if (exceeds(counts & kEvenLanes, allCounts & kEvenLanes) ||
+        exceeds(counts >> 2 & kEvenLanes, allCounts >> 2 & kEvenLanes))
+      continue;
     if (shortfall2(counts, freeCounts) > l.flips) continue;
     if (part.percent < 100 && int(mix(std::uint32_t(i) ^ part.salt) % 100) >= part.percent) continue;
-    const int s = score(groups_[i], l, nullptr);
+    const int s = score(countsOf(i), l, nullptr);
     if (s <= floor) continue;
     if (part.listSize && !knowsAny(groups_[i], part)) continue;
     auto at = found.begin();
@@ -497,7 +515,7 @@ std::vector<WordFinder::Best> WordFinder::bestFew(const Letters& l, const Part& 
     if (int(found.size()) > count) found.pop_back();
     if (int(found.size()) == count) floor = found.back().score;
   }
-  for (Best& b : found) score(groups_[std::size_t(b.group)], l, &b.use);
+  for (Best& b : found) score(countsOf(std::size_t(b.group)), l, &b.use);
   return found;
 }
 

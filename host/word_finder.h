@@ -118,7 +118,8 @@ class WordFinder {
   bool attach(std::string_view image, Trust trust, std::string& error);
   static std::optional<WordFinder> adopt(std::shared_ptr<std::vector<std::uint64_t>> storage, std::size_t bytes,
                                          std::string& error);
-  int score(const Group& group, const Letters& letters, Use* use) const;
+  Counts countsOf(std::size_t group) const;
+  int score(const Counts& counts, const Letters& letters, Use* use) const;
   bool knowsAny(const Group& group, const Part& part) const;
 
   std::shared_ptr<const std::vector<std::uint64_t>> storage_;  // the image, when built or read at run time
