@@ -19,7 +19,7 @@ namespace {
 // order (best first), "TEXT" the words. A later version may add sections
 // (a byte per word, say); a reader skips the names it does not know.
 constexpr char kMagic[8] = {'T', 'W', 'F', 'I', 'N', 'D', 'E', 'R'};
-constexpr std::uint32_t kVersion = 1;
+constexpr std::uint32_t kVersion = 2;
 constexpr std::uint32_t kMaxSections = 64;
 constexpr std::size_t kMaxImageBytes = 256u << 20;
 
@@ -85,7 +85,14 @@ std::string playable(std::string_view text) {
 
 constexpr std::uint64_t kGuards = 0x8888888888888888ull;
 constexpr std::uint64_t kLowNibbles = 0x0F0F0F0F0F0F0F0Full;
-constexpr int kLoLetters = 16;
+constexpr std::uint64_t kCountBits = (std::uint64_t(1) << (2 * rules::kLetterCount)) - 1;
+constexpr std::uint64_t kEvenLanes = 0x3333333333333333ull;  // every other 2-bit count, one to a nibble
+constexpr std::uint64_t kLowLanes = 0x5555555555555555ull & kCountBits;
+constexpr int kCeilingShift = 56;
+
+int ceilingOf(std::uint64_t filter) { return int(filter >> kCeilingShift); }
+// The letters a filter holds, one bit low in each 2-bit count.
+std::uint64_t present(std::uint64_t counts) { return (counts | counts >> 1) & kLowLanes; }
 
 // Sum over the nibbles of max(0, want - have); every nibble 0..7.
 int shortfall(std::uint64_t want, std::uint64_t have) {
@@ -94,6 +101,15 @@ int shortfall(std::uint64_t want, std::uint64_t have) {
   const std::uint64_t d = r & (((r & kGuards) >> 3) * 7);
   const std::uint64_t bytes = (d & kLowNibbles) + ((d >> 4) & kLowNibbles);
   return int((bytes * 0x0101010101010101ull) >> 56);
+}
+// Whether any nibble of `want` is above that of `have`.
+bool exceeds(std::uint64_t want, std::uint64_t have) {
+  const std::uint64_t r = (want | kGuards) - have;
+  return (r & (((r & kGuards) >> 3) * 7)) != 0;
+}
+// The same over two 2-bit counts a nibble, spread apart so each has its guard.
+int shortfall2(std::uint64_t want, std::uint64_t have) {
+  return shortfall(want & kEvenLanes, have & kEvenLanes) + shortfall(want >> 2 & kEvenLanes, have >> 2 & kEvenLanes);
 }
 
 std::uint32_t mix(std::uint32_t x) {
@@ -108,15 +124,10 @@ std::uint32_t mix(std::uint32_t x) {
 }  // namespace
 
 template <typename Count>
-WordFinder::Nibbles WordFinder::pack(const std::array<Count, rules::kLetterCount>& counts) {
-  Nibbles n;
-  for (int letter = 0; letter < rules::kLetterCount; ++letter) {
-    const std::uint64_t c = std::min<std::uint64_t>(std::uint64_t(counts[std::size_t(letter)]), 7);
-    if (letter < kLoLetters)
-      n.lo |= c << (4 * letter);
-    else
-      n.hi |= c << (4 * (letter - kLoLetters));
-  }
+std::uint64_t WordFinder::pack(const std::array<Count, rules::kLetterCount>& counts) {
+  std::uint64_t n = 0;
+  for (int letter = 0; letter < rules::kLetterCount; ++letter)
+    n |= std::min<std::uint64_t>(std::uint64_t(counts[std::size_t(letter)]), 3) << (2 * letter);
   return n;
 }
 
@@ -166,19 +177,18 @@ WordFinder WordFinder::build(std::vector<std::string> words) {
     for (std::size_t k = 0; k < sorted.length; ++k) {
       const int letter = sorted.letters[k];
       g.letters[k] = std::uint8_t(letter);
-      f.mask |= 1u << letter;
       ++counts[std::size_t(letter)];
       values[k] = value(letter);
       sum += values[k];
     }
-    f.counts = pack(counts);
     // Board letters count double, but at most all five flips are board letters.
     std::sort(values.begin(), values.begin() + g.length, std::greater<>());
     for (int k = 0; k < std::min<int>(g.length, rules::kMaxFlips); ++k) sum += values[std::size_t(k)];
     const int bonus = g.length >= rules::kBarSize    ? rules::kWholeBarBonus
                       : g.length >= rules::kMaxFlips ? rules::kAllFlipsBonus
                                                      : 0;
-    f.ceiling = std::uint8_t(sum + rules::lengthBonus(g.length) + bonus);
+    const int ceiling = std::min(sum + rules::lengthBonus(g.length) + bonus, 255);
+    f.bits = pack(counts) | std::uint64_t(ceiling) << kCeilingShift;
     g.firstWord = std::uint32_t(text.size());
     std::size_t j = i;
     for (; j < keyed.size() && keyed[j].first == keyed[i].first; ++j) {
@@ -193,7 +203,7 @@ WordFinder WordFinder::build(std::vector<std::string> words) {
     i = j;
   }
   std::stable_sort(built.begin(), built.end(),
-                   [](const Built& a, const Built& b) { return a.filter.ceiling > b.filter.ceiling; });
+                   [](const Built& a, const Built& b) { return ceilingOf(a.filter.bits) > ceilingOf(b.filter.bits); });
 
   // Laid out straight into the image: header, section table, then the sections.
   const std::size_t groups = built.size();
@@ -270,7 +280,7 @@ std::optional<WordFinder> WordFinder::fromImageFile(const std::filesystem::path&
 }
 
 bool WordFinder::attach(std::string_view image, Trust trust, std::string& error) {
-  static_assert(sizeof(Group) == 20 && alignof(Group) == 4 && sizeof(Filter) == 24 && alignof(Filter) == 8);
+  static_assert(sizeof(Group) == 20 && alignof(Group) == 4 && sizeof(Filter) == 8 && alignof(Filter) == 8);
   const auto refuse = [&error](std::string why) {
     error = "is not a word image this program reads: " + std::move(why);
     return false;
@@ -332,11 +342,12 @@ bool WordFinder::attach(std::string_view image, Trust trust, std::string& error)
       if (g.wordBytes == 0 || g.firstWord > text_.size() || g.wordBytes > text_.size() - g.firstWord ||
           text_[g.firstWord + g.wordBytes - 1] != '\n')
         return refuse(at + " has its words outside the text");
-      // A count above 7 would defeat the search's guard bits; letters past z do not exist.
-      if ((f.counts.lo | f.counts.hi) & kGuards || f.counts.hi >> (4 * (rules::kLetterCount - kLoLetters)) ||
-          f.mask >> rules::kLetterCount)
-        return refuse(at + " has letter counts out of range");
-      if (i > 0 && f.ceiling > filters_[i - 1].ceiling) return refuse(at + " is out of order");
+      // The scan trusts the counts to rule out only groups that cannot be made.
+      Counts counts{};
+      for (int k = 0; k < g.length; ++k) ++counts[g.letters[k]];
+      if ((f.bits & ~(std::uint64_t(0xFF) << kCeilingShift)) != pack(counts))
+        return refuse(at + " has letter counts that are not its letters'");
+      if (i > 0 && ceilingOf(f.bits) > ceilingOf(filters_[i - 1].bits)) return refuse(at + " is out of order");
     }
   }
   return true;
@@ -355,8 +366,23 @@ std::vector<std::string_view> WordFinder::words(int group) const {
   return out;
 }
 
-int WordFinder::score(const Group& g, const Letters& l, Use* use) const {
-  const int n = g.length;
+// The group's letter counts, from its filter where no count is cut at 3,
+// so that most groups are scored without reading their records.
+WordFinder::Counts WordFinder::countsOf(std::size_t i) const {
+  Counts counts{};
+  const std::uint64_t f = filters_[i].bits & kCountBits;
+  if (!((f & f >> 1) & kLowLanes)) {
+    for (std::size_t L = 0; L < counts.size(); ++L) counts[L] = std::uint8_t(f >> (2 * L) & 3);
+  } else {
+    const Group& g = groups_[i];
+    for (int k = 0; k < g.length; ++k) ++counts[g.letters[k]];
+  }
+  return counts;
+}
+
+int WordFinder::score(const Counts& counts, const Letters& l, Use* use) const {
+  int n = 0;
+  for (const auto c : counts) n += c;
   int base = 0;
   int board = 0;      // board letters taken by choice: face-up ones first
   int gain = 0;       // the values of the board letters
@@ -371,11 +397,10 @@ int WordFinder::score(const Group& g, const Letters& l, Use* use) const {
   int wholeBarFlips = 0;
   for (int letter = 0; letter < rules::kLetterCount; ++letter) barTotal += l.bar[std::size_t(letter)];
 
-  for (int k = 0; k < n;) {
-    const int letter = g.letters[k];
-    int c = 0;
-    while (k < n && g.letters[k] == letter) ++c, ++k;
+  for (int letter = 0; letter < rules::kLetterCount; ++letter) {
     const std::size_t L = std::size_t(letter);
+    const int c = counts[L];
+    if (c == 0) continue;
     const int v = value(letter);
     const int r = l.bar[L];
     const int u = l.faceUp[L];
@@ -413,10 +438,7 @@ int WordFinder::score(const Group& g, const Letters& l, Use* use) const {
 
   if (use) {
     *use = Use{};
-    for (int k = 0; k < n; ++k) {
-      const std::size_t L = g.letters[k];
-      ++use->bar[L];  // all from the bar, then moved to the board below
-    }
+    use->bar = counts;  // all from the bar, then moved to the board below
     for (std::size_t L = 0; L < std::size_t(rules::kLetterCount); ++L) {
       const int c = use->bar[L];
       if (c == 0) continue;
@@ -456,30 +478,32 @@ bool WordFinder::knowsAny(const Group& g, const Part& part) const {
 
 std::vector<WordFinder::Best> WordFinder::bestFew(const Letters& l, const Part& part, int count) const {
   count = std::clamp(count, 1, kMaxChoices);
-  std::uint32_t avail = 0;
   std::array<int, rules::kLetterCount> free{};
   std::array<int, rules::kLetterCount> all{};
   for (int letter = 0; letter < rules::kLetterCount; ++letter) {
     const std::size_t L = std::size_t(letter);
     free[L] = l.bar[L] + l.faceUp[L];
     all[L] = free[L] + std::min<int>(l.known[L], l.flips);
-    if (all[L] > 0) avail |= 1u << letter;
   }
   // A word is at hand when the bar and the cells face up lack no more
   // letters than flips are left, and remembered cells hold those.
-  const Nibbles freeCounts = pack(free);
-  const Nibbles allCounts = pack(all);
+  const std::uint64_t freeCounts = pack(free);
+  const std::uint64_t allCounts = pack(all);
+  const std::uint64_t missing = ~present(allCounts) & kLowLanes;
   std::vector<Best> found;  // best first; on a tie the group found first
   found.reserve(std::size_t(count) + 1);
   int floor = 0;  // what a group must beat to be kept
   for (std::size_t i = 0; i < groupCount_; ++i) {
-    const Filter& f = filters_[i];
-    if (f.ceiling <= floor) break;
-    if (f.mask & ~avail) continue;
-    if (shortfall(f.counts.lo, allCounts.lo) + shortfall(f.counts.hi, allCounts.hi) != 0) continue;
-    if (shortfall(f.counts.lo, freeCounts.lo) + shortfall(f.counts.hi, freeCounts.hi) > l.flips) continue;
+    const std::uint64_t f = filters_[i].bits;
+    if (ceilingOf(f) <= floor) break;
+    const std::uint64_t counts = f & kCountBits;
+    if (present(counts) & missing) continue;
+    if (exceeds(counts & kEvenLanes, allCounts & kEvenLanes) ||
+        exceeds(counts >> 2 & kEvenLanes, allCounts >> 2 & kEvenLanes))
+      continue;
+    if (shortfall2(counts, freeCounts) > l.flips) continue;
     if (part.percent < 100 && int(mix(std::uint32_t(i) ^ part.salt) % 100) >= part.percent) continue;
-    const int s = score(groups_[i], l, nullptr);
+    const int s = score(countsOf(i), l, nullptr);
     if (s <= floor) continue;
     if (part.listSize && !knowsAny(groups_[i], part)) continue;
     auto at = found.begin();
@@ -491,7 +515,7 @@ std::vector<WordFinder::Best> WordFinder::bestFew(const Letters& l, const Part& 
     if (int(found.size()) > count) found.pop_back();
     if (int(found.size()) == count) floor = found.back().score;
   }
-  for (Best& b : found) score(groups_[std::size_t(b.group)], l, &b.use);
+  for (Best& b : found) score(countsOf(std::size_t(b.group)), l, &b.use);
   return found;
 }
 

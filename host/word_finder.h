@@ -100,22 +100,17 @@ class WordFinder {
     std::uint8_t letters[kMaxLength]{};  // sorted, 0..25
     std::uint8_t unused[1]{};
   };
-  // Letter counts, 4 bits each and at most 7: a..p in lo, q..z in hi, so
-  // that whether a group's letters are at hand is a few word operations.
-  struct Nibbles {
-    std::uint64_t lo = 0;
-    std::uint64_t hi = 0;
-  };
-  // What the scan reads of every group it passes, kept apart from the rest.
+  // What the scan reads of every group it passes, eight bytes a group so
+  // that a search pages in as little of the image as it can: the group's
+  // letter counts, 2 bits each and at most 3 (a..z from bit 0), and from
+  // bit 56 the most a word of the group can score. The counts only rule
+  // groups out; a group they let through is scored from its letters.
   struct Filter {
-    Nibbles counts;
-    std::uint32_t mask = 0;    // the letters it holds
-    std::uint8_t ceiling = 0;  // the most a word of the group can score
-    std::uint8_t unused[3]{};
+    std::uint64_t bits = 0;
   };
   enum class Trust { Checked, Whole };
   template <typename Count>
-  static Nibbles pack(const std::array<Count, rules::kLetterCount>& counts);
+  static std::uint64_t pack(const std::array<Count, rules::kLetterCount>& counts);
   static WordFinder build(std::vector<std::string> words);
   // Points this finder at an image; false and a reason when it is refused.
   // A trusted image (made and checked whole by the build) has only its
@@ -123,7 +118,8 @@ class WordFinder {
   bool attach(std::string_view image, Trust trust, std::string& error);
   static std::optional<WordFinder> adopt(std::shared_ptr<std::vector<std::uint64_t>> storage, std::size_t bytes,
                                          std::string& error);
-  int score(const Group& group, const Letters& letters, Use* use) const;
+  Counts countsOf(std::size_t group) const;
+  int score(const Counts& counts, const Letters& letters, Use* use) const;
   bool knowsAny(const Group& group, const Part& part) const;
 
   std::shared_ptr<const std::vector<std::uint64_t>> storage_;  // the image, when built or read at run time

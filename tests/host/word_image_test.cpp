@@ -103,9 +103,9 @@ TEST(WordImage, ADamagedImageIsRefusedWithAReasonAndNeverReadOutside) {
   EXPECT_GT(refused, 40);
 
   std::string foreign = good;
-  foreign[8] = 2;  // the version
+  foreign[8] = 3;  // the version
   EXPECT_FALSE(WordFinder::fromImage(foreign, error));
-  EXPECT_NE(error.find("version 2, not 1"), std::string::npos) << error;
+  EXPECT_NE(error.find("version 3, not 2"), std::string::npos) << error;
 }
 
 // A later image may carry more sections (a byte per word, say): this reader
