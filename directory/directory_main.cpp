@@ -2,44 +2,12 @@
 // public server. Hosts get invite codes; players look games up over HTTP.
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSocketNotifier>
-#include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "commands.h"
 #include "directory_service.h"
 #include "log.h"
-
-namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] auto n = ::write(signalPipe[1], &byte, 1);
-}
-
-void quitOnSignals(QCoreApplication& app) {
-  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
-  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-  QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
-    char byte;
-    [[maybe_unused]] auto n = ::read(signalPipe[0], &byte, 1);
-    tw::logLine("stopping");
-    app.quit();
-  });
-  struct sigaction action {};
-  action.sa_handler = onSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
-}
-
-}  // namespace
+#include "quit_on_signals.h"
 
 int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
@@ -134,7 +102,7 @@ int main(int argc, char* argv[]) {
   }
   tw::logLine("registrations on port " + std::to_string(directory.port()) + ", look-ups on port " +
               std::to_string(http.port()) + (parser.isSet(redisOption) ? ", games in Redis" : ", games in memory"));
-  quitOnSignals(app);
+  tw::quitOnSignals(app);
   const int status = app.exec();
   http.stop();
   return status;
