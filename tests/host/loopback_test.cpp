@@ -247,9 +247,10 @@ TEST_F(Loopback, AHeldSeatsPlayerGetsInWhenTheOtherSlotsAreFull) {
     others.push_back(Peer::join(host.port(), n == 3 ? "Bob" : "P" + std::to_string(n),
                                 QStringLiteral("127.0.0.%1").arg(n)));
   ann->say("CMD_startgame+Ann+100+60+f+1+0+");
-  ASSERT_TRUE(waitUntil([&] { return server.currentSeat() == 1; }));
+  ASSERT_TRUE(waitUntil([&] { return ann->find("CMD_nextplayer+1") < ann->received.size(); }));
   others[1].reset();  // Bob's line drops
   ASSERT_TRUE(waitUntil([&] { return server.held(3); }));
+  ASSERT_TRUE(waitUntil([&] { return ann->find("CMD_playerdisconnected+3") < ann->received.size(); }));
   ann->received.clear();
 
   Peer stranger(host.port(), "Eve", QStringLiteral("127.0.0.20"));
@@ -270,7 +271,8 @@ TEST_F(Loopback, WhenEverySlotIsTakenOnlyASeatsKeyGetsInAndAnOlderClientHearsFul
     others.push_back(Peer::join(host.port(), n == 3 ? "Bob" : "P" + std::to_string(n),
                                 QStringLiteral("127.0.0.%1").arg(n)));
   ann->say("CMD_startgame+Ann+100+60+f+1+0+");
-  ASSERT_TRUE(waitUntil([&] { return server.currentSeat() == 1; }));
+  // The game's start is all read before Ann's messages are cleared.
+  ASSERT_TRUE(waitUntil([&] { return ann->find("CMD_nextplayer+1") < ann->received.size(); }));
   const std::string key = others[1]->key();
   ASSERT_EQ(key.size(), TServer::kRejoinKeyLength);
   ann->received.clear();
