@@ -233,6 +233,7 @@ void RouterPortMapper::natPmpStep(NatPmpCall* call) {
 void RouterPortMapper::request(int number, MappingMethod method, int internalPort, int externalPort,
                                int lifetimeSec) {
   if (method == MappingMethod::Upnp) return runUpnp(number, internalPort, externalPort, lifetimeSec);
+  retire(std::move(natPmp_));
   natPmp_ = natPmpCall(number, internalPort, externalPort, lifetimeSec);
   if (natPmp_) return;
   // Answered from the event loop, as the core expects.

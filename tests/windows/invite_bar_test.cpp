@@ -14,8 +14,10 @@ namespace {
 
 struct Shown {
   Reachability how;
+  const char* name;
   const char* text;
 };
+void PrintTo(const Shown& shown, std::ostream* out) { *out << shown.name; }
 
 class InviteBarReach : public ::testing::TestWithParam<Shown> {};
 
@@ -38,11 +40,13 @@ TEST_P(InviteBarReach, ShowsHowTheGameIsReached) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryWay, InviteBarReach,
-    ::testing::Values(Shown{Reachability::Direct, "Reachable directly"},
-                      Shown{Reachability::PortMapped, "Reachable through your router (port opened)"},
-                      Shown{Reachability::Relayed, "Reachable through the directory's relay"},
-                      Shown{Reachability::Unreachable, "Not reachable from outside (refused). Open TCP port 7777 on "
-                                                       "your router, or play on the local network."}));
+    ::testing::Values(Shown{Reachability::Direct, "Direct", "Reachable directly"},
+                      Shown{Reachability::PortMapped, "PortMapped", "Reachable through your router (port opened)"},
+                      Shown{Reachability::Relayed, "Relayed", "Reachable through the directory's relay"},
+                      Shown{Reachability::Unreachable, "Unreachable",
+                            "Not reachable from outside (refused). Open TCP port 7777 on your router, or play on the "
+                            "local network."}),
+    [](const ::testing::TestParamInfo<Shown>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tw::test
