@@ -178,18 +178,26 @@ RouterPortMapper::~RouterPortMapper() {
 }
 
 std::unique_ptr<RouterPortMapper::NatPmpCall> RouterPortMapper::natPmpCall(int number, int internalPort,
-                                                                           int externalPort, int lifetimeSec) {
+                                                                           int externalPort, int lifetimeSec,
+                                                                           std::string& why) {
   auto call = std::make_unique<NatPmpCall>();
   call->number = number;
   call->internalPort = internalPort;
   in_addr gateway{};
   const bool forced = !options_.natPmpGateway.isEmpty();
-  if (forced && inet_pton(AF_INET, options_.natPmpGateway.toLatin1().constData(), &gateway) != 1) return nullptr;
-  if (initnatpmp(&call->natpmp, forced ? 1 : 0, gateway.s_addr) < 0) return nullptr;
-  call->open = true;
-  if (sendnewportmappingrequest(&call->natpmp, NATPMP_PROTOCOL_TCP, std::uint16_t(internalPort),
-                                std::uint16_t(externalPort), std::uint32_t(lifetimeSec)) < 0)
+  if (forced && inet_pton(AF_INET, options_.natPmpGateway.toLatin1().constData(), &gateway) != 1) {
+    why = "the NAT-PMP router's address is not an IPv4 address";
     return nullptr;
+  }
+  int result = initnatpmp(&call->natpmp, forced ? 1 : 0, gateway.s_addr);
+  call->open = result >= 0;
+  if (result >= 0)
+    result = sendnewportmappingrequest(&call->natpmp, NATPMP_PROTOCOL_TCP, std::uint16_t(internalPort),
+                                       std::uint16_t(externalPort), std::uint32_t(lifetimeSec));
+  if (result < 0) {
+    why = natPmpError(result);
+    return nullptr;
+  }
   NatPmpCall* raw = call.get();
   call->notifier = std::make_unique<QSocketNotifier>(call->natpmp.s, QSocketNotifier::Read);
   connect(call->notifier.get(), &QSocketNotifier::activated, this, [this, raw] { natPmpStep(raw); });
@@ -234,11 +242,12 @@ void RouterPortMapper::request(int number, MappingMethod method, int internalPor
                                int lifetimeSec) {
   if (method == MappingMethod::Upnp) return runUpnp(number, internalPort, externalPort, lifetimeSec);
   retire(std::move(natPmp_));
-  natPmp_ = natPmpCall(number, internalPort, externalPort, lifetimeSec);
+  std::string why;
+  natPmp_ = natPmpCall(number, internalPort, externalPort, lifetimeSec, why);
   if (natPmp_) return;
   // Answered from the event loop, as the core expects.
-  QTimer::singleShot(0, this, [this, number] {
-    core_.answered(number, MappingMethod::NatPmp, {false, 0, 0, {}, "no NAT-PMP router to ask"});
+  QTimer::singleShot(0, this, [this, number, why] {
+    core_.answered(number, MappingMethod::NatPmp, {false, 0, 0, {}, why});
   });
 }
 
@@ -255,7 +264,8 @@ void RouterPortMapper::retire(std::unique_ptr<NatPmpCall> call) {
 void RouterPortMapper::remove(MappingMethod method, int internalPort, int externalPort) {
   if (method == MappingMethod::NatPmp) {
     // RFC 6886: a lifetime of 0 deletes, with no external port suggested.
-    if (auto call = natPmpCall(-1, internalPort, 0, 0)) removals_.push_back(std::move(call));
+    std::string why;
+    if (auto call = natPmpCall(-1, internalPort, 0, 0, why)) removals_.push_back(std::move(call));
     return;
   }
   runUpnp(-1, internalPort, externalPort, 0);

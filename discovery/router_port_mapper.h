@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "log.h"
@@ -51,7 +52,9 @@ class RouterPortMapper final : public QObject, private RouterPorts {
   void request(int number, MappingMethod method, int internalPort, int externalPort, int lifetimeSec) override;
   void cancel() override;
   void remove(MappingMethod method, int internalPort, int externalPort) override;
-  std::unique_ptr<NatPmpCall> natPmpCall(int number, int internalPort, int externalPort, int lifetimeSec);
+  // A request sent; nullptr (and why) when it could not be.
+  std::unique_ptr<NatPmpCall> natPmpCall(int number, int internalPort, int externalPort, int lifetimeSec,
+                                         std::string& why);
   void natPmpStep(NatPmpCall* call);
   void retire(std::unique_ptr<NatPmpCall> call);
   void runUpnp(int number, int internalPort, int externalPort, int lifetimeSec);
