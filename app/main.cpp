@@ -150,6 +150,9 @@ int main(int argc, char* argv[]) {
       tw::DirectoryRegistration::splitAddress(directory, directoryHost, directoryPort) && !directoryHost.isEmpty()) {
     registration = std::make_unique<tw::DirectoryRegistration>(
         directoryHost, directoryPort, listing == tw::JoinChoices::kListedPublicly, std::string(), tw::logLine);
+    // The home router is asked to open the game port unless the directory is on this network.
+    if (tw::DirectoryRegistration::routerBetween(directoryHost))
+      registration->setPortMapper(std::make_unique<tw::RouterPortMapper>(tw::RouterOptions{}, tw::logLine));
     host.addListingSink(registration.get());
     auto* bar = new tw::InviteBar(&chat);
     chat.statusBar()->addWidget(bar);

@@ -81,6 +81,11 @@ HostLine parseHostLine(std::string_view line) {
   const auto f = fields(line);
   const std::string_view verb = f[0];
   if (verb == "PING") return f.size() == 1 ? HostLine(Ping{}) : HostLine(BadLine{"PING takes nothing"});
+  if (verb == "RECHECK") {
+    const auto port = f.size() == 2 ? number(f[1], 1, 65535) : std::nullopt;
+    if (!port) return BadLine{"RECHECK: the game port is 1-65535"};
+    return Recheck{*port};
+  }
   if (verb == "STATE") {
     if (f.size() != 5) return BadLine{"STATE takes 4 fields"};
     const auto seats = number(f[1], 0, 6);
@@ -148,6 +153,7 @@ std::string stateLine(const GameState& s) {
 }
 
 std::string pingLine() { return "PING\n"; }
+std::string recheckLine(int port) { return join({"RECHECK", std::to_string(port)}); }
 std::string codeLine(const Code& c) { return join({"CODE", c.code, c.secret}); }
 std::string reachLine(const Reach& r) {
   return r.direct ? join({"REACH", "direct"}) : join({"REACH", "unreachable", cleanText(r.why, 200)});

@@ -9,6 +9,10 @@
 //       within a second of a change
 //   PING
 //       when nothing else was said for kPingMs; the directory drops a game silent for kSilenceMs
+//   RECHECK <game port>
+//       the way in changed (the home router opened the game port, perhaps as
+//       another port): list the game at this port and check it again; a REACH
+//       line follows. Checks run one at a time; one asked for meanwhile runs after.
 // Directory to host:
 //   CODE <code> <secret>             the game is registered under this invite code
 //   REACH direct                     the directory reached the game port and the host answered
@@ -17,6 +21,12 @@
 //   ERROR <why>                      a refusal; the directory closes the connection after it
 //
 // The reachability check goes to the game port itself (see cmd::dirprobe).
+//
+// Compatibility: a host logs and ignores a line it does not know, so the
+// directory may add lines freely; the directory refuses one (ERROR, then
+// closes), so a host sends a newer line only where the refusal does no harm.
+// RECHECK is such a line: a directory that does not know it refuses it, and
+// the host, registering again with its code, gets the same check that way.
 #pragma once
 
 #include <cstdint>
@@ -71,11 +81,14 @@ struct State {
   GameState state;
 };
 struct Ping {};
+struct Recheck {
+  int port = 0;
+};
 // A line that could not be read, and why, for the ERROR line.
 struct BadLine {
   std::string why;
 };
-using HostLine = std::variant<Register, State, Ping, BadLine>;
+using HostLine = std::variant<Register, State, Ping, Recheck, BadLine>;
 
 struct Code {
   std::string code;
@@ -99,6 +112,7 @@ DirectoryLine parseDirectoryLine(std::string_view line);
 std::string registerLine(const Register& r);
 std::string stateLine(const GameState& s);
 std::string pingLine();
+std::string recheckLine(int port);
 std::string codeLine(const Code& c);
 std::string reachLine(const Reach& r);
 std::string pongLine();

@@ -1,6 +1,7 @@
 // The directory's registry of host connections and its look-ups.
 #include "registry.h"
 
+#include <utility>
 #include <vector>
 
 namespace tw::dir {
@@ -54,6 +55,12 @@ void Registry::line(int connection, Link& link, std::string_view text, std::int6
   }
   if (!link.registered) return refuse(connection, "REGISTER first");
   if (const auto* s = std::get_if<State>(&parsed)) link.game.state = s->state;
+  if (const auto* r = std::get_if<Recheck>(&parsed)) {
+    if (link.probing)
+      link.recheckPort = r->port;
+    else
+      check(connection, link, r->port);
+  }
   if (std::holds_alternative<Ping>(parsed)) out_.send(connection, pongLine());
   storage_.putGame(link.game, nowMs);
 }
@@ -81,10 +88,16 @@ void Registry::enrol(int connection, Link& link, const Register& r, std::int64_t
   link.registered = true;
   link.secret = secret;
   link.game = Listing{code, r.title, link.address, r.port, r.isPublic, false, {}, r.version, nowMs};
-  link.nonce = randomHex(16);
   storage_.putGame(link.game, nowMs);
   out_.send(connection, codeLine({code, secret}));
-  out_.probe(connection, link.address, r.port, link.nonce);
+  check(connection, link, r.port);
+}
+
+void Registry::check(int connection, Link& link, int port) {
+  link.game.port = port;
+  link.nonce = randomHex(16);
+  link.probing = true;
+  out_.probe(connection, link.address, port, link.nonce);
 }
 
 void Registry::probed(int connection, bool reached, const std::string& why, std::int64_t nowMs) {
@@ -92,8 +105,10 @@ void Registry::probed(int connection, bool reached, const std::string& why, std:
   if (it == links_.end() || !it->second.registered) return;
   Link& link = it->second;
   link.game.reachable = reached;
+  link.probing = false;
   storage_.putGame(link.game, nowMs);
   out_.send(connection, reachLine({reached, reached ? "" : why}));
+  if (const int port = std::exchange(link.recheckPort, 0)) check(connection, link, port);
 }
 
 void Registry::closed(int connection) { forget(connection); }

@@ -63,9 +63,12 @@ class Registry {
     Listing game;
     std::string secret;
     std::string nonce;
+    bool probing = false;
+    int recheckPort = 0;  // a RECHECK that came during a check
   };
   void line(int connection, Link& link, std::string_view text, std::int64_t nowMs);
   void enrol(int connection, Link& link, const Register& r, std::int64_t nowMs);
+  void check(int connection, Link& link, int port);
   void refuse(int connection, const std::string& why);
   void forget(int connection);
   std::string randomHex(std::size_t length);

@@ -51,7 +51,7 @@ void DirectoryLink::connected() {
   reader_ = dir::LineReader{};
   unanswered_ = 0;
   sent_.reset();
-  out_.send(dir::registerLine({dir::kProtocol, gamePort_, isPublic_, std::string(kVersion), code_, secret_, title_}));
+  out_.send(dir::registerLine({dir::kProtocol, mappedPort_ ? mappedPort_ : gamePort_, isPublic_, std::string(kVersion), code_, secret_, title_}));
   pingTimer_.start(dir::kPingMs);
 }
 
@@ -78,12 +78,22 @@ void DirectoryLink::line(std::string_view text) {
     if (changed) out_.codeGiven(dir::showCode(code_));
     if (state_) publish(*state_);
   } else if (const auto* r = std::get_if<dir::Reach>(&parsed)) {
-    out_.reachability(r->direct, r->why);
+    out_.reachability(!r->direct ? Reachability::Unreachable
+                      : mappedPort_ ? Reachability::PortMapped
+                                    : Reachability::Direct,
+                      r->why);
   } else if (const auto* refusal = std::get_if<dir::Refusal>(&parsed)) {
     retryLater("the directory refused: " + refusal->why);
   } else if (const auto* bad = std::get_if<dir::BadLine>(&parsed)) {
     out_.log("directory: " + bad->why + " ignored");
   }
+}
+
+void DirectoryLink::setMappedPort(int port) {
+  if (port == mappedPort_) return;
+  mappedPort_ = port;
+  // A directory that does not know RECHECK refuses it; registering again then checks anew.
+  if (online_) out_.send(dir::recheckLine(mappedPort_ ? mappedPort_ : gamePort_));
 }
 
 void DirectoryLink::dropped(const std::string& why) {

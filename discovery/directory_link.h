@@ -13,6 +13,10 @@
 
 namespace tw {
 
+// How a player from outside reaches the game: the directory reached it (on the
+// game port, or through the router's mapping of it), relays it, or nothing works.
+enum class Reachability { Direct, PortMapped, Relayed, Unreachable };
+
 class DirectoryLinkOutput {
  public:
   virtual ~DirectoryLinkOutput() = default;
@@ -23,8 +27,8 @@ class DirectoryLinkOutput {
   virtual void close() = 0;
   // The invite code ("K7M-2QX") was given or changed.
   virtual void codeGiven(const std::string& shownCode) = 0;
-  // What the directory found of the game port.
-  virtual void reachability(bool direct, const std::string& why) = 0;
+  // What the directory found of the game port (`why`: when unreachable).
+  virtual void reachability(Reachability how, const std::string& why) = 0;
   virtual void log(const std::string& line) = 0;
 };
 
@@ -47,6 +51,9 @@ class DirectoryLink {
   // The title goes with the registration; a later one goes with the next.
   void setTitle(const std::string& title) { title_ = dir::cleanText(title, dir::kMaxTitle); }
   void setGamePort(int port) { gamePort_ = port; }
+  // The port the home router opened for the game port, 0 for none: the
+  // directory is told at once (RECHECK) when registered, else at registration.
+  void setMappedPort(int port);
   bool running() const { return running_; }
   void start();
   void stop();
@@ -73,6 +80,7 @@ class DirectoryLink {
   Timer& pingTimer_;
   Timer& retryTimer_;
   int gamePort_;
+  int mappedPort_ = 0;
   bool isPublic_;
   std::string title_;
   bool running_ = false;

@@ -4,14 +4,14 @@
 namespace tw {
 
 void DirectoryOptions::addTo(QCommandLineParser& parser) const {
-  for (const auto* o : {&directory, &listed, &inviteOnly}) parser.addOption(*o);
+  for (const auto* o : {&directory, &listed, &inviteOnly, &noPortMapping}) parser.addOption(*o);
 }
 
 std::unique_ptr<DirectoryRegistration> DirectoryOptions::make(const QCommandLineParser& parser, QString& error) const {
   error.clear();
   if (!parser.isSet(directory)) {
-    if (parser.isSet(listed) || parser.isSet(inviteOnly))
-      error = QStringLiteral("--public and --invite-only go with --directory");
+    if (parser.isSet(listed) || parser.isSet(inviteOnly) || parser.isSet(noPortMapping))
+      error = QStringLiteral("--public, --invite-only and --no-port-mapping go with --directory");
     return nullptr;
   }
   if (parser.isSet(listed) && parser.isSet(inviteOnly)) {
@@ -25,7 +25,10 @@ std::unique_ptr<DirectoryRegistration> DirectoryOptions::make(const QCommandLine
     return nullptr;
   }
   // The title is the listing's: the host's --title, else seat 1's player.
-  return std::make_unique<DirectoryRegistration>(host, port, !parser.isSet(inviteOnly), std::string());
+  auto registration = std::make_unique<DirectoryRegistration>(host, port, !parser.isSet(inviteOnly), std::string());
+  if (!parser.isSet(noPortMapping) && DirectoryRegistration::routerBetween(host))
+    registration->setPortMapper(std::make_unique<RouterPortMapper>());
+  return registration;
 }
 
 }  // namespace tw

@@ -20,6 +20,11 @@ struct DirectoryOptions {
                             QStringLiteral("With --directory: list the game for everyone (the default).")};
   QCommandLineOption inviteOnly{QStringLiteral("invite-only"),
                                 QStringLiteral("With --directory: only players with the invite code find the game.")};
+  QCommandLineOption noPortMapping{
+      QStringLiteral("no-port-mapping"),
+      QStringLiteral("With --directory: do not ask the home router (NAT-PMP, UPnP IGD) to open the game "
+                     "port. By default it is asked before registering, the opening is renewed while "
+                     "the host runs and removed when it stops.")};
 
   void addTo(QCommandLineParser& parser) const;
   // The registration the options ask for, to be added to the host's listing

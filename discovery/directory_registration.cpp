@@ -1,6 +1,8 @@
 // The host's directory registration on Qt sockets and timers.
 #include "directory_registration.h"
 
+#include <QHostAddress>
+
 namespace tw {
 
 DirectoryRegistration::DirectoryRegistration(const QString& host, quint16 port, bool isPublic, std::string title,
@@ -22,13 +24,55 @@ DirectoryRegistration::DirectoryRegistration(const QString& host, quint16 port, 
 
 DirectoryRegistration::~DirectoryRegistration() { close(); }
 
+void DirectoryRegistration::setPortMapper(std::unique_ptr<RouterPortMapper> mapper, int waitMs) {
+  mapper_ = std::move(mapper);
+  if (!mapper_) return;
+  mappingWait_.setSingleShot(true);
+  mappingWait_.setInterval(waitMs);
+  connect(&mappingWait_, &QTimer::timeout, this, &DirectoryRegistration::register_);
+  connect(mapper_.get(), &RouterPortMapper::changed, this, [this] {
+    link_.setMappedPort(mapper_->core().externalPort());
+    if (mapper_->core().settled()) register_();
+  });
+}
+
+bool DirectoryRegistration::routerBetween(const QString& directoryHost) {
+  const QHostAddress address(directoryHost);
+  if (address.isNull()) return true;
+  if (address.isLoopback() || address.isLinkLocal() || address.isUniqueLocalUnicast()) return false;
+  for (const char* lan : {"10.0.0.0/8", "172.16.0.0/12", "192.168.0.0/16"})
+    if (address.isInSubnet(QHostAddress::parseSubnet(QLatin1String(lan)))) return false;
+  return true;
+}
+
 void DirectoryRegistration::publish(const GameListing& listing) {
-  if (!link_.running()) {
+  if (!link_.running() && !waitingForRouter_) {
+    gamePort_ = listing.port;
     link_.setGamePort(listing.port);
     link_.setTitle(title_.empty() ? listing.title : title_);
-    link_.start();
+    if (mapper_) {
+      waitingForRouter_ = true;
+      mappingWait_.start();
+      mapper_->start(listing.port);
+    } else {
+      link_.start();
+    }
   }
   link_.publish(directoryState(listing));
+}
+
+void DirectoryRegistration::register_() {
+  if (!waitingForRouter_) return;
+  waitingForRouter_ = false;
+  mappingWait_.stop();
+  link_.start();
+}
+
+void DirectoryRegistration::withdraw() {
+  waitingForRouter_ = false;
+  mappingWait_.stop();
+  link_.stop();
+  if (mapper_) mapper_->stop();
 }
 
 bool DirectoryRegistration::splitAddress(const QString& where, QString& host, quint16& port) {
@@ -103,10 +147,23 @@ void DirectoryRegistration::codeGiven(const std::string& shownCode) {
   emit codeChanged(QString::fromStdString(shownCode));
 }
 
-void DirectoryRegistration::reachability(bool direct, const std::string& why) {
-  log_(direct ? std::string("Reachable directly: the directory reached the game port")
-              : "Not reachable from outside: " + why + " (the game is not listed; open the port on your router)");
-  emit reachabilityChanged(direct, QString::fromStdString(why));
+void DirectoryRegistration::reachability(Reachability how, const std::string& why) {
+  switch (how) {
+    case Reachability::Direct:
+      log_("Reachable directly: the directory reached the game port");
+      break;
+    case Reachability::PortMapped:
+      log_("Reachable through your router (port opened): the directory reached the port it opened");
+      break;
+    case Reachability::Relayed:
+      log_("Reachable through the directory's relay");
+      break;
+    case Reachability::Unreachable:
+      log_("Not reachable from outside: " + why + " (the game is not listed; open TCP port " +
+           std::to_string(gamePort_) + " on your router, or play on the local network)");
+      break;
+  }
+  emit reachabilityChanged(how, gamePort_, QString::fromStdString(why));
 }
 
 }  // namespace tw

@@ -1,16 +1,20 @@
 // A host's registration with a game directory on the Qt event loop: the
 // DirectoryLink core on a QTcpSocket and two timers. Whatever the directory
-// does, the game goes on; the registration only logs and tries again.
+// does, the game goes on; the registration only logs and tries again. With a
+// router port mapper, the router is asked first (for a few seconds at most),
+// and the directory checks the game again whenever the router's answer changes.
 #pragma once
 
 #include <QObject>
 #include <QTcpSocket>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 #include "directory_link.h"
 #include "log.h"
 #include "qt_timer.h"
+#include "router_port_mapper.h"
 
 namespace tw {
 
@@ -22,6 +26,8 @@ class DirectoryRegistration final : public QObject, public ListingSink, private 
  public:
   // A connection attempt that has not got through by then is given up.
   static constexpr int kConnectMs = 10000;
+  // The registration waits at most this long for the router's first answer.
+  static constexpr int kMappingWaitMs = 3000;
 
   // An empty `title` takes the listing's.
   DirectoryRegistration(const QString& host, quint16 port, bool isPublic, std::string title, LogFn log = logLine,
@@ -30,21 +36,29 @@ class DirectoryRegistration final : public QObject, public ListingSink, private 
 
   // Splits "HOST:PORT", "HOST" or "[v6]:PORT"; false when the port is not a port.
   static bool splitAddress(const QString& where, QString& host, quint16& port);
+  // False for a directory on this machine or this network (by its address):
+  // no router stands between, so none is asked to open a port.
+  static bool routerBetween(const QString& directoryHost);
+
+  // Asks the router to open the game port before registering; before the first listing.
+  void setPortMapper(std::unique_ptr<RouterPortMapper> mapper, int waitMs = kMappingWaitMs);
 
   void publish(const GameListing& listing) override;
-  void withdraw() override { link_.stop(); }
+  void withdraw() override;
   const DirectoryLink& link() const { return link_; }
 
  signals:
   void codeChanged(const QString& shownCode);
-  void reachabilityChanged(bool direct, const QString& why);
+  // `gamePort`: the port players connect to on this machine.
+  void reachabilityChanged(tw::Reachability how, int gamePort, const QString& why);
 
  private:
   void open() override;
   void send(const std::string& line) override;
   void close() override;
   void codeGiven(const std::string& shownCode) override;
-  void reachability(bool direct, const std::string& why) override;
+  void reachability(Reachability how, const std::string& why) override;
+  void register_();
   void log(const std::string& line) override { log_(line); }
 
   QString host_;
@@ -56,6 +70,11 @@ class DirectoryRegistration final : public QObject, public ListingSink, private 
   QtTimer retryTimer_;
   std::string title_;
   DirectoryLink link_;
+  int gamePort_ = 0;
+  QTimer mappingWait_;
+  bool waitingForRouter_ = false;
+  // Declared last: destroyed first, it removes the mapping while the rest stands.
+  std::unique_ptr<RouterPortMapper> mapper_;
 };
 
 }  // namespace tw

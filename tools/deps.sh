@@ -6,6 +6,9 @@ set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgtest-dev libgmock-dev
           libbenchmark-dev zlib1g-dev libavahi-client-dev libcpp-httplib-dev libhiredis-dev
+          # asking the home router to open the game port; its test runs a real
+          # miniupnpd, with its nftables chains, in a network namespace of its own
+          libminiupnpc-dev libnatpmp-dev miniupnpd-nftables nftables
           # the local-network tests run a private Avahi daemon on a private bus
           avahi-daemon avahi-utils dbus-daemon iproute2
           # the directory's tests run a real Redis

@@ -34,9 +34,24 @@ void InviteBar::showCode(const QString& shownCode) {
   label_code_->setText(QStringLiteral("Invite code: %1").arg(shownCode));
 }
 
-void InviteBar::showReachability(bool direct, const QString& why) {
-  label_reach_->setText(direct ? QStringLiteral("Reachable directly.")
-                               : QStringLiteral("Not reachable from outside: %1").arg(why));
+void InviteBar::showReachability(Reachability how, int gamePort, const QString& why) {
+  switch (how) {
+    case Reachability::Direct:
+      label_reach_->setText(QStringLiteral("Reachable directly"));
+      break;
+    case Reachability::PortMapped:
+      label_reach_->setText(QStringLiteral("Reachable through your router (port opened)"));
+      break;
+    case Reachability::Relayed:
+      label_reach_->setText(QStringLiteral("Reachable through the directory's relay"));
+      break;
+    case Reachability::Unreachable:
+      label_reach_->setText(QStringLiteral("Not reachable from outside (%1). Open TCP port %2 on your router, or "
+                                           "play on the local network.")
+                                .arg(why.isEmpty() ? QStringLiteral("no answer") : why)
+                                .arg(gamePort));
+      break;
+  }
 }
 
 }  // namespace tw

@@ -1,8 +1,11 @@
 // InviteBar: the hosting window's invite code, from the game directory, with
-// a button that copies it for the player to send to friends.
+// a button that copies it for the player to send to friends, and how players
+// from outside reach the game (or what to do when nothing does).
 #pragma once
 
 #include <QWidget>
+
+#include "directory_link.h"
 
 class QLabel;
 
@@ -14,7 +17,8 @@ class InviteBar final : public QWidget {
  public:
   explicit InviteBar(QWidget* parent = nullptr);
   void showCode(const QString& shownCode);
-  void showReachability(bool direct, const QString& why);
+  // `gamePort`: the port to open on the router when nothing else works.
+  void showReachability(tw::Reachability how, int gamePort, const QString& why);
 
  private:
   QLabel* label_code_;

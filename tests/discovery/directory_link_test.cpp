@@ -23,11 +23,15 @@ struct Wire final : DirectoryLinkOutput, dir::RegistryOutput {
     }
   }
   void send(const std::string& line) override {
-    if (registry && directoryUp) registry->received(connection, line, now);
+    // A directory older than RECHECK takes it for a line it does not know.
+    const bool old = olderDirectory && line.rfind("RECHECK", 0) == 0;
+    if (registry && directoryUp) registry->received(connection, old ? "HELLO\n" : line, now);
   }
   void close() override {}
   void codeGiven(const std::string& code) override { codes.push_back(code); }
-  void reachability(bool direct, const std::string& why) override { reach.push_back(direct ? "direct" : why); }
+  void reachability(Reachability how, const std::string& why) override {
+    reach.push_back(how == Reachability::Direct ? "direct" : how == Reachability::PortMapped ? "mapped" : why);
+  }
   void log(const std::string& line) override { logs.push_back(line); }
   // Directory side.
   void send(int c, const std::string& line) override {
@@ -35,8 +39,10 @@ struct Wire final : DirectoryLinkOutput, dir::RegistryOutput {
   }
   void close(int) override {}
   void probe(int c, const std::string&, int port, const std::string&) override {
-    registry->probed(c, port == 7772, "no answer", now);
+    probes.push_back(port);
+    if (!holdProbes) registry->probed(c, port == reachablePort, "no answer", now);
   }
+  void releaseProbe() { registry->probed(connection, probes.back() == reachablePort, "no answer", now); }
 
   dir::Registry* registry = nullptr;
   DirectoryLink* link = nullptr;
@@ -44,6 +50,10 @@ struct Wire final : DirectoryLinkOutput, dir::RegistryOutput {
   int connection = 0;
   std::int64_t now = 0;
   int opens = 0;
+  int reachablePort = 7772;
+  bool holdProbes = false;
+  bool olderDirectory = false;
+  std::vector<int> probes;
   std::vector<std::string> codes, reach, logs;
 };
 
@@ -122,6 +132,42 @@ TEST_F(LinkAndDirectory, PingsKeepTheGameAndADeafDirectoryIsLeft) {
   link.stop();
   EXPECT_FALSE(retry.running());
   EXPECT_FALSE(ping.running());
+}
+
+TEST_F(LinkAndDirectory, TheRoutersOpeningIsCheckedAgainAtItsPortEvenByAnOlderDirectory) {
+  const auto listedPort = [&] { return std::get<dir::Listing>(lookups.invite("1.1.1.1", link.code(), 0)).port; };
+  wire.reachablePort = 40000;
+  link.start();
+  EXPECT_EQ(wire.reach, std::vector<std::string>{"no answer"});
+  link.setMappedPort(40000);
+  EXPECT_EQ(wire.reach.back(), "mapped");
+  EXPECT_EQ(listedPort(), 40000);
+
+  // Checks run one at a time: one asked for during another runs after it, at the latest port.
+  wire.holdProbes = true;
+  link.setMappedPort(0);
+  link.setMappedPort(40001);
+  link.setMappedPort(40000);
+  EXPECT_EQ(wire.probes, (std::vector<int>{7772, 40000, 7772}));
+  wire.releaseProbe();
+  EXPECT_EQ(wire.probes.back(), 40000);
+  wire.releaseProbe();
+  EXPECT_EQ(wire.reach, (std::vector<std::string>{"no answer", "mapped", "no answer", "mapped"}));
+  wire.holdProbes = false;
+
+  // An older directory refuses RECHECK; registering again with the code checks the new port.
+  wire.olderDirectory = true;
+  wire.reachablePort = 40002;
+  link.setMappedPort(40002);
+  EXPECT_FALSE(link.online());
+  link.retryTimerTimer();
+  EXPECT_TRUE(link.online());
+  EXPECT_EQ(wire.codes.size(), 1u);
+  EXPECT_EQ(wire.reach.back(), "mapped");
+  EXPECT_EQ(listedPort(), 40002);
+
+  for (const char* bad : {"RECHECK", "RECHECK\t0", "RECHECK\t65536", "RECHECK\t7772\t1", "RECHECK\t-1"})
+    EXPECT_TRUE(std::holds_alternative<dir::BadLine>(dir::parseHostLine(bad))) << bad;
 }
 
 TEST(DirectoryState, AListingBecomesABoundedStateLine) {

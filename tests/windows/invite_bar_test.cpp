@@ -1,0 +1,52 @@
+// The hosting window's invite bar says how players from outside reach the
+// game, and what to do when nothing does: one case per way.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QStatusBar>
+
+#include "invite_bar.h"
+#include "ui_app.h"
+
+namespace tw::test {
+namespace {
+
+struct Shown {
+  Reachability how;
+  const char* name;
+  const char* text;
+};
+void PrintTo(const Shown& shown, std::ostream* out) { *out << shown.name; }
+
+class InviteBarReach : public ::testing::TestWithParam<Shown> {};
+
+TEST_P(InviteBarReach, ShowsHowTheGameIsReached) {
+  uiApp();
+  QMainWindow window;
+  auto* bar = new InviteBar(&window);
+  window.statusBar()->addWidget(bar);
+  bar->showCode(QStringLiteral("K7M-2QX"));
+  bar->showReachability(Reachability::Unreachable, 7777, QStringLiteral("no answer on port 7777"));
+  bar->showReachability(GetParam().how, 7777, GetParam().how == Reachability::Unreachable ? QStringLiteral("refused")
+                                                                                             : QString());
+  window.show();
+  const auto* label = window.findChild<QLabel*>(QStringLiteral("label_reach"));
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->text().toStdString(), GetParam().text);
+  EXPECT_TRUE(label->isVisible());
+  EXPECT_EQ(window.findChild<QLabel*>(QStringLiteral("label_invite"))->text(), QStringLiteral("Invite code: K7M-2QX"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryWay, InviteBarReach,
+    ::testing::Values(Shown{Reachability::Direct, "Direct", "Reachable directly"},
+                      Shown{Reachability::PortMapped, "PortMapped", "Reachable through your router (port opened)"},
+                      Shown{Reachability::Relayed, "Relayed", "Reachable through the directory's relay"},
+                      Shown{Reachability::Unreachable, "Unreachable",
+                            "Not reachable from outside (refused). Open TCP port 7777 on your router, or play on the "
+                            "local network."}),
+    [](const ::testing::TestParamInfo<Shown>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tw::test
