@@ -15,7 +15,7 @@
 #include "commands.h"
 #include "download.h"
 #include "help.h"
-#include "host_or_join.h"
+#include "connect.h"
 #include "host_service.h"
 #include "directory_registration.h"
 #include "invite_bar.h"
@@ -130,41 +130,50 @@ int main(int argc, char* argv[]) {
   const tw::SettingsStore& settings = chat.client().settingsStore();
   tw::Tdownload download(tw::Tdownload::defaultPlaces(settings), &chat);
   tw::Thelp help(&chat);
-  tw::Tphrases phrases(settings, &chat);
-  tw::TDictn spell(wordListFolder(), tw::logLine);
+  tw::Tphrases phrases(&chat);
+  // Only a copy that hosts builds a host and its word list; one that joins needs neither.
+  const bool hosting = tw::startPlan(options.solo, options.connect, options.host, {}).connection ==
+                       tw::StartPlan::Connection::Host;
+  std::unique_ptr<tw::TDictn> spell;
   // Made before the host, so that it is still there when the host withdraws the game.
   std::unique_ptr<tw::LanAnnouncer> announcer;
   std::unique_ptr<tw::DirectoryRegistration> registration;
-  tw::HostService host(tw::standardRules(spell), tw::logLine);
-  // A game hosted here is announced on the local network unless the player said no.
-  if (options.host && settings.loadJoin().announce) {
-    announcer = std::make_unique<tw::LanAnnouncer>(tw::logLine);
-    host.addListingSink(announcer.get());
-  }
-  // ... and registered with the game directory when the player asked for it.
-  const tw::JoinChoices::Listing listing = settings.loadJoin().listing;
-  const QString directory = QString::fromStdString(settings.loadDirectory(tw::kDirectoryAddress).address);
-  QString directoryHost;
-  quint16 directoryPort = 0;
-  if (options.host && listing != tw::JoinChoices::kThisNetwork &&
-      tw::DirectoryRegistration::splitAddress(directory, directoryHost, directoryPort) && !directoryHost.isEmpty()) {
-    registration = std::make_unique<tw::DirectoryRegistration>(
-        directoryHost, directoryPort, listing == tw::JoinChoices::kListedPublicly, std::string(), tw::logLine);
-    // The home router is asked to open the game port unless the directory is on this network.
-    if (tw::DirectoryRegistration::routerBetween(directoryHost))
-      registration->setPortMapper(std::make_unique<tw::RouterPortMapper>(tw::RouterOptions{}, tw::logLine));
-    host.addListingSink(registration.get());
-    auto* bar = new tw::InviteBar(&chat);
-    chat.statusBar()->addWidget(bar);
-    QObject::connect(registration.get(), &tw::DirectoryRegistration::codeChanged, bar, &tw::InviteBar::showCode);
-    QObject::connect(registration.get(), &tw::DirectoryRegistration::reachabilityChanged, bar,
-                     &tw::InviteBar::showReachability);
+  std::unique_ptr<tw::HostService> host;
+  if (hosting) {
+    spell = std::make_unique<tw::TDictn>(wordListFolder(), tw::logLine);
+    host = std::make_unique<tw::HostService>(tw::standardRules(*spell), tw::logLine);
+    // A game hosted here is announced on the local network unless the player said no.
+    if (settings.loadJoin().announce) {
+      announcer = std::make_unique<tw::LanAnnouncer>(tw::logLine);
+      host->addListingSink(announcer.get());
+    }
+    // ... and registered with the game directory when the player asked for it.
+    const tw::JoinChoices::Listing listing = settings.loadJoin().listing;
+    const QString directory = QString::fromStdString(settings.loadDirectory(tw::kDirectoryAddress).address);
+    QString directoryHost;
+    quint16 directoryPort = 0;
+    if (listing != tw::JoinChoices::kThisNetwork &&
+        tw::DirectoryRegistration::splitAddress(directory, directoryHost, directoryPort) &&
+        !directoryHost.isEmpty()) {
+      registration = std::make_unique<tw::DirectoryRegistration>(
+          directoryHost, directoryPort, listing == tw::JoinChoices::kListedPublicly, std::string(), tw::logLine);
+      // The home router is asked to open the game port unless the directory is on this network.
+      if (tw::DirectoryRegistration::routerBetween(directoryHost))
+        registration->setPortMapper(std::make_unique<tw::RouterPortMapper>(tw::RouterOptions{}, tw::logLine));
+      host->addListingSink(registration.get());
+      auto* bar = new tw::InviteBar(&chat);
+      chat.statusBar()->addWidget(bar);
+      QObject::connect(registration.get(), &tw::DirectoryRegistration::codeChanged, bar,
+                       &tw::InviteBar::showCode);
+      QObject::connect(registration.get(), &tw::DirectoryRegistration::reachabilityChanged, bar,
+                       &tw::InviteBar::showReachability);
+    }
   }
   tw::Tspylist spylist(&chat);
   tw::Ttallylist tallylist(tally, &chat);
   tw::Tabout about(&chat);
   tw::Tconnect hostOrJoin(settings, &chat);
-  chat.setHost(&host);
+  chat.setHost(host.get());
   chat.setSpyList(&spylist);
   chat.setWindows({&download, &help, &phrases, &tallylist, &about, &hostOrJoin});
 

@@ -37,7 +37,31 @@ ClientService::~ClientService() {
   client_.reset();
 }
 
-void ClientService::setHost(HostService* host) { host_ = host; }
+void ClientService::setHost(HostService* host) {
+  if (host_) host_->disconnect(this);
+  host_ = host;
+  client_->setHostedGame(host_ ? this : nullptr);
+  if (host_) connect(host_, &HostService::bansChanged, this, &ClientService::keptOutChanged);
+}
+
+bool ClientService::gameRunning() const { return host_ && host_->server().gameRunning(); }
+
+bool ClientService::seatConnected(int seat) const { return host_ && host_->server().seat(seat).connected; }
+
+std::vector<std::pair<std::string, std::string>> ClientService::keptOut() const {
+  std::vector<std::pair<std::string, std::string>> out;
+  if (!host_) return out;
+  for (const AddressGate::Ban& ban : host_->server().bans()) out.emplace_back(ban.address, ban.name);
+  return out;
+}
+
+void ClientService::letBackIn(const std::string& address) {
+  if (host_) host_->server().letBackIn(address);
+}
+
+void ClientService::stopListening() {
+  if (host_) host_->stopListening();
+}
 
 bool ClientService::hostGame(quint16 port, bool solo) {
   if (!host_ || !host_->listen(port, solo)) return false;

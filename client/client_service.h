@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "client_session.h"
 #include "qt_timer.h"
@@ -16,7 +18,7 @@ namespace tw {
 
 class HostService;
 
-class ClientService : public QObject {
+class ClientService : public QObject, private HostedGame {
   Q_OBJECT
 
  public:
@@ -37,7 +39,19 @@ class ClientService : public QObject {
   void joinGame(const QString& address, quint16 port);
   void close() { sock_.close(); }
 
+  // The hosting copy's kept-out players: (address, name), the name in the
+  // wire's 8 bits; none for a copy that joins.
+  std::vector<std::pair<std::string, std::string>> keptOut() const;
+  void letBackIn(const std::string& address);
+  // The hosting copy gives up its port, for a copy started in its place.
+  void stopListening();
+
+ signals:
+  void keptOutChanged();
+
  private:
+  bool gameRunning() const override;
+  bool seatConnected(int seat) const override;
   void redial();
   void sockError(QAbstractSocket::SocketError error, const QString& reason);
   // The hosting copy's host plays by this copy's options.

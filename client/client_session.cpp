@@ -4,6 +4,7 @@
 
 #include "commands.h"
 #include "dispatch.h"
+#include "web_addresses.h"
 
 namespace tw {
 
@@ -343,7 +344,11 @@ void TClient::addlinetochat(std::string_view line, Colour colour) {
   view_.addChatLine(layout);
 }
 
-std::optional<std::string> TClient::mainchatJump(int link) const { return links_.find(link); }
+std::optional<std::string> TClient::mainchatJump(int link) const {
+  std::optional<std::string> target = links_.find(link);
+  if (target && !isWebAddress(*target)) return std::nullopt;
+  return target;
+}
 
 // ---- User commands ---------------------------------------------------------------
 
@@ -365,9 +370,10 @@ std::string TClient::phrase(int button) const {
   return stored.empty() ? std::string(defaultPhrase(button)) : stored;
 }
 
-void TClient::setPhrases(const Phrases& phrases) {
+bool TClient::setPhrases(const Phrases& phrases, std::string* why) {
   settings_.phrases = phrases;
   view_.showSettings(settings_);
+  return store_.savePhrases(phrases, why);
 }
 
 void TClient::phraseClick(int button) {
@@ -389,7 +395,7 @@ void TClient::chatterSound(int tag) {
   send(MessageBuilder(cmd::playasound).field(ownSeat_).field("wave" + std::to_string(tag)).done(true));
 }
 
-void TClient::JustWatch1Click() {
+void TClient::requestJustWatchToggle() {
   if (!loggedIn_ || ownSeat_ < 1 || ownSeat_ > seatCount) return;
   send(MessageBuilder(cmd::justwatch).field(ownSeat_).last(justWatch_ ? "2" : "1").done());
 }
@@ -421,7 +427,14 @@ void TClient::kicking(int seat) {
   send(MessageBuilder(cmd::kickhim).field(ownSeat_).field(seat).done(true));
 }
 
-TClient::KickMenu TClient::label_playername1ContextPopup(int seat) const {
+bool TClient::othersPlaying() const {
+  if (!hosting_ || !hostedGame_ || !hostedGame_->gameRunning()) return false;
+  for (int s = 1; s <= seatCount; ++s)
+    if (s != ownSeat_ && hostedGame_->seatConnected(s)) return true;
+  return false;
+}
+
+TClient::KickMenu TClient::kickMenu(int seat) const {
   KickMenu menu;
   if (!hostRights()) return menu;
   menu.setWatch = menu.unsetWatch = true;
@@ -506,7 +519,7 @@ void TClient::saveinifile() {
   if (!writeinifile(&why)) status("Your options were not saved (" + why + ").");
 }
 
-void TClient::FormClose(const Geometry& workArea) {
+void TClient::saveOnClose(const Geometry& workArea) {
   Geometry g = view_.geometry();
   if (!settingsLoaded_ || (g == savedGeometry_ && view_.shownGameOptions() == savedOptions_)) return;
   if (g.width > workArea.width) g.width -= 15;

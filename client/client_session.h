@@ -61,6 +61,16 @@ class ClientView : public GameView {
   virtual void closeWindow() = 0;
 };
 
+// What the session asks of the host that this copy runs, when it hosts.
+class HostedGame {
+ public:
+  virtual bool gameRunning() const = 0;
+  virtual bool seatConnected(int seat) const = 0;
+
+ protected:
+  ~HostedGame() = default;
+};
+
 struct ClientTimers {
   Timer& Timer1;       // dispatch, one message per tick
   Timer& phrasetimer;  // the pause between two phrase-button lines
@@ -87,6 +97,11 @@ class TClient : private MirrorSession {
   const std::string& playerName() const { return playerName_; }
   void setHosting(bool hosting) { hosting_ = hosting; }
   bool hosting() const { return hosting_; }
+  // The host this copy runs; none for a copy that joins.
+  void setHostedGame(const HostedGame* game) { hostedGame_ = game; }
+  // This copy hosts a game that other players are in: leaving ends it for
+  // them, so the player is asked first.
+  bool othersPlaying() const;
   int ownSeat() const override { return ownSeat_; }
   bool loggedIn() const { return loggedIn_; }
   // A game runs, from its start or catch-up to its winner.
@@ -129,7 +144,9 @@ class TClient : private MirrorSession {
   void phraseClick(int button);  // 1..9
   bool phraseReady() const { return phraseReady_; }
   void chatterSound(int tag);  // 1..20
-  void JustWatch1Click();
+  // Asks the host to set this copy to watch, or to play again; the mark
+  // follows the host's answer.
+  void requestJustWatchToggle();
   void setJustWatch(int seat, bool watch);
   void kicking(int seat);
   bool justWatchChecked() const { return justWatch_; }
@@ -143,16 +160,17 @@ class TClient : private MirrorSession {
     if (loggedIn_) send(bytes);
   }
 
-  // Seat label popup: which items are enabled.
+  // What a seat's menu offers the player: which items are enabled.
   struct KickMenu {
     bool remove = false;
     bool setWatch = false;
     bool unsetWatch = false;
   };
-  KickMenu label_playername1ContextPopup(int seat) const;
+  KickMenu kickMenu(int seat) const;
 
   // The link a click on the chat display reports: the address to open, or
-  // nothing when the link has gone from the table.
+  // nothing when the link has gone from the table or is no web address
+  // (isWebAddress) that the browser may be given.
   std::optional<std::string> mainchatJump(int link) const;
 
   // The game options window's Start: sends the start of a game and keeps
@@ -183,11 +201,13 @@ class TClient : private MirrorSession {
   void setSeeTheirs(bool on);
   // Phrases edited elsewhere; empty keeps the built-in phrase.
   std::string phrase(int button) const;
-  // The phrases window saved new phrases: the buttons use them at once.
-  void setPhrases(const Phrases& phrases);
+  // New phrases from the phrases window: the buttons use them at once, and
+  // they are saved (to a new file renamed over the old). False, with the
+  // reason in `why`, when they could not be saved.
+  bool setPhrases(const Phrases& phrases, std::string* why = nullptr);
   // Closing the window: saves when the geometry or the game options window
   // changed since the last save.
-  void FormClose(const Geometry& workArea);
+  void saveOnClose(const Geometry& workArea);
 
   void playsounds(const std::string& name) override;
 
@@ -196,7 +216,7 @@ class TClient : private MirrorSession {
   const std::string& seatName(int seat) const override { return roster_.name(seat); }
   bool seatVisible(int seat) const { return roster_.visible(seat); }
   bool watchMark(int seat) const { return roster_.watching(seat); }
-  const std::vector<std::string>& spies() const { return roster_.spies(); }
+  const std::vector<Roster::Spy>& spies() const { return roster_.spies(); }
   // Whom the tally counts a game of this seat against.
   std::vector<std::string> opponents() const override { return roster_.opponents(ownSeat_); }
 
@@ -228,6 +248,7 @@ class TClient : private MirrorSession {
   void processsocktimer();
 
   void sendloginfo(std::string_view body);
+  // The spelling is the game's own handler name, kept as it stands.
   void chatrecieved(std::string_view body);
   void newplayerinfo(std::string_view body);
   void havewrongversion(std::string_view body);
@@ -267,6 +288,7 @@ class TClient : private MirrorSession {
 
   std::string playerName_;
   bool hosting_ = false;
+  const HostedGame* hostedGame_ = nullptr;
   bool connected_ = false;
   bool closed_ = false;
   std::string farewell_;  // why the host closes the connection, when it said

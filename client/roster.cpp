@@ -41,14 +41,12 @@ void Roster::setWatching(int seat, bool watching) {
   if (playingSeat(seat)) watching_[std::size_t(seat)] = watching;
 }
 
-std::string Roster::spyEntry(int seat, std::string_view name) {
-  return std::to_string(seat) + ": " + std::string(name);
-}
+std::string Roster::spyEntry(const Spy& spy) { return std::to_string(spy.seat) + ": " + spy.name; }
 
-void Roster::addSpy(int seat, std::string_view name) { spies_.push_back(spyEntry(seat, name)); }
+void Roster::addSpy(int seat, std::string_view name) { spies_.push_back({seat, std::string(name)}); }
 
 bool Roster::removeSpy(int seat, std::string_view name) {
-  const auto it = std::find(spies_.begin(), spies_.end(), spyEntry(seat, name));
+  const auto it = std::find(spies_.begin(), spies_.end(), Spy{seat, std::string(name)});
   if (it == spies_.end()) return false;
   spies_.erase(it);
   return true;

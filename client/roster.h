@@ -43,9 +43,15 @@ class Roster {
   void setName(int seat, std::string name, bool visible);
   void setWatching(int seat, bool watching);
 
-  // Spy list entries: seat, ": ", name.
-  const std::vector<std::string>& spies() const { return spies_; }
-  static std::string spyEntry(int seat, std::string_view name);
+  // The spectators, in the order they came.
+  struct Spy {
+    int seat = 0;
+    std::string name;
+    friend bool operator==(const Spy&, const Spy&) = default;
+  };
+  const std::vector<Spy>& spies() const { return spies_; }
+  // A spy list entry as shown: seat, ": ", name.
+  static std::string spyEntry(const Spy& spy);
   void addSpy(int seat, std::string_view name);
   bool removeSpy(int seat, std::string_view name);
   void clearSpies() { spies_.clear(); }
@@ -54,7 +60,7 @@ class Roster {
   std::array<std::string, seatCount + 1> names_{};
   std::array<bool, seatCount + 1> visible_{};
   std::array<bool, seatCount + 1> watching_{};
-  std::vector<std::string> spies_;
+  std::vector<Spy> spies_;
 };
 
 }  // namespace tw

@@ -21,7 +21,64 @@ bool readPort(std::string_view text, int& port) {
   return true;
 }
 
+// Every character fits one byte of the wire and is none of its separators:
+// UTF-8 text of code points 0x20 to 0xFE, without '+' or '|'.
+bool fitsTheWire(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      if (c < 0x20 || c == '+' || c == '|') return false;
+      continue;
+    }
+    // Two bytes from 0xC2 0x80 to 0xC3 0xBE are U+0080 to U+00FE; anything else is
+    // a character the wire cannot carry, or no UTF-8 at all.
+    if ((c != 0xC2 && c != 0xC3) || i + 1 == text.size()) return false;
+    const auto next = static_cast<unsigned char>(text[++i]);
+    if ((next & 0xC0) != 0x80 || (c == 0xC3 && next == 0xBF)) return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+StartPlan startPlan(bool solo, bool complete, bool hosting, std::string playerName) {
+  StartPlan plan;
+  if (solo) {
+    plan.connection = StartPlan::Connection::Host;
+    plan.status = "Loading Solo Game..Please wait.";
+    plan.playerName = "You";
+    plan.loopbackOnly = true;
+    plan.offerDownload = true;
+    return plan;
+  }
+  plan.status = "Loading Multi-player Game.. Please Wait.";
+  if (!complete) return plan;
+  plan.connection = hosting ? StartPlan::Connection::Host : StartPlan::Connection::Join;
+  plan.playerName = std::move(playerName);
+  return plan;
+}
+
+std::vector<std::string> startCommandLine(const StartRequest& request, std::string* error) {
+  const auto fail = [&](std::string why) {
+    if (error) *error = std::move(why);
+    return std::vector<std::string>();
+  };
+  if (request.name.empty()) return fail("Please enter your name.");
+  if (!fitsTheWire(request.name)) return fail("A name cannot hold \"+\", \"|\" or unusual characters.");
+  if (!request.hosting && request.hostAddress.empty()) return fail("Please enter the host's address.");
+  if (!request.hosting &&
+      (!fitsTheWire(request.hostAddress) || request.hostAddress.find(' ') != std::string::npos))
+    return fail("The host's address is not valid.");
+  if (request.port < 0 || request.port > 65535) return fail("The port is not valid.");
+  // "--" keeps a name that starts with "-" from reading as an option.
+  return {"--port",
+          std::to_string(request.port),
+          "--new-instance",
+          "--",
+          request.name,
+          request.hosting ? "127.0.0.1" : request.hostAddress,
+          request.hosting ? "true" : "false"};
+}
 
 StartArgs parseStartArgs(const std::vector<std::string>& args) {
   StartArgs out;

@@ -33,4 +33,29 @@ StartArgs parseStartArgs(const std::vector<std::string>& args);
 // its tally of games.
 std::string startHelp(std::string_view settingsPath, std::string_view tallyPath);
 
+// What the game window does once it shows, from how the program was started.
+struct StartPlan {
+  enum class Connection { None, Host, Join };
+  Connection connection = Connection::None;
+  std::string status;          // the first status line
+  std::string playerName;      // as the wire carries it
+  bool loopbackOnly = false;   // a solo game takes no players from elsewhere
+  bool offerDownload = false;  // a solo player is offered the lobby program, where there is one
+};
+// `solo`: started without parameters; `complete`: with all three; `hosting`:
+// the third says "true". A solo game is hosted here and played as "You".
+StartPlan startPlan(bool solo, bool complete, bool hosting, std::string playerName);
+
+// What Host or Join asks a new copy of the program to do.
+struct StartRequest {
+  std::string name;         // UTF-8, as the command line carries it
+  std::string hostAddress;  // joining only
+  bool hosting = true;
+  int port = 0;
+};
+// The new copy's command line, which parseStartArgs reads back as the same
+// request, with --new-instance; empty with `error` set when a choice is
+// missing or cannot go on the wire.
+std::vector<std::string> startCommandLine(const StartRequest& request, std::string* error = nullptr);
+
 }  // namespace tw

@@ -1,6 +1,7 @@
 // TDictn: opens the word list and answers lookups from memory.
 #include "dictn.h"
 
+#include "byte_words.h"
 #include "word_lists.h"
 
 #include <fcntl.h>
@@ -47,15 +48,11 @@ std::string prepareImage(std::string& image) {
   return {};
 }
 
-constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
-constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
-
-std::uint64_t loadWord(const char* p, std::size_t n) {
-  std::uint64_t x = 0;
-  for (std::size_t k = 0; k < n; ++k) x |= std::uint64_t{static_cast<unsigned char>(p[k])} << (8 * k);
-  return x;
-}
+using byte_words::kHighBits;
+using byte_words::kLow7;
+using byte_words::kOnes;
+using byte_words::loadBytes;
+using byte_words::zeroBytes;
 
 // Bytes p[0..n) (n <= 8) into a word, byte k at bits 8k, the rest zero,
 // with a few whole loads: a key built byte by byte in memory and read back
@@ -68,17 +65,14 @@ std::uint64_t loadUpTo8(const char* p, std::size_t n) {
     std::uint32_t b = 0;
     std::memcpy(&a, p, 4);
     std::memcpy(&b, p + n - 4, 4);
-    if constexpr (std::endian::native == std::endian::big) return loadWord(p, n);
+    if constexpr (std::endian::native == std::endian::big) return loadBytes(p, n);
     lo = a;
     hi = std::uint64_t{b} << (8 * (n - 4));
   } else if (n > 0) {
-    lo = loadWord(p, n);
+    lo = loadBytes(p, n);
   }
   return lo | hi;
 }
-
-// The high bit of every byte of x that is zero, and no other bit.
-std::uint64_t zeroBytes(std::uint64_t x) { return ~(((x & kLow7) + kLow7) | x | kLow7); }
 
 // The first n bytes of x upper-cased (a-z only) with NUL read as space; the
 // other bytes become spaces.

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "generated_file.h"
+
 int main(int argc, char** argv) {
   if (argc != 4) {
     std::cerr << "usage: tw_embed_sizes ENGLISH_TXT SIZES_TXT OUTPUT_CPP\n";
@@ -63,11 +65,5 @@ int main(int argc, char** argv) {
   for (std::size_t at = 0; at < digits.size(); at += 100) out << "    \"" << digits.substr(at, 100) << "\"\n";
   out << "    ;\nconst std::size_t kEnglishSizeIndexSize = sizeof kEnglishSizeIndex - 1;\n\n"
          "}  // namespace tw::detail\n";
-  out.close();
-  if (!out) {
-    std::cerr << argv[3] << ": cannot write\n";
-    std::remove(argv[3]);
-    return 1;
-  }
-  return 0;
+  return tw::finishGenerated(out, argv[3]);
 }

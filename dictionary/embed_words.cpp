@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "generated_file.h"
 #include "record_index.h"
 
 namespace {
@@ -99,11 +100,5 @@ int main(int argc, char** argv) {
   for (const std::string& w : computer) out << "    \"" << w << "\\n\"\n";
   out << "    ;\nconst std::size_t kComputerWordsSize = sizeof kComputerWords - 1;\n\n"
          "}  // namespace tw::detail\n";
-  out.close();
-  if (!out) {
-    std::cerr << argv[3] << ": cannot write\n";
-    std::remove(argv[3]);
-    return 1;
-  }
-  return 0;
+  return tw::finishGenerated(out, argv[3]);
 }

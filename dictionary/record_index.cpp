@@ -2,6 +2,8 @@
 // buckets, so a lookup loads both lines at once and never probes further.
 #include "record_index.h"
 
+#include "byte_words.h"
+
 #include <bit>
 #include <cstring>
 #include <utility>
@@ -15,8 +17,9 @@ namespace {
 constexpr std::size_t kLoadPercent = 95;
 constexpr int kMaxKicks = 2000;
 constexpr int kBuildAttempts = 4;
-constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
-constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+using byte_words::kOnes;
+using byte_words::loadLittle;
+using byte_words::zeroBytes;
 
 std::uint64_t textHash(RecordText text) {
   std::uint64_t h = text.head ^ (text.tail * 0x9E3779B97F4A7C15ull);
@@ -27,21 +30,6 @@ std::uint64_t textHash(RecordText text) {
 
 std::size_t scaled(std::uint32_t x, std::size_t count) {
   return static_cast<std::size_t>((static_cast<std::uint64_t>(x) * count) >> 32);
-}
-
-// The high bit of every byte of x that is zero, and no other bit.
-std::uint64_t zeroBytes(std::uint64_t x) { return ~(((x & kLow7) + kLow7) | x | kLow7); }
-
-// Eight bytes as a word with byte k at bits 8k, on any byte order.
-std::uint64_t loadLittle(const void* p) {
-  std::uint64_t x = 0;
-  std::memcpy(&x, p, 8);
-  if constexpr (std::endian::native != std::endian::little) {
-    const auto* bytes = static_cast<const unsigned char*>(p);
-    x = 0;
-    for (int k = 0; k < 8; ++k) x |= std::uint64_t{bytes[k]} << (8 * k);
-  }
-  return x;
 }
 
 }  // namespace

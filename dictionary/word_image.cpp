@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "generated_file.h"
 #include "word_finder.h"
 
 int main(int argc, char** argv) {
@@ -32,11 +33,5 @@ int main(int argc, char** argv) {
   }
   std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
   out.write(finder.image().data(), std::streamsize(finder.image().size()));
-  out.close();
-  if (!out) {
-    std::cerr << argv[2] << ": cannot write\n";
-    std::remove(argv[2]);
-    return 1;
-  }
-  return 0;
+  return tw::finishGenerated(out, argv[2]);
 }

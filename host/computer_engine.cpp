@@ -29,39 +29,6 @@ WordFinder::Letters lettersOf(const SeatView& view, int flips) {
 
 }  // namespace
 
-std::string_view levelName(ComputerLevel level) {
-  switch (level) {
-    case ComputerLevel::Casual:
-      return "Casual";
-    case ComputerLevel::Club:
-      return "Club";
-    case ComputerLevel::Strong:
-      return "Strong";
-    case ComputerLevel::Expert:
-      return "Expert";
-    case ComputerLevel::Beginner:
-      break;
-  }
-  return "Beginner";
-}
-
-std::string levelLabel(ComputerLevel level) {
-  static_assert(kLevelPointsATurn.size() == std::size_t(kComputerLevelCount));
-  return std::string(levelName(level)) + ": about " + std::to_string(kLevelPointsATurn[std::size_t(level)]) +
-         " points a turn";
-}
-
-std::optional<ComputerLevel> parseComputerLevel(std::string_view text) {
-  for (int n = 0; n < kComputerLevelCount; ++n) {
-    const std::string_view name = levelName(ComputerLevel(n));
-    if (name.size() != text.size()) continue;
-    bool same = true;
-    for (std::size_t i = 0; i < name.size(); ++i) same = same && (text[i] | 0x20) == (name[i] | 0x20);
-    if (same) return ComputerLevel(n);
-  }
-  return std::nullopt;
-}
-
 // The lower levels know only the commoner word-list sizes, forget what they
 // saw and take one of a few good words, so each wins about three games in
 // four against the level below it (tools/tune_levels.py finds the figures).

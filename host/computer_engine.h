@@ -10,22 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "computer_levels.h"
 #include "framing.h"
 #include "game_rules.h"
 #include "word_finder.h"
 
 namespace tw {
-
-// Weakest first, numbered as the main window and its settings number them.
-enum class ComputerLevel { Beginner = 0, Casual = 1, Club = 2, Strong = 3, Expert = 4 };
-constexpr int kComputerLevelCount = 5;
-
-// "Beginner", "Casual", "Club", "Strong", "Expert".
-std::string_view levelName(ComputerLevel level);
-// "Club: about 25 points a turn", as the harness measured the level.
-std::string levelLabel(ComputerLevel level);
-// Any case of a level's name.
-std::optional<ComputerLevel> parseComputerLevel(std::string_view text);
 
 // How a level remembers, which words it knows, how it chooses and spends.
 struct LevelSkill {

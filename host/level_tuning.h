@@ -1,7 +1,6 @@
-// How each computer level plays and the points a turn it scores on
-// average, as tools/tune_levels.py found them with tilewhirl-strength;
-// generated, do not edit. CI reruns a short harness and fails when a level
-// plays more than a few points away from its figure, so labels follow play.
+// How each computer level plays, as tools/tune_levels.py found it with
+// tilewhirl-strength; generated, do not edit. The points a turn each level
+// scored go to rules/computer_levels.h.
 #pragma once
 
 #include <array>
@@ -23,8 +22,5 @@ inline constexpr LevelSkills kTunedSkills = {
     // Expert
     LevelSkill{82, 14, 2, 0, 6},
 };
-
-// Beginner, Casual, Club, Strong, Expert.
-inline constexpr std::array<int, 5> kLevelPointsATurn = {11, 13, 17, 22, 25};
 
 }  // namespace tw

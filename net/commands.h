@@ -69,8 +69,13 @@ inline constexpr std::string_view dirprobed = "CMD_dirprobed";  // nonce (rest)
 
 }  // namespace tw::cmd
 
+// The build gives the version, from the project's one version number.
+#ifndef TW_VERSION
+#error "TW_VERSION comes from the build (tw_net's compile definitions)"
+#endif
+
 namespace tw {
 // The version every peer compares at login.
-inline constexpr std::string_view kVersion = "1.0.4";
+inline constexpr std::string_view kVersion = TW_VERSION;
 inline constexpr int kGamePort = 7772;
 }  // namespace tw

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Tunes the computer's levels with the strength harness and writes what it
-found, with the points a turn each level scored, to host/level_tuning.h.
+found to host/level_tuning.h, and the points a turn each level scored to
+rules/computer_levels.h.
 
 Each level above Beginner has one knob from 0 (weakest) to 1: it sets how
 much of what the level saw it forgets, among how many best words it chooses,
@@ -24,6 +25,7 @@ LEVELS = ["beginner", "casual", "club", "strong", "expert"]
 # The commonest words for Casual, more for Club and Strong, all for Expert.
 LIST_SIZES = {"casual": 10, "club": 35, "strong": 70, "expert": 0}
 TUNING = os.path.join(ROOT, "host", "level_tuning.h")
+LEVELS_HEADER = os.path.join(ROOT, "rules", "computer_levels.h")
 
 
 def skill(level, t):
@@ -63,10 +65,9 @@ def read_tuning():
 
 def write_tuning(skills, points):
     lines = [
-        "// How each computer level plays and the points a turn it scores on",
-        "// average, as tools/tune_levels.py found them with tilewhirl-strength;",
-        "// generated, do not edit. CI reruns a short harness and fails when a level",
-        "// plays more than a few points away from its figure, so labels follow play.",
+        "// How each computer level plays, as tools/tune_levels.py found it with",
+        "// tilewhirl-strength; generated, do not edit. The points a turn each level",
+        "// scored go to rules/computer_levels.h.",
         "#pragma once",
         "",
         "#include <array>",
@@ -85,16 +86,20 @@ def write_tuning(skills, points):
     lines += [
         "};",
         "",
-        "// Beginner, Casual, Club, Strong, Expert.",
-        "inline constexpr std::array<int, 5> kLevelPointsATurn = {"
-        + ", ".join(str(round(points[level])) for level in LEVELS) + "};",
-        "",
         "}  // namespace tw",
         "",
     ]
     with open(TUNING + ".new", "w") as f:
         f.write("\n".join(lines))
     os.replace(TUNING + ".new", TUNING)
+    # The labels every part shows carry the points, so they live with the levels' names.
+    with open(LEVELS_HEADER) as f:
+        text = f.read()
+    figures = ", ".join(str(round(points[level])) for level in LEVELS)
+    text = re.sub(r"(kLevelPointsATurn = \{)[^}]*(\};)", lambda m: m.group(1) + figures + m.group(2), text)
+    with open(LEVELS_HEADER + ".new", "w") as f:
+        f.write(text)
+    os.replace(LEVELS_HEADER + ".new", LEVELS_HEADER)
 
 
 def main():

@@ -14,10 +14,7 @@ namespace tw {
 
 QUrl Tabout::makerPage() {
   const QUrl page(QString::fromLatin1(kMakerWebPage.data(), qsizetype(kMakerWebPage.size())));
-  const QString scheme = page.scheme().toLower();
-  if (!page.isValid() || page.host().isEmpty() ||
-      (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
-    return {};
+  if (!isWebAddress(kMakerWebPage) || !page.isValid()) return {};
   return page;
 }
 

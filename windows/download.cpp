@@ -91,9 +91,7 @@ Tdownload::Tdownload(Places places, QWidget* parent)
 }
 
 bool Tdownload::offered() const {
-  const QString scheme = places_.address.scheme().toLower();
-  return places_.address.isValid() && !places_.address.host().isEmpty() &&
-         (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+  return places_.address.isValid() && isWebAddress(places_.address.toString(QUrl::FullyEncoded).toStdString());
 }
 
 Tdownload::~Tdownload() {

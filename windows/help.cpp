@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include "commands.h"
-#include "computer_engine.h"
+#include "computer_levels.h"
 #include "game_rules.h"
 
 // The licence texts are linked in a static library; nothing else would pull

@@ -7,13 +7,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "cp1252.h"
-
 namespace tw {
 
-Tphrases::Tphrases(SettingsStore store, QWidget* parent)
-    : SecondaryWindow(parent, "phrasesform", QStringLiteral("Tilewhirl - Phrase Buttons ")),
-      store_(std::move(store)) {
+Tphrases::Tphrases(QWidget* parent)
+    : SecondaryWindow(parent, "phrasesform", QStringLiteral("Tilewhirl - Phrase Buttons ")) {
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout;
   for (int i = 0; i < kPhraseCount; ++i) {
@@ -45,14 +42,8 @@ QStringList Tphrases::phrases() const {
 }
 
 void Tphrases::done_() {
-  const QStringList texts = phrases();
-  emit phrasesChanged(texts);
-  Phrases stored;
-  for (int i = 0; i < kPhraseCount; ++i) stored[std::size_t(i)] = toCp1252(texts[i]);
   accept();
-  if (!store_.savePhrases(stored))
-    tell(QStringLiteral("The phrases are on the buttons, but they could not be saved in %1.")
-             .arg(QString::fromStdString(store_.path())));
+  emit phrasesChanged(phrases());
 }
 
 }  // namespace tw

@@ -1,5 +1,5 @@
-// Tphrases: the editor of the nine quick phrases. "Done" stores them in the
-// settings file and hands them to the main window's buttons at once.
+// Tphrases: the editor of the nine quick phrases. "Done" hands them to the
+// main window, whose session core puts them on the buttons and saves them.
 #pragma once
 
 #include <QStringList>
@@ -7,7 +7,7 @@
 #include <string>
 
 #include "secondary_window.h"
-#include "settings_store.h"
+#include "settings.h"
 
 class QLineEdit;
 
@@ -20,7 +20,7 @@ class Tphrases final : public SecondaryWindow {
   static constexpr int kPhraseCount = tw::kPhraseCount;
   static constexpr int kMaxLength = 50;
 
-  explicit Tphrases(SettingsStore store, QWidget* parent = nullptr);
+  explicit Tphrases(QWidget* parent = nullptr);
 
   // "Phrase List": the buttons' phrases into the fields, then the window.
   void showPhrases(const QStringList& phrases);
@@ -33,7 +33,6 @@ class Tphrases final : public SecondaryWindow {
  private:
   void done_();
 
-  SettingsStore store_;
   std::array<QLineEdit*, kPhraseCount> phrase_{};
 };
 

@@ -41,29 +41,35 @@ QPushButton* SecondaryWindow::button(const QString& caption, const char* name, b
   return b;
 }
 
-void SecondaryWindow::ask(const QString& question, std::function<void(bool)> answer) {
-  auto* box = new QMessageBox(QMessageBox::Question, windowTitle(), question,
-                              QMessageBox::Yes | QMessageBox::No, this);
+void askQuestion(QWidget* parent, const QString& title, const QString& question, std::function<void(bool)> answer) {
+  auto* box = new QMessageBox(QMessageBox::Question, title, question, QMessageBox::Yes | QMessageBox::No, parent);
   box->setObjectName(QStringLiteral("question"));
   box->setTextFormat(Qt::PlainText);
   box->setAttribute(Qt::WA_DeleteOnClose);
+  // Enter and Escape keep things as they are; only a deliberate Yes acts.
   box->setDefaultButton(QMessageBox::No);
   box->setEscapeButton(QMessageBox::No);
   box->setWindowModality(Qt::WindowModal);
-  connect(box, &QMessageBox::finished, this, [box, answer = std::move(answer)](int) {
+  QObject::connect(box, &QMessageBox::finished, box, [box, answer = std::move(answer)](int) {
     answer(box->clickedButton() == box->button(QMessageBox::Yes));
   });
   box->open();
 }
 
-void SecondaryWindow::tell(const QString& text) {
-  auto* box = new QMessageBox(QMessageBox::Information, windowTitle(), text, QMessageBox::Ok, this);
+void tellNotice(QWidget* parent, const QString& title, const QString& text) {
+  auto* box = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
   box->setObjectName(QStringLiteral("notice"));
   box->setTextFormat(Qt::PlainText);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setModal(false);
   box->show();
 }
+
+void SecondaryWindow::ask(const QString& question, std::function<void(bool)> answer) {
+  askQuestion(this, windowTitle(), question, std::move(answer));
+}
+
+void SecondaryWindow::tell(const QString& text) { tellNotice(this, windowTitle(), text); }
 
 void SecondaryWindow::paintEvent(QPaintEvent*) {
   if (background_.deviceIndependentSize().toSize() != size())

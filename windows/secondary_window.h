@@ -12,6 +12,13 @@ class QPushButton;
 
 namespace tw {
 
+// The message boxes of every window. Asks a Yes/No question in a box modal to
+// `parent`'s window only and calls `answer` with the reply (false for No and
+// for Escape); the box is named "question".
+void askQuestion(QWidget* parent, const QString& title, const QString& question, std::function<void(bool)> answer);
+// Tells the player something in a box, named "notice", that blocks nothing.
+void tellNotice(QWidget* parent, const QString& title, const QString& text);
+
 class SecondaryWindow : public QDialog {
   Q_OBJECT
 

@@ -57,9 +57,13 @@ Tspylist::Tspylist(QWidget* parent)
   resize(220, 200);
 }
 
-void Tspylist::setEntries(const QStringList& entries) {
+void Tspylist::setEntries(const QList<Entry>& entries) {
   listbox_spys_->clear();
-  listbox_spys_->addItems(entries);
+  for (const Entry& entry : entries) {
+    auto* item = new QListWidgetItem(entry.text);
+    item->setData(Qt::UserRole, entry.seat);
+    listbox_spys_->addItem(item);
+  }
 }
 
 QStringList Tspylist::entries() const {
@@ -87,7 +91,8 @@ void Tspylist::setKeptOut(const QList<std::pair<QString, QString>>& addressesAnd
 }
 
 void Tspylist::remember(int index) {
-  clicked_ = index >= 0 && index < listbox_spys_->count() ? listbox_spys_->item(index)->text() : QString();
+  const QListWidgetItem* item = index >= 0 && index < listbox_spys_->count() ? listbox_spys_->item(index) : nullptr;
+  clicked_ = item ? Entry{item->data(Qt::UserRole).toInt(), item->text()} : Entry{};
 }
 
 void Tspylist::removeFromGame(int index) {
@@ -97,10 +102,14 @@ void Tspylist::removeFromGame(int index) {
 
 void Tspylist::removeClicked() {
   // An entry that left meanwhile is not removed; its seat may be someone else's by now.
-  if (!RemoveFromGame1_->isEnabled() || clicked_.isEmpty() || !entries().contains(clicked_)) return;
-  bool ok = false;
-  const int seat = clicked_.left(clicked_.indexOf(QLatin1Char(':'))).toInt(&ok);
-  if (ok) emit kickRequested(seat);
+  if (!RemoveFromGame1_->isEnabled() || clicked_.text.isEmpty()) return;
+  for (int i = 0; i < listbox_spys_->count(); ++i) {
+    const QListWidgetItem* item = listbox_spys_->item(i);
+    if (item->text() == clicked_.text && item->data(Qt::UserRole).toInt() == clicked_.seat) {
+      emit kickRequested(clicked_.seat);
+      return;
+    }
+  }
 }
 
 }  // namespace tw

@@ -21,7 +21,13 @@ class Tspylist : public SecondaryWindow {
  public:
   explicit Tspylist(QWidget* parent = nullptr);
 
-  void setEntries(const QStringList& entries);
+  // A spectator: the seat the host knows him by, and the entry shown.
+  struct Entry {
+    int seat = 0;
+    QString text;
+    friend bool operator==(const Entry&, const Entry&) = default;
+  };
+  void setEntries(const QList<Entry>& entries);
   QStringList entries() const;
   // Only the hosting copy may remove spectators.
   void setKickEnabled(bool enabled);
@@ -45,7 +51,7 @@ class Tspylist : public SecondaryWindow {
   QPushButton* button_letbackin_;
   // The entry the menu was opened on: the list may change while the menu is
   // open, and only that spectator may be removed.
-  QString clicked_;
+  Entry clicked_;
   void remember(int index);
   void removeClicked();
 };

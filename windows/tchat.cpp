@@ -23,17 +23,19 @@
 #include "chat_display.h"
 #include "client_service.h"
 #include "about.h"
+#include "computer_levels.h"
 #include "cp1252.h"
 #include "download.h"
 #include "game_area.h"
 #include "game_start.h"
 #include "help.h"
-#include "host_or_join.h"
-#include "host_service.h"
+#include "connect.h"
 #include "phrases.h"
 #include "pictures.h"
+#include "secondary_window.h"
 #include "sounds.h"
 #include "spy_list.h"
+#include "start_options.h"
 #include "tally_list.h"
 
 namespace tw {
@@ -80,18 +82,13 @@ Tchat::Tchat(StartOptions options, LogFn log, QWidget* parent)
   setWindowIcon(pictures::appIcon());
   // Messages never block: some follow from what the host sends, and the
   // session must go on being served while one is on screen.
-  messageBox = [this](const QString& text) {
-    auto* box =
-        new QMessageBox(QMessageBox::Information, QStringLiteral("Tilewhirl"), text, QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setModal(false);
-    box->show();
-  };
+  messageBox = [this](const QString& text) { tellNotice(this, windowTitle(), text); };
   openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
   sounds_ = std::make_unique<Sounds>(log_);
   service_ = std::make_unique<ClientService>(static_cast<ClientView&>(*this), options_.settingsPath, log_);
   client_ = &service_->client();
+  connect(service_.get(), &ClientService::keptOutChanged, this, &Tchat::showKeptOut);
 
   auto* panel = new BackgroundPanel(this);
   panel->setObjectName(QStringLiteral("panel_background"));
@@ -124,17 +121,13 @@ Tchat::~Tchat() {
   service_.reset();
 }
 
-void Tchat::setHost(HostService* host) {
-  host_ = host;
-  service_->setHost(host);
-  if (host_) connect(host_, &HostService::bansChanged, this, &Tchat::showKeptOut);
-}
+void Tchat::setHost(HostService* host) { service_->setHost(host); }
 
 void Tchat::showKeptOut() {
-  if (!spylist_ || !host_) return;
+  if (!spylist_) return;
   QList<std::pair<QString, QString>> list;
-  for (const AddressGate::Ban& ban : host_->server().bans())
-    list.append({QString::fromStdString(ban.address), fromCp1252(ban.name)});
+  for (const auto& [address, name] : service_->keptOut())
+    list.append({QString::fromStdString(address), fromCp1252(name)});
   spylist_->setKeptOut(list);
 }
 
@@ -145,7 +138,9 @@ void Tchat::setWindows(const Windows& windows) {
       Phrases texts;
       for (int n = 0; n < TClient::kPhraseCount && n < phrases.size(); ++n)
         texts[std::size_t(n)] = toCp1252(phrases[n]);
-      client_->setPhrases(texts);
+      if (!client_->setPhrases(texts) && windows_.phrases)
+        windows_.phrases->tell(QStringLiteral("The phrases are on the buttons, but they could not be saved in %1.")
+                                   .arg(QString::fromStdString(client_->settingsPath())));
     });
   if (windows_.help && windows_.about)
     connect(windows_.help, &Thelp::aboutRequested, this, [this] { bringUp(windows_.about); });
@@ -157,7 +152,7 @@ void Tchat::setWindows(const Windows& windows) {
   if (windows_.hostOrJoin)
     connect(windows_.hostOrJoin, &Tconnect::closeGameRequested, this, [this] {
       // The copy started in this one's place may want the port at once.
-      if (host_) host_->stopListening();
+      service_->stopListening();
       endProgram();
     });
 }
@@ -173,9 +168,8 @@ void Tchat::setSpyList(Tspylist* spylist) {
   spylist_ = spylist;
   if (!spylist_) return;
   connect(spylist_, &Tspylist::kickRequested, this, [this](int seat) { client_->kicking(seat); });
-  connect(spylist_, &Tspylist::letBackInRequested, this, [this](const QString& address) {
-    if (host_) host_->server().letBackIn(address.toStdString());
-  });
+  connect(spylist_, &Tspylist::letBackInRequested, this,
+          [this](const QString& address) { service_->letBackIn(address.toStdString()); });
   showKeptOut();
 }
 
@@ -353,11 +347,7 @@ void Tchat::buildMenus() {
         MenuItem{"Host or Join...", "HostOrJoin1", false, QKeySequence::Open,
                  [this](bool) { bringUp(windows_.hostOrJoin); }},
         MenuItem{"Just Watch", "JustWatch1", true, none,
-                 [this](bool) {
-                   // The mark follows the host's answer, not the click.
-                   JustWatch1_->setChecked(client_->justWatchChecked());
-                   client_->JustWatch1Click();
-                 },
+                 [this](bool) { JustWatch1Click(); },
                  &JustWatch1_},
         separator, MenuItem{"Exit", "Exit1", false, QKeySequence::Quit, [this](bool) { close(); }}}},
       {"&Options",
@@ -502,24 +492,19 @@ void Tchat::showEvent(QShowEvent* event) {
 void Tchat::processparams() {
   client_->game().showStartButton(false);
   StartGame1_->setEnabled(false);
-  if (options_.solo) {
-    client_->status("Loading Solo Game..Please wait.");
-    // Only an offer that can work is made; without one Host or Join is the way.
-    if (windows_.download && windows_.download->offered()) bringUp(windows_.download);
-    options_.hostAddress = QStringLiteral("127.0.0.1");
-    options_.playerName = QStringLiteral("You");
-    client_->setPlayerName("You");
-    hostpress();
-    return;
-  }
-  client_->status("Loading Multi-player Game.. Please Wait.");
-  if (!options_.connect) return;
-  client_->setPlayerName(toCp1252(options_.playerName));
-  options_.host ? hostpress() : joinpress();
+  const StartPlan plan =
+      startPlan(options_.solo, options_.connect, options_.host, toCp1252(options_.playerName));
+  client_->status(plan.status);
+  // Only an offer that can work is made; without one Host or Join is the way.
+  if (plan.offerDownload && windows_.download && windows_.download->offered()) bringUp(windows_.download);
+  if (plan.connection == StartPlan::Connection::None) return;
+  client_->setPlayerName(plan.playerName);
+  loopbackOnly_ = plan.loopbackOnly;
+  plan.connection == StartPlan::Connection::Host ? hostpress() : joinpress();
 }
 
 void Tchat::hostpress() {
-  if (!service_->hostGame(options_.port, options_.solo)) {
+  if (!service_->hostGame(options_.port, loopbackOnly_)) {
     const QString text =
         QStringLiteral(
             "This copy cannot host a game: port %1 is already in use, probably by another "
@@ -566,16 +551,14 @@ void Tchat::smileyChosen(int tag) {
 }
 
 void Tchat::mainchatJump(int link) {
-  // A link that has left the table, or is no web address, cannot be opened either.
+  // The core gives only web addresses, and none for a link that has left the table.
   const auto target = client_->mainchatJump(link);
   const QUrl url(target ? fromCp1252(*target) : QString(), QUrl::StrictMode);
-  const QString scheme = url.scheme().toLower();
-  const bool web = url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
-  if (!web || !openUrl(url)) messageBox(QStringLiteral("Cannot open Webpage"));
+  if (!target || !url.isValid() || !openUrl(url)) messageBox(QStringLiteral("Cannot open Webpage"));
 }
 
 void Tchat::label_playername1ContextPopup(int seat, const QPoint& at) {
-  const TClient::KickMenu menu = client_->label_playername1ContextPopup(seat);
+  const TClient::KickMenu menu = client_->kickMenu(seat);
   RemoveFromGame1_->setEnabled(menu.remove);
   SettoJustWatch1_->setEnabled(menu.setWatch);
   UnsetJustWatch1_->setEnabled(menu.unsetWatch);
@@ -583,28 +566,22 @@ void Tchat::label_playername1ContextPopup(int seat, const QPoint& at) {
   popup_kick_->popup(at);
 }
 
+void Tchat::JustWatch1Click() {
+  // The mark follows the host's answer, not the click.
+  JustWatch1_->setChecked(client_->justWatchChecked());
+  client_->requestJustWatchToggle();
+}
+
 // ---- Window life ----------------------------------------------------------------------------
 
 void Tchat::askYesNo(const QString& question, std::function<void()> yes) {
-  auto* box = new QMessageBox(QMessageBox::Question, QStringLiteral("Tilewhirl"), question,
-                              QMessageBox::Yes | QMessageBox::No, this);
-  box->setObjectName(QStringLiteral("question"));
-  box->setAttribute(Qt::WA_DeleteOnClose);
   // Enter keeps the game going; only a deliberate Yes ends it.
-  box->setDefaultButton(QMessageBox::No);
-  box->setEscapeButton(QMessageBox::No);
-  connect(box, &QMessageBox::finished, this, [box, yes = std::move(yes)](int) {
-    if (box->clickedButton() == box->button(QMessageBox::Yes)) yes();
+  askQuestion(this, windowTitle(), question, [yes = std::move(yes)](bool answer) {
+    if (answer) yes();
   });
-  box->open();
 }
 
-bool Tchat::othersPlaying() const {
-  if (!host_ || !client_->hosting() || !host_->server().gameRunning()) return false;
-  for (int s = 1; s <= TClient::seatCount; ++s)
-    if (s != client_->ownSeat() && host_->server().seat(s).connected) return true;
-  return false;
-}
+void Tchat::FormClose(const Geometry& workArea) { client_->saveOnClose(workArea); }
 
 void Tchat::endProgram() {
   endConfirmed_ = true;
@@ -613,7 +590,7 @@ void Tchat::endProgram() {
 
 void Tchat::closeEvent(QCloseEvent* event) {
   // Ending the host ends the game of everyone in it.
-  if (!closing_ && !endConfirmed_ && othersPlaying()) {
+  if (!closing_ && !endConfirmed_ && client_->othersPlaying()) {
     event->ignore();
     if (!findChild<QMessageBox*>(QStringLiteral("question")))
       askYesNo(QStringLiteral("Others are playing the game you host. If you exit, the game ends for "
@@ -624,7 +601,7 @@ void Tchat::closeEvent(QCloseEvent* event) {
   if (!closing_) {
     closing_ = true;
     const QRect area = screen() ? screen()->availableGeometry() : QRect(0, 0, 1 << 15, 1 << 15);
-    client_->FormClose(Geometry{area.left(), area.top(), area.width(), area.height()});
+    FormClose(Geometry{area.left(), area.top(), area.width(), area.height()});
     service_->close();
     emit closed();
   }
@@ -661,8 +638,8 @@ void Tchat::justWatchChanged() { JustWatch1_->setChecked(client_->justWatchCheck
 
 void Tchat::spiesChanged() {
   if (!spylist_) return;
-  QStringList list;
-  for (const auto& e : client_->spies()) list << fromCp1252(e);
+  QList<Tspylist::Entry> list;
+  for (const Roster::Spy& spy : client_->spies()) list.append({spy.seat, fromCp1252(Roster::spyEntry(spy))});
   spylist_->setEntries(list);
 }
 

@@ -122,12 +122,13 @@ class Tchat : public QMainWindow, private ClientView {
   void buildMenus();
   void hostpress();
   void joinpress();
-  // This copy hosts a game that other players are in.
-  bool othersPlaying() const;
   // A yes/no question that blocks nothing; `yes` runs when it is answered yes.
   void askYesNo(const QString& question, std::function<void()> yes);
   void mainchatJump(int link);
   void label_playername1ContextPopup(int seat, const QPoint& at);
+  void JustWatch1Click();
+  // The window closes for good: the core saves what changed.
+  void FormClose(const Geometry& workArea);
   void smileyChosen(int tag);
 
   struct MenuItem;
@@ -138,13 +139,13 @@ class Tchat : public QMainWindow, private ClientView {
 
   StartOptions options_;
   LogFn log_;
-  QPointer<HostService> host_;  // may go before this window does
   QPointer<Tspylist> spylist_;
   Windows windows_;
   std::unique_ptr<Sounds> sounds_;
   std::unique_ptr<ClientService> service_;
   TClient* client_ = nullptr;  // the service's
   bool started_ = false;
+  bool loopbackOnly_ = false;  // the hosted game takes no players from elsewhere
   bool closing_ = false;
   bool endConfirmed_ = false;
   int kickSeat_ = 0;

@@ -82,7 +82,7 @@ int main(int argc, char* argv[]) {
         if (cmd.name == "CMD_sendlogininfo") {
           c.seat = tw::toInt(cmd.body);
           const std::string login =
-              "CMD_logininfo+" + std::to_string(c.seat) + "+1.0.4+load" + std::to_string(c.seat) + "\xFF";
+              "CMD_logininfo+" + std::to_string(c.seat) + "+" + std::string(tw::kVersion) + "+load" + std::to_string(c.seat) + "\xFF";
           c.socket.write(login.data(), qint64(login.size()));
           if (++loggedIn == clients) {
             clock.start();

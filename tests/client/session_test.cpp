@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "client_fixture.h"
+#include "web_addresses.h"
 
 namespace tw::test {
 namespace {
@@ -14,7 +16,7 @@ TEST_F(Session, LoginAnswersWithSeatVersionAndName) {
   hear("CMD_sendlogininfo+4");
   EXPECT_EQ(client.ownSeat(), 4);
   EXPECT_TRUE(client.loggedIn());
-  EXPECT_EQ(takeSent(), "CMD_logininfo+4+1.0.4+Ann+Co#");
+  EXPECT_EQ(takeSent(), "CMD_logininfo+4+" + std::string(kVersion) + "+Ann+Co#");
 }
 
 TEST_F(Session, Timer1DispatchesOneMessagePerTickAndStopsWhenIdle) {
@@ -86,14 +88,14 @@ TEST_F(Session, DisconnectsFreeTheSeatAndSeatTwoFallsBackToTheComputer) {
 
 TEST_F(Session, JustWatchChangesOnlyOnTheHostsAnswer) {
   login(2);
-  client.JustWatch1Click();
+  client.requestJustWatchToggle();
   EXPECT_EQ(takeSent(), "CMD_justwatch+2+1#");
   EXPECT_FALSE(client.justWatchChecked());
   EXPECT_FALSE(view.justWatch);
   hear("CMD_justwatching+2+1");
   EXPECT_TRUE(view.justWatch);
   EXPECT_TRUE(view.eyes[2]);
-  client.JustWatch1Click();
+  client.requestJustWatchToggle();
   EXPECT_EQ(takeSent(), "CMD_justwatch+2+2#");
   hear("CMD_justwatching+2+2");
   EXPECT_FALSE(view.justWatch);
@@ -103,7 +105,7 @@ TEST_F(Session, JustWatchChangesOnlyOnTheHostsAnswer) {
 }
 
 TEST_F(Session, RosterCommandsNeedLoginAndSeatOne) {
-  client.JustWatch1Click();
+  client.requestJustWatchToggle();
   client.kicking(3);
   client.setJustWatch(3, true);
   EXPECT_TRUE(sent.empty());
@@ -119,15 +121,42 @@ TEST_F(Session, RosterCommandsNeedLoginAndSeatOne) {
   EXPECT_TRUE(sent.empty());
 }
 
+// Leaving a hosted game ends it for the others; only then is the player asked.
+TEST_F(Session, OthersPlayOnlyInAHostedRunningGameWithAnotherSeatConnected) {
+  struct Hosted : HostedGame {
+    bool running = false;
+    std::set<int> connected;
+    bool gameRunning() const override { return running; }
+    bool seatConnected(int seat) const override { return connected.count(seat) > 0; }
+  } hosted;
+  login(1);
+  hosted.running = true;
+  hosted.connected = {1, 3};
+  client.setHostedGame(&hosted);
+  EXPECT_FALSE(client.othersPlaying());  // this copy joins
+  client.setHosting(true);
+  EXPECT_TRUE(client.othersPlaying());
+  hosted.connected = {1};
+  EXPECT_FALSE(client.othersPlaying());  // alone with the computer
+  hosted.connected = {1, 7};
+  EXPECT_FALSE(client.othersPlaying());  // a spectator plays nothing
+  hosted.connected = {1, 6};
+  hosted.running = false;
+  EXPECT_FALSE(client.othersPlaying());
+  hosted.running = true;
+  client.setHostedGame(nullptr);
+  EXPECT_FALSE(client.othersPlaying());
+}
+
 TEST_F(Session, TheSeatPopupIsForSeatOneOnly) {
   login(3);
-  EXPECT_FALSE(client.label_playername1ContextPopup(2).setWatch);
+  EXPECT_FALSE(client.kickMenu(2).setWatch);
   login(1);
-  auto menu = client.label_playername1ContextPopup(2);
+  auto menu = client.kickMenu(2);
   EXPECT_TRUE(menu.setWatch);
   EXPECT_FALSE(menu.remove);  // "<Waiting>"
   hear("CMD_newplayerinfo+2+Bob");
-  EXPECT_TRUE(client.label_playername1ContextPopup(2).remove);
+  EXPECT_TRUE(client.kickMenu(2).remove);
 }
 
 TEST_F(Session, ChatAndActionSendingRules) {
@@ -195,6 +224,39 @@ TEST_F(Session, LinksAreNumberedAndOpenTheirOwnAddress) {
   EXPECT_EQ(client.mainchatJump(two + 1), std::nullopt);
 }
 
+// Links come from peers: only a web address reaches the browser, whatever
+// else a link piece (one starting "http://", "https://" or "www.") holds.
+TEST_F(Session, OnlyWebAddressesOpenFromTheChat) {
+  const std::vector<std::pair<std::string, bool>> pieces = {
+      {"HTTPS://Example.org:8080/a_b/c?q=1&r=%20#top", true},
+      {"www.one.org/~ann/", true},
+      {"http://[::1]:7772/", true},
+      {"http://ann@example.org/", true},
+      {"http://[bad", false},
+      {"https://:80/", false},
+      {"http:///etc/passwd", false},
+      {"http://x.org/\"onmouseover=alert(1)", false},
+      {"http://x.org/<script>", false},
+      {"http://evil.org\\@good.org/", false},
+      {"http://x.org/%zz", false},
+      {"http://x.org:99999/", false},
+      {"http://x.org:80x/", false},
+      {"http://x.org/{a}^", false},
+      {"www.\xE9vil.org", false},
+      {"http://x.org/`id`", false},
+  };
+  for (const auto& [piece, opens] : pieces) {
+    hear("CMD_chat+1+A: " + piece + "|clBlack");
+    ASSERT_FALSE(view.last.pieces.empty()) << piece;
+    const ChatPiece& link = view.last.pieces.back();
+    ASSERT_EQ(link.kind, ChatPiece::Kind::Link) << piece;
+    EXPECT_EQ(client.mainchatJump(link.link).has_value(), opens) << piece;
+  }
+  // Addresses that are no link piece at all open nothing either.
+  for (std::string_view other : {"javascript:alert(1)", "file:///etc/passwd", "ftp://x.org/", "x.org", ""})
+    EXPECT_FALSE(isWebAddress(other)) << other;
+}
+
 TEST_F(Session, ChatterSoundsFromPlayingSeatsOnly) {
   client.chatterSound(14);
   EXPECT_TRUE(sent.empty());
@@ -249,7 +311,7 @@ TEST_F(Session, OptionsSaveAtOnceAndTextSizeRestylesEverything) {
 
 TEST_F(Session, NothingIsWrittenBeforeTheSettingsWereRead) {
   client.setPlaySounds(false);
-  client.FormClose({0, 0, 1000, 1000});
+  client.saveOnClose({0, 0, 1000, 1000});
   EXPECT_FALSE(std::filesystem::exists(path));
 }
 
@@ -291,6 +353,13 @@ TEST_F(Session, AFailedSaveKeepsTheFileAndSaysSo) {
   lost.setBotSpeed(250);
   ASSERT_EQ(view.lines.size(), 1u);
   EXPECT_NE(view.lines[0].find("options were not saved"), std::string::npos);
+  // New phrases still go on the buttons; the caller is told they were not saved.
+  Phrases phrases;
+  phrases[0] = "Hello all";
+  std::string why;
+  EXPECT_FALSE(lost.setPhrases(phrases, &why));
+  EXPECT_FALSE(why.empty());
+  EXPECT_EQ(lost.phrase(1), "Hello all");
 }
 
 TEST_F(Session, ClosingSavesOnlyAMovedWindowShrunkToTheWorkArea) {
@@ -298,10 +367,10 @@ TEST_F(Session, ClosingSavesOnlyAMovedWindowShrunkToTheWorkArea) {
   login(1);
   EXPECT_EQ(view.geom, (Geometry{10, 20, 700, 500}));
   std::filesystem::remove(path);
-  client.FormClose({0, 0, 1000, 1000});
+  client.saveOnClose({0, 0, 1000, 1000});
   EXPECT_FALSE(std::filesystem::exists(path));
   view.geom = {10, 20, 1200, 500};
-  client.FormClose({0, 0, 1000, 1000});
+  client.saveOnClose({0, 0, 1000, 1000});
   EXPECT_EQ(IniFile::load(path).value("Tilewhirl", "Width"), "1185");
 }
 
@@ -338,8 +407,8 @@ TEST_F(Session, ALostGameIsRejoinedByItselfUnlessRemovedOrGone) {
   hear("CMD_sendlogininfo+3");
   hear("CMD_newplayerinfo+3+Ann");
   // Shown just before each login of the rejoin, as its own command.
-  EXPECT_EQ(sent, (Messages{"CMD_rejoinkey+6+" + key + "\xFF", "CMD_logininfo+6+1.0.4+Ann\xFF",
-                            "CMD_rejoinkey+3+" + key + "\xFF", "CMD_logininfo+3+1.0.4+Ann\xFF"}));
+  EXPECT_EQ(sent, (Messages{"CMD_rejoinkey+6+" + key + "\xFF", "CMD_logininfo+6+" + std::string(kVersion) + "+Ann\xFF",
+                            "CMD_rejoinkey+3+" + key + "\xFF", "CMD_logininfo+3+" + std::string(kVersion) + "+Ann\xFF"}));
   EXPECT_FALSE(client.rejoining() || view.closed);
 
   // Lost again for good: tries wait longer each time, for two minutes, and a

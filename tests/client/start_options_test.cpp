@@ -66,6 +66,50 @@ TEST(StartArgs, OnlyTheProgramsOwnOptionsAreOptions) {
   }
 }
 
+TEST(StartPlan, SoloHostsOnThisMachineAsYouAndTheLobbysParametersHostJoinOrWait) {
+  using Connection = StartPlan::Connection;
+  const StartPlan solo = startPlan(true, false, true, "ignored");
+  EXPECT_EQ(solo.connection, Connection::Host);
+  EXPECT_EQ(solo.playerName, "You");
+  EXPECT_TRUE(solo.loopbackOnly && solo.offerDownload);
+  EXPECT_EQ(solo.status, "Loading Solo Game..Please wait.");
+
+  const StartPlan host = startPlan(false, true, true, "Ann");
+  EXPECT_EQ(host.connection, Connection::Host);
+  EXPECT_EQ(host.playerName, "Ann");
+  EXPECT_FALSE(host.loopbackOnly || host.offerDownload);
+  EXPECT_EQ(host.status, "Loading Multi-player Game.. Please Wait.");
+  EXPECT_EQ(startPlan(false, true, false, "Bob").connection, Connection::Join);
+  EXPECT_EQ(startPlan(false, false, false, "Bob").connection, Connection::None);
+}
+
+// What Host or Join writes, the new copy reads back as the same request.
+TEST(StartCommandLine, ParsesBackAsTheRequestAndRefusesWhatTheWireCannotCarry) {
+  for (const StartRequest& r : {StartRequest{"Ann", "", true, 7772}, StartRequest{"-Bob", "games.test", false, 8000},
+                                StartRequest{"--help", "10.0.0.5", false, 0},
+                                StartRequest{"Jos\xC3\xA9 Ren\xC3\xA9" "e", "::1", false, 65535}}) {
+    const std::vector<std::string> line = startCommandLine(r);
+    const StartArgs back = parseStartArgs(line);
+    EXPECT_EQ(back.action, Action::Run) << r.name;
+    EXPECT_TRUE(back.newInstance && back.complete());
+    EXPECT_EQ(back.port, r.port);
+    EXPECT_EQ(back.hosting(), r.hosting);
+    EXPECT_EQ(back.params[0], r.name);
+    EXPECT_EQ(back.params[1], r.hosting ? "127.0.0.1" : r.hostAddress);
+  }
+  for (const StartRequest& bad :
+       {StartRequest{"", "", true, 7772}, StartRequest{"A+B", "", true, 7772}, StartRequest{"A|B", "", true, 7772},
+        StartRequest{"A\tB", "", true, 7772}, StartRequest{"\xC3\xBF", "", true, 7772},
+        StartRequest{"\xE2\x82\xAC", "", true, 7772}, StartRequest{"A\xC3", "", true, 7772},
+        StartRequest{"\xC3(", "", true, 7772}, StartRequest{"Ann", "", false, 7772},
+        StartRequest{"Ann", "a host", false, 7772}, StartRequest{"Ann", "h+1", false, 7772},
+        StartRequest{"Ann", "", true, 70000}}) {
+    std::string why;
+    EXPECT_TRUE(startCommandLine(bad, &why).empty()) << bad.name << " " << bad.hostAddress;
+    EXPECT_FALSE(why.empty());
+  }
+}
+
 TEST(StartArgs, HelpSaysWhereTheSettingsAndTheTallyAre) {
   const std::string help =
       startHelp("/home/ann/.config/Tilewhirl/veltrixlobby.ini", "/home/ann/.local/share/Tilewhirltally.tld");

@@ -74,7 +74,7 @@ TEST(HostProgram, ServesAClientWithItsOptionsThenStopsCleanlyOnSigterm) {
   ASSERT_TRUE(peer.waitFor(1));
   EXPECT_EQ(peer.received.front(), "CMD_sendlogininfo+1");
   // Every letter, as older hosts sent them.
-  peer.say("CMD_logininfo+1+1.0.4+Ann");
+  peer.say("CMD_logininfo+1+" + std::string(tw::kVersion) + "+Ann");
   peer.say("CMD_startgame+Ann+100+60+f+1+0+");
   ASSERT_TRUE(peer.waitFor(4));
   ASSERT_EQ(peer.received[3].rfind("CMD_theboard+", 0), 0u) << peer.received[3];

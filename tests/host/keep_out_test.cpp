@@ -32,7 +32,7 @@ TEST_F(KeepOut, OneAddressMayKeepOnlyAFewConnectionsWaitingAndTheOperatorMayCapI
   for (int i = 0; i < 3; ++i) EXPECT_TRUE(refused(mal));
   EXPECT_EQ(logLines("connection from " + mal + " refused"), 1u);
   EXPECT_EQ(connect("203.0.113.5"), 4);
-  say(2, "CMD_logininfo+2+1.0.4+Mal");
+  say(2, "CMD_logininfo+2+" + std::string(kVersion) + "+Mal");
   pump();
   EXPECT_EQ(connect(mal), 5);  // one of the two has logged in
   EXPECT_TRUE(refused(mal));
@@ -42,7 +42,7 @@ TEST_F(KeepOut, OneAddressMayKeepOnlyAFewConnectionsWaitingAndTheOperatorMayCapI
   host.setAddressLimits({0, 2, 10});
   const std::string home = "203.0.113.7";
   for (int slot : {connect(home), connect(home)})
-    say(slot, "CMD_logininfo+" + std::to_string(slot) + "+1.0.4+Amy");
+    say(slot, "CMD_logininfo+" + std::to_string(slot) + "+" + std::string(kVersion) + "+Amy");
   pump();
   EXPECT_TRUE(refused(home));
   EXPECT_TRUE(logged(home + " refused: 2 players come from that address"));
@@ -54,7 +54,7 @@ TEST_F(KeepOut, ARemovedPlayersAddressGetsNoSeatUntilLetBackInOrItsTimeIsUp) {
   join("Ann");
   const std::string bob = "198.51.100.20";
   connect(bob);
-  say(2, "CMD_logininfo+2+1.0.4+Bob");
+  say(2, "CMD_logininfo+2+" + std::string(kVersion) + "+Bob");
   say(1, "CMD_kickhim+1+2+");
   pump();
   EXPECT_TRUE(refused(bob));  // under any name: the address is kept out
@@ -67,7 +67,7 @@ TEST_F(KeepOut, ARemovedPlayersAddressGetsNoSeatUntilLetBackInOrItsTimeIsUp) {
   EXPECT_EQ(changes, 2);
   EXPECT_FALSE(bantimer.running());
   EXPECT_EQ(connect(bob), 2);
-  say(2, "CMD_logininfo+2+1.0.4+Rob");
+  say(2, "CMD_logininfo+2+" + std::string(kVersion) + "+Rob");
   say(1, "CMD_kickhim+1+2+");
   pump();
 
@@ -98,7 +98,7 @@ TEST_F(KeepOut, AddressesCountByMachineAndARemovedPlayerStaysOutOverEitherFamily
   join("Ann");
   for (int n = 1; n <= 4; ++n) {
     const int slot = connect("2001:db8:5:6::" + std::to_string(n));
-    say(slot, "CMD_logininfo+" + std::to_string(slot) + "+1.0.4+Amy");
+    say(slot, "CMD_logininfo+" + std::to_string(slot) + "+" + std::string(kVersion) + "+Amy");
     pump();
   }
   EXPECT_TRUE(refused("2001:db8:5:6:ffff::9"));
@@ -108,11 +108,11 @@ TEST_F(KeepOut, AddressesCountByMachineAndARemovedPlayerStaysOutOverEitherFamily
   int changes = 0;
   host.setBansChanged([&] { ++changes; });
   const int v4 = connect("198.51.100.7");
-  say(v4, "CMD_logininfo+" + std::to_string(v4) + "+1.0.4+Bob");
+  say(v4, "CMD_logininfo+" + std::to_string(v4) + "+" + std::string(kVersion) + "+Bob");
   pump();
   host.tempsockInfo(v4);
   const int v6 = connect("2001:db8:7:7::1");
-  say(v6, "CMD_logininfo+" + std::to_string(v6) + "+1.0.4+Bob");
+  say(v6, "CMD_logininfo+" + std::to_string(v6) + "+" + std::string(kVersion) + "+Bob");
   pump();
   say(1, "CMD_kickhim+1+" + std::to_string(v6) + "+");
   pump();
@@ -124,7 +124,7 @@ TEST_F(KeepOut, AddressesCountByMachineAndARemovedPlayerStaysOutOverEitherFamily
   const int fresh = connect("203.0.113.50");
   ASSERT_NE(fresh, TServer::kRefusedSlot);
   clearAll();
-  say(fresh, "CMD_logininfo+" + std::to_string(fresh) + "+1.0.4+Bob");
+  say(fresh, "CMD_logininfo+" + std::to_string(fresh) + "+" + std::string(kVersion) + "+Bob");
   pump();
   EXPECT_EQ(take(fresh), Messages{"CMD_full+"});
   EXPECT_TRUE(transport.closed[fresh]);
@@ -135,7 +135,7 @@ TEST_F(KeepOut, AddressesCountByMachineAndARemovedPlayerStaysOutOverEitherFamily
 
   // Lifting the bans lets the name back in too.
   for (const std::string a : {"198.51.100.7", "2001:db8:7:7::1", "203.0.113.50"}) EXPECT_TRUE(host.letBackIn(a));
-  say(fresh, "CMD_logininfo+" + std::to_string(fresh) + "+1.0.4+Bob");
+  say(fresh, "CMD_logininfo+" + std::to_string(fresh) + "+" + std::string(kVersion) + "+Bob");
   pump();
   EXPECT_EQ(host.seat(fresh).name, "Bob");
 }

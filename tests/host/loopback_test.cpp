@@ -216,7 +216,7 @@ TEST_F(Loopback, ADroppedPlayerGetsHisSeatBackOnlyFromHisOwnAddress) {
   auto fake = join("Ann");
   EXPECT_EQ(mate->seat(), 6);
   EXPECT_EQ(fake->seat(), 7);
-  mate->say("CMD_logininfo+6+1.0.4+Ann");
+  mate->say("CMD_logininfo+6+" + std::string(kVersion) + "+Ann");
   fake->say("CMD_kickhim+1+2+");
   spin(100);
   EXPECT_FALSE(bob->closed || ann->closed);
@@ -348,7 +348,7 @@ TEST_F(Loopback, APeerThatNeverReadsIsDroppedAndTheOthersPlayOn) {
   auto ann = join("Ann");
   Mute mute(host.port());
   ASSERT_TRUE(mute.connected);
-  mute.say("CMD_logininfo+2+1.0.4+Mute");
+  mute.say("CMD_logininfo+2+" + std::string(kVersion) + "+Mute");
   ASSERT_TRUE(waitUntil([&] { return host.server().seat(2).name == "Mute"; }));
   auto bob = join("Bob");
 
@@ -420,7 +420,7 @@ class LoopbackGame : public ::testing::Test {
   // Ann takes seat 1 and starts a blind game to 100.
   static void seatAnnAndStart(Peer& ann) {
     ASSERT_EQ(ann.seat(), 1);
-    ann.say("CMD_logininfo+1+1.0.4+Ann");
+    ann.say("CMD_logininfo+1+" + std::string(kVersion) + "+Ann");
     ann.say("CMD_startgame+Ann+100+60+f+1+0+");
   }
   HostService host;
@@ -508,7 +508,7 @@ TEST_F(LoopbackGame, AStrangerInTheComputersSeatDuringItsLookLearnsNoHiddenLette
   host.setTimeScale(20);
   Peer ann(host.port());
   ASSERT_EQ(ann.seat(), 1);
-  ann.say("CMD_logininfo+1+1.0.4+Ann");
+  ann.say("CMD_logininfo+1+" + std::string(kVersion) + "+Ann");
   ann.say("CMD_startgame+Ann+100+60+f+3+0+");  // every turn begins with a look
   ASSERT_TRUE(waitUntil([&] { return has(ann, "CMD_nextplayer+1+"); }));
   ann.say("CMD_hepass+1+");
@@ -516,7 +516,7 @@ TEST_F(LoopbackGame, AStrangerInTheComputersSeatDuringItsLookLearnsNoHiddenLette
   Peer mal(host.port());
   ASSERT_EQ(mal.seat(), 2);
   ASSERT_TRUE(waitUntil([&] { return has(ann, "CMD_nextplayer+2+"); }));
-  mal.say("CMD_logininfo+2+1.0.4+Mal");
+  mal.say("CMD_logininfo+2+" + std::string(kVersion) + "+Mal");
   ASSERT_TRUE(waitUntil([&] { return has(mal, "CMD_theboard+"); }));
   spin(50);
 

@@ -17,7 +17,7 @@ class Seats : public HostFixture {
  protected:
   Seats() : HostFixture(testRules({"cat"})) {}
   int login(int slot, const std::string& name, int seat = 0) {
-    say(slot, "CMD_logininfo+" + std::to_string(seat ? seat : slot) + "+1.0.4+" + name);
+    say(slot, "CMD_logininfo+" + std::to_string(seat ? seat : slot) + "+" + std::string(kVersion) + "+" + name);
     pump();
     return slot;
   }
@@ -135,7 +135,7 @@ TEST_F(Seats, AHeldSeatsPlayerGetsInWhenEverySlotIsTaken) {
   ASSERT_EQ(eve, TServer::kFirstWaitingSlot);
   EXPECT_EQ(take(eve), Messages{"CMD_sendlogininfo+3"});
   say(eve, "CMD_chat+3+hello");
-  say(eve, "CMD_logininfo+" + std::to_string(eve) + "+1.0.4+Eve");
+  say(eve, "CMD_logininfo+" + std::to_string(eve) + "+" + std::string(kVersion) + "+Eve");
   login(eve, "Eve", 3);
   EXPECT_EQ(take(eve), Messages{"CMD_full+"});
   EXPECT_TRUE(transport.closed[eve]);

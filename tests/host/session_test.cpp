@@ -43,7 +43,7 @@ TEST_F(Session, LoginAnnouncesToAllAndListsTheOthersToTheNewcomer) {
   join("Bob");
   const int third = connect();
   clearAll();
-  say(third, "CMD_logininfo+3+1.0.4+Cy Dee");
+  say(third, "CMD_logininfo+3+" + std::string(kVersion) + "+Cy Dee");
   pump();
   EXPECT_EQ(take(1), Messages{"CMD_newplayerinfo+3+Cy Dee"});
   EXPECT_EQ(take(2), Messages{"CMD_newplayerinfo+3+Cy Dee"});
@@ -60,7 +60,7 @@ TEST_F(Session, LoginAnnouncesToAllAndListsTheOthersToTheNewcomer) {
 
 TEST_F(Session, ANameCannotSmuggleAFieldSeparator) {
   const int slot = connect();
-  say(slot, "CMD_logininfo+1+1.0.4+A+B");
+  say(slot, "CMD_logininfo+1+" + std::string(kVersion) + "+A+B");
   pump();
   EXPECT_EQ(host.seat(1).name, "A-B");
   const Messages got = take(1);
@@ -69,7 +69,7 @@ TEST_F(Session, ANameCannotSmuggleAFieldSeparator) {
 
 TEST_F(Session, ANameCannotSmuggleAColourIntoChatLines) {
   const int slot = connect();
-  say(slot, "CMD_logininfo+1+1.0.4+Al|clRed");
+  say(slot, "CMD_logininfo+1+" + std::string(kVersion) + "+Al|clRed");
   pump();
   EXPECT_EQ(host.seat(1).name, "Al!clRed");
   clearAll();
@@ -115,7 +115,7 @@ TEST_F(Session, ASpoofedSeatIsDroppedAndLogged) {
   clearAll();
   say(3, "CMD_chat+1+I am the host|clBlack");
   say(3, "CMD_kickhim+1+2+");
-  say(3, "CMD_logininfo+1+1.0.4+Mallory");
+  say(3, "CMD_logininfo+1+" + std::string(kVersion) + "+Mallory");
   say(3, "CMD_justwatch+2+2");
   say(3, "CMD_startgame+Cy+100+60+t+1+0+");
   pump();
@@ -276,8 +276,8 @@ TEST_F(Session, ConnectionsThatNeverLogInAreClosedAtTheDeadlineAndFreeTheirSeats
 
   // Seat 3 logs in late but in time; seat 4 only claims another seat's login.
   for (int i = 0; i < 5; ++i) host.logintimerTimer();
-  say(3, "CMD_logininfo+3+1.0.4+Cy");
-  say(4, "CMD_logininfo+1+1.0.4+Mal");
+  say(3, "CMD_logininfo+3+" + std::string(kVersion) + "+Cy");
+  say(4, "CMD_logininfo+1+" + std::string(kVersion) + "+Mal");
   pump();
   for (int i = 0; i < 5; ++i) host.logintimerTimer();
   for (int slot = 1; slot <= 9; ++slot) EXPECT_TRUE(host.seat(slot).connected) << slot;  // 30 s: not yet
@@ -297,7 +297,7 @@ TEST_F(Session, ConnectionsThatNeverLogInAreClosedAtTheDeadlineAndFreeTheirSeats
   // The freed seats take players again, under a fresh deadline.
   EXPECT_EQ(connect(), 2);
   EXPECT_TRUE(logintimer.running());
-  say(2, "CMD_logininfo+2+1.0.4+Bob");
+  say(2, "CMD_logininfo+2+" + std::string(kVersion) + "+Bob");
   pump();
   for (int i = 0; i <= TServer::kLoginChecks; ++i) host.logintimerTimer();
   EXPECT_TRUE(host.seat(2).connected);
@@ -327,7 +327,7 @@ TEST_F(Session, APeerThatStopsReadingIsDroppedOnceTheMessageIsHandled) {
   // On turn and lagging: the turn passes on once the move is handled.
   transport.backlog.clear();
   EXPECT_EQ(connect(), 2);
-  say(2, "CMD_logininfo+2+1.0.4+Bob");
+  say(2, "CMD_logininfo+2+" + std::string(kVersion) + "+Bob");
   pump();
   start("Ann+100+60+f+1+0+");
   say(1, "CMD_hepass+1+");

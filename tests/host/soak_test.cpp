@@ -70,7 +70,7 @@ class Soak : public HostTransport {
     const int connections = spectator ? 7 : players;
     for (int s = 1; s <= connections; ++s) {
       ASSERT_EQ(host.Sock1Accept("192.0.2." + std::to_string(s)), s);
-      say(s, "CMD_logininfo+" + std::to_string(s) + "+1.0.4+P" + std::to_string(s));
+      say(s, "CMD_logininfo+" + std::to_string(s) + "+" + std::string(kVersion) + "+P" + std::to_string(s));
     }
     // A player who left before the start leaves a gap in the turn order.
     if (players >= 4 && pick() % 2) host.tempsockInfo(3);

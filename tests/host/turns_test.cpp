@@ -240,7 +240,7 @@ TEST_F(Turns, ALateJoinerIsCaughtUpAndLosesATurnThatIsHis) {
   // Bob takes the computer's seat during seat 1's turn.
   const int bob = connect();
   clearAll();
-  say(bob, "CMD_logininfo+2+1.0.4+Bob");
+  say(bob, "CMD_logininfo+2+" + std::string(kVersion) + "+Bob");
   pump();
   const Messages got = take(2);
   ASSERT_EQ(got.size(), 7u);
@@ -258,11 +258,11 @@ TEST_F(Turns, ALateJoinerIsCaughtUpAndLosesATurnThatIsHis) {
   clearAll();
   const int ann = connect();
   EXPECT_EQ(ann, 3);
-  say(ann, "CMD_logininfo+3+1.0.4+Ann");
+  say(ann, "CMD_logininfo+3+" + std::string(kVersion) + "+Ann");
   pump();
   EXPECT_EQ(take(1), Messages{"CMD_sendlogininfo+1"});
   clearAll();
-  say(1, "CMD_logininfo+1+1.0.4+Ann");
+  say(1, "CMD_logininfo+1+" + std::string(kVersion) + "+Ann");
   pump();
   const Messages back = take(1);
   EXPECT_EQ(back.front(), "CMD_newplayerinfo+1+Ann");

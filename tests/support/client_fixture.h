@@ -37,7 +37,9 @@ class FakeView final : public ClientView {
     eyes[seat] = session->watchMark(seat);
   }
   void spiesChanged() override {
-    if (session) spies = session->spies();
+    if (!session) return;
+    spies.clear();
+    for (const Roster::Spy& spy : session->spies()) spies.push_back(Roster::spyEntry(spy));
   }
   void justWatchChanged() override {
     if (session) justWatch = session->justWatchChecked();

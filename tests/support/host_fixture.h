@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "commands.h"
 #include "framing.h"
 #include "manual_timer.h"
 #include "server.h"
@@ -94,7 +95,7 @@ class HostFixture : public ::testing::Test {
   static std::string address(int n) { return "192.0.2." + std::to_string(n); }
   int join(const std::string& name) {
     const int slot = connect();
-    say(slot, "CMD_logininfo+" + std::to_string(slot) + "+1.0.4+" + name);
+    say(slot, "CMD_logininfo+" + std::to_string(slot) + "+" + std::string(kVersion) + "+" + name);
     pump();
     return slot;
   }

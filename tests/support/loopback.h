@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "commands.h"
 #include "framing.h"
 
 namespace tw::test {
@@ -62,7 +63,7 @@ class Peer {
         received.push_back(m);
         if (!name_.empty() && c.name == "CMD_sendlogininfo") {
           if (!rejoinKey.empty()) say("CMD_rejoinkey+" + std::string(c.body) + "+" + rejoinKey);
-          say("CMD_logininfo+" + std::string(c.body) + "+1.0.4+" + name_);
+          say("CMD_logininfo+" + std::string(c.body) + "+" + std::string(tw::kVersion) + "+" + name_);
         }
       }
     });

@@ -16,7 +16,7 @@
 #include <QTemporaryDir>
 
 #include "directory_lookup.h"
-#include "host_or_join.h"
+#include "connect.h"
 #include "loopback.h"
 #include "ui_app.h"
 

@@ -26,7 +26,7 @@
 #include "game_start.h"
 #include "help.h"
 #include "host_fixture.h"
-#include "host_or_join.h"
+#include "connect.h"
 #include "host_service.h"
 #include "loopback.h"
 #include "phrases.h"
@@ -297,7 +297,7 @@ TEST_F(GameWindow, EveryMenuItemOpensItsWindowAndTheTallyHearsTheGame) {
   const std::string tallyFile = settings + ".tld";
   Tdownload download(Tdownload::defaultPlaces(chat.client().settingsStore()), &chat);
   Thelp help(&chat);
-  Tphrases phrases(chat.client().settingsStore(), &chat);
+  Tphrases phrases(&chat);
   record.emplace(tallyFile, [](const std::string&) {});
   chat.client().game().setTally(&*record);
   Ttallylist tally(*record, &chat);

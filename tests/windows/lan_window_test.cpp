@@ -11,7 +11,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 
-#include "host_or_join.h"
+#include "connect.h"
 #include "host_service.h"
 #include "lan_announcer.h"
 #include "private_avahi.h"

@@ -21,7 +21,7 @@
 
 #include "chat_display.h"
 #include "game_start.h"
-#include "host_or_join.h"
+#include "connect.h"
 #include "loopback.h"
 #include "tchat.h"
 #include "ui_app.h"

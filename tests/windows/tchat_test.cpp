@@ -520,12 +520,43 @@ TEST_F(Window, SettingsAreReadAtLoginAndWrittenKeyByKey) {
   EXPECT_EQ(file.value("tilewhirl", "Playsounds"), "true");
 }
 
+// The phrases editor's Done puts the phrases on the buttons and into the
+// settings file, renamed over the old one with the rest of it kept; a file
+// that cannot be written says so in the editor.
+TEST_F(Window, EditedPhrasesReachTheButtonsAndTheFile) {
+  ASSERT_TRUE(IniFile::parse("[Tilewhirl]\nTextsize=12\nPhrase2=Old\n[Other]\nx=1\n").save(settings));
+  Tchat& ann = login(QStringLiteral("Ann"));
+  Tphrases phrases(&ann);
+  Tchat::Windows secondary;
+  secondary.phrases = &phrases;
+  ann.setWindows(secondary);
+  trigger(ann, "PhraseList1");
+  phrases.findChild<QLineEdit*>(QStringLiteral("phrase1"))->setText(QStringLiteral("Caf\u00E9"));
+  phrases.findChild<QLineEdit*>(QStringLiteral("phrase2"))->clear();
+  phrases.findChild<QPushButton*>(QStringLiteral("button_done"))->click();
+  EXPECT_EQ(child<QToolButton>(ann, "b_phrase1")->toolTip(), QStringLiteral("Caf\u00E9"));
+  const IniFile file = IniFile::load(settings);
+  EXPECT_EQ(file.value("Tilewhirl", "Phrase1"), "Caf\xE9");
+  EXPECT_EQ(file.value("Tilewhirl", "Phrase2"), "");
+  EXPECT_EQ(file.value("Tilewhirl", "Textsize"), "12");
+  EXPECT_EQ(file.value("Other", "x"), "1");
+  EXPECT_FALSE(std::filesystem::exists(settings + ".new"));
+  EXPECT_TRUE(phrases.findChildren<QMessageBox*>().isEmpty());
+
+  std::filesystem::remove(settings);
+  std::filesystem::create_directory(settings);  // no file can be renamed over a folder
+  trigger(ann, "PhraseList1");
+  phrases.findChild<QPushButton*>(QStringLiteral("button_done"))->click();
+  EXPECT_EQ(phrases.findChildren<QMessageBox*>().size(), 1);
+  std::filesystem::remove(settings);
+}
+
 // The options window holds what was typed into it for the whole run: saves
 // of other settings store it instead of overwriting it, and so does the close.
 TEST_F(Window, TheOptionsWindowKeepsWhatWasTypedThroughEverySave) {
   FakeHost fake;
   Tchat& ann = loginTo(fake);
-  Tphrases phrases(ann.client().settingsStore(), &ann);
+  Tphrases phrases(&ann);
   Tchat::Windows secondary;
   secondary.phrases = &phrases;
   ann.setWindows(secondary);
@@ -706,7 +737,7 @@ TEST_F(Window, TheSpyListRemovesSpectatorsForTheHostOnly) {
   for (int i = 0; i < 6; ++i) {
     peers.push_back(std::make_unique<Peer>(own.port(), "", QStringLiteral("127.0.0.%1").arg(10 + i)));
     const int seat = peers.back()->seat();
-    peers.back()->say("CMD_logininfo+" + std::to_string(seat) + "+1.0.4+P" + std::to_string(seat));
+    peers.back()->say("CMD_logininfo+" + std::to_string(seat) + "+" + std::string(kVersion) + "+P" + std::to_string(seat));
   }
   ASSERT_TRUE(chatHas(ann, QStringLiteral("P7 is spying.")));
   spies.front()->removeFromGame(0);

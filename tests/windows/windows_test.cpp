@@ -55,7 +55,8 @@ TEST(SpyList, RemoveFromGameReadsTheSeatForTheHostOnly) {
   Tspylist list;
   std::vector<int> kicked;
   QObject::connect(&list, &Tspylist::kickRequested, [&](int seat) { kicked.push_back(seat); });
-  list.setEntries({QStringLiteral("7: Eve"), QStringLiteral("x: broken"), QStringLiteral("9: Zed")});
+  // The seat is the host's, whatever the entry shows.
+  list.setEntries({{7, QStringLiteral("7: Eve")}, {8, QStringLiteral("x: Zed")}, {9, QStringLiteral("9: Bo")}});
   list.removeFromGame(0);
   EXPECT_TRUE(kicked.empty());  // not hosting
   list.setKickEnabled(true);
@@ -63,7 +64,7 @@ TEST(SpyList, RemoveFromGameReadsTheSeatForTheHostOnly) {
   list.removeFromGame(1);
   list.removeFromGame(-1);
   list.removeFromGame(3);
-  EXPECT_EQ(kicked, std::vector<int>{9});
+  EXPECT_EQ(kicked, (std::vector<int>{9, 8}));
   EXPECT_EQ(list.findChild<QListWidget*>(QStringLiteral("listbox_spys"))->count(), 3);
 }
 
@@ -81,15 +82,15 @@ TEST(SpyList, RemoveFromGameRemovesTheSpectatorTheMenuWasOpenedOn) {
     QApplication::sendEvent(box->viewport(), &menu);
   };
   list.show();
-  list.setEntries({QStringLiteral("7: Eve"), QStringLiteral("8: Zed")});
+  list.setEntries({{7, QStringLiteral("7: Eve")}, {8, QStringLiteral("8: Zed")}});
   rightClick(1);
   // Eve leaves and Amy comes while the menu is open: Zed is still the one.
-  list.setEntries({QStringLiteral("8: Zed"), QStringLiteral("9: Amy")});
+  list.setEntries({{8, QStringLiteral("8: Zed")}, {9, QStringLiteral("9: Amy")}});
   remove->trigger();
   EXPECT_EQ(kicked, std::vector<int>{8});
   rightClick(0);
   // Zed leaves and Bea takes his seat: nobody is removed.
-  list.setEntries({QStringLiteral("8: Bea"), QStringLiteral("9: Amy")});
+  list.setEntries({{8, QStringLiteral("8: Bea")}, {9, QStringLiteral("9: Amy")}});
   remove->trigger();
   EXPECT_EQ(kicked, std::vector<int>{8});
   list.findChild<QMenu*>(QStringLiteral("popup_kickhim"))->close();

@@ -1,5 +1,5 @@
 // The host-or-join window.
-#include "host_or_join.h"
+#include "connect.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -24,6 +24,7 @@
 #include "directory_protocol.h"
 #include "game_rules.h"
 #include "lan_browser.h"
+#include "start_options.h"
 #include "web_addresses.h"
 
 namespace tw {
@@ -60,15 +61,6 @@ QTableWidget* gameTable(QWidget* parent, const char* name) {
   return table;
 }
 
-// Text the wire and the command line carry whole: 8-bit, without the field
-// separator, the message end or a line break.
-bool fitsTheWire(const QString& text) {
-  for (QChar c : text)
-    if (c.unicode() > 0xFE || c == QLatin1Char('+') || c == QLatin1Char('|') || c.unicode() < 0x20)
-      return false;
-  return true;
-}
-
 }  // namespace
 
 Tconnect::Tconnect(SettingsStore store, QWidget* parent)
@@ -85,32 +77,28 @@ Tconnect::Tconnect(SettingsStore store, QWidget* parent)
   layout->addLayout(nameRow);
 
   lists_ = new QHBoxLayout;
-  auto* lanBox = new QGroupBox(QStringLiteral("On this network"), this);
-  lanBox->setObjectName(QStringLiteral("group_lan"));
-  lightText(lanBox);
-  auto* lanLayout = new QVBoxLayout(lanBox);
-  table_lan_ = gameTable(lanBox, "table_lan");
-  table_lan_->installEventFilter(this);
-  connect(table_lan_, &QTableWidget::cellDoubleClicked, this, [this] { joinListed(); });
-  lanLayout->addWidget(table_lan_);
-  label_lan_ = label(QString(), "label_lan");
-  label_lan_->setWordWrap(true);
-  lanLayout->addWidget(label_lan_);
-  lists_->addWidget(lanBox);
-
+  // Each list of games stands in a box of its own with a line under it; a double-click joins.
+  const auto gameList = [this](const QString& title, const char* box, const char* table, const char* line,
+                               void (Tconnect::*join)(), QLabel*& lineLabel) {
+    auto* group = new QGroupBox(title, this);
+    group->setObjectName(QLatin1String(box));
+    lightText(group);
+    auto* groupLayout = new QVBoxLayout(group);
+    QTableWidget* games = gameTable(group, table);
+    games->installEventFilter(this);
+    connect(games, &QTableWidget::cellDoubleClicked, this, join);
+    groupLayout->addWidget(games);
+    lineLabel = label(QString(), line);
+    lineLabel->setWordWrap(true);
+    groupLayout->addWidget(lineLabel);
+    lists_->addWidget(group);
+    return games;
+  };
+  table_lan_ =
+      gameList(QStringLiteral("On this network"), "group_lan", "table_lan", "label_lan", &Tconnect::joinListed, label_lan_);
   const DirectoryPlace directory = store_.loadDirectory(kDirectoryAddress);
-  auto* publicBox = new QGroupBox(QStringLiteral("Public games"), this);
-  publicBox->setObjectName(QStringLiteral("group_public"));
-  lightText(publicBox);
-  auto* publicLayout = new QVBoxLayout(publicBox);
-  table_public_ = gameTable(publicBox, "table_public");
-  table_public_->installEventFilter(this);
-  connect(table_public_, &QTableWidget::cellDoubleClicked, this, [this] { joinPublic(); });
-  publicLayout->addWidget(table_public_);
-  label_public_ = label(QString(), "label_public");
-  label_public_->setWordWrap(true);
-  publicLayout->addWidget(label_public_);
-  lists_->addWidget(publicBox);
+  table_public_ = gameList(QStringLiteral("Public games"), "group_public", "table_public", "label_public",
+                           &Tconnect::joinPublic, label_public_);
   layout->addLayout(lists_);
   if (const QString host = QString::fromStdString(directory.host()); !host.isEmpty()) {
     directory_ = new DirectoryLookup(host, directory.lookupPort, this);
@@ -371,27 +359,13 @@ void Tconnect::hostingToggled() {
 }
 
 QStringList Tconnect::arguments(QString* error) const {
-  auto fail = [&](const QString& why) {
-    if (error) *error = why;
-    return QStringList();
-  };
-  const QString name = edit_name_->text().trimmed();
-  const QString host = edit_host_->text().trimmed();
-  const bool hosting = radio_host_->isChecked();
-  if (name.isEmpty()) return fail(QStringLiteral("Please enter your name."));
-  if (!fitsTheWire(name))
-    return fail(QStringLiteral("A name cannot hold \"+\", \"|\" or unusual characters."));
-  if (!hosting && host.isEmpty()) return fail(QStringLiteral("Please enter the host's address."));
-  if (!hosting && (!fitsTheWire(host) || host.contains(QLatin1Char(' '))))
-    return fail(QStringLiteral("The host's address is not valid."));
-  // "--" keeps a name that starts with "-" from reading as an option.
-  return {QStringLiteral("--port"),
-          QString::number(edit_port_->value()),
-          QStringLiteral("--new-instance"),
-          QStringLiteral("--"),
-          name,
-          hosting ? QStringLiteral("127.0.0.1") : host,
-          hosting ? QStringLiteral("true") : QStringLiteral("false")};
+  const StartRequest request{edit_name_->text().trimmed().toStdString(), edit_host_->text().trimmed().toStdString(),
+                             radio_host_->isChecked(), edit_port_->value()};
+  std::string why;
+  QStringList line;
+  for (const std::string& arg : startCommandLine(request, &why)) line << QString::fromStdString(arg);
+  if (line.isEmpty() && error) *error = QString::fromStdString(why);
+  return line;
 }
 
 void Tconnect::start() {
