@@ -309,11 +309,7 @@ void Tconnect::showPublicGames(const std::vector<PublicGame>& games, const QStri
                                        : QStringLiteral("Double-click a game to join it."));
 }
 
-void Tconnect::joinPublic() {
-  const int row = table_public_->currentRow();
-  const QTableWidgetItem* item = row >= 0 ? table_public_->item(row, 0) : nullptr;
-  if (item) joinAt(item->data(kAddressRole).toString(), item->data(kPortRole).toInt());
-}
+void Tconnect::joinPublic() { joinPicked(*table_public_); }
 
 void Tconnect::joinByCode() {
   const auto code = dir::readCode(edit_code_->text().toStdString());
@@ -332,9 +328,11 @@ void Tconnect::joinAt(const QString& address, int port) {
   start();
 }
 
-void Tconnect::joinListed() {
-  const int row = table_lan_->currentRow();
-  const QTableWidgetItem* item = row >= 0 ? table_lan_->item(row, 0) : nullptr;
+void Tconnect::joinListed() { joinPicked(*table_lan_); }
+
+void Tconnect::joinPicked(const QTableWidget& table) {
+  const int row = table.currentRow();
+  const QTableWidgetItem* item = row >= 0 ? table.item(row, 0) : nullptr;
   if (!item) return;
   const QString service = item->data(kServiceRole).toString();
   radio_join_->setChecked(true);
