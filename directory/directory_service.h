@@ -23,6 +23,7 @@ class Server;
 
 namespace tw::dir {
 
+struct MadePage;
 std::int64_t wallClockMs();
 
 class DirectoryService final : public QObject, private RegistryOutput {
@@ -69,18 +70,11 @@ class LookupServer {
   int port() const { return port_; }
   void stop();
 
-  // One page as it is served: its bytes, gzipped too, and its validator.
-  struct Body {
-    std::string plain;
-    std::string gzipped;
-    std::string etag;  // empty: none
-  };
-
  private:
   struct Pages {
     std::int64_t madeMs = -1;
-    std::shared_ptr<const Body> json;
-    std::shared_ptr<const Body> html;
+    std::shared_ptr<const MadePage> json;
+    std::shared_ptr<const MadePage> html;
   };
   Pages pages(std::int64_t nowMs);
 

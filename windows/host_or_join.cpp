@@ -154,7 +154,7 @@ Tconnect::Tconnect(SettingsStore store, QWidget* parent)
   if (directory_) {
     edit_code_->setPlaceholderText(QStringLiteral("K7M-2QX"));
     connect(codeButton, &QPushButton::clicked, this, &Tconnect::joinByCode);
-    connect(edit_code_, &QLineEdit::returnPressed, this, &Tconnect::joinByCode);
+    edit_code_->installEventFilter(this);
   } else {
     edit_code_->setEnabled(false);
     codeButton->setEnabled(false);
@@ -223,6 +223,14 @@ void Tconnect::hideEvent(QHideEvent* event) {
 }
 
 bool Tconnect::eventFilter(QObject* watched, QEvent* event) {
+  // Return in the code field looks the code up, and does not press Start as well.
+  if (watched == edit_code_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      joinByCode();
+      return true;
+    }
+  }
   // Return on the list joins the game picked rather than pressing Start.
   auto* table = qobject_cast<QTableWidget*>(watched);
   if ((table == table_lan_ || table == table_public_) && event->type() == QEvent::KeyPress) {

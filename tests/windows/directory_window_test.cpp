@@ -142,16 +142,23 @@ TEST_P(DirectoryWindow, APublicGameIsJoinedFromTheListAndAPrivateOneByItsTypedCo
   doubleClick(*table, 0);
   const quint16 publicPort = quint16(portIn(dee.started));
   ASSERT_NE(publicPort, 0) << dee.started.join(' ').toStdString();
+  ASSERT_TRUE(waitUntil([&] { return open.log.contains("logged in as Dee"); }, 20000))
+      << open.log.constData() << dee.games.back()->log.constData();
   std::vector<std::unique_ptr<Peer>> others;
   others.push_back(Peer::join(publicPort, "Eve"));
-  EXPECT_TRUE(heard(*others.back(), "CMD_existingplayers+1+Dee")) << dee.games.back()->log.constData();
+  EXPECT_TRUE(heard(*others.back(), "CMD_existingplayers+1+Dee"));
 
-  // Full: the list shows it, and the first pick only offers to watch.
-  while (others.size() < 5) others.push_back(Peer::join(publicPort, "P" + std::to_string(others.size())));
+  // Full: the list shows it, and the first pick only offers to watch. (From
+  // addresses of their own: a host takes only so many players from one.)
+  while (others.size() < 5) {
+    const QString from = QStringLiteral("127.0.0.%1").arg(others.size() + 1);
+    others.push_back(Peer::join(publicPort, "P" + std::to_string(others.size()), from));
+  }
   PlayWithOthers fay(store, QStringLiteral("Fay"));
   fay.launch = false;
   auto* fayTable = fay.window.findChild<QTableWidget*>(QStringLiteral("table_public"));
-  ASSERT_TRUE(waitUntil([&] { return fayTable->rowCount() == 1 && fayTable->item(0, 2)->text() == "6/6"; }, 20000));
+  ASSERT_TRUE(waitUntil([&] { return fayTable->rowCount() == 1 && fayTable->item(0, 2)->text() == "6/6"; }, 20000))
+      << (fayTable->rowCount() ? fayTable->item(0, 2)->text().toStdString() : "no row") << open.log.constData();
   doubleClick(*fayTable, 0);
   EXPECT_TRUE(fay.started.isEmpty());
   EXPECT_TRUE(fay.error().text().startsWith("All seats of Ann's table are taken.")) << fay.error().text().toStdString();
@@ -172,8 +179,10 @@ TEST_P(DirectoryWindow, APublicGameIsJoinedFromTheListAndAPrivateOneByItsTypedCo
   ASSERT_TRUE(waitUntil([&] { return !cat.started.isEmpty(); })) << cat.error().text().toStdString();
   const quint16 invitedPort = quint16(portIn(cat.started));
   EXPECT_NE(invitedPort, publicPort);
+  ASSERT_TRUE(waitUntil([&] { return invited.log.contains("logged in as Cat"); }, 20000))
+      << invited.log.constData() << cat.games.back()->log.constData();
   auto gus = Peer::join(invitedPort, "Gus");
-  EXPECT_TRUE(heard(*gus, "CMD_existingplayers+1+Cat")) << cat.games.back()->log.constData();
+  EXPECT_TRUE(heard(*gus, "CMD_existingplayers+1+Cat"));
 
   // The directory goes away: a line says so, and the list it gave stays.
   directory.process.kill();
