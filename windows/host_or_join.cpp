@@ -197,7 +197,7 @@ Tconnect::Tconnect(SettingsStore store, QWidget* parent)
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(radio_host_, &QRadioButton::toggled, this, &Tconnect::hostingToggled);
   load();
-  resize(860, 0);  // room for both lists side by side
+  resize(1080, 0);  // room for both lists side by side, titles readable
 }
 
 Tconnect::~Tconnect() = default;

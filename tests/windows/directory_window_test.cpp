@@ -220,6 +220,7 @@ TEST(DirectoryLookupClient, AsksForGzipShowsItsTagBackAndReadsStrangersWithSuspi
 
   // The list once, then "unchanged": the games stay.
   httplib::Server server;
+  server.set_keep_alive_timeout(1);
   std::vector<httplib::Headers> asked;
   std::mutex mutex;
   server.Get("/games.json", [&](const httplib::Request& req, httplib::Response& res) {
