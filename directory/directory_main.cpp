@@ -92,11 +92,14 @@ int main(int argc, char* argv[]) {
   limits.maxConnections = connections;
   limits.httpConnectionsPerAddress = int(httpConnections);
 
-  std::unique_ptr<tw::dir::Storage> storage;
+  // With Redis, registrations, invite look-ups and the list each have a
+  // connection of their own: none waits behind another's round trips.
+  std::unique_ptr<tw::dir::Storage> storage, lookupStorage, listStorage;
   if (parser.isSet(redisOption)) {
     std::string error;
-    storage = tw::dir::openRedisStorage(parser.value(redisOption).toStdString(), error);
-    if (!storage) {
+    for (auto* s : {&storage, &lookupStorage, &listStorage}) {
+      *s = tw::dir::openRedisStorage(parser.value(redisOption).toStdString(), error);
+      if (*s) continue;
       std::fprintf(stderr, "tilewhirl-directory: cannot use Redis at %s: %s\n",
                    qPrintable(parser.value(redisOption)), error.c_str());
       return 1;
@@ -107,7 +110,8 @@ int main(int argc, char* argv[]) {
 
   tw::dir::DirectoryService directory(*storage, limits);
   if (!directory.listen(quint16(port))) return 1;
-  tw::dir::LookupServer http(*storage, limits, directory.port());
+  tw::dir::LookupServer http(lookupStorage ? *lookupStorage : *storage, limits, directory.port(), 1000,
+                             listStorage.get());
   std::string error;
   if (!http.start(parser.value(httpAddressOption).toStdString(), int(httpPort), error)) {
     std::fprintf(stderr, "tilewhirl-directory: %s\n", error.c_str());

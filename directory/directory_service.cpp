@@ -142,8 +142,10 @@ void DirectoryService::probe(int connection, const std::string& address, int por
 }
 
 
-LookupServer::LookupServer(Storage& storage, Limits limits, int registrationPort, int listRefreshMs)
+LookupServer::LookupServer(Storage& storage, Limits limits, int registrationPort, int listRefreshMs,
+                           Storage* listStorage)
     : lookups_(storage, limits),
+      listing_(listStorage ? *listStorage : storage, limits),
       storage_(storage),
       registrationPort_(registrationPort),
       listRefreshMs_(listRefreshMs),
@@ -220,7 +222,7 @@ LookupServer::Pages LookupServer::pages(std::int64_t nowMs) {
     if (pages_.json) return pages_;
   }
   if (!rebuild.owns_lock()) rebuild.lock();
-  const auto games = lookups_.publicGames(nowMs);
+  const auto games = listing_.publicGames(nowMs);
   auto json = std::make_shared<const MadePage>(makePage(gamesJson(games, nowMs), listTag(games)));
   auto html = std::make_shared<const MadePage>(makePage(homePage(games, nowMs, registrationPort_), {}));
   std::lock_guard lock(pagesMutex_);

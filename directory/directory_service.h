@@ -62,7 +62,10 @@ class DirectoryService final : public QObject, private RegistryOutput {
 // changed. Connections from one address at a time are capped.
 class LookupServer {
  public:
-  LookupServer(Storage& storage, Limits limits, int registrationPort, int listRefreshMs = 1000);
+  // The list is read from `listStorage` when given: with Redis, a connection
+  // of its own, so that invite look-ups do not wait behind the whole list.
+  LookupServer(Storage& storage, Limits limits, int registrationPort, int listRefreshMs = 1000,
+               Storage* listStorage = nullptr);
   ~LookupServer();
 
   // Binds `host`:`port` (0: a free port) and serves on its own threads.
@@ -79,6 +82,7 @@ class LookupServer {
   Pages pages(std::int64_t nowMs);
 
   Lookups lookups_;
+  Lookups listing_;
   Storage& storage_;
   int registrationPort_;
   int listRefreshMs_;
