@@ -138,8 +138,9 @@ class CappedServer final : public httplib::Server {
   // no more than this. What already arrived is read first, so that the close
   // does not reset the connection before the answer is read.
   void refuse(socket_t socket, const std::string& address) {
+    // At most a request's worth: a peer that keeps sending does not keep us here.
     char ignored[4096];
-    while (::recv(socket, ignored, sizeof ignored, MSG_DONTWAIT) > 0) {
+    for (int i = 0; i < 4 && ::recv(socket, ignored, sizeof ignored, MSG_DONTWAIT) > 0; ++i) {
     }
     const std::string body = errorJson("too many connections from your address at once; close some and try again");
     const std::string answer = "HTTP/1.1 429 Too Many Requests\r\nContent-Type: application/json\r\nContent-Length: " +
