@@ -22,9 +22,14 @@ int main(int argc, char* argv[]) {
       "public and that the directory can reach are listed for everyone.\n\n"
       "Look-ups over HTTP: GET /games.json (the public games), GET /invite/CODE (where\n"
       "the game with that invite code is), GET / (a page listing the public games).\n\n"
+      "The list is made again at most once a second and sent gzipped to clients that\n"
+      "ask for gzip; with its ETag shown back (If-None-Match) an unchanged list costs\n"
+      "a 304 answer.\n\n"
       "A game whose host says nothing for 30 seconds leaves the directory. On every\n"
       "registration the directory connects back to the game port once to check that\n"
-      "it reaches that host; the check takes no seat."));
+      "it reaches that host; the check takes no seat. With --redis, a Redis that does\n"
+      "not answer within a second is logged and tried again after a growing pause;\n"
+      "meanwhile registrations and look-ups fail rather than wait."));
   parser.addHelpOption();
   parser.addVersionOption();
   const tw::dir::Limits defaults;
@@ -56,8 +61,14 @@ int main(int argc, char* argv[]) {
       QStringLiteral("max-games"),
       QStringLiteral("Host connections in all (default %1).").arg(defaults.maxConnections),
       QStringLiteral("N"), QString::number(defaults.maxConnections));
+  QCommandLineOption httpConnectionsOption(
+      QStringLiteral("max-http-connections-per-address"),
+      QStringLiteral("HTTP look-up connections open at once from one address (default %1); more are\n"
+                     "answered 429 and closed.")
+          .arg(defaults.httpConnectionsPerAddress),
+      QStringLiteral("N"), QString::number(defaults.httpConnectionsPerAddress));
   for (const auto* o : {&portOption, &httpPortOption, &httpAddressOption, &redisOption, &gamesOption, &lookupsOption,
-                        &connectionsOption})
+                        &connectionsOption, &httpConnectionsOption})
     parser.addOption(*o);
   parser.process(app);
 
@@ -69,21 +80,26 @@ int main(int argc, char* argv[]) {
                  qPrintable(option.names().constFirst()), low, high);
     return false;
   };
-  uint port = 0, httpPort = 0, games = 0, lookups = 0, connections = 0;
+  uint port = 0, httpPort = 0, games = 0, lookups = 0, connections = 0, httpConnections = 0;
   if (!number(portOption, 0, 65535, port) || !number(httpPortOption, 0, 65535, httpPort) ||
       !number(gamesOption, 1, 100000, games) || !number(lookupsOption, 1, 100000, lookups) ||
-      !number(connectionsOption, 1, 1000000, connections))
+      !number(connectionsOption, 1, 1000000, connections) ||
+      !number(httpConnectionsOption, 1, 1000, httpConnections))
     return 2;
   tw::dir::Limits limits;
   limits.gamesPerAddress = int(games);
   limits.lookupsPerMinute = int(lookups);
   limits.maxConnections = connections;
+  limits.httpConnectionsPerAddress = int(httpConnections);
 
-  std::unique_ptr<tw::dir::Storage> storage;
+  // With Redis, registrations, invite look-ups and the list each have a
+  // connection of their own: none waits behind another's round trips.
+  std::unique_ptr<tw::dir::Storage> storage, lookupStorage, listStorage;
   if (parser.isSet(redisOption)) {
     std::string error;
-    storage = tw::dir::openRedisStorage(parser.value(redisOption).toStdString(), error);
-    if (!storage) {
+    for (auto* s : {&storage, &lookupStorage, &listStorage}) {
+      *s = tw::dir::openRedisStorage(parser.value(redisOption).toStdString(), error);
+      if (*s) continue;
       std::fprintf(stderr, "tilewhirl-directory: cannot use Redis at %s: %s\n",
                    qPrintable(parser.value(redisOption)), error.c_str());
       return 1;
@@ -94,7 +110,8 @@ int main(int argc, char* argv[]) {
 
   tw::dir::DirectoryService directory(*storage, limits);
   if (!directory.listen(quint16(port))) return 1;
-  tw::dir::LookupServer http(*storage, limits, directory.port());
+  tw::dir::LookupServer http(lookupStorage ? *lookupStorage : *storage, limits, directory.port(), 1000,
+                             listStorage.get());
   std::string error;
   if (!http.start(parser.value(httpAddressOption).toStdString(), int(httpPort), error)) {
     std::fprintf(stderr, "tilewhirl-directory: %s\n", error.c_str());

@@ -6,11 +6,13 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <algorithm>
 #include <chrono>
 #include <utility>
 #include <random>
 
 #include "log.h"
+#include "lookup_http.h"
 #include "lookup_pages.h"
 #include "probe_check.h"
 
@@ -139,12 +141,15 @@ void DirectoryService::probe(int connection, const std::string& address, int por
   socket->connectToHost(QString::fromStdString(address), quint16(port));
 }
 
-LookupServer::LookupServer(Storage& storage, Limits limits, int registrationPort, int listRefreshMs)
+
+LookupServer::LookupServer(Storage& storage, Limits limits, int registrationPort, int listRefreshMs,
+                           Storage* listStorage)
     : lookups_(storage, limits),
+      listing_(listStorage ? *listStorage : storage, limits),
       storage_(storage),
       registrationPort_(registrationPort),
       listRefreshMs_(listRefreshMs),
-      http_(std::make_unique<httplib::Server>()) {
+      http_(cappedServer(limits.httpConnectionsPerAddress)) {
   // Slow or idle clients are cut off, and requests carry no body.
   http_->set_read_timeout(5, 0);
   http_->set_write_timeout(5, 0);
@@ -153,15 +158,15 @@ LookupServer::LookupServer(Storage& storage, Limits limits, int registrationPort
   http_->set_payload_max_length(1024);
   // Small answers go out at once, not after the peer's delayed acknowledgement.
   http_->set_tcp_nodelay(true);
-  http_->new_task_queue = [] { return new httplib::ThreadPool(8); };
+  // Room for many addresses' connections beside one address's full share.
+  const int workers = std::clamp(4 * limits.httpConnectionsPerAddress, 16, 64);
+  http_->new_task_queue = [workers] { return new httplib::ThreadPool(std::size_t(workers)); };
 
-  http_->Get("/games.json", [this](const httplib::Request&, httplib::Response& res) {
-    const auto json = pages(wallClockMs()).json;
-    res.set_content(json->data(), json->size(), "application/json");
+  http_->Get("/games.json", [this](const httplib::Request& req, httplib::Response& res) {
+    servePage(req, res, pages(wallClockMs()).json, "application/json");
   });
-  http_->Get("/", [this](const httplib::Request&, httplib::Response& res) {
-    const auto html = pages(wallClockMs()).html;
-    res.set_content(html->data(), html->size(), "text/html; charset=utf-8");
+  http_->Get("/", [this](const httplib::Request& req, httplib::Response& res) {
+    servePage(req, res, pages(wallClockMs()).html, "text/html; charset=utf-8");
   });
   http_->Get(R"(/invite/([^/]{1,32}))", [this](const httplib::Request& req, httplib::Response& res) {
     const auto answer = lookups_.invite(req.remote_addr, req.matches[1].str(), wallClockMs());
@@ -205,13 +210,25 @@ void LookupServer::stop() {
 }
 
 LookupServer::Pages LookupServer::pages(std::int64_t nowMs) {
-  std::lock_guard lock(pagesMutex_);
-  if (pages_.madeMs < 0 || nowMs - pages_.madeMs >= listRefreshMs_ || nowMs < pages_.madeMs) {
-    const auto games = lookups_.publicGames(nowMs);
-    pages_.json = std::make_shared<const std::string>(gamesJson(games, nowMs));
-    pages_.html = std::make_shared<const std::string>(homePage(games, nowMs, registrationPort_));
-    pages_.madeMs = nowMs;
+  {
+    std::lock_guard lock(pagesMutex_);
+    const bool fresh = pages_.madeMs >= 0 && nowMs - pages_.madeMs < listRefreshMs_ && nowMs >= pages_.madeMs;
+    if (fresh) return pages_;
   }
+  // One request makes them again; meanwhile the others take the last ones.
+  std::unique_lock rebuild(rebuildMutex_, std::try_to_lock);
+  if (!rebuild.owns_lock()) {
+    std::lock_guard lock(pagesMutex_);
+    if (pages_.json) return pages_;
+  }
+  if (!rebuild.owns_lock()) rebuild.lock();
+  const auto games = listing_.publicGames(nowMs);
+  auto json = std::make_shared<const MadePage>(makePage(gamesJson(games, nowMs), listTag(games)));
+  auto html = std::make_shared<const MadePage>(makePage(homePage(games, nowMs, registrationPort_), {}));
+  std::lock_guard lock(pagesMutex_);
+  pages_.json = std::move(json);
+  pages_.html = std::move(html);
+  pages_.madeMs = nowMs;
   return pages_;
 }
 

@@ -23,6 +23,7 @@ class Server;
 
 namespace tw::dir {
 
+struct MadePage;
 std::int64_t wallClockMs();
 
 class DirectoryService final : public QObject, private RegistryOutput {
@@ -54,15 +55,20 @@ class DirectoryService final : public QObject, private RegistryOutput {
   QTimer tick_;
 };
 
-// GET /games.json, GET /invite/CODE, GET /: the public list (made again at most
-// once a second, so that a flood of list requests costs one listing a second)
-// and the invite look-ups.
+// GET /games.json, GET /invite/CODE, GET /: the public list and the invite
+// look-ups. The list's bodies are made again at most every listRefreshMs, by
+// one request while the others are served the last ones, and gzipped then,
+// once; a client that shows the list's ETag back gets 304 while nothing in it
+// changed. Connections from one address at a time are capped.
 class LookupServer {
  public:
-  LookupServer(Storage& storage, Limits limits, int registrationPort, int listRefreshMs = 1000);
+  // The list is read from `listStorage` when given: with Redis, a connection
+  // of its own, so that invite look-ups do not wait behind the whole list.
+  LookupServer(Storage& storage, Limits limits, int registrationPort, int listRefreshMs = 1000,
+               Storage* listStorage = nullptr);
   ~LookupServer();
 
-  // Binds `host`:`port` (0: a free port) and serves on its own thread.
+  // Binds `host`:`port` (0: a free port) and serves on its own threads.
   bool start(const std::string& host, int port, std::string& error);
   int port() const { return port_; }
   void stop();
@@ -70,19 +76,21 @@ class LookupServer {
  private:
   struct Pages {
     std::int64_t madeMs = -1;
-    std::shared_ptr<const std::string> json;
-    std::shared_ptr<const std::string> html;
+    std::shared_ptr<const MadePage> json;
+    std::shared_ptr<const MadePage> html;
   };
   Pages pages(std::int64_t nowMs);
 
   Lookups lookups_;
+  Lookups listing_;
   Storage& storage_;
   int registrationPort_;
   int listRefreshMs_;
   std::unique_ptr<httplib::Server> http_;
   std::thread thread_;
   int port_ = 0;
-  std::mutex pagesMutex_;
+  std::mutex pagesMutex_;    // guards pages_, held only to copy it
+  std::mutex rebuildMutex_;  // one request makes the pages again, the others serve the last ones
   Pages pages_;
 };
 

@@ -25,7 +25,7 @@ bool MemoryStorage::claimCode(const std::string& code, const std::string& secret
 void MemoryStorage::putGame(const Listing& game, std::int64_t nowMs) {
   std::lock_guard lock(mutex_);
   prune(nowMs);
-  games_[game.code] = Kept{game, nowMs + kSilenceMs};
+  games_[game.code] = Kept{std::make_shared<const Listing>(game), nowMs + kSilenceMs};
   auto claim = claims_.find(game.code);
   if (claim != claims_.end()) claim->second.untilMs = nowMs + kCodeKeepMs;
 }
@@ -39,17 +39,20 @@ std::optional<Listing> MemoryStorage::game(const std::string& code, std::int64_t
   std::lock_guard lock(mutex_);
   auto it = games_.find(code);
   if (it == games_.end() || it->second.untilMs <= nowMs) return std::nullopt;
-  return it->second.game;
+  return *it->second.game;
 }
 
 std::vector<Listing> MemoryStorage::games(std::int64_t nowMs) {
-  std::vector<Listing> out;
+  std::vector<std::shared_ptr<const Listing>> live;
   {
     std::lock_guard lock(mutex_);
-    out.reserve(games_.size());
+    live.reserve(games_.size());
     for (const auto& [code, kept] : games_)
-      if (kept.untilMs > nowMs) out.push_back(kept.game);
+      if (kept.untilMs > nowMs) live.push_back(kept.game);
   }
+  std::vector<Listing> out;
+  out.reserve(live.size());
+  for (const auto& game : live) out.push_back(*game);
   std::sort(out.begin(), out.end(),
             [](const Listing& a, const Listing& b) { return std::tie(a.sinceMs, a.code) < std::tie(b.sinceMs, b.code); });
   return out;

@@ -1,11 +1,17 @@
 // The directory's games and codes in Redis, shared by every directory process
 // that names the same server. One connection, used under a lock by both of
-// this process's threads; a broken connection is opened again on the next call.
+// this process's threads. Every call waits at most kTimeoutMs; a connection
+// that breaks or times out is opened again on a later call, not before a
+// growing pause, so that a dead or hung Redis costs the event loop one wait
+// now and then rather than one on every call.
 #include <hiredis/hiredis.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <charconv>
 
+#include "log.h"
 #include "storage.h"
 
 namespace tw::dir {
@@ -28,8 +34,19 @@ std::int64_t toNumber(const std::string& text) {
   return value;
 }
 
+std::int64_t steadyMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 class RedisStorage final : public Storage {
  public:
+  // The longest a connect or a command may take.
+  static constexpr int kTimeoutMs = 1000;
+  // Pauses before opening a lost connection again: the first, doubling up to the last.
+  static constexpr std::int64_t kFirstRetryMs = 500;
+  static constexpr std::int64_t kLastRetryMs = 15000;
+
   RedisStorage(std::string host, int port) : host_(std::move(host)), port_(port) {}
   ~RedisStorage() override {
     if (context_) redisFree(context_);
@@ -37,7 +54,7 @@ class RedisStorage final : public Storage {
 
   bool connect(std::string& error) {
     if (context_) redisFree(context_);
-    const timeval timeout{2, 0};
+    const timeval timeout{kTimeoutMs / 1000, kTimeoutMs % 1000 * 1000};
     context_ = redisConnectWithTimeout(host_.c_str(), port_, timeout);
     if (!context_ || context_->err) {
       error = context_ ? context_->errstr : "out of memory";
@@ -49,6 +66,8 @@ class RedisStorage final : public Storage {
     Reply pong(static_cast<redisReply*>(redisCommand(context_, "PING")));
     if (!pong || pong->type == REDIS_REPLY_ERROR) {
       error = pong ? std::string(pong->str, pong->len) : std::string(context_->errstr);
+      redisFree(context_);
+      context_ = nullptr;
       return false;
     }
     return true;
@@ -56,6 +75,7 @@ class RedisStorage final : public Storage {
 
   bool claimCode(const std::string& code, const std::string& secret, std::int64_t) override {
     std::lock_guard lock(mutex_);
+    if (!ready()) return false;
     const std::string key = kCodePrefix + code;
     Reply set = command("SET %b %b NX PX %lld", key.data(), key.size(), secret.data(), secret.size(),
                         static_cast<long long>(kCodeKeepMs));
@@ -102,6 +122,7 @@ class RedisStorage final : public Storage {
 
   void removeGame(const std::string& code) override {
     std::lock_guard lock(mutex_);
+    if (!ready()) return;
     const std::string key = kGamePrefix + code;
     command("DEL %b", key.data(), key.size());
     command("ZREM %b %b", kIndex.data(), kIndex.size(), code.data(), code.size());
@@ -109,6 +130,7 @@ class RedisStorage final : public Storage {
 
   std::optional<Listing> game(const std::string& code, std::int64_t) override {
     std::lock_guard lock(mutex_);
+    if (!ready()) return std::nullopt;
     const std::string key = kGamePrefix + code;
     Reply r = command("HGETALL %b", key.data(), key.size());
     return read(code, r.get());
@@ -117,6 +139,7 @@ class RedisStorage final : public Storage {
   std::vector<Listing> games(std::int64_t nowMs) override {
     std::lock_guard lock(mutex_);
     std::vector<Listing> out;
+    if (!ready()) return out;
     const long long oldest = static_cast<long long>(nowMs - kSilenceMs);
     command("ZREMRANGEBYSCORE %b -inf (%lld", kIndex.data(), kIndex.size(), oldest);
     Reply codes = command("ZRANGEBYSCORE %b %lld +inf", kIndex.data(), kIndex.size(), oldest);
@@ -144,19 +167,43 @@ class RedisStorage final : public Storage {
   }
 
  private:
+  // A connection to use, opened again if the pause after the last loss is over.
   bool ready() {
     if (context_ && !context_->err) return true;
+    if (context_) drop();
+    const std::int64_t now = steadyMs();
+    if (now < retryAtMs_) return false;
     std::string error;
-    return connect(error);
+    if (connect(error)) {
+      logLine("Redis at " + where() + " answers again");
+      retryMs_ = kFirstRetryMs;
+      return true;
+    }
+    retryAtMs_ = now + retryMs_;
+    logLine("Redis at " + where() + " cannot be reached (" + error + "); trying again in " +
+            std::to_string(retryMs_) + " ms");
+    retryMs_ = std::min(retryMs_ * 2, kLastRetryMs);
+    return false;
   }
+  // The connection failed in the middle of a call (broken, or no answer in time).
   void drop() {
-    if (context_) redisFree(context_);
+    if (!context_) return;
+    // hiredis reports a read that timed out as EAGAIN.
+    const bool timedOut = context_->err == REDIS_ERR_IO && (errno == EAGAIN || errno == EWOULDBLOCK);
+    logLine("Redis at " + where() + " lost: " +
+            (timedOut        ? "no answer within " + std::to_string(kTimeoutMs) + " ms"
+             : context_->err ? std::string(context_->errstr)
+                             : std::string("no reply")) +
+            "; the directory answers without it until it is back");
+    redisFree(context_);
     context_ = nullptr;
+    retryAtMs_ = steadyMs() + retryMs_;
   }
+  std::string where() const { return host_ + ":" + std::to_string(port_); }
 
   template <typename... Args>
   Reply command(const char* format, Args... args) {
-    if (!ready()) return nullptr;
+    if (!context_) return nullptr;
     Reply r(static_cast<redisReply*>(redisCommand(context_, format, args...)));
     if (!r) drop();
     return r;
@@ -196,6 +243,8 @@ class RedisStorage final : public Storage {
   int port_;
   std::mutex mutex_;
   redisContext* context_ = nullptr;
+  std::int64_t retryAtMs_ = 0;
+  std::int64_t retryMs_ = kFirstRetryMs;
 };
 
 }  // namespace

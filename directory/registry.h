@@ -23,6 +23,7 @@ struct Limits {
   int silenceMs = kSilenceMs;
   std::size_t maxConnections = 20000;  // host connections in all
   std::size_t maxLookupAddresses = 100000;
+  int httpConnectionsPerAddress = 8;  // look-up connections open at once per address
 };
 
 // What the registry asks of the sockets.

@@ -60,8 +60,10 @@ class MemoryStorage final : public Storage {
     std::string secret;
     std::int64_t untilMs = 0;
   };
+  // Shared, so that the list copies pointers under the lock and the games
+  // after it: an invite look-up does not wait behind a copy of every game.
   struct Kept {
-    Listing game;
+    std::shared_ptr<const Listing> game;
     std::int64_t untilMs = 0;
   };
   void prune(std::int64_t nowMs);

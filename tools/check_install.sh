@@ -86,6 +86,15 @@ if command -v man >/dev/null; then
     warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
   done
+  # The directory's manual page names the options its --help names, no more, no fewer.
+  directory=$(find "$prefix" -name tilewhirl-directory -type f -perm -u+x | head -1)
+  if [ -n "$directory" ]; then
+    helped=$("$directory" --help | grep -oE '^ +(-[a-zA-Z], )?--[a-z-]+' | grep -oE -- '--[a-z-]+' | sort -u)
+    documented=$(zcat "$prefix"/share/man/man1/tilewhirl-directory.1.gz | sed -n '/^\.SH OPTIONS/,/^\.SH /p' |
+                 grep -E '^\.BI? ' | sed 's/\\-/-/g' | grep -oE -- '--[a-z-]+' | sort -u)
+    [ "$helped" = "$documented" ] ||
+      fail "tilewhirl-directory --help and its manual page differ: $(diff <(echo "$helped") <(echo "$documented") | tr '\n' ' ')"
+  fi
 fi
 
 echo "-- systemd unit"

@@ -142,7 +142,7 @@ Tconnect::Tconnect(SettingsStore store, QWidget* parent)
   if (directory_) {
     edit_code_->setPlaceholderText(QStringLiteral("K7M-2QX"));
     connect(codeButton, &QPushButton::clicked, this, &Tconnect::joinByCode);
-    connect(edit_code_, &QLineEdit::returnPressed, this, &Tconnect::joinByCode);
+    edit_code_->installEventFilter(this);
   } else {
     edit_code_->setEnabled(false);
     codeButton->setEnabled(false);
@@ -185,7 +185,7 @@ Tconnect::Tconnect(SettingsStore store, QWidget* parent)
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(radio_host_, &QRadioButton::toggled, this, &Tconnect::hostingToggled);
   load();
-  resize(860, 0);  // room for both lists side by side
+  resize(1080, 0);  // room for both lists side by side, titles readable
 }
 
 Tconnect::~Tconnect() = default;
@@ -211,6 +211,14 @@ void Tconnect::hideEvent(QHideEvent* event) {
 }
 
 bool Tconnect::eventFilter(QObject* watched, QEvent* event) {
+  // Return in the code field looks the code up, and does not press Start as well.
+  if (watched == edit_code_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      joinByCode();
+      return true;
+    }
+  }
   // Return on the list joins the game picked rather than pressing Start.
   auto* table = qobject_cast<QTableWidget*>(watched);
   if ((table == table_lan_ || table == table_public_) && event->type() == QEvent::KeyPress) {
@@ -297,11 +305,7 @@ void Tconnect::showPublicGames(const std::vector<PublicGame>& games, const QStri
                                        : QStringLiteral("Double-click a game to join it."));
 }
 
-void Tconnect::joinPublic() {
-  const int row = table_public_->currentRow();
-  const QTableWidgetItem* item = row >= 0 ? table_public_->item(row, 0) : nullptr;
-  if (item) joinAt(item->data(kAddressRole).toString(), item->data(kPortRole).toInt());
-}
+void Tconnect::joinPublic() { joinPicked(*table_public_); }
 
 void Tconnect::joinByCode() {
   const auto code = dir::readCode(edit_code_->text().toStdString());
@@ -320,9 +324,11 @@ void Tconnect::joinAt(const QString& address, int port) {
   start();
 }
 
-void Tconnect::joinListed() {
-  const int row = table_lan_->currentRow();
-  const QTableWidgetItem* item = row >= 0 ? table_lan_->item(row, 0) : nullptr;
+void Tconnect::joinListed() { joinPicked(*table_lan_); }
+
+void Tconnect::joinPicked(const QTableWidget& table) {
+  const int row = table.currentRow();
+  const QTableWidgetItem* item = row >= 0 ? table.item(row, 0) : nullptr;
   if (!item) return;
   const QString service = item->data(kServiceRole).toString();
   radio_join_->setChecked(true);

@@ -47,7 +47,8 @@ class Tconnect final : public SecondaryWindow {
   // Joins the game picked in the list "On this network"; a full one is
   // offered for watching first.
   void joinListed();
-  // Joins the game picked in the list "Public games".
+  // Joins the game picked in the list "Public games", a full one offered
+  // for watching first, as above.
   void joinPublic();
   // Looks the typed invite code up at the game directory and joins its game.
   void joinByCode();
@@ -67,6 +68,7 @@ class Tconnect final : public SecondaryWindow {
   void showLanGames();
   void showPublicGames(const std::vector<PublicGame>& games, const QString& problem);
   void joinAt(const QString& address, int port);
+  void joinPicked(const QTableWidget& table);
 
   SettingsStore store_;
   QLineEdit* edit_name_ = nullptr;

@@ -13,7 +13,10 @@
 namespace tw {
 namespace {
 
-constexpr qint64 kMaxReply = 256 * 1024;  // 200 games fit many times over
+constexpr qint64 kMaxReply = 64 * 1024;  // an invite's answer fits many times over
+// The whole public list, as unpacked from gzip: the most games a directory
+// takes by default fit with room to spare.
+constexpr qint64 kMaxList = 8 * 1024 * 1024;
 constexpr int kTimeoutMs = 5000;
 constexpr int kMaxText = 60;
 
@@ -51,7 +54,7 @@ DirectoryLookup::DirectoryLookup(QString host, int port, QObject* parent)
 
 DirectoryLookup::~DirectoryLookup() = default;
 
-QNetworkReply* DirectoryLookup::get(const QString& path) {
+QNetworkReply* DirectoryLookup::get(const QString& path, qint64 maxBytes, const QByteArray& etag) {
   QUrl url;
   url.setScheme(QStringLiteral("http"));
   url.setHost(host_);
@@ -60,31 +63,39 @@ QNetworkReply* DirectoryLookup::get(const QString& path) {
   QNetworkRequest request(url);
   request.setTransferTimeout(kTimeoutMs);
   request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+  // Qt asks for gzip itself and unpacks it; the validator saves the list
+  // itself when nothing in it changed.
+  if (!etag.isEmpty()) request.setRawHeader("If-None-Match", etag);
   QNetworkReply* reply = net_->get(request);
   // A reply larger than any honest one is cut off rather than kept.
-  connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
-    if (received > kMaxReply || total > kMaxReply) reply->abort();
+  connect(reply, &QNetworkReply::downloadProgress, reply, [reply, maxBytes](qint64 received, qint64 total) {
+    if (received > maxBytes || total > maxBytes) reply->abort();
   });
   return reply;
 }
 
 void DirectoryLookup::refreshGames() {
   if (listing_) return;
-  listing_ = get(QStringLiteral("/games.json"));
+  listing_ = get(QStringLiteral("/games.json"), kMaxList, etag_);
   connect(listing_, &QNetworkReply::finished, this, [this] {
     QNetworkReply* reply = std::exchange(listing_, nullptr);
     reply->deleteLater();
-    if (reply->error() != QNetworkReply::NoError) {
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status == 304) return emit gamesRead(games_, QString());
+    if (reply->error() != QNetworkReply::NoError || status != 200) {
       emit gamesRead({}, QStringLiteral("The game directory at %1 cannot be reached.").arg(host_));
       return;
     }
-    emit gamesRead(readPublicGames(reply->read(kMaxReply)), QString());
+    games_ = readPublicGames(reply->read(kMaxList));
+    const QByteArray etag = reply->rawHeader("ETag");
+    etag_ = etag.size() <= 100 ? etag : QByteArray();
+    emit gamesRead(games_, QString());
   });
 }
 
 void DirectoryLookup::lookUpCode(const QString& code) {
   if (invite_) invite_->abort();
-  invite_ = get(QStringLiteral("/invite/") + code);
+  invite_ = get(QStringLiteral("/invite/") + code, kMaxReply);
   connect(invite_, &QNetworkReply::finished, this, [this, reply = invite_] {
     reply->deleteLater();
     if (invite_ == reply) invite_ = nullptr;

@@ -4,6 +4,7 @@
 // capped and control characters are dropped before a window shows them.
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <vector>
@@ -35,7 +36,8 @@ class DirectoryLookup final : public QObject {
   DirectoryLookup(QString host, int port, QObject* parent = nullptr);
   ~DirectoryLookup() override;
 
-  // Asks for the public list, unless a request for it is under way.
+  // Asks for the public list, unless a request for it is under way; the
+  // directory sends it gzipped, or says in a few bytes that it is unchanged.
   void refreshGames();
   // Asks for the game of an invite code, as the directory reads codes.
   void lookUpCode(const QString& code);
@@ -47,13 +49,16 @@ class DirectoryLookup final : public QObject {
   void codeFailed(const QString& why);
 
  private:
-  QNetworkReply* get(const QString& path);
+  QNetworkReply* get(const QString& path, qint64 maxBytes, const QByteArray& etag = {});
 
   QString host_;
   int port_;
   QNetworkAccessManager* net_;
   QNetworkReply* listing_ = nullptr;
   QNetworkReply* invite_ = nullptr;
+  // The last list and its validator, shown again when the directory says it did not change.
+  std::vector<PublicGame> games_;
+  QByteArray etag_;
 };
 
 }  // namespace tw

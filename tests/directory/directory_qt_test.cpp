@@ -7,6 +7,10 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "directory_service.h"
 #include "host_service.h"
@@ -127,6 +131,122 @@ TEST_P(StorageContract, CodesAreClaimedOnceAndGamesLiveUntilSilent) {
 
 INSTANTIATE_TEST_SUITE_P(MemoryAndRedis, StorageContract, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Redis" : "Memory"; });
+
+// A connection from `from` to the look-ups on loopback; it sends `request`
+// (if any) and gives what comes back until the server closes.
+std::string rawExchange(const char* from, int port, const std::string& request) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  ::inet_pton(AF_INET, from, &local.sin_addr);
+  sockaddr_in server = local;
+  ::inet_pton(AF_INET, "127.0.0.1", &server.sin_addr);
+  server.sin_port = htons(quint16(port));
+  std::string out;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0 &&
+      ::connect(fd, reinterpret_cast<sockaddr*>(&server), sizeof server) == 0 &&
+      ::send(fd, request.data(), request.size(), 0) >= 0) {
+    char buffer[4096];
+    for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) out.append(buffer, std::size_t(n));
+  }
+  ::close(fd);
+  return out;
+}
+
+Listing publicGame(const std::string& code, int seats) {
+  Listing g{code, "Table " + code, "10.0.0.1", 7772, true, true, {}, "1.0.4", 1000};
+  g.state.seatsTaken = seats;
+  return g;
+}
+
+TEST(DirectoryHttp, TheListTravelsGzippedAndAnUnchangedOneCostsA304) {
+  MemoryStorage storage;
+  storage.putGame(publicGame("ABCDEF", 1), wallClockMs());
+  LookupServer lookups(storage, Limits{}, 7790, 0);
+  std::string error;
+  ASSERT_TRUE(lookups.start("127.0.0.1", 0, error)) << error;
+  httplib::Client http("127.0.0.1", lookups.port());
+  auto plain = http.Get("/games.json");
+  ASSERT_TRUE(plain);
+  EXPECT_FALSE(plain->has_header("Content-Encoding"));
+  // Gzipped as sent, and the same list once unpacked.
+  http.set_decompress(false);
+  auto packed = http.Get("/games.json", {{"Accept-Encoding", "deflate, GZIP;q=0.5"}});
+  ASSERT_TRUE(packed);
+  EXPECT_EQ(packed->get_header_value("Content-Encoding"), "gzip");
+  EXPECT_LT(packed->body.size(), plain->body.size());
+  http.set_decompress(true);
+  auto unpacked = http.Get("/games.json", {{"Accept-Encoding", "gzip"}});
+  ASSERT_TRUE(unpacked);
+  EXPECT_EQ(unpacked->body, plain->body);
+  EXPECT_FALSE(http.Get("/games.json", {{"Accept-Encoding", "gzip;q=0, br"}})->has_header("Content-Encoding"));
+
+  // Unchanged: 304 whatever the ages say, for the tag alone or among others.
+  const std::string etag = plain->get_header_value("ETag");
+  ASSERT_EQ(etag.rfind("W/\"", 0), 0u) << etag;
+  for (const std::string& asked : {etag, "\"zzz\", " + etag, etag.substr(2)}) {
+    auto same = http.Get("/games.json", {{"If-None-Match", asked}});
+    ASSERT_TRUE(same);
+    EXPECT_EQ(same->status, 304) << asked;
+    EXPECT_TRUE(same->body.empty());
+  }
+  EXPECT_EQ(http.Get("/games.json", {{"If-None-Match", "\"" + std::string(5000, 'x')}})->status, 200);
+  // A seat taken is a change.
+  storage.putGame(publicGame("ABCDEF", 2), wallClockMs());
+  auto changed = http.Get("/games.json", {{"If-None-Match", etag}});
+  ASSERT_TRUE(changed);
+  EXPECT_EQ(changed->status, 200);
+  EXPECT_NE(changed->get_header_value("ETag"), etag);
+  EXPECT_NE(changed->body.find("\"seats\":2,"), std::string::npos) << changed->body;
+}
+
+TEST(DirectoryHttp, ConnectionsFromOneAddressAreCappedAndOthersAreServedMeanwhile) {
+  MemoryStorage storage;
+  storage.putGame(publicGame("ABCDEF", 1), wallClockMs());
+  Limits limits;
+  limits.httpConnectionsPerAddress = 2;
+  LookupServer lookups(storage, limits, 7790, 0);
+  std::string error;
+  ASSERT_TRUE(lookups.start("127.0.0.1", 0, error)) << error;
+  const std::string get = "GET /games.json HTTP/1.0\r\n\r\n";
+  {
+    // Two kept-alive connections from 127.0.0.1, counted once they were answered.
+    std::vector<std::unique_ptr<httplib::Client>> held;
+    for (int i = 0; i < 2; ++i) {
+      held.push_back(std::make_unique<httplib::Client>("127.0.0.1", lookups.port()));
+      held.back()->set_keep_alive(true);
+      ASSERT_EQ(held.back()->Get("/games.json")->status, 200);
+    }
+    const std::string refused = rawExchange("127.0.0.1", lookups.port(), "");
+    EXPECT_EQ(refused.rfind("HTTP/1.1 429 ", 0), 0u) << refused;
+    EXPECT_NE(refused.find("too many connections"), std::string::npos);
+    const std::string other = rawExchange("127.0.0.2", lookups.port(), get);
+    EXPECT_EQ(other.rfind("HTTP/1.1 200 ", 0), 0u) << other;
+    EXPECT_NE(other.find("Table ABCDEF"), std::string::npos);
+  }
+  // Closed, they count no more.
+  EXPECT_TRUE(waitUntil([&] { return rawExchange("127.0.0.1", lookups.port(), get).rfind("HTTP/1.1 200 ", 0) == 0; }));
+}
+
+// A Redis that hangs costs a wait now and then, not one per call, and is used
+// again once it answers.
+TEST(DirectoryRedis, AHungRedisDoesNotHoldTheDirectoryAndIsUsedAgainAfter) {
+  test::qtApp();
+  RedisServer redis;
+  std::string error;
+  auto storage = openRedisStorage(redis.url(), error);
+  ASSERT_TRUE(storage) << error;
+  const Listing game = publicGame("ABCDEF", 1);
+  storage->putGame(game, wallClockMs());
+  redis.pause();
+  // Registering a new game tries 20 codes; each gives up rather than waits.
+  for (int i = 0; i < 20; ++i) EXPECT_FALSE(storage->claimCode("QQQQQ" + std::string(1, char('A' + i)), "s", wallClockMs()));
+  EXPECT_TRUE(storage->games(wallClockMs()).empty());
+  EXPECT_FALSE(storage->game("ABCDEF", wallClockMs()));
+  redis.resume();
+  EXPECT_TRUE(waitUntil([&] { return storage->game("ABCDEF", wallClockMs()).has_value(); }, 30000));
+  EXPECT_EQ(storage->games(wallClockMs()), std::vector<Listing>{game});
+}
 
 TEST(DirectoryRedis, TwoDirectoriesShareOneListAndCodes) {
   test::qtApp();

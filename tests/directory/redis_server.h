@@ -1,5 +1,5 @@
 // A redis-server of the test's own, on a free loopback port and without
-// files, stopped when the test ends.
+// files, stopped when the test ends; it can hang and come back.
 #pragma once
 
 #include <QProcess>
@@ -37,10 +37,14 @@ class RedisServer {
     });
   }
   ~RedisServer() {
+    resume();
     process_.terminate();
     if (!process_.waitForFinished(5000)) process_.kill();
   }
   std::string url() const { return "redis://127.0.0.1:" + std::to_string(port_); }
+  // A hung server: connections stay open, nothing answers.
+  void pause() { ::kill(pid_t(process_.processId()), SIGSTOP); }
+  void resume() { ::kill(pid_t(process_.processId()), SIGCONT); }
 
  private:
   quint16 port_;
