@@ -55,7 +55,7 @@ TEST_F(Seats, ALookStaysWithTheConnectionThatHeldTheSeatWhenItWasGiven) {
   pump();
   tick1(4);
   ASSERT_EQ(host.currentSeat(), 2);
-  ASSERT_EQ(host.phase(), TServer::kPhaseSneak);
+  ASSERT_EQ(host.phase(), TurnPhase::Sneak);
   login(mal, "Mal");
   const Messages got = take(2);
   EXPECT_EQ(hiddenTold(got), 0);
@@ -64,8 +64,8 @@ TEST_F(Seats, ALookStaysWithTheConnectionThatHeldTheSeatWhenItWasGiven) {
             got.end());
 
   // Ann drops and someone comes into her slot while her own look runs.
-  for (int i = 0; i < 200 && !(host.currentSeat() == 1 && host.phase() == TServer::kPhaseSneak); ++i) tick1();
-  ASSERT_EQ(host.phase(), TServer::kPhaseSneak);
+  for (int i = 0; i < 200 && !(host.currentSeat() == 1 && host.phase() == TurnPhase::Sneak); ++i) tick1();
+  ASSERT_EQ(host.phase(), TurnPhase::Sneak);
   EXPECT_GT(hiddenTold(take(1)), 0);  // hers, while she is there
   host.tempsockInfo(1);
   const int eve = connect(address(10));
