@@ -299,7 +299,7 @@ class TServer : private PlayerMoves {
 
   // Connections.
   void disconnectsock(int slot);
-  // Whoever comes next to the slot starts afresh.
+  // Drops all the host keeps of the connection in `slot`, its waiting messages too.
   void forget(int slot);
   void startLoginClock();
   int refuse();
