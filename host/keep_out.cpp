@@ -28,7 +28,7 @@ bool TServer::admitted(int slot, std::string_view peer) {
   if (slot == 1) return !gate_.banned(peer);
   std::vector<AddressGate::Open> open;
   for (int s = 2; s <= kLastSlot; ++s)
-    if (seats_[s].connected) open.push_back({peers_[s], loginChecksLeft_[s] == 0});
+    if (const Connection* connection = slots_.at(s)) open.push_back({connection->peer, connection->loggedIn()});
   const AddressGate::Decision decision = gate_.admit(peer, open);
   const AddressLimits& limits = gate_.limits();
   if (decision.first && decision.verdict == AddressGate::Verdict::TooManyWaiting)
@@ -41,16 +41,17 @@ bool TServer::admitted(int slot, std::string_view peer) {
 }
 
 void TServer::keepOut(int slot) {
-  const std::string& name = seats_[slot].name;
+  const Connection& connection = *slots_.at(slot);
+  const std::string& name = connection.name;
   if (slot == 1 || gate_.limits().kickBanMinutes <= 0) return;
-  std::vector<std::string> addresses{peers_[slot]};
+  std::vector<std::string> addresses{connection.peer};
   for (const auto& [seen, address] : sightings_)
     if (!name.empty() && seen == name && std::find(addresses.begin(), addresses.end(), address) == addresses.end())
       addresses.push_back(address);
   bool changed = false;
   for (const std::string& address : addresses) {
     // Seat 1 would shut himself out too (on one machine or behind one router).
-    if (seats_[1].connected && addressGroup(peers_[1]) == addressGroup(address)) {
+    if (slots_.connected(1) && addressGroup(slots_.at(1)->peer) == addressGroup(address)) {
       log_("seat " + std::to_string(slot) + ": " + address + " not kept out, seat 1 shares the address");
       continue;
     }
@@ -63,24 +64,26 @@ void TServer::keepOut(int slot) {
 }
 
 bool TServer::keptOutByName(int slot) {
-  const std::string& name = seats_[slot].name;
+  Connection& connection = *slots_.at(slot);
+  const std::string& name = connection.name;
+  const std::string& peer = connection.peer;
   if (slot == 1 || !gate_.bannedName(name)) return false;
-  log_("seat " + std::to_string(slot) + ": " + name + " was removed and logs in again from " + peers_[slot] +
+  log_("seat " + std::to_string(slot) + ": " + name + " was removed and logs in again from " + peer +
        "; closing the connection");
-  const bool seatOnesAddress = seats_[1].connected && addressGroup(peers_[1]) == addressGroup(peers_[slot]);
-  if (!seatOnesAddress && !gate_.banned(peers_[slot]) && gate_.ban(peers_[slot], name)) {
-    log_(peers_[slot] + " gets no seat for " + minutes(gate_.limits().kickBanMinutes) + " (" + name +
-         " was removed)");
+  const bool seatOnesAddress = slots_.connected(1) && addressGroup(slots_.at(1)->peer) == addressGroup(peer);
+  if (!seatOnesAddress && !gate_.banned(peer) && gate_.ban(peer, name)) {
+    log_(peer + " gets no seat for " + minutes(gate_.limits().kickBanMinutes) + " (" + name + " was removed)");
     if (bansChanged_) bansChanged_();
   }
-  sendTo(slot, MessageBuilder(cmd::full).done(true));
-  seats_[slot].name.clear();  // never announced; nobody hears it leave by name
+  slots_.sendTo(slot, MessageBuilder(cmd::full).done(true));
+  connection.name.clear();  // never announced; nobody hears it leave by name
   disconnectsock(slot);
   return true;
 }
 
 void TServer::noteSighting(int slot) {
-  std::pair<std::string, std::string> sighting{seats_[slot].name, peers_[slot]};
+  const Connection& connection = *slots_.at(slot);
+  std::pair<std::string, std::string> sighting{connection.name, connection.peer};
   if (std::find(sightings_.begin(), sightings_.end(), sighting) != sightings_.end()) return;
   if (sightings_.size() == kSightings) sightings_.erase(sightings_.begin());
   sightings_.push_back(std::move(sighting));

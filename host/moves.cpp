@@ -6,29 +6,15 @@
 namespace tw {
 
 namespace {
-constexpr std::string_view kRefused = " refused: ";
-
 std::string cellText(int x, int y) { return std::to_string(x) + "," + std::to_string(y); }
 }  // namespace
 
-std::string TServer::refusal(int seat, std::string_view command, std::string_view reason) {
-  return "seat " + std::to_string(seat) + ": " + std::string(command) + std::string(kRefused) +
-         std::string(reason);
-}
-
-bool TServer::refusesWord(std::string_view line) {
-  return line.rfind("seat ", 0) == 0 &&
-         line.find(std::string(cmd::idone) + std::string(kRefused)) != line.npos;
-}
-
-bool TServer::onTurn(int seat) const { return phase_ == kPhaseTurn && seat == currentSeat_; }
-
 void TServer::relayMove(int seat, const std::string& message) {
   // A watching player's own screen follows the word the computer builds for him.
-  if (seats_[seat].justWatching)
-    broadcast(message);
+  if (slots_.justWatching(seat))
+    slots_.broadcast(message);
   else
-    sendToAllBut(seat, message);
+    slots_.sendToAllBut(seat, message);
 }
 
 // ---- Flips ---------------------------------------------------------------------
@@ -41,25 +27,25 @@ void TServer::iflip(int, FieldReader& body) {
 }
 
 void TServer::iflip(int seat, int x, int y) {
-  if (!onTurn(seat) || flipsThisTurn_ >= kMaxFlips) return;
+  if (!game_.onTurn(seat) || game_.flipsThisTurn >= kMaxFlips) return;
   if (!rules::onBoard(x, y)) {
     log_(refusal(seat, cmd::iflip, "cell " + cellText(x, y) + " is off the board"));
     return;
   }
-  BoardCell& cell = board_[x][y];
+  BoardCell& cell = game_.board[x][y];
   if (cell.faceUp) {
     log_(refusal(seat, cmd::iflip, "cell " + cellText(x, y) + " is already face up"));
     return;
   }
-  ++flipsThisTurn_;
+  ++game_.flipsThisTurn;
   cell.faceUp = true;
-  revealFlip(x, y);
-  broadcast(MessageBuilder(cmd::heflip)
+  view_.revealFlip(x, y);
+  slots_.broadcast(MessageBuilder(cmd::heflip)
                 .field(seat)
                 .field(x)
                 .field(y)
-                .field(flipsThisTurn_ == kMaxFlips ? "t" : "f")
-                .field(kMaxFlips - flipsThisTurn_)
+                .field(game_.flipsThisTurn == kMaxFlips ? "t" : "f")
+                .field(kMaxFlips - game_.flipsThisTurn)
                 .done(true));
 }
 
@@ -68,7 +54,7 @@ void TServer::iflip(int seat, int x, int y) {
 namespace {
 bool wordPositionOk(int wordpos, int seat, std::string_view command, const LogFn& log) {
   if (wordpos >= 1 && wordpos <= TServer::kWordPositions) return true;
-  log(TServer::refusal(seat, command, "word position " + std::to_string(wordpos) + " is out of range"));
+  log(refusal(seat, command, "word position " + std::to_string(wordpos) + " is out of range"));
   return false;
 }
 }  // namespace
@@ -81,7 +67,7 @@ void TServer::usebarletter(int, FieldReader& body) {
 }
 
 void TServer::usebarletter(int seat, int slot, int wordpos) {
-  if (!onTurn(seat)) return;
+  if (!game_.onTurn(seat)) return;
   if (slot < 1 || slot > kBarSize) {
     log_(refusal(seat, cmd::usebarletter, "bar slot " + std::to_string(slot) + " is out of range"));
     return;
@@ -90,7 +76,7 @@ void TServer::usebarletter(int seat, int slot, int wordpos) {
   relayMove(seat, MessageBuilder(cmd::heusebarletter)
                       .field(seat)
                       .field(wordpos)
-                      .field(seats_[seat].letters[slot].code)
+                      .field(game_.seats[seat].letters[slot].code)
                       .done(true));
 }
 
@@ -103,13 +89,13 @@ void TServer::useboardletter(int, FieldReader& body) {
 }
 
 void TServer::useboardletter(int seat, int x, int y, int wordpos) {
-  if (!onTurn(seat)) return;
+  if (!game_.onTurn(seat)) return;
   if (!rules::onBoard(x, y)) {
     log_(refusal(seat, cmd::useboardletter, "cell " + cellText(x, y) + " is off the board"));
     return;
   }
   if (!wordPositionOk(wordpos, seat, cmd::useboardletter, log_)) return;
-  if (!board_[x][y].faceUp) {
+  if (!game_.board[x][y].faceUp) {
     // Its letter goes to the others with the move; a face-down one is not theirs to learn.
     log_(refusal(seat, cmd::useboardletter,
                  "cell " + cellText(x, y) + " is face down and cannot go into the word"));
@@ -120,7 +106,7 @@ void TServer::useboardletter(int seat, int x, int y, int wordpos) {
                       .field(x)
                       .field(y)
                       .field(wordpos)
-                      .field(board_[x][y].code)
+                      .field(game_.board[x][y].code)
                       .done(true));
 }
 
@@ -130,7 +116,7 @@ void TServer::clickclear(int, FieldReader& body) {
 }
 
 void TServer::clickclear(int seat, std::string_view rest) {
-  if (!onTurn(seat)) return;
+  if (!game_.onTurn(seat)) return;
   relayMove(seat, MessageBuilder(cmd::heclickclear).field(seat).last(rest).done());
 }
 
@@ -139,10 +125,10 @@ void TServer::clickclear(int seat, std::string_view rest) {
 void TServer::clickbuy(int, FieldReader& body) { clickbuy(body.nextInt()); }
 
 void TServer::clickbuy(int seat) {
-  if (!onTurn(seat)) return;
-  Seat& buyer = seats_[seat];
+  if (!game_.onTurn(seat)) return;
+  SeatGame& buyer = game_.seats[seat];
   if (buyer.score < kBuyPrice) {
-    sendTo(seat, MessageBuilder(cmd::notenough).field(seat).done(true));
+    slots_.sendTo(seat, MessageBuilder(cmd::notenough).field(seat).done(true));
     return;
   }
   MessageBuilder tiles(cmd::mytiles);
@@ -153,16 +139,16 @@ void TServer::clickbuy(int seat) {
     tiles.field(n).field(buyer.letters[n].code);
   }
   buyer.score -= kBuyPrice;
-  sendTo(seat, tiles.done());
-  broadcast(MessageBuilder(cmd::buytiles).field(seat).field(buyer.score).field(kBuyPrice).done(true));
+  slots_.sendTo(seat, tiles.done());
+  slots_.broadcast(MessageBuilder(cmd::buytiles).field(seat).field(buyer.score).field(kBuyPrice).done(true));
 }
 
 void TServer::hepass(int, FieldReader& body) { hepass(body.nextInt()); }
 
 void TServer::hepass(int seat) {
-  if (!onTurn(seat)) return;
-  broadcast(MessageBuilder(cmd::hepasses).field(seat).done(true));
-  enterPhase(kPhasePause, 4);
+  if (!game_.onTurn(seat)) return;
+  slots_.broadcast(MessageBuilder(cmd::hepasses).field(seat).done(true));
+  turns_.enterPhase(TurnPhase::Pause, 4);
 }
 
 // ---- Submitting a word -------------------------------------------------------------
@@ -186,8 +172,8 @@ void TServer::idone(int, FieldReader& body) {
 
 void TServer::flipthemover(int seat) {
   for (int x = 1; x <= kBoardWidth; ++x)
-    for (int y = 1; y <= kBoardHeight; ++y) board_[x][y].used = false;
-  for (int n = 1; n <= kBarSize; ++n) seats_[seat].letters[n].used = false;
+    for (int y = 1; y <= kBoardHeight; ++y) game_.board[x][y].used = false;
+  for (int n = 1; n <= kBarSize; ++n) game_.seats[seat].letters[n].used = false;
 }
 
 TServer::TakenWord TServer::takeLetters(int seat, const std::vector<CellRef>& word) {
@@ -210,7 +196,7 @@ TServer::TakenWord TServer::takeLetters(int seat, const std::vector<CellRef>& wo
     if (ref.x != 0) {
       const std::string cell = "cell " + cellText(ref.x, ref.y);
       if (!rules::onBoard(ref.x, ref.y)) return refuse(cell, "is off the board");
-      BoardCell& boardCell = board_[ref.x][ref.y];
+      BoardCell& boardCell = game_.board[ref.x][ref.y];
       if (!boardCell.faceUp) return refuse(cell, "is face down");
       if (boardCell.used) return refuse(cell, "is already in the word");
       boardCell.used = true;
@@ -223,7 +209,7 @@ TServer::TakenWord TServer::takeLetters(int seat, const std::vector<CellRef>& wo
       if (n < 1 || n > kBarSize) return refuse(slot, "is not on the bar");
       if (slotTaken[n]) return refuse(slot, "is already in the word");
       slotTaken[n] = true;
-      LetterEntry& entry = seats_[seat].letters[n];
+      LetterEntry& entry = game_.seats[seat].letters[n];
       entry.used = true;
       code = entry.code;
       taken.makeup.barValue += letterworth(code);
@@ -236,11 +222,11 @@ TServer::TakenWord TServer::takeLetters(int seat, const std::vector<CellRef>& wo
 }
 
 void TServer::idone(int seat, const std::vector<CellRef>& word) {
-  if (!onTurn(seat)) return;
+  if (!game_.onTurn(seat)) return;
   const TakenWord taken = takeLetters(seat, word);
   if (taken.emptyPosition) {
-    broadcast(MessageBuilder(cmd::hepasses).field(seat).done(true));
-    enterPhase(kPhaseEmptyDone, 3);
+    slots_.broadcast(MessageBuilder(cmd::hepasses).field(seat).done(true));
+    turns_.enterPhase(TurnPhase::EmptyDone, 3);
     return;
   }
   if (!taken.refused.empty()) {
@@ -250,18 +236,18 @@ void TServer::idone(int seat, const std::vector<CellRef>& word) {
   }
   if (!rules_.checkWord || !rules_.checkWord(taken.letters)) {
     flipthemover(seat);
-    sendTo(seat, MessageBuilder(cmd::invalid).field(seat).done(true));
+    slots_.sendTo(seat, MessageBuilder(cmd::invalid).field(seat).done(true));
     return;
   }
 
   const int wordScore = rules::wordScore(taken.makeup);
-  Seat& mover = seats_[seat];
+  SeatGame& mover = game_.seats[seat];
   mover.score += wordScore;
   MessageBuilder message(cmd::hisword);
   message.field(seat).field(taken.letters).field(mover.score).field(wordScore);
   for (int code : taken.codes) message.field(code);
-  broadcast(message.done());
-  enterPhase(kPhasePause, 4);
+  slots_.broadcast(message.done());
+  turns_.enterPhase(TurnPhase::Pause, 4);
 }
 
 }  // namespace tw

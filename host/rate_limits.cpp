@@ -15,15 +15,16 @@ bool relayed(std::string_view command) {
 
 bool TServer::mayHandle(int slot, std::string_view line) {
   if (!relayed(splitCommand(line).name)) return true;
-  if (chatTokens_[slot] == 0) {
-    if (!chatHeld_[slot])
+  Connection& connection = *slots_.at(slot);
+  if (connection.chatTokens == 0) {
+    if (!connection.chatHeld)
       log_("seat " + std::to_string(slot) + ": more than " + std::to_string(chatLimits_.burst) +
            " chat lines at once; the next wait their turn, one every " + std::to_string(kChatRefillMs) +
            " ms");
-    chatHeld_[slot] = true;
+    connection.chatHeld = true;
     return false;
   }
-  --chatTokens_[slot];
+  --connection.chatTokens;
   if (!ratetimer_.running()) ratetimer_.start(kChatRefillMs);
   return true;
 }
@@ -42,9 +43,11 @@ void TServer::ratetimerTimer() {
   Settle settle(*this);
   bool waiting = false;
   for (int slot = 1; slot <= kSlots; ++slot) {
-    if (chatTokens_[slot] < chatLimits_.burst) ++chatTokens_[slot];
-    if (chatTokens_[slot] >= chatLimits_.burst) chatHeld_[slot] = false;
-    waiting = waiting || chatTokens_[slot] < chatLimits_.burst;
+    Connection* connection = slots_.at(slot);
+    if (!connection) continue;
+    if (connection->chatTokens < chatLimits_.burst) ++connection->chatTokens;
+    if (connection->chatTokens >= chatLimits_.burst) connection->chatHeld = false;
+    waiting = waiting || connection->chatTokens < chatLimits_.burst;
   }
   if (refusalQuietMs_ > 0) {
     refusalQuietMs_ = std::max(0, refusalQuietMs_ - kChatRefillMs);

@@ -16,34 +16,34 @@
 
 namespace tw {
 
-bool TServer::seated(int seat) const { return seats_[seat].connected || held_.held(seat); }
-
-bool TServer::loggedIn(int slot) const { return seats_[slot].connected && loginChecksLeft_[slot] == 0; }
-
 void TServer::holdSeat(int slot) {
-  const Seat& s = seats_[slot];
-  if (!gameRunning_ || slot > seatCount || slot == kicked_ || !s.inGame || s.name.empty()) return;
-  held_.hold(slot, s.name, addressGroup(peers_[slot]), keys_[slot]);
-  log_("seat " + std::to_string(slot) + ": held for " + s.name + " from " + peers_[slot] +
+  const Connection* connection = slots_.at(slot);
+  if (!game_.gameRunning || slot > seatCount || slot == kicked_ || !connection || !game_.seats[slot].inGame ||
+      connection->name.empty())
+    return;
+  slots_.held.hold(slot, connection->name, addressGroup(connection->peer), connection->key);
+  log_("seat " + std::to_string(slot) + ": held for " + connection->name + " from " + connection->peer +
        " until the game ends");
 }
 
 bool TServer::rejoin(int slot) {
-  const std::string name = seats_[slot].name;
-  const std::string address = peers_[slot];
-  const std::string key = std::exchange(shownKeys_[slot], std::string());
-  if (!gameRunning_ || name.empty()) return false;
+  Connection& connection = *slots_.at(slot);
+  const std::string name = connection.name;
+  const std::string address = connection.peer;
+  const std::string key = std::exchange(connection.shownKey, std::string());
+  if (!game_.gameRunning || name.empty()) return false;
   // The old connection of a player who is back may not have been seen to
   // drop yet (a lost network shows no close): with the key, the new one wins.
   for (int s = 1; s <= seatCount && !key.empty(); ++s) {
-    if (s == slot || !seats_[s].connected || !seats_[s].inGame || keys_[s] != key) continue;
-    log_("seat " + std::to_string(s) + ": " + seats_[s].name + " is back from " + address +
+    const Connection* old = slots_.at(s);
+    if (s == slot || !old || !game_.seats[s].inGame || old->key != key) continue;
+    log_("seat " + std::to_string(s) + ": " + old->name + " is back from " + address +
          " on a new connection; the old one goes");
     disconnectsock(s);
     break;
   }
-  int seat = key.empty() ? 0 : held_.findKey(key);
-  if (seat == 0) seat = held_.find(name, addressGroup(address));
+  int seat = key.empty() ? 0 : slots_.held.findKey(key);
+  if (seat == 0) seat = slots_.held.find(name, addressGroup(address));
   if (seat == 0 || seat == slot) return false;
   moveConnection(slot, seat);
   return true;
@@ -51,27 +51,22 @@ bool TServer::rejoin(int slot) {
 
 void TServer::moveConnection(int from, int to) {
   transport_.move(from, to);
-  Seat& seat = seats_[to];
-  seat.connected = true;
-  seat.name = held_.name(to);
-  seat.justWatching = false;
-  held_.release(to);
-  peers_[to] = std::move(peers_[from]);
-  connection_[to] = ++connections_;
-  toldSeat_[to] = to;
-  // Bytes already on their way from the peer belong to the same stream.
-  inboxes_[to] = std::move(inboxes_[from]);
-  inboxes_[from] = Inbox{};
-  lagging_[to] = lagging_[from];
-  forget(from);
+  // The same peer and stream (bytes already on their way belong to it), as
+  // a new connection: nothing given in the slot it passed through comes along.
+  Connection& connection = slots_.open(to, *slots_.take(from));
+  connection.id = ++connections_;
+  connection.toldSeat = to;
+  connection.name = slots_.held.name(to);
+  connection.justWatching = false;
+  slots_.held.release(to);
   // Until the login that answers the new seat, the seat may be lost again and
   // is held again; a peer that never answers meets the login deadline.
-  loginChecksLeft_[to] = kLoginChecks + 1;
-  if (!logintimer_.running()) logintimer_.start(std::max(1, loginDeadlineMs_ / kLoginChecks));
-  log_("seat " + std::to_string(from) + ": " + seat.name + " returns to seat " + std::to_string(to));
-  sendTo(to, MessageBuilder(cmd::sendlogininfo).field(to).done());
+  connection.loginChecksLeft = kLoginChecks + 1;
+  startLoginClock();
+  log_("seat " + std::to_string(from) + ": " + connection.name + " returns to seat " + std::to_string(to));
+  slots_.sendTo(to, MessageBuilder(cmd::sendlogininfo).field(to).done());
   // A turn that reached the slot he passed through goes on to the next seat.
-  if (from == currentSeat_ && from != 1) findplayer();
+  if (from == game_.currentSeat && from != 1) turns_.findplayer();
 }
 
 void TServer::giveRejoinKey(int slot) {
@@ -84,18 +79,18 @@ void TServer::giveRejoinKey(int slot) {
     for (std::uint32_t bits = source(), n = 0; n < 8 && key.size() < kRejoinKeyLength; ++n, bits >>= 4)
       key += kDigits[bits & 15];
   }
-  keys_[slot] = key;
-  sendTo(slot, MessageBuilder(cmd::rejoinkey).field(slot).field(key).done());
+  slots_.at(slot)->key = key;
+  slots_.sendTo(slot, MessageBuilder(cmd::rejoinkey).field(slot).field(key).done());
 }
 
 void TServer::rejoinkey(int from, FieldReader& body) {
   body.next();  // the sender's seat, checked before
   const std::string_view key = body.rest();
-  if (loggedIn(from) || key.size() != kRejoinKeyLength) {
-    log_(refusal(from, cmd::rejoinkey, loggedIn(from) ? "already logged in" : "not a key"));
+  if (slots_.loggedIn(from) || key.size() != kRejoinKeyLength) {
+    log_(refusal(from, cmd::rejoinkey, slots_.loggedIn(from) ? "already logged in" : "not a key"));
     return;
   }
-  shownKeys_[from] = std::string(key);
+  slots_.at(from)->shownKey = std::string(key);
 }
 
 }  // namespace tw

@@ -1,11 +1,11 @@
 // The host's session: connection slots and seats, login and roster, kicks,
 // "just watch", the relays of chat, actions and sounds, and the message pump.
 #include <algorithm>
+#include <stdexcept>
 
 #include "commands.h"
 #include "dispatch.h"
 #include "server.h"
-#include "system_seed.h"
 
 namespace tw {
 
@@ -58,21 +58,29 @@ const TServer::Route TServer::kRoutes[] = {
 TServer::TServer(HostTransport& transport, HostTimers timers, LogFn log, HostRules rules)
     : transport_(transport),
       socktimer_(timers.socktimer),
-      timer1_(timers.timer1),
-      computertimer_(timers.computertimer),
       logintimer_(timers.logintimer),
       ratetimer_(timers.ratetimer),
       log_(log ? std::move(log) : LogFn(logLine)),
       rules_(std::move(rules)),
+      dice_(rules_.seed),
+      slots_(transport),
+      view_(game_, slots_),
+      computer_(game_, slots_, *this, dice_, rules_, timers.computertimer, log_),
+      turns_(game_, slots_, view_, computer_, dice_, timers.timer1, log_),
       gate_(timers.bantimer) {
-  if (rules_.seed)
-    rng_.seed(*rules_.seed);
-  else
-    seedFromSystem(rng_);
-  for (int s = 2; s <= seatCount; ++s) seats_[s].computerName = kComputerNames[s];
-  const auto& words = rules_.computerWords;
-  for (std::size_t i = 0; i + 10 < words.size(); ++i)
-    if (words[i].size() >= 4 && words[i].size() <= 7) ++botChoices_;
+  for (int s = 2; s <= seatCount; ++s) game_.seats[s].computerName = kComputerNames[s];
+}
+
+Seat TServer::seat(int slot) const {
+  if (slot < 0 || slot > kLastSlot) throw std::out_of_range("no slot " + std::to_string(slot));
+  Seat seat;
+  if (slot <= seatCount) static_cast<SeatGame&>(seat) = game_.seats[slot];
+  if (const Connection* connection = slots_.at(slot)) {
+    seat.name = connection->name;
+    seat.connected = true;
+    seat.justWatching = connection->justWatching;
+  }
+  return seat;
 }
 
 // ---- Connections -----------------------------------------------------------
@@ -86,15 +94,15 @@ TServer::Settle::~Settle() {
 TableSummary TServer::table() const {
   TableSummary t;
   for (int s = 1; s <= seatCount; ++s)
-    if (seated(s)) ++t.seatsTaken;
+    if (slots_.seated(s)) ++t.seatsTaken;
   for (int s = seatCount + 1; s <= kSlots; ++s)
-    if (seats_[s].connected) ++t.watchers;
-  t.playing = gameRunning_;
-  t.hostName = seats_[1].name;
+    if (slots_.connected(s)) ++t.watchers;
+  t.playing = game_.gameRunning;
+  t.hostName = slots_.name(1);
   // The computer plays seat 2 when no one sits there, and the turns of anyone who just watches.
-  bool computerPlays = !seated(2);
+  bool computerPlays = !slots_.seated(2);
   for (int s = 1; s <= seatCount; ++s)
-    if (seats_[s].connected && seats_[s].justWatching && (!gameRunning_ || seats_[s].inGame)) computerPlays = true;
+    if (slots_.justWatching(s) && (!game_.gameRunning || game_.seats[s].inGame)) computerPlays = true;
   if (computerPlays) t.computer = computerLevel(2);
   return t;
 }
@@ -113,8 +121,9 @@ void TServer::dropLagging() {
   for (bool again = true; again;) {
     again = false;
     for (int slot = 1; slot <= kLastSlot; ++slot) {
-      if (!lagging_[slot]) continue;
-      lagging_[slot] = false;
+      Connection* connection = slots_.at(slot);
+      if (!connection || !connection->lagging) continue;
+      connection->lagging = false;
       again = true;
       log_("seat " + std::to_string(slot) + ": more than " + std::to_string(kMaxUnsentBytes) +
            " bytes wait to be sent to it (it reads more slowly than the game sends); closing the connection");
@@ -127,51 +136,45 @@ void TServer::dropLagging() {
 int TServer::Sock1Accept(std::string_view peer) {
   Settle settle(*this);
   int slot = 0;
-  for (int s = 1; s <= slotCount_; ++s) {
-    if (!seats_[s].connected && !held_.held(s)) {
+  for (int s = 1; s <= slots_.slotCount(); ++s) {
+    if (!slots_.seated(s)) {
       slot = s;
       break;
     }
   }
-  if (slot == 0 && slotCount_ < kSlots) slot = slotCount_ + 1;
+  if (slot == 0 && slots_.slotCount() < kSlots) slot = slots_.slotCount() + 1;
   // A griefer may fill the free slots, and a player's old connection may
   // linger unseen: while a game runs a newcomer waits to show that it is a
   // held seat's player or has a seat's key. It is told a held seat, else the
   // last seat, not seat 1, whose rights an older copy would show meanwhile.
   int heldSeat = 0;
   for (int s = 1; s <= seatCount && heldSeat == 0; ++s)
-    if (held_.held(s)) heldSeat = s;
-  for (int w = kFirstWaitingSlot; w <= kLastSlot && slot == 0 && gameRunning_; ++w)
-    if (!seats_[w].connected) slot = w;
+    if (slots_.held.held(s)) heldSeat = s;
+  for (int w = kFirstWaitingSlot; w <= kLastSlot && slot == 0 && game_.gameRunning; ++w)
+    if (!slots_.connected(w)) slot = w;
   if (slot == 0) {
     logRefusal("connection from " + std::string(peer) + " refused: all " + std::to_string(kSlots) +
                " seats are taken");
     return refuse();
   }
   if (!admitted(slot, peer)) return refuse();
-  if (!waiting(slot)) slotCount_ = std::max(slotCount_, slot);
+  const bool waits = Slots::waiting(slot);
+  if (!waits) slots_.counted(slot);
   transport_.take(slot);
-  seats_[slot].connected = true;
-  peers_[slot] = std::string(peer);
-  connection_[slot] = ++connections_;
-  toldSeat_[slot] = !waiting(slot) ? slot : heldSeat != 0 ? heldSeat : seatCount;
-  inboxes_[slot] = Inbox{};
-  lagging_[slot] = false;
-  chatTokens_[slot] = chatLimits_.burst;
-  chatHeld_[slot] = false;
-  loginChecksLeft_[slot] = kLoginChecks + 1;
-  if (!logintimer_.running()) logintimer_.start(std::max(1, loginDeadlineMs_ / kLoginChecks));
+  const int toldSeat = !waits ? slot : heldSeat != 0 ? heldSeat : seatCount;
+  slots_.open(slot, Connection(++connections_, std::string(peer), toldSeat, kLoginChecks + 1, chatLimits_.burst));
+  startLoginClock();
   log_("seat " + std::to_string(slot) + ": connected from " + std::string(peer) +
-       (waiting(slot) ? "; every slot is taken, so it waits to show a held seat's login or a seat's key"
-                      : ""));
-  sendTo(slot, MessageBuilder(cmd::sendlogininfo).field(toldSeat_[slot]).done());
+       (waits ? "; every slot is taken, so it waits to show a held seat's login or a seat's key" : ""));
+  slots_.sendTo(slot, MessageBuilder(cmd::sendlogininfo).field(toldSeat).done());
   return slot;
 }
 
 void TServer::Sock1Read(int slot, std::string_view bytes) {
   Settle settle(*this);
-  if (slot < 1 || slot > kLastSlot || !seats_[slot].connected) return;
-  Inbox& inbox = inboxes_[slot];
+  Connection* connection = slots_.at(slot);
+  if (!connection) return;
+  Inbox& inbox = connection->inbox;
   const std::size_t before = inbox.size();
   const Inbox::Fed fed = inbox.feed(bytes);
   queued_ += inbox.size() - before;
@@ -196,23 +199,22 @@ void TServer::Sock1Read(int slot, std::string_view bytes) {
 
 void TServer::tempsockInfo(int slot) {
   Settle settle(*this);
-  if (slot < 1 || slot > kLastSlot || !seats_[slot].connected) return;
-  if (waiting(slot)) {  // never announced, so nobody is told
+  if (!slots_.connected(slot)) return;
+  if (Slots::waiting(slot)) {  // never announced, so nobody is told
     forget(slot);
     log_("seat " + std::to_string(slot) + ": disconnected");
     return;
   }
-  const std::string name = seats_[slot].name;
-  const std::string message = MessageBuilder(cmd::playerdisconnected).field(slot).field(name).done();
+  const std::string message = MessageBuilder(cmd::playerdisconnected).field(slot).field(slots_.name(slot)).done();
   holdSeat(slot);
   forget(slot);
-  broadcast(message);
+  slots_.broadcast(message);
   log_("seat " + std::to_string(slot) + ": disconnected");
-  if (gameRunning_ && slot == currentSeat_ && slot != 1) findplayer();
+  if (game_.gameRunning && slot == game_.currentSeat && slot != 1) turns_.findplayer();
 }
 
 void TServer::disconnectsock(int slot) {
-  if (slot < 1 || slot > kLastSlot || !seats_[slot].connected) return;
+  if (!slots_.connected(slot)) return;
   transport_.close(slot);
   tempsockInfo(slot);
 }
@@ -221,49 +223,26 @@ void TServer::endSession() {
   Settle settle(*this);
   int closed = 0;
   for (int slot = 1; slot <= kLastSlot; ++slot) {
-    if (!seats_[slot].connected) continue;
-    sendTo(slot, MessageBuilder(cmd::hostended).done(true));
+    if (!slots_.connected(slot)) continue;
+    slots_.sendTo(slot, MessageBuilder(cmd::hostended).done(true));
     transport_.close(slot);
     forget(slot);
     ++closed;
   }
-  gameRunning_ = false;
-  for (Timer* t : {&socktimer_, &timer1_, &computertimer_, &logintimer_}) t->stop();
+  game_.gameRunning = false;
+  turns_.stop();
+  computer_.stop();
+  for (Timer* t : {&socktimer_, &logintimer_}) t->stop();
   if (closed > 0) log_("host ends: " + std::to_string(closed) + " connection(s) told and closed");
 }
 
 void TServer::forget(int slot) {
-  Seat& seat = seats_[slot];
-  seat.connected = false;
-  seat.name.clear();
-  seat.justWatching = false;
-  // Whoever comes next to this slot is told what the others were told.
-  if (lookSeat_ == slot) lookSeat_ = 0;
-  connection_[slot] = 0;
-  keys_[slot].clear();
-  shownKeys_[slot].clear();
-  toldSeat_[slot] = 0;
-  loginChecksLeft_[slot] = 0;
-  lagging_[slot] = false;
-  queued_ -= inboxes_[slot].size();
-  inboxes_[slot] = Inbox{};
+  if (const Connection* connection = slots_.at(slot)) queued_ -= connection->inbox.size();
+  slots_.forget(slot);
 }
 
-// ---- Sending -----------------------------------------------------------------
-
-void TServer::sendTo(int slot, const std::string& message) {
-  if (slot < 1 || slot > kLastSlot || !seats_[slot].connected || lagging_[slot]) return;
-  transport_.send(slot, message);
-  if (transport_.unsent(slot) > kMaxUnsentBytes) lagging_[slot] = true;
-}
-
-void TServer::broadcast(const std::string& message) {
-  for (int s = 1; s <= slotCount_; ++s) sendTo(s, message);
-}
-
-void TServer::sendToAllBut(int slot, const std::string& message) {
-  for (int s = 1; s <= slotCount_; ++s)
-    if (s != slot) sendTo(s, message);
+void TServer::startLoginClock() {
+  if (!logintimer_.running()) logintimer_.start(std::max(1, loginDeadlineMs_ / kLoginChecks));
 }
 
 // ---- The pump ------------------------------------------------------------------
@@ -277,7 +256,9 @@ void TServer::socktimerTimer() {
   if (socktimer_.interval() != kPumpMs) socktimer_.start(kPumpMs);
   for (int i = 1; i <= kLastSlot; ++i) {
     const int slot = (lastServed_ + i - 1) % kLastSlot + 1;
-    Inbox& inbox = inboxes_[slot];
+    Connection* connection = slots_.at(slot);
+    if (!connection) continue;
+    Inbox& inbox = connection->inbox;
     if (inbox.empty() || !mayHandle(slot, inbox.front())) continue;
     const std::string line = inbox.pop();
     --queued_;
@@ -289,12 +270,23 @@ void TServer::socktimerTimer() {
   socktimer_.stop();
 }
 
+void TServer::timer1Timer() {
+  Settle settle(*this);
+  turns_.timer1Timer();
+}
+
+void TServer::computertimerTimer() {
+  Settle settle(*this);
+  computer_.computertimerTimer();
+}
+
 void TServer::logintimerTimer() {
   Settle settle(*this);
   bool waiting = false;
   for (int slot = 1; slot <= kLastSlot; ++slot) {
-    if (loginChecksLeft_[slot] == 0 || !seats_[slot].connected) continue;
-    if (--loginChecksLeft_[slot] > 0) {
+    Connection* connection = slots_.at(slot);
+    if (!connection || connection->loggedIn()) continue;
+    if (--connection->loginChecksLeft > 0) {
       waiting = true;
       continue;
     }
@@ -306,11 +298,11 @@ void TServer::logintimerTimer() {
 }
 
 bool TServer::allowed(const Route& route, int from, std::string_view body) {
-  if (waiting(from)) {
+  if (Slots::waiting(from)) {
     // Nothing but showing who it is, under the seat it was told.
     if (route.command != cmd::logininfo && route.command != cmd::rejoinkey) return false;
     FieldReader reader(body);
-    return toIntOr(reader.next(), -1) == toldSeat_[from];
+    return toIntOr(reader.next(), -1) == slots_.at(from)->toldSeat;
   }
   if (route.guard == Guard::None) return true;
   if (route.guard == Guard::SeatOneOnly) return from == 1;
@@ -337,65 +329,65 @@ void TServer::dispatch(int from, std::string_view line) {
 void TServer::receivedlogininfo(int from, FieldReader& body) {
   body.next();  // the sender's seat, checked before
   // A name typed again must not take another player's seat or rights.
-  if (loggedIn(from)) {
+  if (slots_.loggedIn(from)) {
     log_(refusal(from, cmd::logininfo, "already logged in"));
     return;
   }
   const int seat = from;
   const std::string version(body.next());
-  Seat& s = seats_[seat];
-  s.name = cleanName(body.rest());
-  s.connected = true;
-  loginChecksLeft_[seat] = 0;
+  Connection& connection = *slots_.at(seat);
+  connection.name = cleanName(body.rest());
+  connection.loginChecksLeft = 0;
   if (keptOutByName(seat)) return;
   noteSighting(seat);
   if (rejoin(seat)) return;
-  if (waiting(seat)) {
-    log_("seat " + std::to_string(seat) + ": " + s.name + " holds no seat here and every slot is taken; " +
+  const std::string name = connection.name;
+  if (Slots::waiting(seat)) {
+    log_("seat " + std::to_string(seat) + ": " + name + " holds no seat here and every slot is taken; " +
          "closing the connection");
-    sendTo(seat, MessageBuilder(cmd::full).done(true));
+    slots_.sendTo(seat, MessageBuilder(cmd::full).done(true));
     transport_.close(seat);
     forget(seat);
     return;
   }
 
-  broadcast(MessageBuilder(cmd::newplayerinfo).field(seat).field(s.name).done());
-  for (int i = 1; i <= slotCount_; ++i) {
-    if (i == seat || !seats_[i].connected) continue;
-    sendTo(seat, MessageBuilder(cmd::existingplayers).field(i).field(seats_[i].name).done());
+  slots_.broadcast(MessageBuilder(cmd::newplayerinfo).field(seat).field(name).done());
+  for (int i = 1; i <= slots_.slotCount(); ++i) {
+    if (i == seat || !slots_.connected(i)) continue;
+    slots_.sendTo(seat, MessageBuilder(cmd::existingplayers).field(i).field(slots_.name(i)).done());
   }
   if (version != kVersion) {
-    sendTo(1, MessageBuilder(cmd::havewrongversion).field(s.name).done());
-    sendTo(seat, MessageBuilder(cmd::wrongversion).done(true));
+    slots_.sendTo(1, MessageBuilder(cmd::havewrongversion).field(name).done());
+    slots_.sendTo(seat, MessageBuilder(cmd::wrongversion).done(true));
   }
   giveRejoinKey(seat);
-  log_("seat " + std::to_string(seat) + ": logged in as " + s.name +
+  log_("seat " + std::to_string(seat) + ": logged in as " + name +
        (version != kVersion ? " (version " + version + ")" : std::string()));
-  if (!gameRunning_) return;
+  if (!game_.gameRunning) return;
   bringUpToDate(seat);
   // A newcomer to the seat on turn (a returning player, or a person taking
   // over the computer's seat) loses that turn.
-  if (seat == currentSeat_) hepass(seat);
+  if (seat == game_.currentSeat) hepass(seat);
 }
 
 void TServer::bringUpToDate(int seat) {
   MessageBuilder stats(cmd::stats);
-  stats.field(seat).field(playToScore_).field(turnSeconds_).field(currentSeat_).field(countdown_);
-  stats.field(gameMode_).field(fourPlayer_);
-  for (int s = 1; s <= seatCount; ++s) stats.field(s).field(seats_[s].score);
-  sendTo(seat, stats.done());
+  stats.field(seat).field(game_.playToScore).field(game_.turnSeconds).field(game_.currentSeat).field(game_.countdown);
+  stats.field(game_.gameMode).field(game_.fourPlayer);
+  for (int s = 1; s <= seatCount; ++s) stats.field(s).field(game_.seats[s].score);
+  slots_.sendTo(seat, stats.done());
 
   if (seat <= seatCount) {
     MessageBuilder tiles(cmd::mytiles);
     tiles.field(seat);
     bool any = false;
     for (int n = 1; n <= 7; ++n) {
-      const int code = seats_[seat].letters[n].code;
+      const int code = game_.seats[seat].letters[n].code;
       if (code == 0) continue;
       tiles.field(n).field(code);
       any = true;
     }
-    if (any) sendTo(seat, tiles.done());
+    if (any) slots_.sendTo(seat, tiles.done());
   }
 
   std::vector<CellRef> all;
@@ -405,23 +397,23 @@ void TServer::bringUpToDate(int seat) {
   for (int x = 1; x <= kBoardWidth; ++x) {
     for (int y = 1; y <= kBoardHeight; ++y) {
       all.push_back(CellRef{x, y});
-      if (board_[x][y].faceUp) {
+      if (game_.board[x][y].faceUp) {
         flipped.field(x).field(y);
         anyFlipped = true;
       }
     }
   }
-  sendBoard(seat, all, true);
-  if (anyFlipped) sendTo(seat, flipped.done());
+  view_.sendBoard(seat, all, true);
+  if (anyFlipped) slots_.sendTo(seat, flipped.done());
 }
 
 void TServer::kickhim(int from, FieldReader& body) {
   if (body.next() != "1") return;
   const int target = body.nextInt();
-  if (target < 1 || target > kSlots || !seats_[target].connected) return;
+  if (target < 1 || target > kSlots || !slots_.connected(target)) return;
   log_("seat " + std::to_string(from) + " removes seat " + std::to_string(target));
   // Told why first, so that his copy says so and does not come back by itself.
-  sendTo(target, MessageBuilder(cmd::kicked).done(true));
+  slots_.sendTo(target, MessageBuilder(cmd::kicked).done(true));
   kicked_ = target;
   keepOut(target);
   disconnectsock(target);
@@ -431,46 +423,46 @@ void TServer::kickhim(int from, FieldReader& body) {
 void TServer::chat(int, FieldReader& body) {
   const std::string_view seat = body.next();
   const int s = toInt(seat);
-  broadcast(MessageBuilder(cmd::chat)
-                .field(seat)
-                .last(seats_[s].name + " chats: " + capLine(body.rest(), chatLimits_.lineBytes))
+  slots_.broadcast(MessageBuilder(cmd::chat)
+                       .field(seat)
+                       .last(slots_.name(s) + " chats: " + capLine(body.rest(), chatLimits_.lineBytes))
                 .done());
 }
 
 void TServer::action(int, FieldReader& body) {
   const std::string_view seat = body.next();
   const int s = toInt(seat);
-  broadcast(MessageBuilder(cmd::action)
-                .field(seat)
-                .last(seats_[s].name + " " + capLine(body.rest(), chatLimits_.lineBytes))
+  slots_.broadcast(MessageBuilder(cmd::action)
+                       .field(seat)
+                       .last(slots_.name(s) + " " + capLine(body.rest(), chatLimits_.lineBytes))
                 .done());
 }
 
 void TServer::playasound(int, FieldReader& body) {
   const std::string_view seat = body.next();
-  broadcast(MessageBuilder(cmd::playasound).field(seat).last(body.rest().substr(0, kMaxNameBytes)).done());
+  slots_.broadcast(MessageBuilder(cmd::playasound).field(seat).last(body.rest().substr(0, kMaxNameBytes)).done());
 }
 
 void TServer::justwatch(int, FieldReader& body) {
   const int seat = body.nextInt();
   if (seat < 1 || seat > seatCount) return;
   const std::string_view flag = body.rest();
-  Seat& s = seats_[seat];
+  Connection* connection = slots_.at(seat);
   if (flag == "2") {
-    s.justWatching = false;
-    broadcast(MessageBuilder(cmd::justwatching).field(seat).field("2").done());
-  } else if (flag == "1" && s.connected && gameRunning_) {
-    s.justWatching = true;
-    broadcast(MessageBuilder(cmd::justwatching).field(seat).field("1").done());
-    if (seat == currentSeat_) findplayer();
+    if (connection) connection->justWatching = false;
+    slots_.broadcast(MessageBuilder(cmd::justwatching).field(seat).field("2").done());
+  } else if (flag == "1" && connection && game_.gameRunning) {
+    connection->justWatching = true;
+    slots_.broadcast(MessageBuilder(cmd::justwatching).field(seat).field("1").done());
+    if (seat == game_.currentSeat) turns_.findplayer();
   }
 }
 
 // A directory's reachability check: answered only before a login, and the
 // connection let go before anyone is told of it, so it takes no seat.
 void TServer::dirprobe(int from, FieldReader& body) {
-  if (!seats_[from].name.empty()) return;
-  sendTo(from, MessageBuilder(cmd::dirprobed).last(body.rest().substr(0, 64)).done());
+  if (!slots_.name(from).empty()) return;
+  slots_.sendTo(from, MessageBuilder(cmd::dirprobed).last(body.rest().substr(0, 64)).done());
   transport_.close(from);
   forget(from);
   log_("seat " + std::to_string(from) + ": answered a directory's reachability check");

@@ -1,5 +1,4 @@
-// Starting a game: the options, fresh seats, the board and the bars, and the
-// letter supply with its frequencies and values.
+// Starting a game: the options, fresh seats, the board and the bars.
 #include "commands.h"
 #include "server.h"
 
@@ -22,31 +21,6 @@ int readOption(std::string_view text, int fallback, int max, const char* what, c
 
 }  // namespace
 
-int TServer::randomBelow(int n) {
-  if (n <= 1) return 0;
-  // Rejection keeps the draw uniform and the same on every standard library.
-  const std::uint32_t range = std::uint32_t(n);
-  const std::uint32_t limit = std::uint32_t(0xFFFFFFFFu - (0xFFFFFFFFu % range + 1) % range);
-  std::uint32_t r;
-  do r = std::uint32_t(rng_());
-  while (r > limit);
-  return int(r % range);
-}
-
-int TServer::getletter() {
-  const int r = randomBelow(rules::kDrawRange) + 1;
-  for (const auto& range : rules::kLetterDraw)
-    if (r <= range.last) return range.letter - 'a' + 1;
-  return 26;
-}
-
-int TServer::letterworth(int code) { return rules::letterValue(code); }
-
-std::string TServer::converttoletter(int code) {
-  if (code < 1 || code > 26) return {};
-  return std::string(1, char('a' + code - 1));
-}
-
 void TServer::startgame(int from, FieldReader& body) {
   const std::string name(body.next());
   const std::string_view playTo = body.next();
@@ -61,55 +35,54 @@ void TServer::startgame(int from, FieldReader& body) {
     log_(refusal(from, cmd::startgame, "unknown game mode " + mode.substr(0, 16)));
     return;
   }
-  gameRunning_ = true;
-  computertimer_.stop();
+  game_.gameRunning = true;
+  computer_.stop();
   // A new game starts with whoever is there.
-  held_.clear();
-  gameMode_ = m->word;
-  playToScore_ = readOption(playTo, 100, kMaxPlayToScore, "play-to score", log_);
-  turnSeconds_ = readOption(seconds, 60, kMaxTurnSeconds, "turn seconds", log_);
-  viewable_ = viewable != "f";
+  slots_.held.clear();
+  game_.gameMode = m->word;
+  game_.playToScore = readOption(playTo, 100, kMaxPlayToScore, "play-to score", log_);
+  game_.turnSeconds = readOption(seconds, 60, kMaxTurnSeconds, "turn seconds", log_);
+  game_.viewable = viewable != "f";
 
-  broadcast(MessageBuilder(cmd::startgame)
-                .field(name)
-                .field(playToScore_)
-                .field(turnSeconds_)
-                .field(mode)
-                .field(four)
-                .done(true));
+  slots_.broadcast(MessageBuilder(cmd::startgame)
+                       .field(name)
+                       .field(game_.playToScore)
+                       .field(game_.turnSeconds)
+                       .field(mode)
+                       .field(four)
+                       .done(true));
 
   for (int s = 1; s <= seatCount; ++s) {
-    Seat& seat = seats_[s];
+    SeatGame& seat = game_.seats[s];
     seat.score = 0;
-    seat.justWatching = false;
     seat.inGame = true;
     for (int n = 1; n <= kBarSize; ++n) seat.letters[n] = LetterEntry{0, false, CellRef{0, n}};
+    if (Connection* connection = slots_.at(s)) connection->justWatching = false;
   }
-  fourPlayer_ = four;
-  if (fourPlayer_ == "1") seats_[5].inGame = seats_[6].inGame = false;
-  sneakerSeat_ = 0;
-  currentSeat_ = 0;
-  log_("game started by " + name + ": to " + std::to_string(playToScore_) + ", " +
-       std::to_string(turnSeconds_) + " s a turn, " +
-       (gameMode_.empty() ? std::string(rules::modeWord(rules::kBlind)) : gameMode_));
+  game_.fourPlayer = four;
+  if (game_.fourPlayer == "1") game_.seats[5].inGame = game_.seats[6].inGame = false;
+  game_.sneakerSeat = 0;
+  game_.currentSeat = 0;
+  log_("game started by " + name + ": to " + std::to_string(game_.playToScore) + ", " +
+       std::to_string(game_.turnSeconds) + " s a turn, " +
+       (game_.gameMode.empty() ? std::string(rules::modeWord(rules::kBlind)) : game_.gameMode));
 
-  prepareSearch();
+  computer_.prepareSearch();
   makeboard();
   dealtiles();
-  findplayer();
+  turns_.findplayer();
 }
 
 void TServer::makeboard() {
-  openBoard_ = openBoardNext_;
-  lookSeat_ = 0;
+  view_.newBoard();
   std::vector<CellRef> all;
   for (int x = 1; x <= kBoardWidth; ++x) {
     for (int y = 1; y <= kBoardHeight; ++y) {
-      board_[x][y] = BoardCell{getletter(), false, false, false};
+      game_.board[x][y] = BoardCell{getletter(), false, false, false};
       all.push_back(CellRef{x, y});
     }
   }
-  broadcastBoard(all);
+  view_.broadcastBoard(all);
 }
 
 void TServer::dealtiles() {
@@ -117,12 +90,12 @@ void TServer::dealtiles() {
     MessageBuilder message(cmd::mytiles);
     message.field(s);
     for (int n = 1; n <= kBarSize; ++n) {
-      LetterEntry& entry = seats_[s].letters[n];
+      LetterEntry& entry = game_.seats[s].letters[n];
       entry.code = getletter();
       entry.used = false;
       message.field(n).field(entry.code);
     }
-    sendTo(s, message.done());
+    slots_.sendTo(s, message.done());
   }
 }
 

@@ -145,8 +145,8 @@ bool playGame(const HostRules& base, std::uint32_t seed, const Options& options,
   clock.add(socktimer, [&] { host.socktimerTimer(); });
   clock.add(timer1, [&] { host.timer1Timer(); });
   clock.add(computertimer, [&] {
-    const int step = host.botStep();
-    if (host.botCountdown() != 1 || (step != TServer::kBotFlip && step != TServer::kBotWord)) {
+    const BotStep step = host.botStep();
+    if (host.botCountdown() != 1 || (step != BotStep::Flip && step != BotStep::Word)) {
       host.computertimerTimer();
       return;
     }
@@ -157,7 +157,7 @@ bool playGame(const HostRules& base, std::uint32_t seed, const Options& options,
     pendingMs += threadMs() - cpuBegin;
     pendingWallMs +=
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
-    if (step == TServer::kBotWord && current >= 2) {
+    if (step == BotStep::Word && current >= 2) {
       table.sides[std::size_t(current)]->searchMs.push_back(pendingMs);
       table.sides[std::size_t(current)]->wallMs.push_back(pendingWallMs);
       pendingMs = pendingWallMs = 0;

@@ -61,7 +61,7 @@ TEST_F(Computer, TheSlowPaceIsASecondAStep) {
   host.setBotSpeed(1000);
   toComputersTurn();
   EXPECT_EQ(computertimer.interval(), 1000);
-  EXPECT_EQ(host.botStep(), TServer::kBotFlip);
+  EXPECT_EQ(host.botStep(), BotStep::Flip);
   EXPECT_EQ(host.botCountdown(), 1);
 }
 
@@ -124,7 +124,7 @@ TEST_F(ComputerWithoutAWord, PassesWhenNoWordCanBeSpelled) {
   clearAll();
   tickBot(4);
   EXPECT_EQ(take(1), Messages{"CMD_hepasses+2+"});
-  EXPECT_EQ(host.phase(), TServer::kPhasePause);
+  EXPECT_EQ(host.phase(), TurnPhase::Pause);
   EXPECT_FALSE(computertimer.running());
 }
 
@@ -139,7 +139,7 @@ TEST_F(ComputerUnknownWord, ARejectedWordLetsTheTurnRunOut) {
   tickBot(8);
   EXPECT_EQ(count(take(1), "CMD_heusebarletter+2+"), 4);
   EXPECT_FALSE(computertimer.running());
-  EXPECT_EQ(host.phase(), TServer::kPhaseTurn);
+  EXPECT_EQ(host.phase(), TurnPhase::Turn);
   EXPECT_EQ(host.countdown(), 64);  // the computer's ticks do not move the turn clock
   tick1(63);
   EXPECT_TRUE(take(1).empty());

@@ -18,7 +18,7 @@ class Moves : public HostFixture {
     join("Cy");
     start();
     ASSERT_EQ(host.currentSeat(), 1);
-    ASSERT_EQ(host.phase(), TServer::kPhaseTurn);
+    ASSERT_EQ(host.phase(), TurnPhase::Turn);
     clearAll();
   }
   // Puts `letter` in cell x,y and turns it over as seat 1.
@@ -51,7 +51,7 @@ TEST_F(Moves, CatFromTheBarScoresFive) {
   const Messages expected{"CMD_hisword+1+cat+5+5+3+1+20"};
   EXPECT_EQ(take(1), expected);
   EXPECT_EQ(take(2), expected);
-  EXPECT_EQ(host.phase(), TServer::kPhasePause);
+  EXPECT_EQ(host.phase(), TurnPhase::Pause);
   EXPECT_EQ(host.countdown(), 4);
 }
 
@@ -110,7 +110,7 @@ TEST_F(Moves, EachBadReferenceIsRefusedWithItsReasonAndTheTurnGoesOn) {
     EXPECT_TRUE(TServer::refusesWord(log[0])) << refs;
     EXPECT_TRUE(nothingSent()) << refs;
     EXPECT_FALSE(anyMarks()) << refs;
-    EXPECT_EQ(host.phase(), TServer::kPhaseTurn) << refs;
+    EXPECT_EQ(host.phase(), TurnPhase::Turn) << refs;
   }
   done("1,1+0,2+0,3");
   EXPECT_EQ(take(2), Messages{"CMD_hisword+1+cat+8+8+3+1+20"});
@@ -123,7 +123,7 @@ TEST_F(Moves, ABarSlotNamedTwiceIsRejectedNotCountedTwice) {
   EXPECT_TRUE(logged("seat 1: CMD_idone refused: letter 3: bar slot 3 is already in the word"));
   EXPECT_TRUE(nothingSent());
   EXPECT_EQ(host.seat(1).score, 0);
-  EXPECT_EQ(host.phase(), TServer::kPhaseTurn);
+  EXPECT_EQ(host.phase(), TurnPhase::Turn);
 }
 
 TEST_F(Moves, AnUnknownWordIsToldToTheMoverOnly) {
@@ -132,7 +132,7 @@ TEST_F(Moves, AnUnknownWordIsToldToTheMoverOnly) {
   EXPECT_EQ(take(1), Messages{"CMD_invalid+1+"});
   EXPECT_TRUE(take(2).empty());
   EXPECT_FALSE(anyMarks());
-  EXPECT_EQ(host.phase(), TServer::kPhaseTurn);
+  EXPECT_EQ(host.phase(), TurnPhase::Turn);
 }
 
 TEST_F(Moves, AnEmptyDoneIsAPassWithAThreeTickPause) {
@@ -140,7 +140,7 @@ TEST_F(Moves, AnEmptyDoneIsAPassWithAThreeTickPause) {
   clearAll();
   done("3,3+x,1+0,1");  // an unreadable reference is an empty position
   EXPECT_EQ(take(2), Messages{"CMD_hepasses+1+"});
-  EXPECT_EQ(host.phase(), TServer::kPhaseEmptyDone);
+  EXPECT_EQ(host.phase(), TurnPhase::EmptyDone);
   tick1(2);
   EXPECT_TRUE(take(2).empty());
   tick1(1);
@@ -221,14 +221,14 @@ TEST_F(Moves, BuyingNeedsTwentyPointsAndKeepsTheTurn) {
   EXPECT_EQ(take(1), (Messages{tiles, "CMD_buytiles+1+0+20+"}));
   EXPECT_EQ(take(2), Messages{"CMD_buytiles+1+0+20+"});
   EXPECT_EQ(host.seat(1).score, 0);
-  EXPECT_EQ(host.phase(), TServer::kPhaseTurn);
+  EXPECT_EQ(host.phase(), TurnPhase::Turn);
 }
 
 TEST_F(Moves, APassEndsTheTurnWithAFourTickPause) {
   say(1, "CMD_hepass+1+");
   pump();
   EXPECT_EQ(take(3), Messages{"CMD_hepasses+1+"});
-  EXPECT_EQ(host.phase(), TServer::kPhasePause);
+  EXPECT_EQ(host.phase(), TurnPhase::Pause);
   EXPECT_EQ(host.countdown(), 4);
 }
 
@@ -247,7 +247,7 @@ TEST_F(Moves, MovesOutOfTurnAreIgnored) {
   say(1, "CMD_idone+1+0,0");
   pump();
   EXPECT_TRUE(nothingSent());
-  EXPECT_EQ(host.phase(), TServer::kPhasePause);
+  EXPECT_EQ(host.phase(), TurnPhase::Pause);
 }
 
 TEST_F(Moves, AnAcceptedWordsLettersAreReplacedAtTheNextTurn) {

@@ -1,5 +1,5 @@
 // Who may sit where during a game, on a manual clock: the look at the whole
-// board stays with the connection it was given to, a name never evicts a
+// board and what a connection spent or chose stay with that connection, a name never evicts a
 // live player while his rejoin key does, and a held seat's player gets in
 // when every slot is taken.
 #include <gtest/gtest.h>
@@ -55,7 +55,7 @@ TEST_F(Seats, ALookStaysWithTheConnectionThatHeldTheSeatWhenItWasGiven) {
   pump();
   tick1(4);
   ASSERT_EQ(host.currentSeat(), 2);
-  ASSERT_EQ(host.phase(), TServer::kPhaseSneak);
+  ASSERT_EQ(host.phase(), TurnPhase::Sneak);
   login(mal, "Mal");
   const Messages got = take(2);
   EXPECT_EQ(hiddenTold(got), 0);
@@ -64,14 +64,38 @@ TEST_F(Seats, ALookStaysWithTheConnectionThatHeldTheSeatWhenItWasGiven) {
             got.end());
 
   // Ann drops and someone comes into her slot while her own look runs.
-  for (int i = 0; i < 200 && !(host.currentSeat() == 1 && host.phase() == TServer::kPhaseSneak); ++i) tick1();
-  ASSERT_EQ(host.phase(), TServer::kPhaseSneak);
+  for (int i = 0; i < 200 && !(host.currentSeat() == 1 && host.phase() == TurnPhase::Sneak); ++i) tick1();
+  ASSERT_EQ(host.phase(), TurnPhase::Sneak);
   EXPECT_GT(hiddenTold(take(1)), 0);  // hers, while she is there
   host.tempsockInfo(1);
   const int eve = connect(address(10));
   ASSERT_EQ(eve, 3);  // seat 1 is held for Ann
   login(eve, "Eve");
   EXPECT_EQ(hiddenTold(take(3)), 0);
+}
+
+TEST_F(Seats, WhatAConnectionSpentOrChoseLeavesWithItNotWithItsSlot) {
+  join("Ann");
+  const int bob = login(connect(address(2)), "Bob");
+  start();
+  // Bob just watches, spends his chat allowance and more of his lines wait; then his line drops.
+  say(bob, "CMD_justwatch+2+1");
+  for (int i = 0; i < TServer::kChatBurst + 2; ++i) say(bob, "CMD_chat+2+hi|clBlack");
+  pump();
+  ASSERT_TRUE(host.seat(bob).justWatching);
+  ASSERT_EQ(host.queuedMessages(), 2u);
+  host.tempsockInfo(bob);
+  EXPECT_EQ(host.queuedMessages(), 0u);
+  // Back on a new connection, which passes through slot 3 into his held seat.
+  const int back = login(connect(address(2)), "Bob", 3);
+  ASSERT_EQ(back, 3);
+  login(2, "Bob");
+  EXPECT_FALSE(host.seat(2).justWatching);
+  take(1);
+  say(2, "CMD_chat+2+back|clBlack");
+  pump();
+  const Messages got = take(1);
+  EXPECT_NE(std::find(got.begin(), got.end(), "CMD_chat+2+Bob chats: back|clBlack"), got.end());
 }
 
 TEST_F(Seats, ALiveOwnerIsEvictedOnlyByTheKeyHisLoginWasGiven) {

@@ -75,7 +75,7 @@ TEST_F(Turns, SneakModeGivesEveryTurnAFiveTickLook) {
   start("Ann+100+60+f+3+0+");
   Messages got = take(1);
   EXPECT_EQ(got.back(), "CMD_sneak+1+");
-  EXPECT_EQ(host.phase(), TServer::kPhaseSneak);
+  EXPECT_EQ(host.phase(), TurnPhase::Sneak);
   tick1(4);
   EXPECT_TRUE(take(1).empty());
   tick1(1);
@@ -108,7 +108,7 @@ TEST_F(Turns, HelperModeGivesTheLookToTheLowestNonZeroScore) {
           "+" + std::to_string(x) + "+" + std::to_string(y) + "+" + std::to_string(host.cell(x, y).code);
   EXPECT_EQ(take(2), (Messages{"CMD_hepasses+1+", hidden, "CMD_sneak+2+"}));
   EXPECT_EQ(take(3), (Messages{"CMD_hepasses+1+"}));
-  EXPECT_EQ(host.phase(), TServer::kPhaseSneak);
+  EXPECT_EQ(host.phase(), TurnPhase::Sneak);
   tick1(5);
   EXPECT_EQ(take(2), Messages{"CMD_nextplayer+2+"});
 
@@ -268,7 +268,7 @@ TEST_F(Turns, ALateJoinerIsCaughtUpAndLosesATurnThatIsHis) {
   EXPECT_EQ(back.front(), "CMD_newplayerinfo+1+Ann");
   EXPECT_EQ(back.back(), "CMD_hepasses+1+");
   EXPECT_EQ(take(2).back(), "CMD_hepasses+1+");
-  EXPECT_EQ(host.phase(), TServer::kPhasePause);
+  EXPECT_EQ(host.phase(), TurnPhase::Pause);
 }
 
 }  // namespace

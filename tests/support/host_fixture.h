@@ -39,16 +39,16 @@ class RecordingTransport final : public HostTransport {
 
 // Reaches into the host to lay out letters and scores a test needs.
 struct HostProbe {
-  static Seat& seat(TServer& host, int s) { return host.seats_[s]; }
-  static BoardCell& cell(TServer& host, int x, int y) { return host.board_[x][y]; }
+  static SeatGame& seat(TServer& host, int s) { return host.game_.seats[s]; }
+  static BoardCell& cell(TServer& host, int x, int y) { return host.game_.board[x][y]; }
   // Sets the first bar slots of `s` to the letters of `word`.
   static void setBar(TServer& host, int s, const std::string& word) {
-    for (std::size_t i = 0; i < word.size(); ++i) host.seats_[s].letters[i + 1].code = word[i] - 'a' + 1;
+    for (std::size_t i = 0; i < word.size(); ++i) host.game_.seats[s].letters[i + 1].code = word[i] - 'a' + 1;
   }
   // Sets the whole board to one letter.
   static void fillBoard(TServer& host, char letter) {
     for (int x = 1; x <= TServer::kBoardWidth; ++x)
-      for (int y = 1; y <= TServer::kBoardHeight; ++y) host.board_[x][y].code = letter - 'a' + 1;
+      for (int y = 1; y <= TServer::kBoardHeight; ++y) host.game_.board[x][y].code = letter - 'a' + 1;
   }
 };
 

@@ -1,11 +1,13 @@
 // The computer player: plays the turns of an empty seat 2 and of any seat
 // whose player just watches, in three paced steps through the same move
 // handlers a person's messages reach.
+#include "computer_player.h"
+
 #include <algorithm>
 #include <utility>
 
 #include "commands.h"
-#include "server.h"
+#include "refusal.h"
 
 namespace tw {
 
@@ -14,62 +16,79 @@ constexpr int kWordAttempts = 1000;
 constexpr int kLetterEntries = 12;  // the bar, then the five cells turned over
 }  // namespace
 
-bool TServer::playedByComputer(int seat) const {
-  const Seat& s = seats_[seat];
-  return !s.connected || s.justWatching;
+ComputerPlayer::ComputerPlayer(Game& game, Slots& slotTable, PlayerMoves& moves, Dice& dice, HostRules& rules,
+                               Timer& computertimer, const LogFn& log)
+    : game_(game),
+      slots_(slotTable),
+      moves_(moves),
+      dice_(dice),
+      rules_(rules),
+      computertimer_(computertimer),
+      log_(log) {
+  const auto& words = rules_.computerWords;
+  for (std::size_t i = 0; i + 10 < words.size(); ++i)
+    if (words[i].size() >= 4 && words[i].size() <= 7) ++botChoices_;
 }
 
-void TServer::armBot(int step, int ticks) {
+bool ComputerPlayer::playedByComputer(int seat) const {
+  return !slots_.connected(seat) || slots_.justWatching(seat);
+}
+
+void ComputerPlayer::startTurn() {
+  botWord_.clear();
+  armBot(BotStep::Flip, 1);
+}
+
+void ComputerPlayer::armBot(BotStep step, int ticks) {
   computertimer_.stop();
   botStep_ = step;
   botCountdown_ = ticks;
   computertimer_.start(botSpeed_);
 }
 
-void TServer::computertimerTimer() {
-  Settle settle(*this);
+void ComputerPlayer::computertimerTimer() {
   if (--botCountdown_ > 0) return;
   computertimer_.stop();
-  if (currentSeat_ < 1 || !playedByComputer(currentSeat_)) return;
+  if (game_.currentSeat < 1 || !playedByComputer(game_.currentSeat)) return;
   switch (botStep_) {
-    case kBotFlip:
-      computerplay(currentSeat_);
+    case BotStep::Flip:
+      computerplay(game_.currentSeat);
       break;
-    case kBotWord:
-      computerword(currentSeat_);
+    case BotStep::Word:
+      computerword(game_.currentSeat);
       break;
-    case kBotSubmit:
-      computerdone(currentSeat_);
+    case BotStep::Submit:
+      computerdone(game_.currentSeat);
       break;
-    default:
+    case BotStep::None:
       break;
   }
 }
 
-void TServer::computerplay(int seat) {
-  if (seat != currentSeat_ || !playedByComputer(seat) || waitsForSearch(seat)) return;
+void ComputerPlayer::computerplay(int seat) {
+  if (seat != game_.currentSeat || !playedByComputer(seat) || waitsForSearch(seat)) return;
   // The level a turn starts with plays it to the end.
   botLevel_ = rules_.finder ? levels_[std::size_t(seat)] : ComputerLevel::Beginner;
   if (botLevel_ != ComputerLevel::Beginner) return skilledplay(seat);
   std::vector<CellRef> chosen;
-  for (int k = 1; k <= kMaxFlips; ++k) {
+  for (int k = 1; k <= rules::kMaxFlips; ++k) {
     // At most five cells are face up in a turn, so a free one is always found.
     CellRef pick;
     do {
-      pick = CellRef{randomBelow(kBoardWidth) + 1, randomBelow(kBoardHeight) + 1};
-    } while (board_[pick.x][pick.y].faceUp || std::find(chosen.begin(), chosen.end(), pick) != chosen.end());
+      pick = CellRef{dice_.below(Game::kBoardWidth) + 1, dice_.below(Game::kBoardHeight) + 1};
+    } while (game_.board[pick.x][pick.y].faceUp || std::find(chosen.begin(), chosen.end(), pick) != chosen.end());
     chosen.push_back(pick);
-    iflip(seat, pick.x, pick.y);
-    LetterEntry& entry = seats_[seat].letters[kBarSize + k];
-    entry.code = board_[pick.x][pick.y].code;
+    moves_.iflip(seat, pick.x, pick.y);
+    LetterEntry& entry = game_.seats[seat].letters[rules::kBarSize + k];
+    entry.code = game_.board[pick.x][pick.y].code;
     entry.position = pick;
   }
-  armBot(kBotWord, 4);
+  armBot(BotStep::Word, 4);
 }
 
-void TServer::computerword(int seat) {
+void ComputerPlayer::computerword(int seat) {
   if (botLevel_ != ComputerLevel::Beginner) return skilledword(seat);
-  auto& entries = seats_[seat].letters;
+  auto& entries = game_.seats[seat].letters;
   std::array<std::string, kLetterEntries + 1> letters;
   for (int i = 1; i <= kLetterEntries; ++i) letters[i] = converttoletter(entries[i].code);
 
@@ -80,7 +99,7 @@ void TServer::computerword(int seat) {
     // (or, in a list that holds them, over seven).
     const std::string* word;
     do {
-      word = &words[std::size_t(randomBelow(int(words.size()) - 10))];
+      word = &words[std::size_t(dice_.below(int(words.size()) - 10))];
     } while (word->size() < 4 || word->size() > 7);
 
     std::vector<CellRef> refs;
@@ -106,27 +125,27 @@ void TServer::computerword(int seat) {
     layOutBotWord(seat);
     return;
   }
-  hepass(seat);
+  moves_.hepass(seat);
 }
 
-void TServer::layOutBotWord(int seat) {
+void ComputerPlayer::layOutBotWord(int seat) {
   int wordpos = 0;
   for (const CellRef ref : botWord_) {
     ++wordpos;
     if (ref.x == 0)
-      usebarletter(seat, ref.y, wordpos);
+      moves_.usebarletter(seat, ref.y, wordpos);
     else
-      useboardletter(seat, ref.x, ref.y, wordpos);
+      moves_.useboardletter(seat, ref.x, ref.y, wordpos);
   }
-  armBot(kBotSubmit, 3);
+  armBot(BotStep::Submit, 3);
 }
 
-void TServer::computerdone(int seat) {
+void ComputerPlayer::computerdone(int seat) {
   if (botWord_.empty()) {
     log_(refusal(seat, cmd::idone, "the computer has no word to submit"));
     return;
   }
-  idone(seat, botWord_);
+  moves_.idone(seat, botWord_);
 }
 
 }  // namespace tw
