@@ -150,6 +150,9 @@ int main(int argc, char* argv[]) {
       tw::DirectoryRegistration::splitAddress(directory, directoryHost, directoryPort) && !directoryHost.isEmpty()) {
     registration = std::make_unique<tw::DirectoryRegistration>(
         directoryHost, directoryPort, listing == tw::JoinChoices::kListedPublicly, std::string(), tw::logLine);
+    registration->setPlayerTaker([&host](tw::Sock* sock, const std::string& address, const QByteArray& first) {
+      host.takeConnection(sock, address, first);
+    });
     host.addListingSink(registration.get());
     auto* bar = new tw::InviteBar(&chat);
     chat.statusBar()->addWidget(bar);

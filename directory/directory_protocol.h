@@ -9,14 +9,31 @@
 //       within a second of a change
 //   PING
 //       when nothing else was said for kPingMs; the directory drops a game silent for kSilenceMs
+//   RELAY
+//       takes the directory's offer to relay the game (only after its RELAY line)
+//   JOIN <token>
+//       the first line of a fresh connection to the registration port, opened on
+//       OPEN <token>: from then on the connection carries that player. The
+//       directory sends one PROXY protocol v1 line naming him (see proxy_line.h),
+//       then his bytes, and copies the host's back to him.
 // Directory to host:
 //   CODE <code> <secret>             the game is registered under this invite code
 //   REACH direct                     the directory reached the game port and the host answered
-//   REACH unreachable <why>          registered, reachable by nobody: not listed
+//   REACH unreachable <why>          registered, reachable by nobody: not listed; also the
+//                                    answer to RELAY when the relay is refused, and why
+//   RELAY                            after REACH unreachable: the directory can relay the game
+//   REACH relayed <port>             players reach the game at this port of the directory (the
+//                                    address the host registered at); listed there
+//   OPEN <token>                     a player came to the relay port: connect and say JOIN <token>
+//                                    within kJoinMs, or he is sent away
 //   PONG
 //   ERROR <why>                      a refusal; the directory closes the connection after it
 //
 // The reachability check goes to the game port itself (see cmd::dirprobe).
+// The relay stays within protocol 1: a directory offers it only after REACH
+// unreachable, and a host takes it only when offered, so a host or a directory
+// that knows nothing of it ignores the one line it does not know (a host) or
+// is never sent one (a directory), and goes on as before.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +53,8 @@ inline constexpr int kPingMs = 10000;
 inline constexpr int kSilenceMs = 30000;
 inline constexpr std::uint16_t kRegistrationPort = 7790;
 inline constexpr std::uint16_t kLookupPort = 7791;
+inline constexpr std::size_t kTokenLength = 32;
+inline constexpr int kJoinMs = 10000;
 
 // Invite codes: six characters of an alphabet without look-alikes (no 0/O, 1/I/L).
 inline constexpr std::string_view kCodeAlphabet = "23456789ABCDEFGHJKMNPQRSTUVWXYZ";
@@ -71,11 +90,15 @@ struct State {
   GameState state;
 };
 struct Ping {};
+struct TakeRelay {};
+struct Join {
+  std::string token;
+};
 // A line that could not be read, and why, for the ERROR line.
 struct BadLine {
   std::string why;
 };
-using HostLine = std::variant<Register, State, Ping, BadLine>;
+using HostLine = std::variant<Register, State, Ping, TakeRelay, Join, BadLine>;
 
 struct Code {
   std::string code;
@@ -84,12 +107,17 @@ struct Code {
 struct Reach {
   bool direct = false;
   std::string why;
+  int relayPort = 0;  // not 0: relayed there
+};
+struct RelayOffer {};
+struct Open {
+  std::string token;
 };
 struct Pong {};
 struct Refusal {
   std::string why;
 };
-using DirectoryLine = std::variant<Code, Reach, Pong, Refusal, BadLine>;
+using DirectoryLine = std::variant<Code, Reach, RelayOffer, Open, Pong, Refusal, BadLine>;
 
 // Lines without their '\n'.
 HostLine parseHostLine(std::string_view line);
@@ -99,8 +127,12 @@ DirectoryLine parseDirectoryLine(std::string_view line);
 std::string registerLine(const Register& r);
 std::string stateLine(const GameState& s);
 std::string pingLine();
+std::string takeRelayLine();
+std::string joinLine(const std::string& token);
 std::string codeLine(const Code& c);
 std::string reachLine(const Reach& r);
+std::string relayOfferLine();
+std::string openLine(const std::string& token);
 std::string pongLine();
 std::string errorLine(std::string_view why);
 

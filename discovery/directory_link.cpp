@@ -78,7 +78,15 @@ void DirectoryLink::line(std::string_view text) {
     if (changed) out_.codeGiven(dir::showCode(code_));
     if (state_) publish(*state_);
   } else if (const auto* r = std::get_if<dir::Reach>(&parsed)) {
-    out_.reachability(r->direct, r->why);
+    using Way = Reachability::Way;
+    if (r->relayPort > 0)
+      out_.reachability({Way::Relayed, "", ":" + std::to_string(r->relayPort)});
+    else
+      out_.reachability({r->direct ? Way::Direct : Way::Unreachable, r->why, ""});
+  } else if (std::holds_alternative<dir::RelayOffer>(parsed)) {
+    if (relayable_) out_.send(dir::takeRelayLine());
+  } else if (const auto* o = std::get_if<dir::Open>(&parsed)) {
+    if (relayable_) out_.openRelay(o->token);
   } else if (const auto* refusal = std::get_if<dir::Refusal>(&parsed)) {
     retryLater("the directory refused: " + refusal->why);
   } else if (const auto* bad = std::get_if<dir::BadLine>(&parsed)) {

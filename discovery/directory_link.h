@@ -23,8 +23,11 @@ class DirectoryLinkOutput {
   virtual void close() = 0;
   // The invite code ("K7M-2QX") was given or changed.
   virtual void codeGiven(const std::string& shownCode) = 0;
-  // What the directory found of the game port.
-  virtual void reachability(bool direct, const std::string& why) = 0;
+  // How the game is reached; a relayed game's `relay` holds only ":port" here.
+  virtual void reachability(const Reachability& how) = 0;
+  // A player waits at the relay: open a fresh connection to the directory,
+  // say dir::joinLine(token) and hand the player it carries to the game.
+  virtual void openRelay(const std::string& token) = 0;
   virtual void log(const std::string& line) = 0;
 };
 
@@ -47,6 +50,8 @@ class DirectoryLink {
   // The title goes with the registration; a later one goes with the next.
   void setTitle(const std::string& title) { title_ = dir::cleanText(title, dir::kMaxTitle); }
   void setGamePort(int port) { gamePort_ = port; }
+  // The host can take players through the directory's relay (openRelay works).
+  void setRelayable(bool relayable) { relayable_ = relayable; }
   bool running() const { return running_; }
   void start();
   void stop();
@@ -74,6 +79,7 @@ class DirectoryLink {
   Timer& retryTimer_;
   int gamePort_;
   bool isPublic_;
+  bool relayable_ = false;
   std::string title_;
   bool running_ = false;
   bool connecting_ = false;

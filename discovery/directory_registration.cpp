@@ -1,6 +1,10 @@
 // The host's directory registration on Qt sockets and timers.
 #include "directory_registration.h"
 
+#include <memory>
+
+#include "proxy_line.h"
+
 namespace tw {
 
 DirectoryRegistration::DirectoryRegistration(const QString& host, quint16 port, bool isPublic, std::string title,
@@ -103,10 +107,65 @@ void DirectoryRegistration::codeGiven(const std::string& shownCode) {
   emit codeChanged(QString::fromStdString(shownCode));
 }
 
-void DirectoryRegistration::reachability(bool direct, const std::string& why) {
-  log_(direct ? std::string("Reachable directly: the directory reached the game port")
-              : "Not reachable from outside: " + why + " (the game is not listed; open the port on your router)");
-  emit reachabilityChanged(direct, QString::fromStdString(why));
+void DirectoryRegistration::reachability(const Reachability& how) {
+  Reachability shown = how;
+  switch (how.way) {
+    case Reachability::Way::Direct:
+      log_("Reachable directly: the directory reached the game port");
+      break;
+    case Reachability::Way::Unreachable:
+      log_("Not reachable from outside: " + how.why + " (the game is not listed; open the port on your router)");
+      break;
+    case Reachability::Way::Relayed:
+      shown.relay = (host_.contains(QLatin1Char(':')) ? "[" + host_.toStdString() + "]" : host_.toStdString()) + how.relay;
+      log_("Reachable through the directory's relay at " + shown.relay +
+           " (the invite code and the list point there)");
+      break;
+  }
+  emit reachabilityChanged(shown);
+}
+
+void DirectoryRegistration::setPlayerTaker(TakePlayer take) {
+  take_ = std::move(take);
+  link_.setRelayable(bool(take_));
+}
+
+void DirectoryRegistration::openRelay(const std::string& token) {
+  if (!take_) return;
+  // This connection is ours, so its first line is believed: the one place a
+  // player's address comes from the stream and not from the socket.
+  auto* sock = new Sock(this);
+  auto head = std::make_shared<QByteArray>();
+  auto* timeout = new QTimer(sock);
+  const auto give_up = [this, sock](const std::string& why) {
+    log_("relay: " + why);
+    sock->disconnect(this);
+    sock->deleteLater();
+  };
+  connect(sock, &Sock::onConnect, this, [sock, token] {
+    const std::string line = dir::joinLine(token);
+    sock->send(QByteArray(line.data(), qsizetype(line.size())));
+  });
+  connect(sock, &Sock::onRead, this, [this, sock, head, timeout, give_up](Sock*, qint64) {
+    *head += sock->receive();
+    const ProxyLine proxy = readProxyLine(std::string_view(head->constData(), std::size_t(head->size())));
+    if (proxy.status == ProxyLine::Status::NeedMore) return;
+    if (proxy.status == ProxyLine::Status::Bad) return give_up("the directory's first line is no PROXY line: " + proxy.why);
+    delete timeout;
+    sock->disconnect(this);
+    sock->setParent(nullptr);
+    take_(sock, proxy.source, head->mid(qsizetype(proxy.length)));
+  });
+  connect(sock, &Sock::onError, this, [give_up](Sock*, QAbstractSocket::SocketError, const QString& reason) {
+    give_up("no connection for a relayed player: " + reason.toStdString());
+  });
+  connect(sock, &Sock::onDisconnect, this, [give_up](Sock*) { give_up("a relayed player left before he came"); });
+  timeout->setSingleShot(true);
+  connect(timeout, &QTimer::timeout, this, [give_up] { give_up("a relayed player did not come"); });
+  timeout->start(dir::kJoinMs);
+  sock->setHostName(host_);
+  sock->setPortName(QString::number(port_));
+  sock->open();
 }
 
 }  // namespace tw

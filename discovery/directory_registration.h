@@ -11,6 +11,7 @@
 #include "directory_link.h"
 #include "log.h"
 #include "qt_timer.h"
+#include "sock.h"
 
 namespace tw {
 
@@ -22,6 +23,10 @@ class DirectoryRegistration final : public QObject, public ListingSink, private 
  public:
   // A connection attempt that has not got through by then is given up.
   static constexpr int kConnectMs = 10000;
+  // Takes a player who came through the directory's relay: his connection, as
+  // if accepted (the taker owns it from now on), his address from the relay's
+  // PROXY line, and what he sent after it.
+  using TakePlayer = std::function<void(Sock* sock, const std::string& address, const QByteArray& first)>;
 
   // An empty `title` takes the listing's.
   DirectoryRegistration(const QString& host, quint16 port, bool isPublic, std::string title, LogFn log = logLine,
@@ -34,17 +39,20 @@ class DirectoryRegistration final : public QObject, public ListingSink, private 
   void publish(const GameListing& listing) override;
   void withdraw() override { link_.stop(); }
   const DirectoryLink& link() const { return link_; }
+  // With a taker, the game takes the directory's relay when it is offered.
+  void setPlayerTaker(TakePlayer take);
 
  signals:
   void codeChanged(const QString& shownCode);
-  void reachabilityChanged(bool direct, const QString& why);
+  void reachabilityChanged(const tw::Reachability& how);
 
  private:
   void open() override;
   void send(const std::string& line) override;
   void close() override;
   void codeGiven(const std::string& shownCode) override;
-  void reachability(bool direct, const std::string& why) override;
+  void reachability(const Reachability& how) override;
+  void openRelay(const std::string& token) override;
   void log(const std::string& line) override { log_(line); }
 
   QString host_;
@@ -56,6 +64,7 @@ class DirectoryRegistration final : public QObject, public ListingSink, private 
   QtTimer retryTimer_;
   std::string title_;
   DirectoryLink link_;
+  TakePlayer take_;
 };
 
 }  // namespace tw

@@ -27,6 +27,15 @@ class ListingSink {
   virtual void withdraw() = 0;
 };
 
+// How players reach the game, as its directory last found.
+struct Reachability {
+  enum class Way { Unreachable, Direct, Relayed };
+  Way way = Way::Unreachable;
+  std::string why;      // Unreachable: what the directory found
+  std::string relay;    // Relayed: "host:port" of the directory's relay
+  bool operator==(const Reachability&) const = default;
+};
+
 // One line for the log: "Ann's game on port 4000: 2/6 seats, 1/3 watching, open".
 std::string describe(const GameListing& listing);
 

@@ -34,9 +34,19 @@ void InviteBar::showCode(const QString& shownCode) {
   label_code_->setText(QStringLiteral("Invite code: %1").arg(shownCode));
 }
 
-void InviteBar::showReachability(bool direct, const QString& why) {
-  label_reach_->setText(direct ? QStringLiteral("Reachable directly.")
-                               : QStringLiteral("Not reachable from outside: %1").arg(why));
+void InviteBar::showReachability(const tw::Reachability& how) {
+  switch (how.way) {
+    case Reachability::Way::Direct:
+      label_reach_->setText(QStringLiteral("Reachable directly."));
+      break;
+    case Reachability::Way::Relayed:
+      label_reach_->setText(QStringLiteral("Reachable through the directory's relay (%1).")
+                                .arg(QString::fromStdString(how.relay)));
+      break;
+    case Reachability::Way::Unreachable:
+      label_reach_->setText(QStringLiteral("Not reachable from outside: %1").arg(QString::fromStdString(how.why)));
+      break;
+  }
 }
 
 }  // namespace tw

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include "game_listing.h"
+
 class QLabel;
 
 namespace tw {
@@ -14,7 +16,7 @@ class InviteBar final : public QWidget {
  public:
   explicit InviteBar(QWidget* parent = nullptr);
   void showCode(const QString& shownCode);
-  void showReachability(bool direct, const QString& why);
+  void showReachability(const tw::Reachability& how);
 
  private:
   QLabel* label_code_;
