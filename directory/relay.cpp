@@ -73,6 +73,14 @@ std::size_t Relay::pairs() const {
   return n;
 }
 
+qint64 Relay::buffered() const {
+  qint64 n = 0;
+  for (const auto& [id, game] : games_)
+    for (const Pair* pair : game->pairs)
+      for (const QTcpSocket* side : {pair->player, pair->host}) n += side->bytesAvailable() + side->bytesToWrite();
+  return n;
+}
+
 bool Relay::open(int connection, quint16 port) {
   if (games_.count(connection)) return false;
   auto game = std::make_unique<Game>();

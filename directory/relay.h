@@ -54,6 +54,8 @@ class Relay final : public QObject {
 
   std::size_t games() const { return games_.size(); }
   std::size_t pairs() const;
+  // Bytes the relay holds for its pairs, received and not yet taken, or not yet sent.
+  qint64 buffered() const;
 
  private:
   struct Game;
