@@ -205,6 +205,8 @@ void Relay::pump(Pair& pair, QTcpSocket* from, QTcpSocket* to) {
     const qint64 n = allow(*pair.game, std::min({from->bytesAvailable(), room, kBound}));
     if (n <= 0) return;
     to->write(from->read(n));
+    // To the system now, not at the event loop's next turn: a game waits on every message.
+    to->flush();
   }
 }
 
