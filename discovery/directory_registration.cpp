@@ -132,27 +132,36 @@ void DirectoryRegistration::setPlayerTaker(TakePlayer take) {
 
 void DirectoryRegistration::openRelay(const std::string& token) {
   if (!take_) return;
+  if (opening_ >= kMostOpening) return log_("relay: more than " + std::to_string(kMostOpening) +
+                                            " players wait at once; this one is left out");
+  ++opening_;
   // This connection is ours, so its first line is believed: the one place a
   // player's address comes from the stream and not from the socket.
   auto* sock = new Sock(this);
   auto head = std::make_shared<QByteArray>();
   auto* timeout = new QTimer(sock);
-  const auto give_up = [this, sock](const std::string& why) {
-    log_("relay: " + why);
+  // Ends the wait either way, once: the player given to the game, or not.
+  const auto finish = [this, sock, timeout] {
+    --opening_;
+    timeout->stop();
     sock->disconnect(this);
+    timeout->disconnect(this);
+  };
+  const auto give_up = [this, sock, finish](const std::string& why) {
+    finish();
+    log_("relay: " + why);
     sock->deleteLater();
   };
   connect(sock, &Sock::onConnect, this, [sock, token] {
     const std::string line = dir::joinLine(token);
     sock->send(QByteArray(line.data(), qsizetype(line.size())));
   });
-  connect(sock, &Sock::onRead, this, [this, sock, head, timeout, give_up](Sock*, qint64) {
+  connect(sock, &Sock::onRead, this, [this, sock, head, finish, give_up](Sock*, qint64) {
     *head += sock->receive();
     const ProxyLine proxy = readProxyLine(std::string_view(head->constData(), std::size_t(head->size())));
     if (proxy.status == ProxyLine::Status::NeedMore) return;
     if (proxy.status == ProxyLine::Status::Bad) return give_up("the directory's first line is no PROXY line: " + proxy.why);
-    delete timeout;
-    sock->disconnect(this);
+    finish();
     sock->setParent(nullptr);
     take_(sock, proxy.source, head->mid(qsizetype(proxy.length)));
   });

@@ -26,6 +26,8 @@ class DirectoryRegistration final : public QObject, public ListingSink, private 
   // Takes a player who came through the directory's relay: his connection, as
   // if accepted (the taker owns it from now on), his address from the relay's
   // PROXY line, and what he sent after it.
+  // Relayed players whose connections are being opened at once, at most.
+  static constexpr int kMostOpening = 8;
   using TakePlayer = std::function<void(Sock* sock, const std::string& address, const QByteArray& first)>;
 
   // An empty `title` takes the listing's.
@@ -65,6 +67,7 @@ class DirectoryRegistration final : public QObject, public ListingSink, private 
   std::string title_;
   DirectoryLink link_;
   TakePlayer take_;
+  int opening_ = 0;
 };
 
 }  // namespace tw
