@@ -62,7 +62,7 @@ int main(int argc, char* argv[]) {
       QStringLiteral("N"), QString::number(defaults.maxConnections));
   QCommandLineOption relayPortsOption(
       QStringLiteral("relay-ports"),
-      QStringLiteral("Ports for relayed games, one each, FIRST-LAST (default 20000-20999), or none\n"
+      QStringLiteral("Ports for relayed games, one each, FIRST-LAST (default 20000-20999), or none "
                      "to relay no game."),
       QStringLiteral("FIRST-LAST"), QStringLiteral("20000-20999"));
   QCommandLineOption relayGamesOption(
@@ -71,13 +71,13 @@ int main(int argc, char* argv[]) {
       QString::number(defaults.relayGames));
   QCommandLineOption relayRateOption(
       QStringLiteral("relay-rate"),
-      QStringLiteral("Bytes a second carried for one relayed game, both ways together (default %1;\n"
+      QStringLiteral("Bytes a second carried for one relayed game, both ways together (default %1; "
                      "0 is no limit).")
           .arg(defaults.relayBytesPerSecond),
       QStringLiteral("N"), QString::number(defaults.relayBytesPerSecond));
   QCommandLineOption relayAddressOption(
       QStringLiteral("relay-address"),
-      QStringLiteral("The address players are given for a relayed game (default: the address its\n"
+      QStringLiteral("The address players are given for a relayed game (default: the address its "
                      "host reached the directory at)."),
       QStringLiteral("address"));
   for (const auto* o : {&portOption, &httpPortOption, &httpAddressOption, &redisOption, &gamesOption, &lookupsOption,
