@@ -13,6 +13,8 @@
 //       the way in changed (the home router opened the game port, perhaps as
 //       another port): list the game at this port and check it again; a REACH
 //       line follows. Checks run one at a time; one asked for meanwhile runs after.
+//       A relayed game stays relayed (REACH relayed again) unless the check
+//       reaches it: then it is listed at this port and its relay port is freed.
 //   RELAY
 //       takes the directory's offer to relay the game (only after its RELAY line)
 //   JOIN <token>
