@@ -160,6 +160,10 @@ int main(int argc, char* argv[]) {
       // The home router is asked to open the game port unless the directory is on this network.
       if (tw::DirectoryRegistration::routerBetween(directoryHost))
         registration->setPortMapper(std::make_unique<tw::RouterPortMapper>(tw::RouterOptions{}, tw::logLine));
+      // Players the directory relays come in over connections the registration opens.
+      registration->setPlayerTaker([h = host.get()](tw::Sock* sock, const std::string& address, const QByteArray& first) {
+        h->takeConnection(sock, address, first);
+      });
       host->addListingSink(registration.get());
       auto* bar = new tw::InviteBar(&chat);
       chat.statusBar()->addWidget(bar);

@@ -27,9 +27,13 @@ int main(int argc, char* argv[]) {
       "a 304 answer.\n\n"
       "A game whose host says nothing for 30 seconds leaves the directory. On every\n"
       "registration the directory connects back to the game port once to check that\n"
-      "it reaches that host; the check takes no seat. With --redis, a Redis that does\n"
-      "not answer within a second is logged and tried again after a growing pause;\n"
-      "meanwhile registrations and look-ups fail rather than wait."));
+      "it reaches that host; the check takes no seat. A game that it cannot reach is\n"
+      "offered the relay: a port of the directory's own (from --relay-ports) where\n"
+      "players connect and are passed on to the host over a connection that the host\n"
+      "opens to the directory when asked; the host learns each player's address from\n"
+      "a PROXY protocol line. The invite code and the list point to that port. With\n"
+      "--redis, a Redis that does not answer within a second is logged and tried again\n"
+      "after a growing pause; meanwhile registrations and look-ups fail rather than wait."));
   parser.addHelpOption();
   parser.addVersionOption();
   const tw::dir::Limits defaults;
@@ -67,8 +71,29 @@ int main(int argc, char* argv[]) {
                      "answered 429 and closed.")
           .arg(defaults.httpConnectionsPerAddress),
       QStringLiteral("N"), QString::number(defaults.httpConnectionsPerAddress));
+  QCommandLineOption relayPortsOption(
+      QStringLiteral("relay-ports"),
+      QStringLiteral("Ports for relayed games, one each, FIRST-LAST (default 20000-20999), or none "
+                     "to relay no game."),
+      QStringLiteral("FIRST-LAST"), QStringLiteral("20000-20999"));
+  QCommandLineOption relayGamesOption(
+      QStringLiteral("relay-games"),
+      QStringLiteral("Games relayed at a time (default %1).").arg(defaults.relayGames), QStringLiteral("N"),
+      QString::number(defaults.relayGames));
+  QCommandLineOption relayRateOption(
+      QStringLiteral("relay-rate"),
+      QStringLiteral("Bytes a second carried for one relayed game, both ways together (default %1; "
+                     "0 is no limit).")
+          .arg(defaults.relayBytesPerSecond),
+      QStringLiteral("N"), QString::number(defaults.relayBytesPerSecond));
+  QCommandLineOption relayAddressOption(
+      QStringLiteral("relay-address"),
+      QStringLiteral("The address players are given for a relayed game (default: the address its "
+                     "host reached the directory at)."),
+      QStringLiteral("address"));
   for (const auto* o : {&portOption, &httpPortOption, &httpAddressOption, &redisOption, &gamesOption, &lookupsOption,
-                        &connectionsOption, &httpConnectionsOption})
+                        &connectionsOption, &httpConnectionsOption, &relayPortsOption, &relayGamesOption,
+                        &relayRateOption, &relayAddressOption})
     parser.addOption(*o);
   parser.process(app);
 
@@ -80,17 +105,33 @@ int main(int argc, char* argv[]) {
                  qPrintable(option.names().constFirst()), low, high);
     return false;
   };
-  uint port = 0, httpPort = 0, games = 0, lookups = 0, connections = 0, httpConnections = 0;
+  uint port = 0, httpPort = 0, games = 0, lookups = 0, connections = 0, httpConnections = 0, relayGames = 0,
+       relayRate = 0;
   if (!number(portOption, 0, 65535, port) || !number(httpPortOption, 0, 65535, httpPort) ||
       !number(gamesOption, 1, 100000, games) || !number(lookupsOption, 1, 100000, lookups) ||
       !number(connectionsOption, 1, 1000000, connections) ||
-      !number(httpConnectionsOption, 1, 1000, httpConnections))
+      !number(httpConnectionsOption, 1, 1000, httpConnections) || !number(relayGamesOption, 0, 100000, relayGames) ||
+      !number(relayRateOption, 0, 1u << 30, relayRate))
     return 2;
   tw::dir::Limits limits;
   limits.gamesPerAddress = int(games);
   limits.lookupsPerMinute = int(lookups);
   limits.maxConnections = connections;
   limits.httpConnectionsPerAddress = int(httpConnections);
+  limits.relayGames = int(relayGames);
+  limits.relayBytesPerSecond = int(relayRate);
+  const QString relayPorts = parser.value(relayPortsOption);
+  if (relayPorts != QLatin1String("none")) {
+    const QStringList ends = relayPorts.split(QLatin1Char('-'));
+    bool firstOk = false, lastOk = false;
+    const uint first = ends.value(0).toUInt(&firstOk), last = ends.value(1).toUInt(&lastOk);
+    if (ends.size() != 2 || !firstOk || !lastOk || first == 0 || first > last || last > 65535) {
+      std::fprintf(stderr, "tilewhirl-directory: --relay-ports needs FIRST-LAST (ports 1 to 65535) or none\n");
+      return 2;
+    }
+    limits.firstRelayPort = int(first);
+    limits.lastRelayPort = int(last);
+  }
 
   // With Redis, registrations, invite look-ups and the list each have a
   // connection of their own: none waits behind another's round trips.
@@ -109,6 +150,7 @@ int main(int argc, char* argv[]) {
   }
 
   tw::dir::DirectoryService directory(*storage, limits);
+  directory.setRelayAddress(parser.value(relayAddressOption).toStdString());
   if (!directory.listen(quint16(port))) return 1;
   tw::dir::LookupServer http(lookupStorage ? *lookupStorage : *storage, limits, directory.port(), 1000,
                              listStorage.get());

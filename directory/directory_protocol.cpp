@@ -29,12 +29,14 @@ std::optional<int> number(std::string_view text, int low, int high) {
   return value;
 }
 
-bool isSecret(std::string_view text) {
-  if (text.size() != kSecretLength) return false;
+bool isHex(std::string_view text, std::size_t length) {
+  if (text.size() != length) return false;
   for (char c : text)
     if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
   return true;
 }
+
+bool isSecret(std::string_view text) { return isHex(text, kSecretLength); }
 
 std::string join(std::initializer_list<std::string_view> parts) {
   std::string line;
@@ -86,6 +88,11 @@ HostLine parseHostLine(std::string_view line) {
     if (!port) return BadLine{"RECHECK: the game port is 1-65535"};
     return Recheck{*port};
   }
+  if (verb == "RELAY") return f.size() == 1 ? HostLine(TakeRelay{}) : HostLine(BadLine{"RELAY takes nothing"});
+  if (verb == "JOIN") {
+    if (f.size() != 2 || !isHex(f[1], kTokenLength)) return BadLine{"JOIN takes a token"};
+    return Join{std::string(f[1])};
+  }
   if (verb == "STATE") {
     if (f.size() != 5) return BadLine{"STATE takes 4 fields"};
     const auto seats = number(f[1], 0, 6);
@@ -134,6 +141,13 @@ DirectoryLine parseDirectoryLine(std::string_view line) {
   }
   if (verb == "REACH" && f.size() == 2 && f[1] == "direct") return Reach{true, ""};
   if (verb == "REACH" && f.size() == 3 && f[1] == "unreachable") return Reach{false, cleanText(f[2], 200)};
+  if (verb == "REACH" && f.size() == 3 && f[1] == "relayed") {
+    const auto port = number(f[2], 1, 65535);
+    if (!port) return BadLine{"REACH relayed: a port"};
+    return Reach{false, "", *port};
+  }
+  if (verb == "RELAY" && f.size() == 1) return RelayOffer{};
+  if (verb == "OPEN" && f.size() == 2 && isHex(f[1], kTokenLength)) return Open{std::string(f[1])};
   if (verb == "ERROR" && f.size() >= 2) return Refusal{cleanText(line.substr(6), 200)};
   return BadLine{"unknown line"};
 }
@@ -154,8 +168,13 @@ std::string stateLine(const GameState& s) {
 
 std::string pingLine() { return "PING\n"; }
 std::string recheckLine(int port) { return join({"RECHECK", std::to_string(port)}); }
+std::string takeRelayLine() { return "RELAY\n"; }
+std::string joinLine(const std::string& token) { return join({"JOIN", cleanText(token, kTokenLength)}); }
+std::string relayOfferLine() { return "RELAY\n"; }
+std::string openLine(const std::string& token) { return join({"OPEN", cleanText(token, kTokenLength)}); }
 std::string codeLine(const Code& c) { return join({"CODE", c.code, c.secret}); }
 std::string reachLine(const Reach& r) {
+  if (r.relayPort > 0) return join({"REACH", "relayed", std::to_string(r.relayPort)});
   return r.direct ? join({"REACH", "direct"}) : join({"REACH", "unreachable", cleanText(r.why, 200)});
 }
 std::string pongLine() { return "PONG\n"; }

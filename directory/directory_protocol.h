@@ -13,10 +13,25 @@
 //       the way in changed (the home router opened the game port, perhaps as
 //       another port): list the game at this port and check it again; a REACH
 //       line follows. Checks run one at a time; one asked for meanwhile runs after.
+//       A relayed game stays relayed (REACH relayed again) unless the check
+//       reaches it: then it is listed at this port and its relay port is freed.
+//   RELAY
+//       takes the directory's offer to relay the game (only after its RELAY line)
+//   JOIN <token>
+//       the first line of a fresh connection to the registration port, opened on
+//       OPEN <token>: from then on the connection carries that player. The
+//       directory sends one PROXY protocol v1 line naming him (see proxy_line.h),
+//       then his bytes, and copies the host's back to him.
 // Directory to host:
 //   CODE <code> <secret>             the game is registered under this invite code
 //   REACH direct                     the directory reached the game port and the host answered
-//   REACH unreachable <why>          registered, reachable by nobody: not listed
+//   REACH unreachable <why>          registered, reachable by nobody: not listed; also the
+//                                    answer to RELAY when the relay is refused, and why
+//   RELAY                            after REACH unreachable: the directory can relay the game
+//   REACH relayed <port>             players reach the game at this port of the directory (the
+//                                    address the host registered at); listed there
+//   OPEN <token>                     a player came to the relay port: connect and say JOIN <token>
+//                                    within kJoinMs, or he is sent away
 //   PONG
 //   ERROR <why>                      a refusal; the directory closes the connection after it
 //
@@ -27,6 +42,10 @@
 // closes), so a host sends a newer line only where the refusal does no harm.
 // RECHECK is such a line: a directory that does not know it refuses it, and
 // the host, registering again with its code, gets the same check that way.
+// The relay needs no such care and stays within protocol 1: a directory offers it only after REACH
+// unreachable, and a host takes it only when offered, so a host or a directory
+// that knows nothing of it ignores the one line it does not know (a host) or
+// is never sent one (a directory), and goes on as before.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +65,8 @@ inline constexpr int kPingMs = 10000;
 inline constexpr int kSilenceMs = 30000;
 inline constexpr std::uint16_t kRegistrationPort = 7790;
 inline constexpr std::uint16_t kLookupPort = 7791;
+inline constexpr std::size_t kTokenLength = 32;
+inline constexpr int kJoinMs = 10000;
 
 // Invite codes: six characters of an alphabet without look-alikes (no 0/O, 1/I/L).
 inline constexpr std::string_view kCodeAlphabet = "23456789ABCDEFGHJKMNPQRSTUVWXYZ";
@@ -84,11 +105,15 @@ struct Ping {};
 struct Recheck {
   int port = 0;
 };
+struct TakeRelay {};
+struct Join {
+  std::string token;
+};
 // A line that could not be read, and why, for the ERROR line.
 struct BadLine {
   std::string why;
 };
-using HostLine = std::variant<Register, State, Ping, Recheck, BadLine>;
+using HostLine = std::variant<Register, State, Ping, Recheck, TakeRelay, Join, BadLine>;
 
 struct Code {
   std::string code;
@@ -97,12 +122,17 @@ struct Code {
 struct Reach {
   bool direct = false;
   std::string why;
+  int relayPort = 0;  // not 0: relayed there
+};
+struct RelayOffer {};
+struct Open {
+  std::string token;
 };
 struct Pong {};
 struct Refusal {
   std::string why;
 };
-using DirectoryLine = std::variant<Code, Reach, Pong, Refusal, BadLine>;
+using DirectoryLine = std::variant<Code, Reach, RelayOffer, Open, Pong, Refusal, BadLine>;
 
 // Lines without their '\n'.
 HostLine parseHostLine(std::string_view line);
@@ -113,8 +143,12 @@ std::string registerLine(const Register& r);
 std::string stateLine(const GameState& s);
 std::string pingLine();
 std::string recheckLine(int port);
+std::string takeRelayLine();
+std::string joinLine(const std::string& token);
 std::string codeLine(const Code& c);
 std::string reachLine(const Reach& r);
+std::string relayOfferLine();
+std::string openLine(const std::string& token);
 std::string pongLine();
 std::string errorLine(std::string_view why);
 

@@ -19,13 +19,6 @@
 namespace tw::dir {
 namespace {
 
-// The address as people write it: an IPv4 peer of a dual-stack socket without its ::ffff: prefix.
-std::string plainAddress(const QHostAddress& address) {
-  bool v4 = false;
-  const quint32 ip = address.toIPv4Address(&v4);
-  return (v4 ? QHostAddress(ip) : address).toString().toStdString();
-}
-
 std::uint64_t systemRandom() {
   static std::random_device source;
   return (std::uint64_t(source()) << 32) ^ source();
@@ -39,7 +32,11 @@ std::int64_t wallClockMs() {
 }
 
 DirectoryService::DirectoryService(Storage& storage, Limits limits, QObject* parent)
-    : QObject(parent), server_(new QTcpServer(this)), registry_(storage, *this, limits, systemRandom) {
+    : QObject(parent),
+      server_(new QTcpServer(this)),
+      registry_(storage, *this, limits, systemRandom),
+      relay_(limits.relayBytesPerSecond, [this](int connection, const std::string& line) { send(connection, line); },
+             systemRandom) {
   connect(server_, &QTcpServer::newConnection, this, &DirectoryService::accepted);
   connect(&tick_, &QTimer::timeout, this, [this] { registry_.tick(wallClockMs()); });
   tick_.start(1000);
@@ -141,6 +138,22 @@ void DirectoryService::probe(int connection, const std::string& address, int por
   socket->connectToHost(QString::fromStdString(address), quint16(port));
 }
 
+std::optional<std::string> DirectoryService::relay(int connection, int port) {
+  auto it = sockets_.find(connection);
+  if (it == sockets_.end() || !it->second || !relay_.open(connection, quint16(port))) return std::nullopt;
+  logLine("registration " + std::to_string(connection) + " relayed on port " + std::to_string(port));
+  return relayAddress_.empty() ? plainAddress(it->second->localAddress()) : relayAddress_;
+}
+
+void DirectoryService::joined(int connection, const std::string& token, std::string_view rest) {
+  auto it = sockets_.find(connection);
+  if (it == sockets_.end()) return;
+  QPointer<QTcpSocket> socket = it->second;
+  sockets_.erase(it);
+  if (!socket) return;
+  socket->disconnect(this);
+  relay_.joined(socket, token, QByteArray(rest.data(), qsizetype(rest.size())));
+}
 
 LookupServer::LookupServer(Storage& storage, Limits limits, int registrationPort, int listRefreshMs,
                            Storage* listStorage)

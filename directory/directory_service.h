@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "registry.h"
+#include "relay.h"
 
 class QTcpServer;
 class QTcpSocket;
@@ -41,11 +42,18 @@ class DirectoryService final : public QObject, private RegistryOutput {
   // Port 0 picks a free one. False (and a log line) when it cannot be taken.
   bool listen(quint16 port);
   quint16 port() const;
+  // The address players are told for a relayed game; empty (the default):
+  // the one its host registered at.
+  void setRelayAddress(const std::string& address) { relayAddress_ = address; }
+  const Relay& relay() const { return relay_; }
 
  private:
   void send(int connection, const std::string& line) override;
   void close(int connection) override;
   void probe(int connection, const std::string& address, int port, const std::string& nonce) override;
+  std::optional<std::string> relay(int connection, int port) override;
+  void unrelay(int connection) override { relay_.close(connection); }
+  void joined(int connection, const std::string& token, std::string_view rest) override;
   void accepted();
 
   QTcpServer* server_;
@@ -53,6 +61,8 @@ class DirectoryService final : public QObject, private RegistryOutput {
   std::map<int, QPointer<QTcpSocket>> sockets_;
   int next_ = 1;
   QTimer tick_;
+  Relay relay_;
+  std::string relayAddress_;
 };
 
 // GET /games.json, GET /invite/CODE, GET /: the public list and the invite

@@ -33,6 +33,24 @@ bool Registry::opened(int connection, const std::string& address, std::int64_t n
 void Registry::received(int connection, std::string_view bytes, std::int64_t nowMs) {
   auto it = links_.find(connection);
   if (it == links_.end()) return;
+  // Before a registration, a line at a time: a JOIN line hands the rest of
+  // the stream, game bytes, to the relay.
+  while (!it->second.registered && !bytes.empty()) {
+    const std::size_t end = bytes.find('\n');
+    if (end == std::string_view::npos) break;
+    std::string first;
+    const auto fed = it->second.reader.feed(bytes.substr(0, end + 1), [&](std::string_view l) { first = l; });
+    bytes.remove_prefix(end + 1);
+    if (fed == LineReader::Fed::TooLong) return refuse(connection, "line longer than " + std::to_string(kMaxLine) + " bytes");
+    const HostLine parsed = parseHostLine(first);
+    if (const auto* join = std::get_if<Join>(&parsed)) {
+      forget(connection);
+      return out_.joined(connection, join->token, bytes);
+    }
+    line(connection, it->second, first, nowMs);
+    it = links_.find(connection);
+    if (it == links_.end()) return;
+  }
   // Lines are taken first and handled after: a handler may forget the link.
   std::vector<std::string> lines;
   const auto fed = it->second.reader.feed(bytes, [&](std::string_view l) { lines.emplace_back(l); });
@@ -54,6 +72,12 @@ void Registry::line(int connection, Link& link, std::string_view text, std::int6
     return enrol(connection, link, *r, nowMs);
   }
   if (!link.registered) return refuse(connection, "REGISTER first");
+  if (std::holds_alternative<Join>(parsed)) return refuse(connection, "JOIN opens a connection of its own");
+  if (std::holds_alternative<TakeRelay>(parsed)) {
+    if (!link.offered) return refuse(connection, "RELAY without an offer");
+    link.offered = false;
+    return startRelay(connection, link, nowMs);
+  }
   if (const auto* s = std::get_if<State>(&parsed)) link.game.state = s->state;
   if (const auto* r = std::get_if<Recheck>(&parsed)) {
     if (link.probing)
@@ -94,7 +118,9 @@ void Registry::enrol(int connection, Link& link, const Register& r, std::int64_t
 }
 
 void Registry::check(int connection, Link& link, int port) {
-  link.game.port = port;
+  // A relayed game stays listed at its relay until the check finds the way in.
+  if (!link.relayPort) link.game.port = port;
+  link.checkPort = port;
   link.nonce = randomHex(16);
   link.probing = true;
   out_.probe(connection, link.address, port, link.nonce);
@@ -104,11 +130,56 @@ void Registry::probed(int connection, bool reached, const std::string& why, std:
   auto it = links_.find(connection);
   if (it == links_.end() || !it->second.registered) return;
   Link& link = it->second;
-  link.game.reachable = reached;
   link.probing = false;
-  storage_.putGame(link.game, nowMs);
-  out_.send(connection, reachLine({reached, reached ? "" : why}));
+  if (link.relayPort && reached) {
+    // Reached at last (the router opened the port): its players come straight
+    // in, and the relay's port goes back for a game that needs it.
+    stopRelay(connection, link);
+    link.game.address = link.address;
+    link.game.port = link.checkPort;
+  }
+  if (link.relayPort) {
+    out_.send(connection, reachLine({false, "", link.relayPort}));
+  } else {
+    link.game.reachable = reached;
+    storage_.putGame(link.game, nowMs);
+    out_.send(connection, reachLine({reached, reached ? "" : why}));
+  }
   if (const int port = std::exchange(link.recheckPort, 0)) check(connection, link, port);
+  else if (!reached && !link.relayPort && limits_.lastRelayPort > 0) {
+    link.offered = true;
+    out_.send(connection, relayOfferLine());
+  }
+}
+
+void Registry::startRelay(int connection, Link& link, std::int64_t nowMs) {
+  const auto refused = [&](const std::string& why) {
+    out_.send(connection, reachLine({false, "the directory's relay is refused: " + why}));
+  };
+  if (int(relayPorts_.size()) >= limits_.relayGames)
+    return refused("it relays " + std::to_string(limits_.relayGames) + " games already; try again later");
+  // From where the last search stopped, so that a port just freed is not the next one given.
+  const int first = limits_.firstRelayPort, count = limits_.lastRelayPort - first + 1;
+  for (int i = 0; i < count; ++i) {
+    const int port = first + (nextRelayPort_ + i) % count;
+    if (relayPorts_.count(port)) continue;
+    const auto address = out_.relay(connection, port);
+    if (!address) continue;
+    nextRelayPort_ = (port - first + 1) % count;
+    relayPorts_.insert(port);
+    link.relayPort = port;
+    link.game.address = *address;
+    link.game.port = port;
+    link.game.reachable = true;
+    storage_.putGame(link.game, nowMs);
+    return out_.send(connection, reachLine({false, "", port}));
+  }
+  refused("no relay port is free");
+}
+
+void Registry::stopRelay(int connection, Link& link) {
+  relayPorts_.erase(std::exchange(link.relayPort, 0));
+  out_.unrelay(connection);
 }
 
 void Registry::closed(int connection) { forget(connection); }
@@ -130,6 +201,7 @@ void Registry::forget(int connection) {
   auto it = links_.find(connection);
   if (it == links_.end()) return;
   if (it->second.registered) storage_.removeGame(it->second.game.code);
+  if (it->second.relayPort) stopRelay(connection, it->second);
   auto count = perAddress_.find(it->second.address);
   if (count != perAddress_.end() && --count->second <= 0) perAddress_.erase(count);
   links_.erase(it);

@@ -8,6 +8,8 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <variant>
@@ -24,6 +26,13 @@ struct Limits {
   std::size_t maxConnections = 20000;  // host connections in all
   std::size_t maxLookupAddresses = 100000;
   int httpConnectionsPerAddress = 8;  // look-up connections open at once per address
+  // The relay: ports firstRelayPort..lastRelayPort (0: no relay), one per
+  // relayed game, at most relayGames of them, each carrying at most
+  // relayBytesPerSecond (0: no limit).
+  int firstRelayPort = 0;
+  int lastRelayPort = 0;
+  int relayGames = 500;
+  int relayBytesPerSecond = 64 * 1024;
 };
 
 // What the registry asks of the sockets.
@@ -36,6 +45,14 @@ class RegistryOutput {
   // Connect to address:port and check that the host there answers `nonce`;
   // the answer comes back as Registry::probed.
   virtual void probe(int connection, const std::string& address, int port, const std::string& nonce) = 0;
+  // Starts relaying the game of `connection` on `port`: gives the address that
+  // players are told to connect to there, or nothing when the port cannot be taken.
+  virtual std::optional<std::string> relay(int /*connection*/, int /*port*/) { return std::nullopt; }
+  // The game of `connection` left; its relay port closes.
+  virtual void unrelay(int /*connection*/) {}
+  // `connection` said JOIN and carries a relayed player from now on; `rest` is
+  // what came after its line. The registry has forgotten it.
+  virtual void joined(int connection, const std::string& /*token*/, std::string_view /*rest*/) { close(connection); }
 };
 
 class Registry {
@@ -54,6 +71,7 @@ class Registry {
   void probed(int connection, bool reached, const std::string& why, std::int64_t nowMs);
 
   std::size_t connections() const { return links_.size(); }
+  std::size_t relayed() const { return relayPorts_.size(); }
 
  private:
   struct Link {
@@ -65,11 +83,16 @@ class Registry {
     std::string secret;
     std::string nonce;
     bool probing = false;
+    int checkPort = 0;    // the port being checked
     int recheckPort = 0;  // a RECHECK that came during a check
+    bool offered = false;  // the relay was offered
+    int relayPort = 0;
   };
   void line(int connection, Link& link, std::string_view text, std::int64_t nowMs);
   void enrol(int connection, Link& link, const Register& r, std::int64_t nowMs);
   void check(int connection, Link& link, int port);
+  void startRelay(int connection, Link& link, std::int64_t nowMs);
+  void stopRelay(int connection, Link& link);
   void refuse(int connection, const std::string& why);
   void forget(int connection);
   std::string randomHex(std::size_t length);
@@ -81,6 +104,8 @@ class Registry {
   Random random_;
   std::map<int, Link> links_;
   std::unordered_map<std::string, int> perAddress_;
+  std::set<int> relayPorts_;
+  int nextRelayPort_ = 0;
 };
 
 // The HTTP side's look-ups: the public list and invite codes, with the per-address

@@ -78,10 +78,24 @@ void DirectoryLink::line(std::string_view text) {
     if (changed) out_.codeGiven(dir::showCode(code_));
     if (state_) publish(*state_);
   } else if (const auto* r = std::get_if<dir::Reach>(&parsed)) {
-    out_.reachability(!r->direct ? Reachability::Unreachable
-                      : mappedPort_ ? Reachability::PortMapped
-                                    : Reachability::Direct,
-                      r->why);
+    using Way = Reachability::Way;
+    Reachability how{Way::Unreachable, "", "", gamePort_, 0};
+    if (r->relayPort > 0) {
+      how.way = Way::Relayed;
+      how.relay = ":" + std::to_string(r->relayPort);
+    } else if (!r->direct) {
+      how.why = r->why;
+    } else if (mappedPort_) {
+      how.way = Way::PortMapped;
+      how.mappedPort = mappedPort_;
+    } else {
+      how.way = Way::Direct;
+    }
+    out_.reachability(how);
+  } else if (std::holds_alternative<dir::RelayOffer>(parsed)) {
+    if (relayable_) out_.send(dir::takeRelayLine());
+  } else if (const auto* o = std::get_if<dir::Open>(&parsed)) {
+    if (relayable_) out_.openRelay(o->token);
   } else if (const auto* refusal = std::get_if<dir::Refusal>(&parsed)) {
     retryLater("the directory refused: " + refusal->why);
   } else if (const auto* bad = std::get_if<dir::BadLine>(&parsed)) {

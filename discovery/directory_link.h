@@ -13,10 +13,6 @@
 
 namespace tw {
 
-// How a player from outside reaches the game: the directory reached it (on the
-// game port, or through the router's mapping of it), relays it, or nothing works.
-enum class Reachability { Direct, PortMapped, Relayed, Unreachable };
-
 class DirectoryLinkOutput {
  public:
   virtual ~DirectoryLinkOutput() = default;
@@ -27,8 +23,11 @@ class DirectoryLinkOutput {
   virtual void close() = 0;
   // The invite code ("K7M-2QX") was given or changed.
   virtual void codeGiven(const std::string& shownCode) = 0;
-  // What the directory found of the game port (`why`: when unreachable).
-  virtual void reachability(Reachability how, const std::string& why) = 0;
+  // How the game is reached; a relayed game's `relay` holds only ":port" here.
+  virtual void reachability(const Reachability& how) = 0;
+  // A player waits at the relay: open a fresh connection to the directory,
+  // say dir::joinLine(token) and hand the player it carries to the game.
+  virtual void openRelay(const std::string& token) = 0;
   virtual void log(const std::string& line) = 0;
 };
 
@@ -54,6 +53,8 @@ class DirectoryLink {
   // The port the home router opened for the game port, 0 for none: the
   // directory is told at once (RECHECK) when registered, else at registration.
   void setMappedPort(int port);
+  // The host can take players through the directory's relay (openRelay works).
+  void setRelayable(bool relayable) { relayable_ = relayable; }
   bool running() const { return running_; }
   void start();
   void stop();
@@ -82,6 +83,7 @@ class DirectoryLink {
   int gamePort_;
   int mappedPort_ = 0;
   bool isPublic_;
+  bool relayable_ = false;
   std::string title_;
   bool running_ = false;
   bool connecting_ = false;

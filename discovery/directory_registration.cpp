@@ -2,6 +2,9 @@
 #include "directory_registration.h"
 
 #include <QHostAddress>
+#include <memory>
+
+#include "proxy_line.h"
 
 namespace tw {
 
@@ -47,7 +50,6 @@ bool DirectoryRegistration::routerBetween(const QString& directoryHost) {
 
 void DirectoryRegistration::publish(const GameListing& listing) {
   if (!link_.running() && !waitingForRouter_) {
-    gamePort_ = listing.port;
     link_.setGamePort(listing.port);
     link_.setTitle(title_.empty() ? listing.title : title_);
     if (mapper_) {
@@ -147,23 +149,78 @@ void DirectoryRegistration::codeGiven(const std::string& shownCode) {
   emit codeChanged(QString::fromStdString(shownCode));
 }
 
-void DirectoryRegistration::reachability(Reachability how, const std::string& why) {
-  switch (how) {
-    case Reachability::Direct:
+void DirectoryRegistration::reachability(const Reachability& how) {
+  Reachability shown = how;
+  switch (how.way) {
+    case Reachability::Way::Direct:
       log_("Reachable directly: the directory reached the game port");
       break;
-    case Reachability::PortMapped:
+    case Reachability::Way::PortMapped:
       log_("Reachable through your router (port opened): the directory reached the port it opened");
       break;
-    case Reachability::Relayed:
-      log_("Reachable through the directory's relay");
+    case Reachability::Way::Unreachable:
+      log_("Not reachable from outside: " + how.why + " (the game is not listed; open TCP port " +
+           std::to_string(how.gamePort) + " on your router, or play on the local network)");
       break;
-    case Reachability::Unreachable:
-      log_("Not reachable from outside: " + why + " (the game is not listed; open TCP port " +
-           std::to_string(gamePort_) + " on your router, or play on the local network)");
+    case Reachability::Way::Relayed:
+      shown.relay = (host_.contains(QLatin1Char(':')) ? "[" + host_.toStdString() + "]" : host_.toStdString()) + how.relay;
+      log_("Reachable through the directory's relay at " + shown.relay +
+           " (the invite code and the list point there)");
       break;
   }
-  emit reachabilityChanged(how, gamePort_, QString::fromStdString(why));
+  emit reachabilityChanged(shown);
+}
+
+void DirectoryRegistration::setPlayerTaker(TakePlayer take) {
+  take_ = std::move(take);
+  link_.setRelayable(bool(take_));
+}
+
+void DirectoryRegistration::openRelay(const std::string& token) {
+  if (!take_) return;
+  if (opening_ >= kMostOpening) return log_("relay: more than " + std::to_string(kMostOpening) +
+                                            " players wait at once; this one is left out");
+  ++opening_;
+  // This connection is ours, so its first line is believed: the one place a
+  // player's address comes from the stream and not from the socket.
+  auto* sock = new Sock(this);
+  auto head = std::make_shared<QByteArray>();
+  auto* timeout = new QTimer(sock);
+  // Ends the wait either way, once: the player given to the game, or not.
+  const auto finish = [this, sock, timeout] {
+    --opening_;
+    timeout->stop();
+    sock->disconnect(this);
+    timeout->disconnect(this);
+  };
+  const auto give_up = [this, sock, finish](const std::string& why) {
+    finish();
+    log_("relay: " + why);
+    sock->deleteLater();
+  };
+  connect(sock, &Sock::onConnect, this, [sock, token] {
+    const std::string line = dir::joinLine(token);
+    sock->send(QByteArray(line.data(), qsizetype(line.size())));
+  });
+  connect(sock, &Sock::onRead, this, [this, sock, head, finish, give_up](Sock*, qint64) {
+    *head += sock->receive();
+    const ProxyLine proxy = readProxyLine(std::string_view(head->constData(), std::size_t(head->size())));
+    if (proxy.status == ProxyLine::Status::NeedMore) return;
+    if (proxy.status == ProxyLine::Status::Bad) return give_up("the directory's first line is no PROXY line: " + proxy.why);
+    finish();
+    sock->setParent(nullptr);
+    take_(sock, proxy.source, head->mid(qsizetype(proxy.length)));
+  });
+  connect(sock, &Sock::onError, this, [give_up](Sock*, QAbstractSocket::SocketError, const QString& reason) {
+    give_up("no connection for a relayed player: " + reason.toStdString());
+  });
+  connect(sock, &Sock::onDisconnect, this, [give_up](Sock*) { give_up("a relayed player left before he came"); });
+  timeout->setSingleShot(true);
+  connect(timeout, &QTimer::timeout, this, [give_up] { give_up("a relayed player did not come"); });
+  timeout->start(dir::kJoinMs);
+  sock->setHostName(host_);
+  sock->setPortName(QString::number(port_));
+  sock->open();
 }
 
 }  // namespace tw

@@ -15,6 +15,7 @@
 #include "log.h"
 #include "qt_timer.h"
 #include "router_port_mapper.h"
+#include "sock.h"
 
 namespace tw {
 
@@ -28,6 +29,12 @@ class DirectoryRegistration final : public QObject, public ListingSink, private 
   static constexpr int kConnectMs = 10000;
   // The registration waits at most this long for the router's first answer.
   static constexpr int kMappingWaitMs = 3000;
+  // Takes a player who came through the directory's relay: his connection, as
+  // if accepted (the taker owns it from now on), his address from the relay's
+  // PROXY line, and what he sent after it.
+  // Relayed players whose connections are being opened at once, at most.
+  static constexpr int kMostOpening = 8;
+  using TakePlayer = std::function<void(Sock* sock, const std::string& address, const QByteArray& first)>;
 
   // An empty `title` takes the listing's.
   DirectoryRegistration(const QString& host, quint16 port, bool isPublic, std::string title, LogFn log = logLine,
@@ -46,19 +53,21 @@ class DirectoryRegistration final : public QObject, public ListingSink, private 
   void publish(const GameListing& listing) override;
   void withdraw() override;
   const DirectoryLink& link() const { return link_; }
+  // With a taker, the game takes the directory's relay when it is offered.
+  void setPlayerTaker(TakePlayer take);
 
  signals:
   void codeChanged(const QString& shownCode);
-  // `gamePort`: the port players connect to on this machine.
-  void reachabilityChanged(tw::Reachability how, int gamePort, const QString& why);
+  void reachabilityChanged(const tw::Reachability& how);
 
  private:
   void open() override;
   void send(const std::string& line) override;
   void close() override;
   void codeGiven(const std::string& shownCode) override;
-  void reachability(Reachability how, const std::string& why) override;
+  void reachability(const Reachability& how) override;
   void register_();
+  void openRelay(const std::string& token) override;
   void log(const std::string& line) override { log_(line); }
 
   QString host_;
@@ -70,9 +79,10 @@ class DirectoryRegistration final : public QObject, public ListingSink, private 
   QtTimer retryTimer_;
   std::string title_;
   DirectoryLink link_;
-  int gamePort_ = 0;
   QTimer mappingWait_;
   bool waitingForRouter_ = false;
+  TakePlayer take_;
+  int opening_ = 0;
   // Declared last: destroyed first, it removes the mapping while the rest stands.
   std::unique_ptr<RouterPortMapper> mapper_;
 };

@@ -27,6 +27,19 @@ class ListingSink {
   virtual void withdraw() = 0;
 };
 
+// How players reach the game, as its directory last found: it reached the
+// game port, or the port the home router opened for it, relays it, or
+// nothing works.
+struct Reachability {
+  enum class Way { Unreachable, Direct, PortMapped, Relayed };
+  Way way = Way::Unreachable;
+  std::string why;      // Unreachable: what the directory found
+  std::string relay;    // Relayed: "host:port" of the directory's relay
+  int gamePort = 0;     // the port players connect to on this machine
+  int mappedPort = 0;   // PortMapped: the router's port that leads to it
+  bool operator==(const Reachability&) const = default;
+};
+
 // One line for the log: "Ann's game on port 4000: 2/6 seats, 1/3 watching, open".
 std::string describe(const GameListing& listing);
 

@@ -1,5 +1,6 @@
 // Fuzzes the directory's registration parser and the registry behind it with
-// arbitrary bytes from a host connection, and both ends' line readers.
+// arbitrary bytes from a host connection (the relay's lines among them), and
+// both ends' line readers.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -18,6 +19,10 @@ struct NullOutput final : tw::dir::RegistryOutput {
   }
   void close(int) override {}
   void probe(int, const std::string&, int, const std::string&) override {}
+  std::optional<std::string> relay(int, int port) override {
+    if (port % 2) return std::nullopt;
+    return "10.0.0.9";
+  }
 };
 
 }  // namespace
@@ -34,13 +39,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tw::dir::MemoryStorage storage;
   NullOutput out;
   std::uint64_t n = size;
-  tw::dir::Registry registry(storage, out, tw::dir::Limits{}, [&] { return n = n * 6364136223846793005ULL + 1; });
+  tw::dir::Limits limits;
+  limits.firstRelayPort = 20000;
+  limits.lastRelayPort = 20002;
+  limits.relayGames = 2;
+  tw::dir::Registry registry(storage, out, limits, [&] { return n = n * 6364136223846793005ULL + 1; });
   registry.opened(1, "10.0.0.1", 0);
   registry.opened(2, "10.0.0.1", 0);
   registry.received(2, "REGISTER\t1\t7772\tpublic\t1.0.4\t-\t-\tx\n", 0);
   const size_t cut = size ? data[0] % (size + 1) : 0;
   registry.received(1, bytes.substr(0, cut), 10);
-  registry.probed(1, true, "", 20);
+  registry.probed(1, size % 2 == 0, "", 20);
+  registry.probed(2, false, "no answer", 20);
   registry.received(2, bytes.substr(cut), 30);
   registry.tick(40000);
 

@@ -1,6 +1,7 @@
 // tilewhirl-host: the game host without a window, for dedicated servers.
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QHostAddress>
 #include <cstdio>
 #include <memory>
 
@@ -52,12 +53,21 @@ int main(int argc, char* argv[]) {
                      "name logged in from, and any it logs in from during the ban) get no seat\n"
                      "for a while: further connections from there are told that the host is\n"
                      "full. IPv6 addresses count by their first 64 bits.\n"
-                     "A limit of 0 is no limit."));
+                     "A limit of 0 is no limit.\n\n"
+                     "A game that its directory cannot reach takes the directory's relay:\n"
+                     "players connect to a port of the directory, and the host opens a\n"
+                     "connection to the directory for each. The player's address then comes\n"
+                     "from the directory's PROXY line on that connection (never from a line\n"
+                     "sent to the listening port), so the limits above hold for him too."));
   parser.addHelpOption();
   parser.addVersionOption();
   QCommandLineOption portOption(QStringList{QStringLiteral("p"), QStringLiteral("port")},
                                 QStringLiteral("TCP port to listen on (default %1).").arg(tw::kGamePort),
                                 QStringLiteral("N"), QString::number(tw::kGamePort));
+  QCommandLineOption bindOption(
+      QStringLiteral("bind"),
+      QStringLiteral("Listen on this local address only (default: every address)."),
+      QStringLiteral("address"));
   QCommandLineOption speedOption(
       QStringLiteral("bot-speed"),
       QStringLiteral("Pace of the computer player: slow, normal or fast (default normal)."),
@@ -98,6 +108,7 @@ int main(int argc, char* argv[]) {
       QStringLiteral("Do not announce the game on the local network (by default it is announced\n"
                      "through the Avahi daemon, when one runs, as a _tilewhirl._tcp service)."));
   parser.addOption(portOption);
+  parser.addOption(bindOption);
   parser.addOption(titleOption);
   parser.addOption(noAnnounceOption);
   parser.addOption(speedOption);
@@ -175,8 +186,18 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "tilewhirl-host: %s\n", qPrintable(directoryError));
     return 2;
   }
-  if (!host.listen(quint16(port))) return 1;
-  if (registration) host.addListingSink(registration.get());
+  const QString bind = parser.value(bindOption).trimmed();
+  if (!bind.isEmpty() && QHostAddress(bind).isNull()) {
+    std::fprintf(stderr, "tilewhirl-host: --bind needs an IP address of this machine\n");
+    return 2;
+  }
+  if (!host.listen(quint16(port), bind)) return 1;
+  if (registration) {
+    registration->setPlayerTaker([&host](tw::Sock* sock, const std::string& address, const QByteArray& first) {
+      host.takeConnection(sock, address, first);
+    });
+    host.addListingSink(registration.get());
+  }
   tw::quitOnSignals(app);
   const int status = app.exec();
   if (registration) host.removeListingSink(registration.get());

@@ -60,7 +60,11 @@ HostService::~HostService() {
 }
 
 bool HostService::listen(quint16 port, bool thisMachineOnly) {
-  Sock1_.setHostName(thisMachineOnly ? QStringLiteral("127.0.0.1") : QString());
+  return listen(port, thisMachineOnly ? QStringLiteral("127.0.0.1") : QString());
+}
+
+bool HostService::listen(quint16 port, const QString& address) {
+  Sock1_.setHostName(address);
   Sock1_.setPortName(QString::number(port));
   QString why;
   auto conn = connect(&Sock1_, &Sock::onError, this,
@@ -118,14 +122,25 @@ void HostService::publishListing() {
 }
 
 void HostService::Sock1Accept() {
-  while (Sock* sock = Sock1_.accept()) {
-    accepting_ = sock;
-    const int slot = server_->Sock1Accept(peerOf(*sock));
-    accepting_ = nullptr;
-    if (slot == TServer::kRefusedSlot) continue;  // already closed and released
-    connect(sock, &Sock::onRead, this, [this](Sock* s, qint64) { Sock1Read(s); });
-    connect(sock, &Sock::onDisconnect, this, [this](Sock* s) { tempsockDisconnect(s); });
-  }
+  while (Sock* sock = Sock1_.accept()) admit(sock, peerOf(*sock));
+}
+
+int HostService::admit(Sock* sock, const std::string& address) {
+  accepting_ = sock;
+  const int slot = server_->Sock1Accept(address);
+  accepting_ = nullptr;
+  if (slot == TServer::kRefusedSlot) return slot;  // already closed and released
+  connect(sock, &Sock::onRead, this, [this](Sock* s, qint64) { Sock1Read(s); });
+  connect(sock, &Sock::onDisconnect, this, [this](Sock* s) { tempsockDisconnect(s); });
+  return slot;
+}
+
+void HostService::takeConnection(Sock* sock, const std::string& address, const QByteArray& first) {
+  sock->setParent(this);
+  log_("a player comes through the directory's relay from " + address);
+  const int slot = admit(sock, address);
+  if (slot != TServer::kRefusedSlot && !first.isEmpty() && socks_[slot] == sock)
+    server_->Sock1Read(slot, std::string_view(first.constData(), std::size_t(first.size())));
 }
 
 void HostService::take(int slot) {

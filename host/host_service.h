@@ -49,6 +49,8 @@ class HostService : public QObject, private HostTransport {
   // the loopback address alone, out of the network's reach. Gives false (and
   // logs why) when the port cannot be taken.
   bool listen(quint16 port, bool thisMachineOnly = false);
+  // Listens on `address` alone (empty: every address) instead.
+  bool listen(quint16 port, const QString& address);
   // Lets the port go at once; the seats already connected stay.
   void stopListening();
   quint16 port() const { return Sock1_.localPort(); }
@@ -67,6 +69,12 @@ class HostService : public QObject, private HostTransport {
 
   TServer& server() { return *server_; }
 
+  // A player's connection that did not come through the listening port (the
+  // directory's relay, on a connection this host opened): taken as if accepted
+  // from `address`, which the host then goes by for limits, bans and held
+  // seats, with `first` as the first bytes he sent. The service owns `sock`.
+  void takeConnection(Sock* sock, const std::string& address, const QByteArray& first = {});
+
  signals:
   // A removed player's address was kept out, let back in, or its time ran out.
   void bansChanged();
@@ -79,6 +87,7 @@ class HostService : public QObject, private HostTransport {
   std::size_t unsent(int slot) const override;
 
   void Sock1Accept();
+  int admit(Sock* sock, const std::string& address);
   void Sock1Read(Sock* sock);
   void tempsockDisconnect(Sock* sock);
   void release(int slot);

@@ -34,22 +34,22 @@ void InviteBar::showCode(const QString& shownCode) {
   label_code_->setText(QStringLiteral("Invite code: %1").arg(shownCode));
 }
 
-void InviteBar::showReachability(Reachability how, int gamePort, const QString& why) {
-  switch (how) {
-    case Reachability::Direct:
+void InviteBar::showReachability(const tw::Reachability& how) {
+  switch (how.way) {
+    case Reachability::Way::Direct:
       label_reach_->setText(QStringLiteral("Reachable directly"));
       break;
-    case Reachability::PortMapped:
+    case Reachability::Way::PortMapped:
       label_reach_->setText(QStringLiteral("Reachable through your router (port opened)"));
       break;
-    case Reachability::Relayed:
+    case Reachability::Way::Relayed:
       label_reach_->setText(QStringLiteral("Reachable through the directory's relay"));
       break;
-    case Reachability::Unreachable:
+    case Reachability::Way::Unreachable:
       label_reach_->setText(QStringLiteral("Not reachable from outside (%1). Open TCP port %2 on your router, or "
                                            "play on the local network.")
-                                .arg(why.isEmpty() ? QStringLiteral("no answer") : why)
-                                .arg(gamePort));
+                                .arg(how.why.empty() ? QStringLiteral("no answer") : QString::fromStdString(how.why))
+                                .arg(how.gamePort));
       break;
   }
 }

@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "directory_link.h"
+#include "game_listing.h"
 
 class QLabel;
 
@@ -17,8 +17,8 @@ class InviteBar final : public QWidget {
  public:
   explicit InviteBar(QWidget* parent = nullptr);
   void showCode(const QString& shownCode);
-  // `gamePort`: the port to open on the router when nothing else works.
-  void showReachability(tw::Reachability how, int gamePort, const QString& why);
+  // `how.gamePort`: the port to open on the router when nothing else works.
+  void showReachability(const tw::Reachability& how);
 
  private:
   QLabel* label_code_;

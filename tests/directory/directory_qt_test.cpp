@@ -15,6 +15,7 @@
 #include "directory_service.h"
 #include "host_service.h"
 #include "loopback.h"
+#include "proxy_line.h"
 #include "redis_server.h"
 
 namespace tw::dir {
@@ -91,6 +92,104 @@ TEST(DirectoryLoopback, AHostIsCheckedOnItsGamePortUnseenAndFoundOverHttp) {
   waitUntil([&] { return storage.games(wallClockMs()).size() == 1; });
   EXPECT_EQ(http.Get("/games.json")->body, "{\"games\":[]}\n");
   lookups.stop();
+}
+
+// A game behind a router, relayed by an in-process directory; the test plays
+// its host by hand: it takes the relay, and the player's connection on OPEN.
+struct RelayedGame {
+  explicit RelayedGame(Limits limits) : directory(storage, withRelayPort(limits)), reg((directory.listen(0), directory.port())) {
+    reg.say(registerLine({kProtocol, freePort(), true, "1.0.4", "", "", "Behind"}));
+    reg.waitFor(3);
+    EXPECT_EQ(reg.lines.at(2), "RELAY");
+    reg.say("RELAY\n");
+    reg.waitFor(4);
+    EXPECT_EQ(reg.lines.at(3), "REACH\trelayed\t" + std::to_string(port));
+    player.bind(QHostAddress(QStringLiteral("127.0.0.5")));
+    player.connectToHost(QStringLiteral("127.0.0.1"), port);
+    reg.waitFor(5);
+    const auto open = std::get<Open>(parseDirectoryLine(reg.lines.at(4)));
+    // A stalled reader: what it does not read stays in the system's buffers.
+    host.setReadBufferSize(1024);
+    host.connectToHost(QStringLiteral("127.0.0.1"), directory.port());
+    const std::string join = joinLine(open.token);
+    host.write(join.data(), qint64(join.size()));
+    waitUntil([&] { return host.bytesAvailable() > 0 && host.canReadLine(); });
+    const QByteArray line = host.readLine();
+    proxy = readProxyLine(std::string_view(line.constData(), std::size_t(line.size())));
+  }
+  Limits withRelayPort(Limits limits) {
+    limits.firstRelayPort = limits.lastRelayPort = port;
+    return limits;
+  }
+  quint16 port = freePort();
+  MemoryStorage storage;
+  DirectoryService directory;
+  Registrant reg;
+  QTcpSocket player, host;
+  ProxyLine proxy;
+};
+
+TEST(DirectoryRelay, AFloodIntoAStalledReaderIsHeldBackAndArrivesWholeInOrder) {
+  test::qtApp();
+  Limits limits;
+  limits.relayBytesPerSecond = 0;
+  RelayedGame game(limits);
+  ASSERT_EQ(game.proxy.status, ProxyLine::Status::Ok) << game.proxy.why;
+  EXPECT_EQ(game.proxy.source, "127.0.0.5");
+  EXPECT_EQ(game.proxy.destinationPort, game.port);
+
+  // A JOIN that nobody waits for is cut off.
+  QTcpSocket stranger;
+  stranger.connectToHost(QStringLiteral("127.0.0.1"), game.directory.port());
+  stranger.write(joinLine(std::string(kTokenLength, 'a')).c_str());
+  EXPECT_TRUE(waitUntil([&] { return stranger.state() == QAbstractSocket::UnconnectedState; }));
+
+  constexpr int kTotal = 32 << 20;  // more than the system's buffers on the way take in
+  QByteArray flood(kTotal, '\0');
+  for (int i = 0; i < kTotal; ++i) flood[i] = char(i % 251);
+  game.player.write(flood);
+  qint64 most = 0;
+  waitUntil([&] {
+    most = std::max(most, game.directory.relay().buffered());
+    return false;
+  }, 1000);
+  EXPECT_GT(most, 0);
+  EXPECT_LE(most, 6 * Relay::kBound);
+  EXPECT_GT(game.player.bytesToWrite(), 0);  // held back, not taken in
+
+  // The reader wakes: every byte, in order, and back the other way too.
+  game.host.setReadBufferSize(0);
+  QByteArray got;
+  waitUntil([&] {
+    got += game.host.readAll();
+    most = std::max(most, game.directory.relay().buffered());
+    return got.size() >= kTotal;
+  }, 60000);
+  EXPECT_EQ(got.size(), kTotal);
+  EXPECT_TRUE(got == flood);
+  EXPECT_LE(most, 6 * Relay::kBound);
+  game.host.write("CMD_sendlogininfo+2\xFF");
+  EXPECT_TRUE(waitUntil([&] { return game.player.bytesAvailable() == 20; }));
+
+  // The host leaves: the player is cut off and the port is free for the next game.
+  game.reg.socket.disconnectFromHost();
+  EXPECT_TRUE(waitUntil([&] { return game.player.state() == QAbstractSocket::UnconnectedState; }));
+  EXPECT_EQ(game.directory.relay().games(), 0u);
+}
+
+TEST(DirectoryRelay, AGameIsCarriedNoFasterThanItsCap) {
+  test::qtApp();
+  Limits limits;
+  limits.relayBytesPerSecond = 32 * 1024;
+  RelayedGame game(limits);
+  game.host.setReadBufferSize(0);
+  // The first second's worth at once; the rest no sooner than the cap allows.
+  QElapsedTimer clock;
+  clock.start();
+  game.player.write(QByteArray(48 * 1024, 'x'));
+  QByteArray got;
+  EXPECT_TRUE(waitUntil([&] { return (got += game.host.readAll()).size() == 48 * 1024; }, 10000));
+  EXPECT_GE(clock.elapsed(), 400);
 }
 
 class StorageContract : public ::testing::TestWithParam<bool> {

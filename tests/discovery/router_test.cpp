@@ -301,18 +301,18 @@ TEST(RouterPortMapper, ARegistrationGoesAheadWithoutTheRouterAndIsCheckedAgainWh
                                        [&](const std::string& line) { logs.push_back(line); });
     registration.setPortMapper(
         std::make_unique<RouterPortMapper>(RouterOptions{QStringLiteral("127.32.0.3"), {}, {}, 500}, quiet), 100);
-    std::vector<Reachability> seen;
+    std::vector<Reachability::Way> seen;
     QObject::connect(&registration, &DirectoryRegistration::reachabilityChanged,
-                     [&](Reachability how, int gamePort, const QString&) {
-                       seen.push_back(how);
-                       EXPECT_EQ(gamePort, host.port());
+                     [&](const Reachability& how) {
+                       seen.push_back(how.way);
+                       EXPECT_EQ(how.gamePort, host.port());
                      });
     host.addListingSink(&registration);
     ASSERT_TRUE(waitUntil([&] { return !seen.empty(); }));
-    EXPECT_EQ(seen[0], Reachability::Direct);
+    EXPECT_EQ(seen[0], Reachability::Way::Direct);
     EXPECT_TRUE(router.requests.size() < 3u);
     ASSERT_TRUE(waitUntil([&] { return seen.size() == 2; }));
-    EXPECT_EQ(seen[1], Reachability::PortMapped);
+    EXPECT_EQ(seen[1], Reachability::Way::PortMapped);
     ASSERT_TRUE(waitUntil([&] { return router.requests.size() >= 4; }));  // renewed at half the lease
     EXPECT_EQ(router.requests[0].lifetime, quint32(PortMapper::kLeaseSec));
     EXPECT_EQ(router.requests[3].externalPort, host.port());

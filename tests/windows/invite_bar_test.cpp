@@ -13,7 +13,7 @@ namespace tw::test {
 namespace {
 
 struct Shown {
-  Reachability how;
+  Reachability::Way how;
   const char* name;
   const char* text;
 };
@@ -27,9 +27,9 @@ TEST_P(InviteBarReach, ShowsHowTheGameIsReached) {
   auto* bar = new InviteBar(&window);
   window.statusBar()->addWidget(bar);
   bar->showCode(QStringLiteral("K7M-2QX"));
-  bar->showReachability(Reachability::Unreachable, 7777, QStringLiteral("no answer on port 7777"));
-  bar->showReachability(GetParam().how, 7777, GetParam().how == Reachability::Unreachable ? QStringLiteral("refused")
-                                                                                             : QString());
+  bar->showReachability({Reachability::Way::Unreachable, "no answer on port 7777", "", 7777});
+  const bool unreachable = GetParam().how == Reachability::Way::Unreachable;
+  bar->showReachability({GetParam().how, unreachable ? "refused" : "", "", 7777});
   window.show();
   const auto* label = window.findChild<QLabel*>(QStringLiteral("label_reach"));
   ASSERT_NE(label, nullptr);
@@ -40,10 +40,10 @@ TEST_P(InviteBarReach, ShowsHowTheGameIsReached) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryWay, InviteBarReach,
-    ::testing::Values(Shown{Reachability::Direct, "Direct", "Reachable directly"},
-                      Shown{Reachability::PortMapped, "PortMapped", "Reachable through your router (port opened)"},
-                      Shown{Reachability::Relayed, "Relayed", "Reachable through the directory's relay"},
-                      Shown{Reachability::Unreachable, "Unreachable",
+    ::testing::Values(Shown{Reachability::Way::Direct, "Direct", "Reachable directly"},
+                      Shown{Reachability::Way::PortMapped, "PortMapped", "Reachable through your router (port opened)"},
+                      Shown{Reachability::Way::Relayed, "Relayed", "Reachable through the directory's relay"},
+                      Shown{Reachability::Way::Unreachable, "Unreachable",
                             "Not reachable from outside (refused). Open TCP port 7777 on your router, or play on the "
                             "local network."}),
     [](const ::testing::TestParamInfo<Shown>& info) { return std::string(info.param.name); });
