@@ -12,8 +12,8 @@
 #include <array>
 #include <string>
 
-#include "chat_display.h"
-#include "chat_line.h"
+#include "client/chat_line.h"
+#include "windows/chat_display.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "lzrw1_file.h"
+#include "compression/lzrw1_file.h"
 
 namespace {
 

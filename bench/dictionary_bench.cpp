@@ -1,7 +1,7 @@
 // Word lookup: TDictn against a hash set of the same words and against a
 // binary search that reads one record from the file per probe.
-#include "dictn.h"
-#include "word_lists.h"
+#include "dictionary/dictn.h"
+#include "dictionary/word_lists.h"
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>

@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "directory_service.h"
-#include "lookup_pages.h"
-#include "registry.h"
+#include "directory/directory_service.h"
+#include "directory/lookup_pages.h"
+#include "directory/registry.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Whole-file reading and the write-then-rename of the player's files.
-#include "atomic_file.h"
+#include "client/atomic_file.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,7 +1,7 @@
 // Chat line layout: prefix, pieces, links and smilies.
-#include "chat_line.h"
+#include "client/chat_line.h"
 
-#include "framing.h"
+#include "net/framing.h"
 
 namespace tw {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "settings.h"
+#include "client/settings.h"
 
 namespace tw {
 

@@ -1,10 +1,10 @@
 // The client's Qt side: the socket's events in, the core's sends out.
-#include "client_service.h"
+#include "client/client_service.h"
 
 #include <QSignalBlocker>
 
-#include "cp1252.h"
-#include "host_service.h"
+#include "client/cp1252.h"
+#include "host/host_service.h"
 
 namespace tw {
 

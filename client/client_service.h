@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "client_session.h"
-#include "qt_timer.h"
-#include "sock.h"
+#include "client/client_session.h"
+#include "net/qt_timer.h"
+#include "net/sock.h"
 
 namespace tw {
 

@@ -1,10 +1,10 @@
 // The client's session: dispatch, login, roster, chat, chatter sounds and
 // the options kept in the settings file.
-#include "client_session.h"
+#include "client/client_session.h"
 
-#include "commands.h"
-#include "dispatch.h"
-#include "web_addresses.h"
+#include "client/web_addresses.h"
+#include "net/commands.h"
+#include "net/dispatch.h"
 
 namespace tw {
 

@@ -11,16 +11,16 @@
 #include <string_view>
 #include <vector>
 
-#include "chat_line.h"
-#include "framing.h"
-#include "inbox.h"
-#include "game_mirror.h"
-#include "log.h"
-#include "rejoin.h"
-#include "roster.h"
-#include "settings.h"
-#include "settings_store.h"
-#include "timer.h"
+#include "client/chat_line.h"
+#include "client/game_mirror.h"
+#include "client/rejoin.h"
+#include "client/roster.h"
+#include "client/settings.h"
+#include "client/settings_store.h"
+#include "net/framing.h"
+#include "net/inbox.h"
+#include "net/log.h"
+#include "net/timer.h"
 
 namespace tw {
 

@@ -1,5 +1,5 @@
 // Windows-1252 both ways: Latin-1 except for 0x80 to 0x9F.
-#include "cp1252.h"
+#include "client/cp1252.h"
 
 #include <array>
 

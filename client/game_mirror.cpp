@@ -1,15 +1,15 @@
 // The mirror's handlers of the host's game messages and the turn clock.
-#include "game_mirror.h"
+#include "client/game_mirror.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "chat_line.h"
-#include "commands.h"
-#include "framing.h"
-#include "game_tally.h"
-#include "roster.h"
-#include "system_seed.h"
+#include "client/chat_line.h"
+#include "client/game_tally.h"
+#include "client/roster.h"
+#include "net/commands.h"
+#include "net/framing.h"
+#include "rules/system_seed.h"
 
 namespace tw {
 

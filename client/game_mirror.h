@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "game_state.h"
-#include "log.h"
-#include "timer.h"
+#include "client/game_state.h"
+#include "net/log.h"
+#include "net/timer.h"
 
 namespace tw {
 

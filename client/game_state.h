@@ -7,7 +7,7 @@
 #include <array>
 #include <string>
 
-#include "game_rules.h"
+#include "rules/game_rules.h"
 
 namespace tw {
 

@@ -1,11 +1,11 @@
 // The settings file: line-preserving INI reading and writing.
-#include "ini_file.h"
+#include "client/ini_file.h"
 
 #include <charconv>
 #include <fstream>
 #include <sstream>
 
-#include "atomic_file.h"
+#include "client/atomic_file.h"
 
 namespace tw {
 

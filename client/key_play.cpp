@@ -1,7 +1,7 @@
 // The keys of a turn, turned into the clicks of the mouse rules, and the
 // words a screen reader says for what the board, the bar and the word row
 // show.
-#include "key_play.h"
+#include "client/key_play.h"
 
 #include <algorithm>
 

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "game_mirror.h"
+#include "client/game_mirror.h"
 
 namespace tw {
 

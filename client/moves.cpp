@@ -1,9 +1,9 @@
 // The user's side of a turn: turning tiles over, building the word from the
 // board and the bar, taking letters back, Done, Pass, Buy, and rearranging
 // the bar. Each move shows at once and goes to the host, which decides.
-#include "commands.h"
-#include "framing.h"
-#include "game_mirror.h"
+#include "client/game_mirror.h"
+#include "net/commands.h"
+#include "net/framing.h"
 
 namespace tw {
 

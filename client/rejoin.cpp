@@ -1,5 +1,5 @@
 // The tries of a rejoin and what the player is told of them.
-#include "rejoin.h"
+#include "client/rejoin.h"
 
 #include <algorithm>
 

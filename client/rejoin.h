@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "timer.h"
+#include "net/timer.h"
 
 namespace tw {
 

@@ -1,5 +1,5 @@
 // The roster's seats and spectators.
-#include "roster.h"
+#include "client/roster.h"
 
 #include <algorithm>
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "game_rules.h"
+#include "rules/game_rules.h"
 
 namespace tw {
 

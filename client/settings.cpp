@@ -1,5 +1,5 @@
 // Settings keys, their defaults and the colour text of the settings file.
-#include "settings.h"
+#include "client/settings.h"
 
 #include <filesystem>
 #include <fstream>

@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "commands.h"
-#include "game_rules.h"
-#include "ini_file.h"
+#include "client/ini_file.h"
+#include "net/commands.h"
+#include "rules/game_rules.h"
 
 namespace tw {
 

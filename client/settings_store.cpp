@@ -1,5 +1,5 @@
 // The settings file as a whole: load it, change some keys, save it.
-#include "settings_store.h"
+#include "client/settings_store.h"
 
 namespace tw {
 

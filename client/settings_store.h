@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings.h"
+#include "client/settings.h"
 
 namespace tw {
 

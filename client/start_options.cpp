@@ -1,10 +1,10 @@
 // The game window's command line, read without any toolkit so that it can be
 // tested as a plain function.
-#include "start_options.h"
+#include "client/start_options.h"
 
 #include <charconv>
 
-#include "commands.h"
+#include "net/commands.h"
 
 namespace tw {
 

@@ -1,6 +1,6 @@
 // The tally grid, its file and the operations a finished game, a scored word
 // and the tally window perform on it.
-#include "tally.h"
+#include "client/tally.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,9 +8,9 @@
 #include <limits>
 #include <system_error>
 
-#include "atomic_file.h"
-#include "lzrw1_file.h"
-#include "settings.h"
+#include "client/atomic_file.h"
+#include "client/settings.h"
+#include "compression/lzrw1_file.h"
 
 namespace tw {
 

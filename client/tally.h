@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "game_tally.h"
-#include "log.h"
+#include "client/game_tally.h"
+#include "net/log.h"
 
 namespace tw {
 

@@ -1,6 +1,6 @@
 // Which addresses the game opens in the browser: a whitelist, so that a link
 // from a peer never starts another program or reaches a local file.
-#include "web_addresses.h"
+#include "client/web_addresses.h"
 
 #include <cctype>
 #include <charconv>

@@ -2,7 +2,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "lzrw1_file.h"
+#include "compression/lzrw1_file.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The container of LZRW1-KH blocks, over memory and over files.
-#include "lzrw1_file.h"
+#include "compression/lzrw1_file.h"
 
 #include <algorithm>
 #include <cstdio>

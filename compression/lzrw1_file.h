@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "lzrw1kh.h"
+#include "compression/lzrw1kh.h"
 
 namespace tw {
 

@@ -1,5 +1,5 @@
 // LZRW1-KH block compression and decompression.
-#include "lzrw1kh.h"
+#include "compression/lzrw1kh.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,8 +1,8 @@
 // TDictn: opens the word list and answers lookups from memory.
-#include "dictn.h"
+#include "dictionary/dictn.h"
 
-#include "byte_words.h"
-#include "word_lists.h"
+#include "dictionary/byte_words.h"
+#include "dictionary/word_lists.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,7 +1,7 @@
 // TDictn: the host's word list and its lookup (unit Mydict).
 #pragma once
 
-#include "record_index.h"
+#include "dictionary/record_index.h"
 
 #include <filesystem>
 #include <functional>

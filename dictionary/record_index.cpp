@@ -1,8 +1,8 @@
 // RecordIndex: bucketised cuckoo hashing; every text may sit in one of two
 // buckets, so a lookup loads both lines at once and never probes further.
-#include "record_index.h"
+#include "dictionary/record_index.h"
 
-#include "byte_words.h"
+#include "dictionary/byte_words.h"
 
 #include <bit>
 #include <cstring>

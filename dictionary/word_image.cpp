@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "generated_file.h"
-#include "word_finder.h"
+#include "dictionary/generated_file.h"
+#include "host/word_finder.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {

@@ -1,7 +1,7 @@
 // Access to the word lists compiled into the program.
-#include "word_lists.h"
+#include "dictionary/word_lists.h"
 
-#include "builtin_words.h"
+#include "dictionary/builtin_words.h"
 
 namespace tw {
 

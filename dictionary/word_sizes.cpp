@@ -1,10 +1,10 @@
 // Finds a word's record in the built-in list by binary search and reads its
 // size beside it, so the table costs no memory beyond the program's image.
-#include "word_sizes.h"
+#include "dictionary/word_sizes.h"
 
 #include <algorithm>
 
-#include "word_lists.h"
+#include "dictionary/word_lists.h"
 
 namespace tw {
 

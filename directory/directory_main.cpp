@@ -4,10 +4,10 @@
 #include <QCoreApplication>
 #include <cstdio>
 
-#include "commands.h"
-#include "directory_service.h"
-#include "log.h"
-#include "quit_on_signals.h"
+#include "directory/directory_service.h"
+#include "net/commands.h"
+#include "net/log.h"
+#include "net/quit_on_signals.h"
 
 int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);

@@ -1,5 +1,5 @@
 // Reading and writing the lines between a game host and the directory.
-#include "directory_protocol.h"
+#include "directory/directory_protocol.h"
 
 #include <array>
 #include <charconv>

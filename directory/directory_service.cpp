@@ -1,5 +1,5 @@
 // The directory program's sockets around its registry and look-ups.
-#include "directory_service.h"
+#include "directory/directory_service.h"
 
 #include <httplib.h>
 
@@ -11,10 +11,10 @@
 #include <utility>
 #include <random>
 
-#include "log.h"
-#include "lookup_http.h"
-#include "lookup_pages.h"
-#include "probe_check.h"
+#include "directory/lookup_http.h"
+#include "directory/lookup_pages.h"
+#include "directory/probe_check.h"
+#include "net/log.h"
 
 namespace tw::dir {
 namespace {

@@ -12,8 +12,8 @@
 #include <memory>
 #include <thread>
 
-#include "registry.h"
-#include "relay.h"
+#include "directory/registry.h"
+#include "directory/relay.h"
 
 class QTcpServer;
 class QTcpSocket;

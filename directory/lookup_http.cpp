@@ -1,5 +1,5 @@
 // The look-ups' HTTP plumbing around cpp-httplib.
-#include "lookup_http.h"
+#include "directory/lookup_http.h"
 
 #include <httplib.h>
 #include <netdb.h>
@@ -17,8 +17,8 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "log.h"
-#include "lookup_pages.h"
+#include "directory/lookup_pages.h"
+#include "net/log.h"
 
 namespace tw::dir {
 namespace {

@@ -1,5 +1,5 @@
 // The directory's JSON and HTML answers.
-#include "lookup_pages.h"
+#include "directory/lookup_pages.h"
 
 namespace tw::dir {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "storage.h"
+#include "directory/storage.h"
 
 namespace tw::dir {
 

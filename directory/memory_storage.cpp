@@ -1,7 +1,7 @@
 // The directory's games and codes in this process's memory.
 #include <algorithm>
 
-#include "storage.h"
+#include "directory/storage.h"
 
 namespace tw::dir {
 

@@ -1,9 +1,9 @@
 // Checking the answer of a game port to the directory's probe.
-#include "probe_check.h"
+#include "directory/probe_check.h"
 
 #include <vector>
 
-#include "commands.h"
+#include "net/commands.h"
 
 namespace tw::dir {
 

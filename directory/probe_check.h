@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "framing.h"
+#include "net/framing.h"
 
 namespace tw::dir {
 

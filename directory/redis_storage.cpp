@@ -11,8 +11,8 @@
 #include <chrono>
 #include <charconv>
 
-#include "log.h"
-#include "storage.h"
+#include "directory/storage.h"
+#include "net/log.h"
 
 namespace tw::dir {
 namespace {

@@ -1,5 +1,5 @@
 // The directory's registry of host connections and its look-ups.
-#include "registry.h"
+#include "directory/registry.h"
 
 #include <utility>
 #include <vector>

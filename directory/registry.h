@@ -14,8 +14,8 @@
 #include <unordered_map>
 #include <variant>
 
-#include "directory_protocol.h"
-#include "storage.h"
+#include "directory/directory_protocol.h"
+#include "directory/storage.h"
 
 namespace tw::dir {
 

@@ -1,5 +1,5 @@
 // The directory's relay on Qt sockets.
-#include "relay.h"
+#include "directory/relay.h"
 
 #include <QHostAddress>
 #include <QTcpServer>
@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "directory_protocol.h"
-#include "proxy_line.h"
+#include "directory/directory_protocol.h"
+#include "net/proxy_line.h"
 
 namespace tw::dir {
 

@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "directory_protocol.h"
+#include "directory/directory_protocol.h"
 
 namespace tw::dir {
 

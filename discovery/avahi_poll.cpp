@@ -1,7 +1,7 @@
 // Avahi's watches and timeouts as QSocketNotifier and QTimer. Avahi may free
 // a watch or a timeout from inside its own callback, so the Qt objects go
 // with deleteLater and nothing is touched after a callback returns.
-#include "avahi_poll.h"
+#include "discovery/avahi_poll.h"
 
 #include <sys/time.h>
 

@@ -1,10 +1,10 @@
 // The host's registration with a game directory.
-#include "directory_link.h"
+#include "discovery/directory_link.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "commands.h"
+#include "net/commands.h"
 
 namespace tw {
 

@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "directory_protocol.h"
-#include "game_listing.h"
-#include "timer.h"
+#include "directory/directory_protocol.h"
+#include "discovery/game_listing.h"
+#include "net/timer.h"
 
 namespace tw {
 

@@ -1,5 +1,5 @@
 // Reading the host's directory options.
-#include "directory_options.h"
+#include "discovery/directory_options.h"
 
 namespace tw {
 

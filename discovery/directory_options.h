@@ -6,7 +6,7 @@
 #include <QCommandLineParser>
 #include <memory>
 
-#include "directory_registration.h"
+#include "discovery/directory_registration.h"
 
 namespace tw {
 

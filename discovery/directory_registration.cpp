@@ -1,10 +1,10 @@
 // The host's directory registration on Qt sockets and timers.
-#include "directory_registration.h"
+#include "discovery/directory_registration.h"
 
 #include <QHostAddress>
 #include <memory>
 
-#include "proxy_line.h"
+#include "net/proxy_line.h"
 
 namespace tw {
 

@@ -11,11 +11,11 @@
 #include <functional>
 #include <memory>
 
-#include "directory_link.h"
-#include "log.h"
-#include "qt_timer.h"
-#include "router_port_mapper.h"
-#include "sock.h"
+#include "discovery/directory_link.h"
+#include "discovery/router_port_mapper.h"
+#include "net/log.h"
+#include "net/qt_timer.h"
+#include "net/sock.h"
 
 namespace tw {
 

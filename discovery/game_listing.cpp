@@ -1,7 +1,7 @@
 // The log line of a listing.
-#include "game_listing.h"
+#include "discovery/game_listing.h"
 
-#include "game_rules.h"
+#include "rules/game_rules.h"
 
 namespace tw {
 

@@ -1,14 +1,14 @@
 // The announcement: one entry group holding one _tilewhirl._tcp service.
 // TXT changes go out as an update of the group; a new title or a name
 // conflict registers it afresh.
-#include "lan_announcer.h"
+#include "discovery/lan_announcer.h"
 
 #include <avahi-client/publish.h>
 #include <avahi-common/alternative.h>
 #include <avahi-common/error.h>
 #include <avahi-common/malloc.h>
 
-#include "lan_games.h"
+#include "discovery/lan_games.h"
 
 namespace tw {
 

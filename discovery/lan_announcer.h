@@ -5,9 +5,9 @@
 #include <QObject>
 #include <optional>
 
-#include "game_listing.h"
-#include "lan_client.h"
-#include "log.h"
+#include "discovery/game_listing.h"
+#include "discovery/lan_client.h"
+#include "net/log.h"
 
 struct AvahiEntryGroup;
 

@@ -1,6 +1,6 @@
 // Browsing: one service browser while the daemon serves us, one resolver per
 // sighting kept open so that TXT changes arrive, and the list of games.
-#include "lan_browser.h"
+#include "discovery/lan_browser.h"
 
 #include <net/if.h>
 

@@ -10,8 +10,8 @@
 
 #include <avahi-client/lookup.h>
 
-#include "lan_client.h"
-#include "lan_games.h"
+#include "discovery/lan_client.h"
+#include "discovery/lan_games.h"
 
 namespace tw {
 

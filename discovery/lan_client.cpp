@@ -1,6 +1,6 @@
 // The Avahi client's life: made with AVAHI_CLIENT_NO_FAIL so that a missing
 // daemon is a state, not an error; remade when the daemon disconnects.
-#include "lan_client.h"
+#include "discovery/lan_client.h"
 
 #include <QTimer>
 

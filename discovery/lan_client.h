@@ -7,7 +7,7 @@
 #include <QString>
 #include <memory>
 
-#include "avahi_poll.h"
+#include "discovery/avahi_poll.h"
 
 struct AvahiClient;
 

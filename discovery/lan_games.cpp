@@ -1,10 +1,10 @@
 // The TXT records of a game on the local network, and the bounded list of
 // games found. Everything a neighbour sends is checked here.
-#include "lan_games.h"
+#include "discovery/lan_games.h"
 
 #include <charconv>
 
-#include "game_rules.h"
+#include "rules/game_rules.h"
 
 namespace tw {
 

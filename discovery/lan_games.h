@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "game_listing.h"
+#include "discovery/game_listing.h"
 
 namespace tw {
 

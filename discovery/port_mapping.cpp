@@ -1,5 +1,5 @@
 // The router's port mapping: NAT-PMP, then UPnP, renewed at half the lease.
-#include "port_mapping.h"
+#include "discovery/port_mapping.h"
 
 #include <algorithm>
 

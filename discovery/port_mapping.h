@@ -8,8 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "log.h"
-#include "timer.h"
+#include "net/log.h"
+#include "net/timer.h"
 
 namespace tw {
 

@@ -1,5 +1,5 @@
 // The router's port mapping through libnatpmp and miniupnpc.
-#include "router_port_mapper.h"
+#include "discovery/router_port_mapper.h"
 
 #define ENABLE_STRNATPMPERR
 #include <arpa/inet.h>

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "log.h"
-#include "port_mapping.h"
-#include "qt_timer.h"
+#include "discovery/port_mapping.h"
+#include "net/log.h"
+#include "net/qt_timer.h"
 
 namespace tw {
 

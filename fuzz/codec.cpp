@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "lzrw1_file.h"
-#include "lzrw1kh.h"
+#include "compression/lzrw1_file.h"
+#include "compression/lzrw1kh.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

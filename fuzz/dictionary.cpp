@@ -1,6 +1,6 @@
 // Fuzz target: a word list image from outside (the file "English") and a key
 // looked up in it; the answer is checked against a plain scan.
-#include "dictn.h"
+#include "dictionary/dictn.h"
 
 #include <cstddef>
 #include <cstdint>

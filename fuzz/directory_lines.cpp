@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "directory_protocol.h"
-#include "probe_check.h"
-#include "registry.h"
+#include "directory/directory_protocol.h"
+#include "directory/probe_check.h"
+#include "directory/registry.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "framing.h"
-#include "server.h"
+#include "host/server.h"
+#include "net/framing.h"
 
 namespace {
 

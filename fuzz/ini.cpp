@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "ini_file.h"
-#include "settings.h"
+#include "client/ini_file.h"
+#include "client/settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

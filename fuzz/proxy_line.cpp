@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "proxy_line.h"
+#include "net/proxy_line.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

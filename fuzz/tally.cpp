@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "lzrw1kh.h"
-#include "tally.h"
+#include "client/tally.h"
+#include "compression/lzrw1kh.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

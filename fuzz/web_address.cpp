@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "web_addresses.h"
+#include "client/web_addresses.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view address(reinterpret_cast<const char*>(data), size);

@@ -1,7 +1,7 @@
 // Fuzz target: a word search image from outside, as fromImage reads it; an
 // image it takes is searched and its groups listed, so that any record left
 // unchecked shows up as a read out of bounds.
-#include "word_finder.h"
+#include "host/word_finder.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // The per-address limits and bans.
-#include "address_gate.h"
+#include "host/address_gate.h"
 
 #if defined(_WIN32)
 #include <ws2tcpip.h>

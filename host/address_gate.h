@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "timer.h"
+#include "net/timer.h"
 
 namespace tw {
 

@@ -1,7 +1,7 @@
 // What each seat is told of the board, decided in one place.
-#include "board_view.h"
+#include "host/board_view.h"
 
-#include "commands.h"
+#include "net/commands.h"
 
 namespace tw {
 

@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "framing.h"
-#include "game.h"
-#include "slots.h"
+#include "host/game.h"
+#include "host/slots.h"
+#include "net/framing.h"
 
 namespace tw {
 

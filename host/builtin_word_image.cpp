@@ -18,7 +18,7 @@ asm(".section .rodata.tw_word_image,\"a\"\n"
 
 #include <string>
 
-#include "word_finder.h"
+#include "host/word_finder.h"
 
 extern "C" const unsigned char tw_word_image_begin[];
 extern "C" const unsigned char tw_word_image_end[];

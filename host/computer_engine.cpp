@@ -1,9 +1,9 @@
 // Choices of the stronger computer levels, made from what the seat has seen.
-#include "computer_engine.h"
+#include "host/computer_engine.h"
 
 #include <deque>
 
-#include "level_tuning.h"
+#include "host/level_tuning.h"
 
 namespace tw {
 

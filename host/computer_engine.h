@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "computer_levels.h"
-#include "framing.h"
-#include "game_rules.h"
-#include "word_finder.h"
+#include "host/word_finder.h"
+#include "net/framing.h"
+#include "rules/computer_levels.h"
+#include "rules/game_rules.h"
 
 namespace tw {
 

@@ -1,13 +1,13 @@
 // The computer player: plays the turns of an empty seat 2 and of any seat
 // whose player just watches, in three paced steps through the same move
 // handlers a person's messages reach.
-#include "computer_player.h"
+#include "host/computer_player.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "commands.h"
-#include "refusal.h"
+#include "host/refusal.h"
+#include "net/commands.h"
 
 namespace tw {
 

@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "computer_engine.h"
-#include "dice.h"
-#include "framing.h"
-#include "game.h"
-#include "host_rules.h"
-#include "log.h"
-#include "slots.h"
-#include "timer.h"
-#include "word_finder_job.h"
+#include "host/computer_engine.h"
+#include "host/dice.h"
+#include "host/game.h"
+#include "host/host_rules.h"
+#include "host/slots.h"
+#include "host/word_finder_job.h"
+#include "net/framing.h"
+#include "net/log.h"
+#include "net/timer.h"
 
 namespace tw {
 

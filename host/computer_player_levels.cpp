@@ -3,8 +3,8 @@
 // paced steps and move handlers as Beginner's.
 #include <utility>
 
-#include "commands.h"
-#include "computer_player.h"
+#include "host/computer_player.h"
+#include "net/commands.h"
 
 namespace tw {
 

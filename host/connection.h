@@ -11,7 +11,7 @@
 #include <string>
 #include <utility>
 
-#include "inbox.h"
+#include "net/inbox.h"
 
 namespace tw {
 

@@ -1,8 +1,8 @@
 // The host's draws: uniform numbers and letters by their frequencies.
-#include "dice.h"
+#include "host/dice.h"
 
-#include "game_rules.h"
-#include "system_seed.h"
+#include "rules/game_rules.h"
+#include "rules/system_seed.h"
 
 namespace tw {
 

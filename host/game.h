@@ -7,8 +7,8 @@
 #include <array>
 #include <string>
 
-#include "framing.h"
-#include "game_rules.h"
+#include "net/framing.h"
+#include "rules/game_rules.h"
 
 namespace tw {
 

@@ -1,5 +1,5 @@
 // The table of held seats.
-#include "held_seats.h"
+#include "host/held_seats.h"
 
 namespace tw {
 

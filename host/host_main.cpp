@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "commands.h"
-#include "directory_options.h"
-#include "host_service.h"
-#include "lan_announcer.h"
-#include "quit_on_signals.h"
-#include "standard_rules.h"
+#include "discovery/directory_options.h"
+#include "discovery/lan_announcer.h"
+#include "host/host_service.h"
+#include "host/standard_rules.h"
+#include "net/commands.h"
+#include "net/quit_on_signals.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "computer_engine.h"
-#include "word_finder.h"
+#include "host/computer_engine.h"
+#include "host/word_finder.h"
 
 namespace tw {
 

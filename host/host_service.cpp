@@ -1,5 +1,5 @@
 // The Qt side of the host: accepted sockets in, the host's sends and closes out.
-#include "host_service.h"
+#include "host/host_service.h"
 
 #include <QHostAddress>
 #include <QSysInfo>

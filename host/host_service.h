@@ -9,11 +9,11 @@
 #include <optional>
 #include <vector>
 
-#include "game_listing.h"
+#include "discovery/game_listing.h"
 
-#include "qt_timer.h"
-#include "server.h"
-#include "sock.h"
+#include "host/server.h"
+#include "net/qt_timer.h"
+#include "net/sock.h"
 
 namespace tw {
 

@@ -5,8 +5,8 @@
 // address, and nothing else tells the host they belong together.
 #include <algorithm>
 
-#include "commands.h"
-#include "server.h"
+#include "host/server.h"
+#include "net/commands.h"
 
 namespace tw {
 

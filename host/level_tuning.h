@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "computer_engine.h"
+#include "host/computer_engine.h"
 
 namespace tw {
 

@@ -1,7 +1,7 @@
 // The moves of a turn: flips, the word-building relays, buying, passing, and
 // the check and score of a submitted word.
-#include "commands.h"
-#include "server.h"
+#include "host/server.h"
+#include "net/commands.h"
 
 namespace tw {
 

@@ -2,8 +2,8 @@
 // and sounds are relayed to all nine connections, so each connection gets a
 // small allowance that fills again with time; and refused connections, which
 // a peer can make by the thousand, are logged as one line and then a count.
-#include "commands.h"
-#include "server.h"
+#include "host/server.h"
+#include "net/commands.h"
 
 namespace tw {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "commands.h"
+#include "net/commands.h"
 
 namespace tw {
 

@@ -11,8 +11,8 @@
 #include <random>
 #include <utility>
 
-#include "commands.h"
-#include "server.h"
+#include "host/server.h"
+#include "net/commands.h"
 
 namespace tw {
 

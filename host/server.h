@@ -14,20 +14,20 @@
 #include <utility>
 #include <vector>
 
-#include "address_gate.h"
-#include "board_view.h"
-#include "computer_player.h"
-#include "dice.h"
-#include "framing.h"
-#include "game.h"
-#include "game_rules.h"
-#include "host_rules.h"
-#include "host_transport.h"
-#include "log.h"
-#include "refusal.h"
-#include "slots.h"
-#include "timer.h"
-#include "turn_engine.h"
+#include "host/address_gate.h"
+#include "host/board_view.h"
+#include "host/computer_player.h"
+#include "host/dice.h"
+#include "host/game.h"
+#include "host/host_rules.h"
+#include "host/host_transport.h"
+#include "host/refusal.h"
+#include "host/slots.h"
+#include "host/turn_engine.h"
+#include "net/framing.h"
+#include "net/log.h"
+#include "net/timer.h"
+#include "rules/game_rules.h"
 
 namespace tw {
 

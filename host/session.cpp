@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "commands.h"
-#include "dispatch.h"
-#include "server.h"
+#include "host/server.h"
+#include "net/commands.h"
+#include "net/dispatch.h"
 
 namespace tw {
 

@@ -1,6 +1,6 @@
 // Starting a game: the options, fresh seats, the board and the bars.
-#include "commands.h"
-#include "server.h"
+#include "host/server.h"
+#include "net/commands.h"
 
 namespace tw {
 

@@ -1,5 +1,5 @@
 // Sending to the connections in their slots, and who sits where.
-#include "slots.h"
+#include "host/slots.h"
 
 #include <utility>
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <utility>
 
-#include "connection.h"
-#include "game_rules.h"
-#include "held_seats.h"
-#include "host_transport.h"
+#include "host/connection.h"
+#include "host/held_seats.h"
+#include "host/host_transport.h"
+#include "rules/game_rules.h"
 
 namespace tw {
 

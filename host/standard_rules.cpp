@@ -1,9 +1,9 @@
 // Binds the word list, the computer's vocabulary, the stronger levels'
 // index of the word list and how common each word is into the host's rules.
-#include "standard_rules.h"
+#include "host/standard_rules.h"
 
-#include "word_lists.h"
-#include "word_sizes.h"
+#include "dictionary/word_lists.h"
+#include "dictionary/word_sizes.h"
 
 namespace tw {
 

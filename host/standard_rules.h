@@ -3,8 +3,8 @@
 // draws come from the system's random source.
 #pragma once
 
-#include "dictn.h"
-#include "server.h"
+#include "dictionary/dictn.h"
+#include "host/server.h"
 
 namespace tw {
 

@@ -1,9 +1,9 @@
 // The turn engine: the timed phases of timer1, the step that ends a turn and
 // picks the next seat, the sneak-peek pause, the start of a turn, time up and
 // the end-of-round winner check.
-#include "turn_engine.h"
+#include "host/turn_engine.h"
 
-#include "commands.h"
+#include "net/commands.h"
 
 namespace tw {
 

@@ -3,13 +3,13 @@
 // winner when a round is complete.
 #pragma once
 
-#include "board_view.h"
-#include "computer_player.h"
-#include "dice.h"
-#include "game.h"
-#include "log.h"
-#include "slots.h"
-#include "timer.h"
+#include "host/board_view.h"
+#include "host/computer_player.h"
+#include "host/dice.h"
+#include "host/game.h"
+#include "host/slots.h"
+#include "net/log.h"
+#include "net/timer.h"
 
 namespace tw {
 

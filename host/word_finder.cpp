@@ -1,6 +1,6 @@
 // The anagram groups of the word list and the search for the best-scoring
 // word that a set of letters allows.
-#include "word_finder.h"
+#include "host/word_finder.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,5 +1,5 @@
 // The worker thread behind WordFinderJob.
-#include "word_finder_job.h"
+#include "host/word_finder_job.h"
 
 #include <utility>
 

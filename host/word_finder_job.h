@@ -8,7 +8,7 @@
 #include <memory>
 #include <thread>
 
-#include "word_finder.h"
+#include "host/word_finder.h"
 
 namespace tw {
 

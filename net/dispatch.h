@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "framing.h"
-#include "log.h"
+#include "net/framing.h"
+#include "net/log.h"
 
 namespace tw {
 

@@ -1,5 +1,5 @@
 // Message framing: building, splitting and reading the 0xFF-terminated text commands.
-#include "framing.h"
+#include "net/framing.h"
 
 #include <charconv>
 #include <limits>

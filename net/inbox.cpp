@@ -1,5 +1,5 @@
 // The bounded inbox.
-#include "inbox.h"
+#include "net/inbox.h"
 
 #include <vector>
 

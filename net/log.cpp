@@ -1,5 +1,5 @@
 // The default log sink: one line per event on stderr, whatever a peer put in it.
-#include "log.h"
+#include "net/log.h"
 
 #include <cstdio>
 

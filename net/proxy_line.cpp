@@ -1,5 +1,5 @@
 // Reading and writing the PROXY protocol's line.
-#include "proxy_line.h"
+#include "net/proxy_line.h"
 
 #include <arpa/inet.h>
 

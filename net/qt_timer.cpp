@@ -1,5 +1,5 @@
 // QTimer behind the cores' Timer interface.
-#include "qt_timer.h"
+#include "net/qt_timer.h"
 
 namespace tw {
 

@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "timer.h"
+#include "net/timer.h"
 
 namespace tw {
 

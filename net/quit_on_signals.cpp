@@ -1,5 +1,5 @@
 // The signal handler only writes a byte; the event loop reads it and quits.
-#include "quit_on_signals.h"
+#include "net/quit_on_signals.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -7,7 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "log.h"
+#include "net/log.h"
 
 namespace tw {
 

@@ -1,5 +1,5 @@
 // Sock over QTcpServer and QTcpSocket.
-#include "sock.h"
+#include "net/sock.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>

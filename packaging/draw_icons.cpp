@@ -6,7 +6,7 @@
 #include <QSaveFile>
 #include <cstdio>
 
-#include "pictures.h"
+#include "windows/pictures.h"
 
 int main(int argc, char* argv[]) {
   if (argc != 3 || QByteArray(argv[1]).startsWith('-')) {

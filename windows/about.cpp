@@ -1,14 +1,14 @@
 // The about window.
-#include "about.h"
+#include "windows/about.h"
 
 #include <QDesktopServices>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 
-#include "commands.h"
-#include "pictures.h"
-#include "web_addresses.h"
+#include "client/web_addresses.h"
+#include "net/commands.h"
+#include "windows/pictures.h"
 
 namespace tw {
 

@@ -4,7 +4,7 @@
 #include <QUrl>
 #include <functional>
 
-#include "secondary_window.h"
+#include "windows/secondary_window.h"
 
 namespace tw {
 

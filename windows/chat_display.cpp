@@ -1,13 +1,13 @@
 // The chat display over QTextDocument: styled text, links and smilies.
-#include "chat_display.h"
+#include "windows/chat_display.h"
 
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
-#include "cp1252.h"
-#include "pictures.h"
+#include "client/cp1252.h"
+#include "windows/pictures.h"
 
 namespace tw {
 

@@ -9,7 +9,7 @@
 #include <array>
 #include <functional>
 
-#include "chat_line.h"
+#include "client/chat_line.h"
 
 namespace tw {
 

@@ -1,5 +1,5 @@
 // The host-or-join window.
-#include "connect.h"
+#include "windows/connect.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -18,14 +18,14 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "commands.h"
-#include "cp1252.h"
-#include "directory_lookup.h"
-#include "directory_protocol.h"
-#include "game_rules.h"
-#include "lan_browser.h"
-#include "start_options.h"
-#include "web_addresses.h"
+#include "client/cp1252.h"
+#include "client/start_options.h"
+#include "client/web_addresses.h"
+#include "directory/directory_protocol.h"
+#include "discovery/lan_browser.h"
+#include "net/commands.h"
+#include "rules/game_rules.h"
+#include "windows/directory_lookup.h"
 
 namespace tw {
 

@@ -1,5 +1,5 @@
 // Asking the game directory, and reading its answers with suspicion.
-#include "directory_lookup.h"
+#include "windows/directory_lookup.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -8,7 +8,7 @@
 #include <QNetworkReply>
 #include <QUrl>
 
-#include "game_rules.h"
+#include "rules/game_rules.h"
 
 namespace tw {
 namespace {

@@ -1,5 +1,5 @@
 // The lobby download window.
-#include "download.h"
+#include "windows/download.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -14,7 +14,7 @@
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
-#include "web_addresses.h"
+#include "client/web_addresses.h"
 
 namespace tw {
 

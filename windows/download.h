@@ -10,8 +10,8 @@
 #include <functional>
 #include <string>
 
-#include "secondary_window.h"
-#include "settings_store.h"
+#include "client/settings_store.h"
+#include "windows/secondary_window.h"
 
 class QNetworkAccessManager;
 

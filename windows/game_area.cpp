@@ -1,6 +1,6 @@
 // The playing area's widgets, laid out pixel for pixel on the background
 // panel, and their redraw from the mirror.
-#include "game_area.h"
+#include "windows/game_area.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -15,9 +15,9 @@
 #include <QWindow>
 #include <cmath>
 
-#include "cp1252.h"
-#include "game_mirror.h"
-#include "pictures.h"
+#include "client/cp1252.h"
+#include "client/game_mirror.h"
+#include "windows/pictures.h"
 
 namespace tw {
 

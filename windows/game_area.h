@@ -13,9 +13,9 @@
 #include <functional>
 #include <memory>
 
-#include "game_state.h"
-#include "key_play.h"
-#include "roster.h"
+#include "client/game_state.h"
+#include "client/key_play.h"
+#include "client/roster.h"
 
 class QKeyEvent;
 class QLabel;

@@ -1,5 +1,5 @@
 // The game options window.
-#include "game_start.h"
+#include "windows/game_start.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -12,7 +12,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "game_rules.h"
+#include "rules/game_rules.h"
 
 namespace tw {
 

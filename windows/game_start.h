@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "client_session.h"
+#include "client/client_session.h"
 
 class QButtonGroup;
 class QCheckBox;

@@ -1,6 +1,6 @@
 // The help pages. The scoring page is written from the shared rules, so what
 // it promises is what the host counts.
-#include "help.h"
+#include "windows/help.h"
 
 #include <QFile>
 #include <QHBoxLayout>
@@ -11,9 +11,9 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-#include "commands.h"
-#include "computer_levels.h"
-#include "game_rules.h"
+#include "net/commands.h"
+#include "rules/computer_levels.h"
+#include "rules/game_rules.h"
 
 // The licence texts are linked in a static library; nothing else would pull
 // them in.

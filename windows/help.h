@@ -3,7 +3,7 @@
 
 #include <QStringList>
 
-#include "secondary_window.h"
+#include "windows/secondary_window.h"
 
 class QStackedWidget;
 class QTextBrowser;

@@ -1,5 +1,5 @@
 // The invite code's bar in the hosting window.
-#include "invite_bar.h"
+#include "windows/invite_bar.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "game_listing.h"
+#include "discovery/game_listing.h"
 
 class QLabel;
 

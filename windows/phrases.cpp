@@ -1,5 +1,5 @@
 // The phrases editor.
-#include "phrases.h"
+#include "windows/phrases.h"
 
 #include <QFormLayout>
 #include <QLabel>

@@ -6,8 +6,8 @@
 #include <array>
 #include <string>
 
-#include "secondary_window.h"
-#include "settings.h"
+#include "client/settings.h"
+#include "windows/secondary_window.h"
 
 class QLineEdit;
 

@@ -1,5 +1,5 @@
 // The window's pictures, painted with QPainter at the device pixel ratio.
-#include "pictures.h"
+#include "windows/pictures.h"
 
 #include <QGuiApplication>
 #include <QLinearGradient>
@@ -9,7 +9,7 @@
 #include <QScreen>
 #include <cmath>
 
-#include "game_rules.h"
+#include "rules/game_rules.h"
 
 namespace tw::pictures {
 

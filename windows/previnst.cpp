@@ -1,5 +1,5 @@
 // The single-instance check over QLocalServer and QLocalSocket.
-#include "previnst.h"
+#include "windows/previnst.h"
 
 #include <QDir>
 #include <QLocalServer>

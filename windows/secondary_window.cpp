@@ -1,12 +1,12 @@
 // The shared look and manners of the secondary windows.
-#include "secondary_window.h"
+#include "windows/secondary_window.h"
 
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 
-#include "pictures.h"
+#include "windows/pictures.h"
 
 namespace tw {
 

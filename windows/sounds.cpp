@@ -1,5 +1,5 @@
 // Sound playback through Qt Multimedia from the embedded WAV resources.
-#include "sounds.h"
+#include "windows/sounds.h"
 
 #include <QAudioDevice>
 #include <QDir>

@@ -7,7 +7,7 @@
 #include <QString>
 #include <functional>
 
-#include "log.h"
+#include "net/log.h"
 
 class QSoundEffect;
 

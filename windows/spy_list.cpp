@@ -1,5 +1,5 @@
 // The spy list window.
-#include "spy_list.h"
+#include "windows/spy_list.h"
 
 #include <QLabel>
 #include <QListWidgetItem>

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "secondary_window.h"
+#include "windows/secondary_window.h"
 
 class QListWidget;
 class QMenu;

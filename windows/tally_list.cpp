@@ -1,5 +1,5 @@
 // The tally window: lists, labels and the two questions it asks.
-#include "tally_list.h"
+#include "windows/tally_list.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "cp1252.h"
+#include "client/cp1252.h"
 
 namespace tw {
 

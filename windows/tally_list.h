@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "secondary_window.h"
-#include "tally.h"
+#include "client/tally.h"
+#include "windows/secondary_window.h"
 
 class QListWidget;
 class QListWidgetItem;

@@ -1,6 +1,6 @@
 // The main window: layout, menus, and the glue between widgets and the
 // session core.
-#include "tchat.h"
+#include "windows/tchat.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -20,23 +20,23 @@
 #include <QScreen>
 #include <QToolButton>
 
-#include "chat_display.h"
-#include "client_service.h"
-#include "about.h"
-#include "computer_levels.h"
-#include "cp1252.h"
-#include "download.h"
-#include "game_area.h"
-#include "game_start.h"
-#include "help.h"
-#include "connect.h"
-#include "phrases.h"
-#include "pictures.h"
-#include "secondary_window.h"
-#include "sounds.h"
-#include "spy_list.h"
-#include "start_options.h"
-#include "tally_list.h"
+#include "client/client_service.h"
+#include "client/cp1252.h"
+#include "client/start_options.h"
+#include "rules/computer_levels.h"
+#include "windows/about.h"
+#include "windows/chat_display.h"
+#include "windows/connect.h"
+#include "windows/download.h"
+#include "windows/game_area.h"
+#include "windows/game_start.h"
+#include "windows/help.h"
+#include "windows/phrases.h"
+#include "windows/pictures.h"
+#include "windows/secondary_window.h"
+#include "windows/sounds.h"
+#include "windows/spy_list.h"
+#include "windows/tally_list.h"
 
 namespace tw {
 

@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "client_session.h"
+#include "client/client_session.h"
 
 class QAction;
 class QActionGroup;

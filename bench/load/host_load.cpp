@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include "commands.h"
-#include "framing.h"
+#include "net/commands.h"
+#include "net/framing.h"
 
 namespace {
 

@@ -16,13 +16,13 @@
 
 #include <time.h>
 
-#include "commands.h"
-#include "dictn.h"
-#include "level_tuning.h"
-#include "manual_timer.h"
-#include "server.h"
-#include "standard_rules.h"
-#include "word_lists.h"
+#include "dictionary/dictn.h"
+#include "dictionary/word_lists.h"
+#include "host/level_tuning.h"
+#include "host/server.h"
+#include "host/standard_rules.h"
+#include "net/commands.h"
+#include "support/manual_timer.h"
 
 namespace tw {
 namespace {

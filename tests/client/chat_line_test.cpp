@@ -1,8 +1,8 @@
 // Chat line layout: prefix, pieces, smilies and which pieces are links.
 #include <gtest/gtest.h>
 
-#include "chat_line.h"
-#include "framing.h"
+#include "client/chat_line.h"
+#include "net/framing.h"
 
 namespace tw {
 namespace {

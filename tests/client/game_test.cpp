@@ -3,9 +3,9 @@
 // click sends, and the clock.
 #include <gtest/gtest.h>
 
-#include "client_fixture.h"
-#include "game_tally.h"
-#include "key_play.h"
+#include "client/game_tally.h"
+#include "client/key_play.h"
+#include "support/client_fixture.h"
 
 namespace tw::test {
 namespace {

@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "full_disk.h"
-#include "ini_file.h"
-#include "settings.h"
-#include "settings_store.h"
-#include "scratch.h"
+#include "client/ini_file.h"
+#include "client/settings.h"
+#include "client/settings_store.h"
+#include "support/full_disk.h"
+#include "support/scratch.h"
 
 namespace tw {
 namespace {

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <set>
 
-#include "client_fixture.h"
-#include "web_addresses.h"
+#include "client/web_addresses.h"
+#include "support/client_fixture.h"
 
 namespace tw::test {
 namespace {

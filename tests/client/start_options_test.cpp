@@ -2,7 +2,7 @@
 // own options, and nothing else taken as an option.
 #include <gtest/gtest.h>
 
-#include "start_options.h"
+#include "client/start_options.h"
 
 namespace tw {
 namespace {

@@ -9,10 +9,10 @@
 #include <iterator>
 #include <thread>
 
-#include "atomic_file.h"
-#include "full_disk.h"
-#include "lzrw1_file.h"
-#include "tally.h"
+#include "client/atomic_file.h"
+#include "client/tally.h"
+#include "compression/lzrw1_file.h"
+#include "support/full_disk.h"
 
 namespace tw {
 namespace {

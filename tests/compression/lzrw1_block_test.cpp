@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "codec_samples.h"
-#include "lzrw1kh.h"
+#include "compression/lzrw1kh.h"
 
 namespace tw {
 namespace {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "codec_samples.h"
-#include "lzrw1_file.h"
+#include "compression/lzrw1_file.h"
 
 namespace tw {
 namespace {

@@ -8,7 +8,7 @@
 #include <iterator>
 
 #include "codec_samples.h"
-#include "lzrw1_file.h"
+#include "compression/lzrw1_file.h"
 
 namespace tw {
 namespace {

@@ -1,6 +1,6 @@
 // Lookup rules of TDictn and the handling of the working file "English".
-#include "dictn.h"
-#include "word_lists.h"
+#include "dictionary/dictn.h"
+#include "dictionary/word_lists.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 // RecordIndex and the sorted search give the first record of a run, as a plain scan does.
-#include "record_index.h"
-#include "word_lists.h"
+#include "dictionary/record_index.h"
+#include "dictionary/word_lists.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Properties of the word lists compiled into the program.
-#include "dictn.h"
-#include "word_lists.h"
-#include "word_sizes.h"
+#include "dictionary/dictn.h"
+#include "dictionary/word_lists.h"
+#include "dictionary/word_sizes.h"
 
 #include <gtest/gtest.h>
 

@@ -12,11 +12,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "directory_service.h"
-#include "host_service.h"
-#include "loopback.h"
-#include "proxy_line.h"
+#include "directory/directory_service.h"
+#include "host/host_service.h"
+#include "net/proxy_line.h"
 #include "redis_server.h"
+#include "support/loopback.h"
 
 namespace tw::dir {
 namespace {

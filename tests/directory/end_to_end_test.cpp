@@ -11,8 +11,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include "loopback.h"
 #include "redis_server.h"
+#include "support/loopback.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <sys/prctl.h>
 
-#include "loopback.h"
+#include "support/loopback.h"
 
 namespace tw::test {
 

@@ -4,10 +4,10 @@
 
 #include <map>
 
-#include "directory_protocol.h"
-#include "lookup_pages.h"
-#include "probe_check.h"
-#include "registry.h"
+#include "directory/directory_protocol.h"
+#include "directory/lookup_pages.h"
+#include "directory/probe_check.h"
+#include "directory/registry.h"
 
 namespace tw::dir {
 namespace {

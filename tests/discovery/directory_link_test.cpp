@@ -5,9 +5,9 @@
 
 #include <map>
 
-#include "directory_link.h"
-#include "manual_timer.h"
-#include "registry.h"
+#include "directory/registry.h"
+#include "discovery/directory_link.h"
+#include "support/manual_timer.h"
 
 namespace tw {
 namespace {

@@ -2,7 +2,7 @@
 // what hostile records and a flood of games do to the list.
 #include <gtest/gtest.h>
 
-#include "lan_games.h"
+#include "discovery/lan_games.h"
 
 namespace tw {
 namespace {

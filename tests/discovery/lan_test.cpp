@@ -6,10 +6,10 @@
 #include <QElapsedTimer>
 #include <cstdio>
 
-#include "host_service.h"
-#include "lan_announcer.h"
-#include "lan_browser.h"
-#include "private_avahi.h"
+#include "discovery/lan_announcer.h"
+#include "discovery/lan_browser.h"
+#include "host/host_service.h"
+#include "support/private_avahi.h"
 
 namespace tw::test {
 namespace {

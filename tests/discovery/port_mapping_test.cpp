@@ -3,8 +3,8 @@
 // left open on the router that nobody wants.
 #include <gtest/gtest.h>
 
-#include "manual_timer.h"
-#include "port_mapping.h"
+#include "discovery/port_mapping.h"
+#include "support/manual_timer.h"
 
 namespace tw {
 namespace {

@@ -22,11 +22,11 @@
 #include <optional>
 #include <thread>
 
-#include "directory_registration.h"
-#include "directory_service.h"
-#include "host_service.h"
-#include "loopback.h"
-#include "router_port_mapper.h"
+#include "directory/directory_service.h"
+#include "discovery/directory_registration.h"
+#include "discovery/router_port_mapper.h"
+#include "host/host_service.h"
+#include "support/loopback.h"
 
 namespace tw {
 namespace {

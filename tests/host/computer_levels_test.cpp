@@ -9,12 +9,12 @@
 #include <random>
 #include <set>
 
-#include "commands.h"
-#include "dictn.h"
-#include "host_fixture.h"
-#include "standard_rules.h"
-#include "word_lists.h"
-#include "word_sizes.h"
+#include "dictionary/dictn.h"
+#include "dictionary/word_lists.h"
+#include "dictionary/word_sizes.h"
+#include "host/standard_rules.h"
+#include "net/commands.h"
+#include "support/host_fixture.h"
 
 namespace tw::test {
 namespace {

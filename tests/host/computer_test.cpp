@@ -2,7 +2,7 @@
 // choose, and how it gives up, is rejected or hands the seat back.
 #include <gtest/gtest.h>
 
-#include "host_fixture.h"
+#include "support/host_fixture.h"
 
 namespace tw::test {
 namespace {

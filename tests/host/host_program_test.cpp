@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 
-#include "loopback.h"
+#include "support/loopback.h"
 
 namespace {
 

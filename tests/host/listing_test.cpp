@@ -1,9 +1,9 @@
 // What the host publishes about its game to the announcers, over real sockets.
 #include <gtest/gtest.h>
 
-#include "game_listing.h"
-#include "host_service.h"
-#include "loopback.h"
+#include "discovery/game_listing.h"
+#include "host/host_service.h"
+#include "support/loopback.h"
 
 namespace tw::test {
 namespace {

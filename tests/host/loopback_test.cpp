@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <map>
 
-#include "commands.h"
-#include "host_fixture.h"
-#include "host_service.h"
-#include "loopback.h"
-#include "test_words.h"
+#include "host/host_service.h"
+#include "net/commands.h"
+#include "support/host_fixture.h"
+#include "support/loopback.h"
+#include "support/test_words.h"
 
 namespace tw::test {
 namespace {

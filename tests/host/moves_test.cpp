@@ -2,7 +2,7 @@
 // check and score of submitted words, with every rejection.
 #include <gtest/gtest.h>
 
-#include "host_fixture.h"
+#include "support/host_fixture.h"
 
 namespace tw::test {
 namespace {

@@ -9,10 +9,10 @@
 #include <QTcpSocket>
 #include <filesystem>
 
-#include "client_fixture.h"
-#include "client_service.h"
-#include "host_service.h"
-#include "loopback.h"
+#include "client/client_service.h"
+#include "host/host_service.h"
+#include "support/client_fixture.h"
+#include "support/loopback.h"
 
 namespace tw::test {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "host_fixture.h"
+#include "support/host_fixture.h"
 
 namespace tw::test {
 namespace {

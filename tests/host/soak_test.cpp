@@ -5,9 +5,9 @@
 
 #include <random>
 
-#include "commands.h"
-#include "host_fixture.h"
-#include "test_words.h"
+#include "net/commands.h"
+#include "support/host_fixture.h"
+#include "support/test_words.h"
 
 namespace tw::test {
 namespace {

@@ -2,7 +2,7 @@
 // peek, the end-of-round winner check, and seats that leave or sit out.
 #include <gtest/gtest.h>
 
-#include "host_fixture.h"
+#include "support/host_fixture.h"
 
 namespace tw::test {
 namespace {

@@ -11,11 +11,11 @@
 #include <random>
 #include <thread>
 
-#include "host_fixture.h"
-#include "scratch.h"
-#include "standard_rules.h"
-#include "word_finder.h"
-#include "word_lists.h"
+#include "dictionary/word_lists.h"
+#include "host/standard_rules.h"
+#include "host/word_finder.h"
+#include "support/host_fixture.h"
+#include "support/scratch.h"
 
 namespace tw::test {
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "dispatch.h"
-#include "framing.h"
-#include "log.h"
+#include "net/dispatch.h"
+#include "net/framing.h"
+#include "net/log.h"
 
 namespace tw {
 namespace {

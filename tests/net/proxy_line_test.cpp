@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "proxy_line.h"
+#include "net/proxy_line.h"
 
 namespace tw {
 namespace {

@@ -1,8 +1,8 @@
 // Sock over loopback: connect, send, receive, close and the events they raise.
 #include <gtest/gtest.h>
 
-#include "loopback.h"
-#include "sock.h"
+#include "net/sock.h"
+#include "support/loopback.h"
 
 namespace tw::test {
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "client_session.h"
-#include "manual_timer.h"
-#include "scratch.h"
+#include "client/client_session.h"
+#include "support/manual_timer.h"
+#include "support/scratch.h"
 
 namespace tw::test {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
-#include "framing.h"
-#include "manual_timer.h"
-#include "server.h"
+#include "host/server.h"
+#include "net/commands.h"
+#include "net/framing.h"
+#include "support/manual_timer.h"
 
 namespace tw::test {
 

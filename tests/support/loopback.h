@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
-#include "framing.h"
+#include "net/commands.h"
+#include "net/framing.h"
 
 namespace tw::test {
 

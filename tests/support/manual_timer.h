@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "timer.h"
+#include "net/timer.h"
 
 namespace tw::test {
 

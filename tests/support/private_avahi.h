@@ -16,7 +16,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "loopback.h"
+#include "support/loopback.h"
 
 namespace tw::test {
 

@@ -5,8 +5,8 @@
 #include <QImage>
 #include <QXmlStreamReader>
 
-#include "pictures.h"
-#include "ui_app.h"
+#include "support/ui_app.h"
+#include "windows/pictures.h"
 
 namespace tw::test {
 namespace {

@@ -20,11 +20,11 @@
 #include <mutex>
 #include <thread>
 
-#include "directory_lookup.h"
-#include "connect.h"
-#include "loopback.h"
 #include "redis_server.h"
-#include "ui_app.h"
+#include "support/loopback.h"
+#include "support/ui_app.h"
+#include "windows/connect.h"
+#include "windows/directory_lookup.h"
 
 namespace tw::test {
 namespace {

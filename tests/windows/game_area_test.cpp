@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <QWidget>
 
-#include "game_area.h"
-#include "game_mirror.h"
-#include "ui_app.h"
+#include "client/game_mirror.h"
+#include "support/ui_app.h"
+#include "windows/game_area.h"
 
 namespace tw::test {
 namespace {

@@ -19,22 +19,22 @@
 #include <filesystem>
 #include <optional>
 
-#include "about.h"
-#include "chat_display.h"
-#include "download.h"
-#include "game_area.h"
-#include "game_start.h"
-#include "help.h"
-#include "host_fixture.h"
-#include "connect.h"
-#include "host_service.h"
-#include "loopback.h"
-#include "phrases.h"
-#include "tally_list.h"
-#include "ini_file.h"
-#include "tchat.h"
-#include "scratch.h"
-#include "ui_app.h"
+#include "client/ini_file.h"
+#include "host/host_service.h"
+#include "support/host_fixture.h"
+#include "support/loopback.h"
+#include "support/scratch.h"
+#include "support/ui_app.h"
+#include "windows/about.h"
+#include "windows/chat_display.h"
+#include "windows/connect.h"
+#include "windows/download.h"
+#include "windows/game_area.h"
+#include "windows/game_start.h"
+#include "windows/help.h"
+#include "windows/phrases.h"
+#include "windows/tally_list.h"
+#include "windows/tchat.h"
 
 namespace tw::test {
 namespace {

@@ -6,8 +6,8 @@
 #include <QMainWindow>
 #include <QStatusBar>
 
-#include "invite_bar.h"
-#include "ui_app.h"
+#include "support/ui_app.h"
+#include "windows/invite_bar.h"
 
 namespace tw::test {
 namespace {

@@ -11,11 +11,11 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 
-#include "connect.h"
-#include "host_service.h"
-#include "lan_announcer.h"
-#include "private_avahi.h"
-#include "ui_app.h"
+#include "discovery/lan_announcer.h"
+#include "host/host_service.h"
+#include "support/private_avahi.h"
+#include "support/ui_app.h"
+#include "windows/connect.h"
 
 namespace tw::test {
 namespace {

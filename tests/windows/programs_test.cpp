@@ -19,12 +19,12 @@
 #include <QTemporaryDir>
 #include <csignal>
 
-#include "chat_display.h"
-#include "game_start.h"
-#include "connect.h"
-#include "loopback.h"
-#include "tchat.h"
-#include "ui_app.h"
+#include "support/loopback.h"
+#include "support/ui_app.h"
+#include "windows/chat_display.h"
+#include "windows/connect.h"
+#include "windows/game_start.h"
+#include "windows/tchat.h"
 
 namespace tw::test {
 namespace {

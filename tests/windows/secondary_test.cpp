@@ -23,17 +23,17 @@
 #include <functional>
 #include <memory>
 
-#include "about.h"
-#include "commands.h"
-#include "download.h"
-#include "help.h"
-#include "connect.h"
-#include "ini_file.h"
-#include "loopback.h"
-#include "phrases.h"
-#include "spy_list.h"
-#include "tally_list.h"
-#include "ui_app.h"
+#include "client/ini_file.h"
+#include "net/commands.h"
+#include "support/loopback.h"
+#include "support/ui_app.h"
+#include "windows/about.h"
+#include "windows/connect.h"
+#include "windows/download.h"
+#include "windows/help.h"
+#include "windows/phrases.h"
+#include "windows/spy_list.h"
+#include "windows/tally_list.h"
 
 namespace tw::test {
 namespace {

@@ -23,20 +23,20 @@
 #include <filesystem>
 #include <optional>
 
-#include "chat_display.h"
-#include "download.h"
-#include "game_area.h"
-#include "game_start.h"
-#include "help.h"
-#include "host_service.h"
-#include "loopback.h"
-#include "phrases.h"
-#include "sounds.h"
-#include "spy_list.h"
-#include "tally_list.h"
-#include "tchat.h"
-#include "ui_app.h"
-#include "scratch.h"
+#include "host/host_service.h"
+#include "support/loopback.h"
+#include "support/scratch.h"
+#include "support/ui_app.h"
+#include "windows/chat_display.h"
+#include "windows/download.h"
+#include "windows/game_area.h"
+#include "windows/game_start.h"
+#include "windows/help.h"
+#include "windows/phrases.h"
+#include "windows/sounds.h"
+#include "windows/spy_list.h"
+#include "windows/tally_list.h"
+#include "windows/tchat.h"
 
 namespace tw::test {
 namespace {

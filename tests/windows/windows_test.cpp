@@ -9,11 +9,11 @@
 #include <QListWidget>
 #include <QMenu>
 
-#include "cp1252.h"
-#include "loopback.h"
-#include "previnst.h"
-#include "spy_list.h"
-#include "ui_app.h"
+#include "client/cp1252.h"
+#include "support/loopback.h"
+#include "support/ui_app.h"
+#include "windows/previnst.h"
+#include "windows/spy_list.h"
 
 namespace tw::test {
 namespace {
