@@ -16,84 +16,76 @@ int main(int argc, char* argv[]) {
       QString::fromLatin1(tw::kVersion.data(), qsizetype(tw::kVersion.size())));
 
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral(
-      "The Tilewhirl game directory. Game hosts (tilewhirl-host --directory) register\n"
-      "with it over TCP and get an invite code to give their friends; games that are\n"
-      "public and that the directory can reach are listed for everyone.\n\n"
-      "Look-ups over HTTP: GET /games.json (the public games), GET /invite/CODE (where\n"
-      "the game with that invite code is), GET / (a page listing the public games).\n\n"
-      "The list is made again at most once a second and sent gzipped to clients that\n"
-      "ask for gzip; with its ETag shown back (If-None-Match) an unchanged list costs\n"
-      "a 304 answer.\n\n"
-      "A game whose host says nothing for 30 seconds leaves the directory. On every\n"
-      "registration the directory connects back to the game port once to check that\n"
-      "it reaches that host; the check takes no seat. A game that it cannot reach is\n"
-      "offered the relay: a port of the directory's own (from --relay-ports) where\n"
-      "players connect and are passed on to the host over a connection that the host\n"
-      "opens to the directory when asked; the host learns each player's address from\n"
-      "a PROXY protocol line. The invite code and the list point to that port. With\n"
-      "--redis, a Redis that does not answer within a second is logged and tried again\n"
-      "after a growing pause; meanwhile registrations and look-ups fail rather than wait."));
+  parser.setApplicationDescription(
+      QStringLiteral("The Tilewhirl game directory. Game hosts (tilewhirl-host --directory) register\n"
+                     "with it over TCP and get an invite code to give their friends; games that are\n"
+                     "public and that the directory can reach are listed for everyone.\n\n"
+                     "Look-ups over HTTP: GET /games.json (the public games), GET /invite/CODE (where\n"
+                     "the game with that invite code is), GET / (a page listing the public games).\n\n"
+                     "The list is made again at most once a second and sent gzipped to clients that\n"
+                     "ask for gzip; with its ETag shown back (If-None-Match) an unchanged list costs\n"
+                     "a 304 answer.\n\n"
+                     "A game whose host says nothing for 30 seconds leaves the directory. On every\n"
+                     "registration the directory connects back to the game port once to check that\n"
+                     "it reaches that host; the check takes no seat. A game that it cannot reach is\n"
+                     "offered the relay: a port of the directory's own (from --relay-ports) where\n"
+                     "players connect and are passed on to the host over a connection that the host\n"
+                     "opens to the directory when asked; the host learns each player's address from\n"
+                     "a PROXY protocol line. The invite code and the list point to that port. With\n"
+                     "--redis, a Redis that does not answer within a second is logged and tried again\n"
+                     "after a growing pause; meanwhile registrations and look-ups fail rather than wait."));
   parser.addHelpOption();
   parser.addVersionOption();
   const tw::dir::Limits defaults;
-  QCommandLineOption portOption(QStringLiteral("port"),
-                                QStringLiteral("TCP port for host registrations (default %1).")
-                                    .arg(tw::dir::kRegistrationPort),
-                                QStringLiteral("N"), QString::number(tw::dir::kRegistrationPort));
-  QCommandLineOption httpPortOption(QStringLiteral("http-port"),
-                                    QStringLiteral("TCP port for the HTTP look-ups (default %1).")
-                                        .arg(tw::dir::kLookupPort),
-                                    QStringLiteral("N"), QString::number(tw::dir::kLookupPort));
-  QCommandLineOption httpAddressOption(QStringLiteral("http-address"),
-                                       QStringLiteral("Address the look-ups listen on (default 0.0.0.0)."),
-                                       QStringLiteral("address"), QStringLiteral("0.0.0.0"));
-  QCommandLineOption redisOption(
+  // A numeric option whose help names its default in place of %1.
+  auto numeric = [](const char* name, const char* help, qulonglong value) {
+    return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help).arg(value),
+                              QStringLiteral("N"), QString::number(value));
+  };
+  const QCommandLineOption portOption =
+      numeric("port", "TCP port for host registrations (default %1).", tw::dir::kRegistrationPort);
+  const QCommandLineOption httpPortOption =
+      numeric("http-port", "TCP port for the HTTP look-ups (default %1).", tw::dir::kLookupPort);
+  const QCommandLineOption httpAddressOption(
+      QStringLiteral("http-address"), QStringLiteral("Address the look-ups listen on (default 0.0.0.0)."),
+      QStringLiteral("address"), QStringLiteral("0.0.0.0"));
+  const QCommandLineOption redisOption(
       QStringLiteral("redis"),
       QStringLiteral("Keep the games in Redis at URL (redis://host:port) instead of in memory, so that\n"
                      "several directory processes share one list."),
       QStringLiteral("URL"));
-  QCommandLineOption gamesOption(
-      QStringLiteral("max-games-per-address"),
-      QStringLiteral("Games registered from one address at a time (default %1).").arg(defaults.gamesPerAddress),
-      QStringLiteral("N"), QString::number(defaults.gamesPerAddress));
-  QCommandLineOption lookupsOption(
-      QStringLiteral("max-invite-lookups"),
-      QStringLiteral("Invite look-ups a minute from one address (default %1).").arg(defaults.lookupsPerMinute),
-      QStringLiteral("N"), QString::number(defaults.lookupsPerMinute));
-  QCommandLineOption connectionsOption(
-      QStringLiteral("max-games"),
-      QStringLiteral("Host connections in all (default %1).").arg(defaults.maxConnections),
-      QStringLiteral("N"), QString::number(defaults.maxConnections));
-  QCommandLineOption httpConnectionsOption(
-      QStringLiteral("max-http-connections-per-address"),
-      QStringLiteral("HTTP look-up connections open at once from one address (default %1); more are\n"
-                     "answered 429 and closed.")
-          .arg(defaults.httpConnectionsPerAddress),
-      QStringLiteral("N"), QString::number(defaults.httpConnectionsPerAddress));
-  QCommandLineOption relayPortsOption(
+  const QCommandLineOption gamesOption =
+      numeric("max-games-per-address", "Games registered from one address at a time (default %1).",
+              defaults.gamesPerAddress);
+  const QCommandLineOption lookupsOption =
+      numeric("max-invite-lookups", "Invite look-ups a minute from one address (default %1).",
+              defaults.lookupsPerMinute);
+  const QCommandLineOption connectionsOption =
+      numeric("max-games", "Host connections in all (default %1).", defaults.maxConnections);
+  const QCommandLineOption httpConnectionsOption =
+      numeric("max-http-connections-per-address",
+              "HTTP look-up connections open at once from one address (default %1); more are\n"
+              "answered 429 and closed.",
+              defaults.httpConnectionsPerAddress);
+  const QCommandLineOption relayPortsOption(
       QStringLiteral("relay-ports"),
       QStringLiteral("Ports for relayed games, one each, FIRST-LAST (default 20000-20999), or none "
                      "to relay no game."),
       QStringLiteral("FIRST-LAST"), QStringLiteral("20000-20999"));
-  QCommandLineOption relayGamesOption(
-      QStringLiteral("relay-games"),
-      QStringLiteral("Games relayed at a time (default %1).").arg(defaults.relayGames), QStringLiteral("N"),
-      QString::number(defaults.relayGames));
-  QCommandLineOption relayRateOption(
-      QStringLiteral("relay-rate"),
-      QStringLiteral("Bytes a second carried for one relayed game, both ways together (default %1; "
-                     "0 is no limit).")
-          .arg(defaults.relayBytesPerSecond),
-      QStringLiteral("N"), QString::number(defaults.relayBytesPerSecond));
-  QCommandLineOption relayAddressOption(
+  const QCommandLineOption relayGamesOption =
+      numeric("relay-games", "Games relayed at a time (default %1).", defaults.relayGames);
+  const QCommandLineOption relayRateOption =
+      numeric("relay-rate",
+              "Bytes a second carried for one relayed game, both ways together (default %1; 0 is no limit).",
+              defaults.relayBytesPerSecond);
+  const QCommandLineOption relayAddressOption(
       QStringLiteral("relay-address"),
       QStringLiteral("The address players are given for a relayed game (default: the address its "
                      "host reached the directory at)."),
       QStringLiteral("address"));
-  for (const auto* o : {&portOption, &httpPortOption, &httpAddressOption, &redisOption, &gamesOption, &lookupsOption,
-                        &connectionsOption, &httpConnectionsOption, &relayPortsOption, &relayGamesOption,
-                        &relayRateOption, &relayAddressOption})
+  for (const auto* o : {&portOption, &httpPortOption, &httpAddressOption, &redisOption, &gamesOption,
+                        &lookupsOption, &connectionsOption, &httpConnectionsOption, &relayPortsOption,
+                        &relayGamesOption, &relayRateOption, &relayAddressOption})
     parser.addOption(*o);
   parser.process(app);
 
@@ -110,8 +102,8 @@ int main(int argc, char* argv[]) {
   if (!number(portOption, 0, 65535, port) || !number(httpPortOption, 0, 65535, httpPort) ||
       !number(gamesOption, 1, 100000, games) || !number(lookupsOption, 1, 100000, lookups) ||
       !number(connectionsOption, 1, 1000000, connections) ||
-      !number(httpConnectionsOption, 1, 1000, httpConnections) || !number(relayGamesOption, 0, 100000, relayGames) ||
-      !number(relayRateOption, 0, 1u << 30, relayRate))
+      !number(httpConnectionsOption, 1, 1000, httpConnections) ||
+      !number(relayGamesOption, 0, 100000, relayGames) || !number(relayRateOption, 0, 1u << 30, relayRate))
     return 2;
   tw::dir::Limits limits;
   limits.gamesPerAddress = int(games);
@@ -126,7 +118,8 @@ int main(int argc, char* argv[]) {
     bool firstOk = false, lastOk = false;
     const uint first = ends.value(0).toUInt(&firstOk), last = ends.value(1).toUInt(&lastOk);
     if (ends.size() != 2 || !firstOk || !lastOk || first == 0 || first > last || last > 65535) {
-      std::fprintf(stderr, "tilewhirl-directory: --relay-ports needs FIRST-LAST (ports 1 to 65535) or none\n");
+      std::fprintf(stderr,
+                   "tilewhirl-directory: --relay-ports needs FIRST-LAST (ports 1 to 65535) or none\n");
       return 2;
     }
     limits.firstRelayPort = int(first);
@@ -160,7 +153,8 @@ int main(int argc, char* argv[]) {
     return 1;
   }
   tw::logLine("registrations on port " + std::to_string(directory.port()) + ", look-ups on port " +
-              std::to_string(http.port()) + (parser.isSet(redisOption) ? ", games in Redis" : ", games in memory"));
+              std::to_string(http.port()) +
+              (parser.isSet(redisOption) ? ", games in Redis" : ", games in memory"));
   tw::quitOnSignals(app);
   const int status = app.exec();
   http.stop();
