@@ -46,6 +46,12 @@ void ComputerPlayer::armBot(BotStep step, int ticks) {
   computertimer_.start(botSpeed_);
 }
 
+void ComputerPlayer::resumeTurn() {
+  if (game_.phase != TurnPhase::Turn || !playedByComputer(game_.currentSeat) || computertimer_.running()) return;
+  if (botStep_ == BotStep::None) return startTurn();
+  armBot(botStep_, 1);
+}
+
 void ComputerPlayer::computertimerTimer() {
   if (--botCountdown_ > 0) return;
   computertimer_.stop();

@@ -58,6 +58,9 @@ class ComputerPlayer {
   void startTurn();
   // Whatever was planned for the turn under way is void.
   void stop() { computertimer_.stop(); }
+  // Its seat was taken for a moment and is free again: the turn under way
+  // goes on from the step it waited at.
+  void resumeTurn();
   // The turn ends: each seat remembers what it saw; a new game forgets all.
   void rememberTurn();
   // A game starts: a player's own list is indexed if a level will search it.

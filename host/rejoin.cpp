@@ -65,8 +65,12 @@ void TServer::moveConnection(int from, int to) {
   startLoginClock();
   log_("seat " + std::to_string(from) + ": " + connection.name + " returns to seat " + std::to_string(to));
   slots_.sendTo(to, MessageBuilder(cmd::sendlogininfo).field(to).done());
-  // A turn that reached the slot he passed through goes on to the next seat.
-  if (from == game_.currentSeat && from != 1) turns_.findplayer();
+  // A turn that reached the slot he passed through goes on to the next seat,
+  // but for seat 2's: the computer plays that one and only paused meanwhile.
+  if (from == 2 && game_.currentSeat == 2)
+    computer_.resumeTurn();
+  else if (from == game_.currentSeat && from != 1)
+    turns_.findplayer();
 }
 
 void TServer::giveRejoinKey(int slot) {

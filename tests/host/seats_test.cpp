@@ -98,6 +98,34 @@ TEST_F(Seats, WhatAConnectionSpentOrChoseLeavesWithItNotWithItsSlot) {
   EXPECT_NE(std::find(got.begin(), got.end(), "CMD_chat+2+Bob chats: back|clBlack"), got.end());
 }
 
+TEST_F(Seats, APlayerPassingThroughTheComputersSeatLeavesItsTurnToIt) {
+  join("Ann");
+  const int cy = login(connect(address(2)), "Cy");
+  const int bob = login(connect(address(3)), "Bob");
+  ASSERT_EQ(bob, 3);
+  host.tempsockInfo(cy);  // before the game: seat 2 is the computer's
+  start();
+  host.tempsockInfo(bob);  // seat 3 is held for Bob
+  say(1, "CMD_hepass+1+");
+  pump();
+  for (int i = 0; i < 50 && !(host.currentSeat() == 2 && host.phase() == TurnPhase::Turn); ++i) tick1();
+  ASSERT_EQ(host.phase(), TurnPhase::Turn);
+
+  // Bob's new connection lands in the computer's free seat, waits there while
+  // the computer's timer runs out, then goes on to his own.
+  const int back = connect(address(3));
+  ASSERT_EQ(back, 2);
+  tickBot(20);
+  login(back, "Bob", 2);
+  ASSERT_TRUE(logged("returns to seat 3"));
+  EXPECT_EQ(host.currentSeat(), 2);  // the turn stays the computer's ...
+  take(1);
+  tickBot(20);
+  const Messages got = take(1);  // ... and it plays it
+  EXPECT_NE(std::find_if(got.begin(), got.end(), [](const std::string& m) { return m.rfind("CMD_heflip+2+", 0) == 0; }),
+            got.end());
+}
+
 TEST_F(Seats, ALiveOwnerIsEvictedOnlyByTheKeyHisLoginWasGiven) {
   join("Ann");
   const int bob = login(connect(address(5)), "Bob");
