@@ -26,6 +26,17 @@ class Loopback : public ::testing::Test {
     EXPECT_TRUE(host.listen(0));
   }
   std::unique_ptr<Peer> join(const std::string& name) { return Peer::join(host.port(), name); }
+  // Every slot taken: Ann in seat 1, Bob in seat 3 among P2 ... P9 from
+  // addresses of their own; Ann starts and has read the game's start.
+  std::vector<std::unique_ptr<Peer>> fillEverySlotAndStart(Peer& ann) {
+    std::vector<std::unique_ptr<Peer>> others;
+    for (int n = 2; n <= 9; ++n)
+      others.push_back(Peer::join(host.port(), n == 3 ? "Bob" : "P" + std::to_string(n),
+                                  QStringLiteral("127.0.0.%1").arg(n)));
+    ann.say("CMD_startgame+Ann+100+60+f+1+0+");
+    EXPECT_TRUE(waitUntil([&] { return ann.find("CMD_nextplayer+1") < ann.received.size(); }));
+    return others;
+  }
   bool logged(const std::string& text) const {
     for (const auto& line : log)
       if (line.find(text) != std::string::npos) return true;
@@ -242,12 +253,7 @@ TEST_F(Loopback, ADroppedPlayerGetsHisSeatBackOnlyFromHisOwnAddress) {
 TEST_F(Loopback, AHeldSeatsPlayerGetsInWhenTheOtherSlotsAreFull) {
   TServer& server = host.server();
   auto ann = join("Ann");
-  std::vector<std::unique_ptr<Peer>> others;
-  for (int n = 2; n <= 9; ++n)
-    others.push_back(Peer::join(host.port(), n == 3 ? "Bob" : "P" + std::to_string(n),
-                                QStringLiteral("127.0.0.%1").arg(n)));
-  ann->say("CMD_startgame+Ann+100+60+f+1+0+");
-  ASSERT_TRUE(waitUntil([&] { return ann->find("CMD_nextplayer+1") < ann->received.size(); }));
+  auto others = fillEverySlotAndStart(*ann);
   others[1].reset();  // Bob's line drops
   ASSERT_TRUE(waitUntil([&] { return server.held(3); }));
   ASSERT_TRUE(waitUntil([&] { return ann->find("CMD_playerdisconnected+3") < ann->received.size(); }));
@@ -266,13 +272,7 @@ TEST_F(Loopback, AHeldSeatsPlayerGetsInWhenTheOtherSlotsAreFull) {
 TEST_F(Loopback, WhenEverySlotIsTakenOnlyASeatsKeyGetsInAndAnOlderClientHearsFullAtItsLogin) {
   TServer& server = host.server();
   auto ann = join("Ann");
-  std::vector<std::unique_ptr<Peer>> others;
-  for (int n = 2; n <= 9; ++n)
-    others.push_back(Peer::join(host.port(), n == 3 ? "Bob" : "P" + std::to_string(n),
-                                QStringLiteral("127.0.0.%1").arg(n)));
-  ann->say("CMD_startgame+Ann+100+60+f+1+0+");
-  // The game's start is all read before Ann's messages are cleared.
-  ASSERT_TRUE(waitUntil([&] { return ann->find("CMD_nextplayer+1") < ann->received.size(); }));
+  auto others = fillEverySlotAndStart(*ann);
   const std::string key = others[1]->key();
   ASSERT_EQ(key.size(), TServer::kRejoinKeyLength);
   ann->received.clear();
