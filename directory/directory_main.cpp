@@ -7,6 +7,7 @@
 #include "directory/directory_service.h"
 #include "net/commands.h"
 #include "net/log.h"
+#include "net/numeric_option.h"
 #include "net/quit_on_signals.h"
 
 int main(int argc, char* argv[]) {
@@ -37,15 +38,10 @@ int main(int argc, char* argv[]) {
   parser.addHelpOption();
   parser.addVersionOption();
   const tw::dir::Limits defaults;
-  // A numeric option whose help names its default in place of %1.
-  auto numeric = [](const char* name, const char* help, qulonglong value) {
-    return QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help).arg(value),
-                              QStringLiteral("N"), QString::number(value));
-  };
   const QCommandLineOption portOption =
-      numeric("port", "TCP port for host registrations (default %1).", tw::dir::kRegistrationPort);
+      tw::numericOption("port", "TCP port for host registrations (default %1).", tw::dir::kRegistrationPort);
   const QCommandLineOption httpPortOption =
-      numeric("http-port", "TCP port for the HTTP look-ups (default %1).", tw::dir::kLookupPort);
+      tw::numericOption("http-port", "TCP port for the HTTP look-ups (default %1).", tw::dir::kLookupPort);
   const QCommandLineOption httpAddressOption(
       QStringLiteral("http-address"), QStringLiteral("Address the look-ups listen on (default 0.0.0.0)."),
       QStringLiteral("address"), QStringLiteral("0.0.0.0"));
@@ -55,15 +51,15 @@ int main(int argc, char* argv[]) {
                      "several directory processes share one list."),
       QStringLiteral("URL"));
   const QCommandLineOption gamesOption =
-      numeric("max-games-per-address", "Games registered from one address at a time (default %1).",
+      tw::numericOption("max-games-per-address", "Games registered from one address at a time (default %1).",
               defaults.gamesPerAddress);
   const QCommandLineOption lookupsOption =
-      numeric("max-invite-lookups", "Invite look-ups a minute from one address (default %1).",
+      tw::numericOption("max-invite-lookups", "Invite look-ups a minute from one address (default %1).",
               defaults.lookupsPerMinute);
   const QCommandLineOption connectionsOption =
-      numeric("max-games", "Host connections in all (default %1).", defaults.maxConnections);
+      tw::numericOption("max-games", "Host connections in all (default %1).", defaults.maxConnections);
   const QCommandLineOption httpConnectionsOption =
-      numeric("max-http-connections-per-address",
+      tw::numericOption("max-http-connections-per-address",
               "HTTP look-up connections open at once from one address (default %1); more are\n"
               "answered 429 and closed.",
               defaults.httpConnectionsPerAddress);
@@ -73,9 +69,9 @@ int main(int argc, char* argv[]) {
                      "to relay no game."),
       QStringLiteral("FIRST-LAST"), QStringLiteral("20000-20999"));
   const QCommandLineOption relayGamesOption =
-      numeric("relay-games", "Games relayed at a time (default %1).", defaults.relayGames);
+      tw::numericOption("relay-games", "Games relayed at a time (default %1).", defaults.relayGames);
   const QCommandLineOption relayRateOption =
-      numeric("relay-rate",
+      tw::numericOption("relay-rate",
               "Bytes a second carried for one relayed game, both ways together (default %1; 0 is no limit).",
               defaults.relayBytesPerSecond);
   const QCommandLineOption relayAddressOption(

@@ -10,6 +10,7 @@
 #include "host/host_service.h"
 #include "host/standard_rules.h"
 #include "net/commands.h"
+#include "net/numeric_option.h"
 #include "net/quit_on_signals.h"
 
 namespace {
@@ -81,23 +82,17 @@ int main(int argc, char* argv[]) {
       QStringLiteral("Tell every player every letter, face down or not, as older hosts did\n"
                      "(by default a letter is told only once its tile is turned over)."));
   const tw::AddressLimits defaults;
-  QCommandLineOption pendingOption(
-      QStringLiteral("max-pending-per-address"),
-      QStringLiteral("Connections from one address that may wait to log in at the same time "
-                     "(default %1).")
-          .arg(defaults.maxPendingPerAddress),
-      QStringLiteral("N"), QString::number(defaults.maxPendingPerAddress));
-  QCommandLineOption playersOption(
-      QStringLiteral("max-players-per-address"),
-      QStringLiteral("Players and spectators from one address (default %1: friends behind one "
-                     "router share an address, yet one address cannot hold every slot; 0 is no limit).")
-          .arg(defaults.maxPlayersPerAddress),
-      QStringLiteral("N"), QString::number(defaults.maxPlayersPerAddress));
-  QCommandLineOption banOption(
-      QStringLiteral("kick-ban-minutes"),
-      QStringLiteral("Minutes that the address of a removed player gets no seat (default %1).")
-          .arg(defaults.kickBanMinutes),
-      QStringLiteral("N"), QString::number(defaults.kickBanMinutes));
+  const QCommandLineOption pendingOption = tw::numericOption(
+      "max-pending-per-address", "Connections from one address that may wait to log in at the same time (default %1).",
+      defaults.maxPendingPerAddress);
+  const QCommandLineOption playersOption = tw::numericOption(
+      "max-players-per-address",
+      "Players and spectators from one address (default %1: friends behind one router share an address, yet one "
+      "address cannot hold every slot; 0 is no limit).",
+      defaults.maxPlayersPerAddress);
+  const QCommandLineOption banOption = tw::numericOption(
+      "kick-ban-minutes", "Minutes that the address of a removed player gets no seat (default %1).",
+      defaults.kickBanMinutes);
   QCommandLineOption titleOption(
       QStringLiteral("title"),
       QStringLiteral("The game's title in the lists of games, on this network and in a game\n"
