@@ -29,7 +29,8 @@ import tempfile
 import threading
 import time
 
-TERMINATOR = b"\xff"
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+from game_wire import TERMINATOR, messages  # noqa: E402
 
 
 def median(values):
@@ -75,18 +76,6 @@ def smaps(pid):
                 out[parts[0].rstrip(":")] = int(parts[1]) / 1024.0
     out["Private"] = out.get("Private_Clean", 0) + out.get("Private_Dirty", 0)
     return out
-
-
-def messages(sock):
-    buffer = b""
-    while True:
-        data = sock.recv(65536)
-        if not data:
-            return
-        buffer += data
-        while TERMINATOR in buffer:
-            message, buffer = buffer.split(TERMINATOR, 1)
-            yield message.decode("latin-1")
 
 
 def play_turns(port, turns, done):

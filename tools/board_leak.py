@@ -25,7 +25,7 @@ import subprocess
 import sys
 import time
 
-TERMINATOR = b"\xff"
+from game_wire import TERMINATOR, messages
 
 
 def start_host(binary, extra):
@@ -40,18 +40,6 @@ def start_host(binary, extra):
             return host, int(found.group(1))
     host.kill()
     sys.exit("tilewhirl-host did not start listening")
-
-
-def messages(sock):
-    buffer = b""
-    while True:
-        data = sock.recv(65536)
-        if not data:
-            return
-        buffer += data
-        while TERMINATOR in buffer:
-            message, buffer = buffer.split(TERMINATOR, 1)
-            yield message.decode("latin-1")
 
 
 def groups(body, size):

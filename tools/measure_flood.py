@@ -29,7 +29,7 @@ import tempfile
 import threading
 import time
 
-TERMINATOR = b"\xff"
+from game_wire import TERMINATOR, connect
 
 
 def rss_kib(pid):
@@ -38,22 +38,6 @@ def rss_kib(pid):
             if line.startswith("VmRSS:"):
                 return int(line.split()[1])
     return 0
-
-
-def connect(port, rcvbuf=None):
-    deadline = time.time() + 5
-    while True:
-        s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        if rcvbuf:
-            s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, rcvbuf)
-        try:
-            s.connect(("127.0.0.1", port))
-            return s
-        except ConnectionRefusedError:
-            s.close()
-            if time.time() > deadline:
-                raise
-            time.sleep(0.1)
 
 
 class Chatter:

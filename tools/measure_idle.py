@@ -17,23 +17,7 @@ import sys
 import tempfile
 import time
 
-TERMINATOR = b"\xff"
-
-
-def connect(port, source):
-    deadline = time.time() + 5
-    while True:
-        s = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        s.bind((source, 0))
-        try:
-            s.connect(("127.0.0.1", port))
-            s.settimeout(1.0)
-            return s
-        except ConnectionRefusedError:
-            s.close()
-            if time.time() > deadline:
-                raise
-            time.sleep(0.1)
+from game_wire import TERMINATOR, connect
 
 
 def answer(s, until=None):
@@ -78,10 +62,10 @@ def main():
     try:
         time.sleep(0.5)
         for n in range(1, min(args.idle, 50) + 1):
-            s = connect(args.port, "127.0.0.2")
+            s = connect(args.port, "127.0.0.2", timeout=1.0)
             idle.append(s)
             print(f"idle socket {n} from 127.0.0.2: {describe(*answer(s))}")
-        player = connect(args.port, "127.0.0.1")
+        player = connect(args.port, "127.0.0.1", timeout=1.0)
         messages, closed = answer(player)
         seat = next((m.split("+")[1] for m in messages if m.startswith("CMD_sendlogininfo+")), None)
         if seat and not closed:
